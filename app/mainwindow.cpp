@@ -1,0 +1,125 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "stationscoperesources.h"
+#include "userprompt.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QStandardItemModel>
+#include <QSysInfo>
+
+const QString MainWindow::Version = QStringLiteral("3.52");
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
+{
+    initStationscopeResources();
+    ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/images/stationscope.png")));
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Tessarin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Stationscope"));
+
+    sclModel = std::make_unique<QStandardItemModel>();
+    signalModel = std::make_unique<QStandardItemModel>();
+    objectsModel = std::make_unique<QStandardItemModel>();
+    datasetsModel = std::make_unique<QStandardItemModel>();
+    reportsModel = std::make_unique<QStandardItemModel>();
+
+    ui->treeView_signals->setModel(signalModel.get());
+
+    ui->widget_topPanel->hide();
+    connect(ui->togglePanelButton, &QPushButton::clicked, this, &MainWindow::toggleTopPanel);
+
+    setTitle(QString());
+
+    qRegisterMetaType<Qt::Orientation>("Qt::Orientation");
+    qRegisterMetaType<QVector<int>>("QVector<int>");
+
+    connect(sclModel.get(), &QStandardItemModel::itemChanged, this, &MainWindow::onNodeDataChanged);
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::baseTitle()
+{
+    return tr("Tessarin Stationscope v%1").arg(Version);
+}
+
+void MainWindow::setTitle(const QString &name)
+{
+    const QString base = baseTitle();
+    setWindowTitle(name.isEmpty() ? base : tr("%1 - ").arg(name) + base);
+
+    const bool documentOpen = !projectPath.isEmpty() || !workbookPath.isEmpty();
+    ui->actionSave_Project->setEnabled(!projectPath.isEmpty());
+    ui->actionExport_to_excell->setEnabled(documentOpen);
+    ui->actionClose_Project->setEnabled(documentOpen);
+}
+
+QString MainWindow::aboutText()
+{
+    const QString qtVersion = QStringLiteral("Qt Version: ") + QLatin1String(QT_VERSION_STR) +
+                              QStringLiteral(" %1-bit").arg(QSysInfo::WordSize);
+    return tr("Tessarin Stationscope Version: %1 \n %2").arg(Version, qtVersion);
+}
+
+void MainWindow::toggleTopPanel()
+{
+    const bool show = !ui->widget_topPanel->isVisible();
+    ui->widget_topPanel->setVisible(show);
+    ui->togglePanelButton->setText(show ? tr("Hide Top Panel") : tr("Show Top Panel"));
+}
+
+void MainWindow::on_pushButton_2_clicked()
+{
+    ui->plainTextEdit_2->clear();
+}
+
+void MainWindow::on_pushButton_connectIed_clicked() {}
+
+void MainWindow::on_pushButton_4_clicked() {}
+
+void MainWindow::on_groupBox_clicked()
+{
+    ui->groupBox_2->setChecked(!ui->groupBox->isChecked());
+}
+
+void MainWindow::on_groupBox_2_clicked()
+{
+    ui->groupBox->setChecked(!ui->groupBox_2->isChecked());
+}
+
+void MainWindow::on_pushButton_ImportPLC_clicked() {}
+
+void MainWindow::on_actionExport_to_excell_triggered() {}
+
+void MainWindow::on_actionImport_from_excell_triggered() {}
+
+void MainWindow::on_actionNew_Project_triggered() {}
+
+void MainWindow::on_actionOpen_Project_triggered() {}
+
+void MainWindow::on_actionSave_Project_triggered() {}
+
+void MainWindow::on_actionClose_Project_triggered() {}
+
+void MainWindow::on_actionAbout_triggered()
+{
+    UserPrompt::about(this, tr("About"), aboutText());
+}
+
+void MainWindow::updateProgress(int progress)
+{
+    qDebug() << "Writedb progress:" << progress;
+}
+
+void MainWindow::onNodeDataChanged(QStandardItem *node)
+{
+    // Connection edits reach the project file at once; without an open project
+    // (e.g. after a workbook import) there is nowhere to write them.
+    if (sender() != sclModel.get() || !dbManager)
+        return;
+    Q_UNUSED(node);
+}

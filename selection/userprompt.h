@@ -1,0 +1,79 @@
+#ifndef STATIONSCOPE_USERPROMPT_H
+#define STATIONSCOPE_USERPROMPT_H
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// A message box the program wants answered.
+struct PromptMessage
+{
+    enum Kind { Information, Warning, Critical, Question, About };
+
+    Kind kind = Information;
+    QWidget *parent = nullptr;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+// A file or folder the program wants chosen.
+struct FileRequest
+{
+    enum Mode { OpenFile, SaveFile, ExistingDirectory };
+
+    Mode mode = OpenFile;
+    QWidget *parent = nullptr;
+    QString caption;
+    QString directory;
+    QString filter;
+    QFileDialog::Options options;
+};
+
+// The one seam through which every modal question of the program passes:
+// message boxes, file dialogs and the exec() of its own dialogs. The program
+// answers with real widgets; tests install scripted answers, so nothing blocks
+// on a modal loop when there is nobody to click.
+class UserPrompt
+{
+public:
+    virtual ~UserPrompt();
+
+    virtual QMessageBox::StandardButton message(const PromptMessage &request) = 0;
+    // The chosen path, or an empty text when the dialog was cancelled.
+    virtual QString chooseFile(const FileRequest &request) = 0;
+    // Runs the dialog modally and gives its result code (QDialog::Accepted ...).
+    virtual int execDialog(QDialog *dialog) = 0;
+
+    // The prompt in force: the widget one unless another was installed.
+    static UserPrompt &current();
+    // Installs a prompt (null restores the widget one) and gives the previous one.
+    static UserPrompt *install(UserPrompt *prompt);
+
+    // Shorthands for the usual questions.
+    static void information(QWidget *parent, const QString &title, const QString &text);
+    static void warning(QWidget *parent, const QString &title, const QString &text);
+    static void about(QWidget *parent, const QString &title, const QString &text);
+    static QString openFileName(QWidget *parent, const QString &caption, const QString &directory,
+                                const QString &filter);
+    static QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
+                                const QString &filter);
+    static QString existingDirectory(QWidget *parent, const QString &caption,
+                                     const QString &directory, QFileDialog::Options options);
+    static int exec(QDialog *dialog) { return current().execDialog(dialog); }
+};
+
+// Answers with real dialogs.
+class WidgetUserPrompt : public UserPrompt
+{
+public:
+    QMessageBox::StandardButton message(const PromptMessage &request) override;
+    QString chooseFile(const FileRequest &request) override;
+    int execDialog(QDialog *dialog) override;
+};
+
+#endif

@@ -1,0 +1,318 @@
+#include "mainwindow.h"
+#include "scriptedprompt.h"
+#include "temporarysettings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QtTest>
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startsWithBaseTitleAndNothingOpen();
+    void actionsAvailableAtStart_data();
+    void actionsAvailableAtStart();
+    void formWidgets_data();
+    void formWidgets();
+    void fileMenuOrder();
+    void toolBarOrder();
+    void actionsCarryIconsAndShortcut();
+    void settingsIdentity();
+    void titleNamesTheOpenFile_data();
+    void titleNamesTheOpenFile();
+    void togglePanelShowsAndHides();
+    void groupBoxesAreExclusive();
+    void saveShortcutOnlyWhenEnabled();
+    void aboutNamesVersionAndBuild();
+    void clearEmptiesInfoScreen();
+
+private:
+    template <typename T> T *child(const QString &name)
+    {
+        T *found = window->findChild<T *>(name);
+        if (!found)
+            qFatal("no child %s", qPrintable(name));
+        return found;
+    }
+    static QStringList actionTexts(const QList<QAction *> &actions);
+
+    TemporarySettings settings;
+    MainWindow *window = nullptr;
+};
+
+void MainWindowTest::init()
+{
+    window = new MainWindow;
+}
+
+void MainWindowTest::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+QStringList MainWindowTest::actionTexts(const QList<QAction *> &actions)
+{
+    QStringList texts;
+    for (QAction *action : actions)
+        texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    return texts;
+}
+
+void MainWindowTest::startsWithBaseTitleAndNothingOpen()
+{
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+    QCOMPARE(window->objectName(), QStringLiteral("MainWindow"));
+    QCOMPARE(window->size(), QSize(1443, 985));
+    QVERIFY(child<QWidget>("widget_topPanel")->isHidden());
+    QCOMPARE(child<QTabWidget>("tabWidget")->currentIndex(), 0);
+}
+
+void MainWindowTest::actionsAvailableAtStart_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("new") << "actionNew_Project" << true;
+    QTest::newRow("open") << "actionOpen_Project" << true;
+    QTest::newRow("import") << "actionImport_from_excell" << true;
+    QTest::newRow("about") << "actionAbout" << true;
+    QTest::newRow("save") << "actionSave_Project" << false;
+    QTest::newRow("export") << "actionExport_to_excell" << false;
+    QTest::newRow("close") << "actionClose_Project" << false;
+}
+
+void MainWindowTest::actionsAvailableAtStart()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, enabled);
+    QCOMPARE(child<QAction>(action)->isEnabled(), enabled);
+}
+
+void MainWindowTest::formWidgets_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+
+    QTest::newRow("toggle") << "togglePanelButton"
+                            << "QPushButton"
+                            << "Show Top Panel" << true;
+    // The "Connect To IED" box starts unchecked, which disables what it holds.
+    QTest::newRow("ip") << "lineEdit_IP"
+                        << "QLineEdit"
+                        << "127.0.0.1" << false;
+    QTest::newRow("port") << "lineEdit_Port"
+                          << "QLineEdit"
+                          << "102" << false;
+    QTest::newRow("unnamed edit") << "lineEdit"
+                                  << "QLineEdit"
+                                  << "" << false;
+    QTest::newRow("connect") << "pushButton_connectIed"
+                             << "QPushButton"
+                             << "Connect " << false;
+    QTest::newRow("read object") << "pushButton_ReadObject"
+                                 << "QPushButton"
+                                 << "Read Object" << false;
+    QTest::newRow("read report") << "pushButton_ReadRaport"
+                                 << "QPushButton"
+                                 << "Read Rapor" << false;
+    QTest::newRow("test read") << "pushButton_4"
+                               << "QPushButton"
+                               << "sil" << false;
+    QTest::newRow("progress label") << "label_Progress"
+                                    << "QLabel"
+                                    << "Step ..." << true;
+    QTest::newRow("scl file") << "lineEdit_SclFile"
+                              << "QLineEdit"
+                              << "" << false;
+    QTest::newRow("load") << "pushButton_SCLLoad"
+                          << "QPushButton"
+                          << "Load" << false;
+    QTest::newRow("labels title") << "label_6"
+                                  << "QLabel"
+                                  << "PLC/RTU Labels" << true;
+    QTest::newRow("labels path") << "lineEdit_Labels"
+                                 << "QLineEdit"
+                                 << "" << true;
+    QTest::newRow("import labels") << "pushButton_ImportPLC"
+                                   << "QPushButton"
+                                   << "Import Line Labels" << true;
+    QTest::newRow("info title") << "label_3"
+                                << "QLabel"
+                                << "Info Screen" << true;
+    QTest::newRow("clear") << "pushButton_2"
+                           << "QPushButton"
+                           << "Clear" << true;
+}
+
+void MainWindowTest::formWidgets()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, text);
+    QFETCH(bool, enabled);
+
+    QWidget *widget = child<QWidget>(name);
+    QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
+    QCOMPARE(widget->property("text").toString(), text);
+    QCOMPARE(widget->isEnabled(), enabled);
+}
+
+void MainWindowTest::fileMenuOrder()
+{
+    const QList<QAction *> barActions = window->menuBar()->actions();
+    QCOMPARE(actionTexts(barActions), QStringList({"File", "Help"}));
+    QCOMPARE(actionTexts(child<QMenu>("menuFile")->actions()),
+             QStringList({"New Project...", "Open Project", "Recent Projects...", "|",
+                          "Close Project", "Save Project...", "|", "Export to Excell",
+                          "Import from Excell...", "|", "|", "Recent Excell imports"}));
+    QCOMPARE(actionTexts(child<QMenu>("menuAbout")->actions()), QStringList({"About"}));
+}
+
+void MainWindowTest::toolBarOrder()
+{
+    QCOMPARE(actionTexts(child<QToolBar>("mainToolBar")->actions()),
+             QStringList({"New Project...", "Open Project", "Save Project...", "Close Project",
+                          "Export to Excell"}));
+    // Placed nowhere: no menu or bar shows them.
+    QVERIFY(child<QAction>("actionOpen_SCL_File")->associatedWidgets().isEmpty());
+    QVERIFY(child<QAction>("actionNo_Files")->associatedWidgets().isEmpty());
+}
+
+void MainWindowTest::actionsCarryIconsAndShortcut()
+{
+    for (const char *name : {"actionNew_Project", "actionOpen_Project", "actionSave_Project",
+                             "actionClose_Project", "actionExport_to_excell"}) {
+        const QIcon icon = child<QAction>(name)->icon();
+        QVERIFY2(!icon.pixmap(16, 16).isNull(), name);
+    }
+    QCOMPARE(child<QAction>("actionSave_Project")->shortcut(), QKeySequence("Ctrl+S"));
+}
+
+void MainWindowTest::settingsIdentity()
+{
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Tessarin"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Stationscope"));
+}
+
+void MainWindowTest::titleNamesTheOpenFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("project") << "plant.sclpro"
+                             << "plant.sclpro - Tessarin Stationscope v3.52";
+    QTest::newRow("workbook") << "import.xlsx"
+                              << "import.xlsx - Tessarin Stationscope v3.52";
+    QTest::newRow("placeholder kept literally") << "a%1b.sclpro"
+                                                << "a%1b.sclpro - Tessarin Stationscope v3.52";
+    QTest::newRow("none") << ""
+                          << "Tessarin Stationscope v3.52";
+}
+
+void MainWindowTest::titleNamesTheOpenFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, title);
+    window->setTitle(name);
+    QCOMPARE(window->windowTitle(), title);
+    // Nothing is open as far as the window knows, whatever the title says.
+    QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+}
+
+void MainWindowTest::togglePanelShowsAndHides()
+{
+    window->show();
+    auto *button = child<QPushButton>("togglePanelButton");
+    QWidget *panel = child<QWidget>("widget_topPanel");
+
+    button->click();
+    QVERIFY(panel->isVisible());
+    QCOMPARE(button->text(), QStringLiteral("Hide Top Panel"));
+    button->click();
+    QVERIFY(!panel->isVisible());
+    QCOMPARE(button->text(), QStringLiteral("Show Top Panel"));
+}
+
+void MainWindowTest::groupBoxesAreExclusive()
+{
+    window->show();
+    child<QPushButton>("togglePanelButton")->click();
+    auto *connectBox = child<QGroupBox>("groupBox");
+    auto *sclBox = child<QGroupBox>("groupBox_2");
+    QVERIFY(!connectBox->isChecked());
+    QVERIFY(sclBox->isChecked());
+
+    // The space bar on a checkable group box is what a user's click does: it
+    // toggles the box and emits clicked.
+    QTest::keyClick(connectBox, Qt::Key_Space);
+    QVERIFY(connectBox->isChecked());
+    QVERIFY(!sclBox->isChecked());
+    QVERIFY(child<QLineEdit>("lineEdit_IP")->isEnabled());
+    QVERIFY(!child<QComboBox>("comboBox_IED")->isEnabled());
+
+    QTest::keyClick(connectBox, Qt::Key_Space);
+    QVERIFY(!connectBox->isChecked());
+    QVERIFY(sclBox->isChecked());
+
+    QTest::keyClick(sclBox, Qt::Key_Space);
+    QVERIFY(!sclBox->isChecked());
+    QVERIFY(connectBox->isChecked());
+}
+
+void MainWindowTest::saveShortcutOnlyWhenEnabled()
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QAction *save = child<QAction>("actionSave_Project");
+    QSignalSpy triggered(save, &QAction::triggered);
+
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(triggered.count(), 0);
+
+    save->setEnabled(true);
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(triggered.count(), 1);
+}
+
+void MainWindowTest::aboutNamesVersionAndBuild()
+{
+    ScriptedPrompt prompt;
+    child<QAction>("actionAbout")->trigger();
+
+    QCOMPARE(prompt.messages.size(), 1);
+    const PromptMessage &about = prompt.messages.first();
+    QCOMPARE(about.kind, PromptMessage::About);
+    QCOMPARE(about.parent, window);
+    QCOMPARE(about.title, QStringLiteral("About"));
+    const QString expected = QStringLiteral("Tessarin Stationscope Version: 3.52 \n Qt Version: ") +
+                             QLatin1String(QT_VERSION_STR) +
+                             QStringLiteral(" %1-bit").arg(int(sizeof(void *) * 8));
+    QCOMPARE(about.text, expected);
+}
+
+void MainWindowTest::clearEmptiesInfoScreen()
+{
+    auto *info = child<QPlainTextEdit>("plainTextEdit_2");
+    info->setPlainText(QStringLiteral("browse finished\nsecond line"));
+    child<QPushButton>("pushButton_2")->click();
+    QVERIFY(info->toPlainText().isEmpty());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
