@@ -1,6 +1,7 @@
 #include "userprompt.h"
 
 #include <QDialog>
+#include <QMenu>
 
 namespace {
 UserPrompt *installedPrompt = nullptr;
@@ -92,4 +93,9 @@ QString WidgetUserPrompt::chooseFile(const FileRequest &request)
 int WidgetUserPrompt::execDialog(QDialog *dialog)
 {
     return dialog->exec();
+}
+
+QAction *WidgetUserPrompt::execMenu(QMenu *menu, const QPoint &globalPos)
+{
+    return menu->exec(globalPos);
 }

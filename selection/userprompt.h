@@ -5,7 +5,10 @@
 #include <QMessageBox>
 #include <QString>
 
+class QAction;
 class QDialog;
+class QMenu;
+class QPoint;
 class QWidget;
 
 // A message box the program wants answered.
@@ -48,6 +51,8 @@ public:
     virtual QString chooseFile(const FileRequest &request) = 0;
     // Runs the dialog modally and gives its result code (QDialog::Accepted ...).
     virtual int execDialog(QDialog *dialog) = 0;
+    // Pops the menu up at a global position; the chosen action, or null.
+    virtual QAction *execMenu(QMenu *menu, const QPoint &globalPos) = 0;
 
     // The prompt in force: the widget one unless another was installed.
     static UserPrompt &current();
@@ -65,6 +70,10 @@ public:
     static QString existingDirectory(QWidget *parent, const QString &caption,
                                      const QString &directory, QFileDialog::Options options);
     static int exec(QDialog *dialog) { return current().execDialog(dialog); }
+    static QAction *exec(QMenu *menu, const QPoint &globalPos)
+    {
+        return current().execMenu(menu, globalPos);
+    }
 };
 
 // Answers with real dialogs.
@@ -74,6 +83,7 @@ public:
     QMessageBox::StandardButton message(const PromptMessage &request) override;
     QString chooseFile(const FileRequest &request) override;
     int execDialog(QDialog *dialog) override;
+    QAction *execMenu(QMenu *menu, const QPoint &globalPos) override;
 };
 
 #endif

@@ -2,6 +2,7 @@
 #include "userprompt.h"
 
 #include <QDialog>
+#include <QMenu>
 #include <QtTest>
 
 class UserPromptTest : public QObject
@@ -15,6 +16,7 @@ private slots:
     void unansweredQuestionsGetTheSafeAnswer();
     void dialogsRunThroughTheScript();
     void nestedPromptsRestoreInOrder();
+    void menusChooseByText();
 };
 
 void UserPromptTest::shorthandsAskTheInstalledPrompt_data()
@@ -120,6 +122,20 @@ void UserPromptTest::nestedPromptsRestoreInOrder()
         QCOMPARE(&UserPrompt::current(), static_cast<UserPrompt *>(&outer));
     }
     QCOMPARE(&UserPrompt::current(), widgetPrompt);
+}
+
+void UserPromptTest::menusChooseByText()
+{
+    ScriptedPrompt prompt;
+    QMenu menu;
+    QAction *remove = menu.addAction(QStringLiteral("Delete"));
+    QSignalSpy triggered(remove, &QAction::triggered);
+
+    QCOMPARE(UserPrompt::exec(&menu, QPoint()), nullptr);
+    prompt.menuAnswers << QStringLiteral("Delete");
+    QCOMPARE(UserPrompt::exec(&menu, QPoint()), remove);
+    QCOMPARE(triggered.count(), 1);
+    QCOMPARE(prompt.menus, QList<QStringList>({{"Delete"}, {"Delete"}}));
 }
 
 QTEST_MAIN(UserPromptTest)

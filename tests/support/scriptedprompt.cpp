@@ -1,6 +1,8 @@
 #include "scriptedprompt.h"
 
+#include <QAction>
 #include <QDialog>
+#include <QMenu>
 
 ScriptedPrompt::ScriptedPrompt() : previous(UserPrompt::install(this)) {}
 
@@ -27,4 +29,20 @@ int ScriptedPrompt::execDialog(QDialog *dialog)
 {
     dialogs.append(dialog);
     return dialogHandler ? dialogHandler(dialog) : int(QDialog::Rejected);
+}
+
+QAction *ScriptedPrompt::execMenu(QMenu *menu, const QPoint &)
+{
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts << action->text();
+    menus.append(texts);
+    const QString answer = menuAnswers.isEmpty() ? QString() : menuAnswers.dequeue();
+    for (QAction *action : menu->actions()) {
+        if (!answer.isEmpty() && action->text() == answer) {
+            action->trigger();
+            return action;
+        }
+    }
+    return nullptr;
 }

@@ -21,15 +21,20 @@ public:
     QMessageBox::StandardButton message(const PromptMessage &request) override;
     QString chooseFile(const FileRequest &request) override;
     int execDialog(QDialog *dialog) override;
+    QAction *execMenu(QMenu *menu, const QPoint &globalPos) override;
 
     QQueue<QMessageBox::StandardButton> buttonAnswers;
     QQueue<QString> fileAnswers;
     // Called with the dialog instead of running it; gives the result code.
     std::function<int(QDialog *)> dialogHandler;
+    // Texts of the menu actions to choose, in turn; an empty text or none left
+    // closes the menu without a choice.
+    QQueue<QString> menuAnswers;
 
     QList<PromptMessage> messages;
     QList<FileRequest> fileRequests;
     QList<QDialog *> dialogs;
+    QList<QStringList> menus; // the action texts of each menu shown
 
 private:
     UserPrompt *previous;
