@@ -1,0 +1,27 @@
+#ifndef STATIONSCOPE_SCLGENERATOR_H
+#define STATIONSCOPE_SCLGENERATOR_H
+
+// Writes synthetic substation files for the parser benchmark. The output
+// depends only on the parameters, so figures of different runs compare.
+
+#include <QString>
+
+struct SclGeneratorOptions
+{
+    int iedCount = 600;
+    // Logical node instances of each kind per logical device; sets the size of
+    // one IED (about 100 kB with the default).
+    int lnInstances = 16;
+    // IED families, each with its own copy of the type templates, as files
+    // merged from several vendors' tools have.
+    int templateFamilies = 8;
+};
+
+class SclGenerator
+{
+public:
+    static bool write(const QString &fileName, const SclGeneratorOptions &options);
+    static QString iedName(int index);
+};
+
+#endif

@@ -1,0 +1,312 @@
+#include "scldataobjectspass.h"
+
+#include "sclelements.h"
+#include "sclmodel.h"
+#include "sclnodefactory.h"
+#include "sclparsefeedback.h"
+#include "scltypeindex.h"
+
+#include <QDebug>
+#include <QHash>
+#include <QStandardItem>
+
+namespace {
+
+const QString StructType = QStringLiteral("Struct");
+const QString ControlConstraint = QStringLiteral("CF");
+const QString CtlModelName = QStringLiteral("ctlModel");
+
+QStandardItem *firstChildWithText(QStandardItem *parent, const QString &text)
+{
+    for (int row = 0; row < parent->rowCount(); ++row) {
+        QStandardItem *child = parent->child(row);
+        if (child && child->text() == text)
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+SclDataObjectsPass::SclDataObjectsPass(const SclTypeIndex &types, SclNodeFactory &nodes,
+                                       SclParseFeedback &feedback, QList<CtlModelRecord> &ctlModels)
+    : types(types), nodes(nodes), feedback(feedback), ctlModels(ctlModels)
+{
+}
+
+int SclDataObjectsPass::mmsTypeOf(const QString &bType)
+{
+    static const QHash<QString, int> codes{
+        {"BOOLEAN", MmsBoolean},
+        {"INT8", MmsInteger},
+        {"INT16", MmsInteger},
+        {"INT32", MmsInteger},
+        {"INT64", MmsInteger},
+        {"Enum", MmsInteger},
+        {"INT8U", MmsUnsigned},
+        {"INT16U", MmsUnsigned},
+        {"INT32U", MmsUnsigned},
+        {"FLOAT32", MmsFloat},
+        {"Octet64", MmsOctetString},
+        {"VisString64", MmsVisibleString},
+        {"VisString129", MmsVisibleString},
+        {"VisString255", MmsVisibleString},
+        {"OptFlds", MmsVisibleString},
+        {"TrgOps", MmsVisibleString},
+        {"SIUnit", MmsVisibleString},
+        {"Unicode255", MmsString},
+        {"Timestamp", MmsUtcTime},
+        {"Quality", MmsBitString},
+        {"Dbpos", MmsBitString},
+        {"Tcmd", MmsBitString},
+    };
+    return codes.value(bType, MmsInteger);
+}
+
+int SclDataObjectsPass::parseDataObjects(const QDomElement &ied, const QList<LnRecord> &lnRecords,
+                                         QStandardItem **iedNode)
+{
+    if (lnRecords.isEmpty())
+        return -1;
+    const QString iedName = lnRecords.first().iedName;
+    nextId = 0;
+    nodeCount = 0;
+    warnings.clear();
+    typeChain.clear();
+
+    // The branch is built apart from the model and attached by the caller: a
+    // view on the model would otherwise lay out every row as it is inserted.
+    auto *iedItem = new QStandardItem(iedName);
+    nodes.attachNode(iedItem, IedKind, nextId++, SclIcon::Device, nullptr, -1);
+    iedItem->setData(SclIedKind, SclKindRole);
+    *iedNode = iedItem;
+
+    for (const QDomElement &lDevice : SclElements::descendants(ied, QStringLiteral("LDevice"))) {
+        const QString ldInst = lDevice.attribute(QStringLiteral("inst"));
+        auto *ldNode = new QStandardItem(ldInst);
+        nodes.attachNode(ldNode, LogicalDeviceKind, nextId++, SclIcon::Device, iedItem, 0);
+        ldNode->setData(SclLogicalDeviceKind, SclKindRole);
+        for (const QDomElement &ln : SclElements::logicalNodes(lDevice))
+            addLogicalNode(ln, iedName, ldInst, ldNode);
+    }
+    feedback.flush();
+    return 0;
+}
+
+void SclDataObjectsPass::addLogicalNode(const QDomElement &ln, const QString &iedName,
+                                        const QString &ldInst, QStandardItem *ldNode)
+{
+    const QString lnType = ln.attribute(QStringLiteral("lnType"));
+    const QString lnClass = ln.attribute(QStringLiteral("lnClass"));
+    const QString inst = ln.attribute(QStringLiteral("inst"));
+    const QString prefix = ln.attribute(QStringLiteral("prefix"));
+    const QString lnRef = lnReference(iedName, ldInst, prefix, lnClass, inst);
+
+    auto *lnNode = new QStandardItem(lnName(prefix, lnClass, inst));
+    nodes.attachNode(lnNode, LogicalNodeKind, nextId++, SclIcon::LogicalNode, ldNode, 0);
+    lnNode->setData(SclLogicalNodeKind, SclKindRole);
+
+    for (const QDomElement &lnodeType : types.lnodeTypes(lnType)) {
+        const QDomNodeList children = lnodeType.childNodes();
+        for (const QString &fc : FunctionalConstraintList()) {
+            feedback.startProgress(children.size());
+            auto *fcNode = new QStandardItem(fc);
+            nodes.attachNode(fcNode, FunctionalConstraintKind, nextId++, SclIcon::Constraint,
+                             lnNode, 0);
+            fcNode->setData(SclFunctionalConstraintKind, SclKindRole);
+            bool anyAttribute = false;
+            for (int i = 0; i < children.size(); ++i) {
+                // A comment or another tag still uses up an id: its node is made
+                // and removed again like a data object without attributes.
+                const QDomElement child = children.at(i).toElement();
+                const QString name = child.attribute(QStringLiteral("name"));
+                feedback.step([&] { return lnRef + QLatin1Char('/') + name; });
+                auto *doNode = new QStandardItem(name);
+                nodes.attachNode(doNode, DataObjectKind, nextId++, SclIcon::DataObject, fcNode, 0);
+                doNode->setData(SclDataObjectKind, SclKindRole);
+                ++nodeCount;
+                if (expandElement(ln, child, doNode, QString(), fc, 0) == 0)
+                    fcNode->removeRow(fcNode->rowCount() - 1);
+                else
+                    anyAttribute = true;
+            }
+            if (!anyAttribute)
+                lnNode->removeRow(lnNode->rowCount() - 1);
+        }
+    }
+}
+
+void SclDataObjectsPass::warnOnce(const QString &message)
+{
+    if (warnings.contains(message))
+        return;
+    warnings.insert(message);
+    qWarning().noquote() << message;
+}
+
+bool SclDataObjectsPass::withinNodeBudget()
+{
+    if (nodeCount < MaxNodes)
+        return true;
+    warnOnce(QStringLiteral("SCL data objects: more than %1 nodes; the rest of the IED's data "
+                            "objects is left out")
+                 .arg(MaxNodes));
+    return false;
+}
+
+int SclDataObjectsPass::expandElement(const QDomElement &ln, const QDomElement &element,
+                                      QStandardItem *parent, const QString &inheritedFc,
+                                      const QString &wantedFc, int total)
+{
+    const QString tag = element.tagName();
+    const QString type = element.attribute(QStringLiteral("type"));
+    const QVector<QDomNode> *children = nullptr;
+    QString chainKey;
+    if (tag == QLatin1String("DA") || tag == QLatin1String("BDA")) {
+        children = &types.dataTypeChildren(type);
+        chainKey = QStringLiteral("DAType ") + type;
+    } else if (tag == QLatin1String("DO") || tag == QLatin1String("SDO")) {
+        children = &types.doTypeChildren(type);
+        chainKey = QStringLiteral("DOType ") + type;
+    } else {
+        return 0;
+    }
+    if (children->isEmpty())
+        return total;
+    if (typeChain.contains(chainKey)) {
+        warnOnce(QStringLiteral("SCL %1 contains itself (%2 > %1); the recursion is cut")
+                     .arg(chainKey, QStringList(typeChain.toList()).join(QLatin1String(" > "))));
+        return total;
+    }
+    if (typeChain.size() >= MaxNestingDepth) {
+        warnOnce(QStringLiteral("SCL types nested deeper than %1 levels at %2; the nesting is cut")
+                     .arg(QString::number(MaxNestingDepth), chainKey));
+        return total;
+    }
+    typeChain.append(chainKey);
+
+    for (int i = 0; i < children->size(); ++i) {
+        if (!withinNodeBudget())
+            break;
+        const QDomElement child = children->at(i).toElement();
+        QString fc;
+        QString bType;
+        int elementKind;
+        if (child.tagName() == QLatin1String("SDO")) {
+            bType = StructType;
+            elementKind = SclSubDataObjectKind;
+        } else {
+            fc = child.hasAttribute(QStringLiteral("fc")) ? child.attribute(QStringLiteral("fc"))
+                                                          : inheritedFc;
+            if (fc != wantedFc)
+                continue;
+            bType = child.attribute(QStringLiteral("bType"));
+            elementKind = SclDataAttributeKind;
+        }
+        const QString name = child.attribute(QStringLiteral("name"));
+        const QString count = child.attribute(QStringLiteral("count"));
+        int arrayLength = count.isEmpty() ? 0 : count.toInt();
+        int rounds = count.isEmpty() ? 1 : arrayLength;
+        if (arrayLength > MaxArrayLength) {
+            warnOnce(QStringLiteral("SCL attribute %1 of %2 has count %3; only the first %4 "
+                                    "elements are shown")
+                         .arg(name, chainKey, count, QString::number(MaxArrayLength)));
+            arrayLength = rounds = MaxArrayLength;
+        }
+
+        QStandardItem *named = nodes.appendElementNode(parent, name, elementKind, nextId++, i);
+        ++nodeCount;
+        for (int j = 0; j < rounds && withinNodeBudget(); ++j) {
+            QStandardItem *target = named;
+            if (arrayLength != 0) {
+                target =
+                    nodes.appendElementNode(named, arrayElementText(j), elementKind, nextId++, -1);
+                ++nodeCount;
+            }
+            if (bType == StructType) {
+                const int result = expandElement(ln, child, target, fc, wantedFc, total);
+                if (result == total) {
+                    QStandardItem *holder = target == named ? parent : named;
+                    holder->removeRow(target->row());
+                }
+                total = result;
+            } else {
+                if (fc == ControlConstraint && name == CtlModelName)
+                    findCtlModel(ln, parent, CtlModelName);
+                named->setIcon(nodes.icon(SclIcon::DataAttribute));
+                named->setData(DataAttributeKind, KindRole);
+                named->setData(i, TreeIndexRole);
+                named->setData(bType, BTypeRole);
+                named->setData(mmsTypeOf(bType), MmsTypeRole);
+                named->setText(leafAttributeText(name, fc, bType));
+                ++total;
+            }
+        }
+    }
+    typeChain.removeLast();
+    return total;
+}
+
+QString SclDataObjectsPass::findCtlModel(const QDomElement &ln, QStandardItem *parent,
+                                         const QString &attributeName)
+{
+    QStringList path{attributeName};
+    QStandardItem *node = parent;
+    while (node && node->data(KindRole).toInt() != FunctionalConstraintKind) {
+        path.prepend(node->text());
+        node = node->parent();
+    }
+    if (!node || !node->parent())
+        return {};
+    QStandardItem *lnNode = node->parent();
+
+    // Instance values nest as DOI, SDI and DAI elements below the LN; the last
+    // name must be a DAI whose first Val holds the value.
+    QDomElement current = ln;
+    for (int step = 0; step < path.size(); ++step) {
+        QDomElement match;
+        for (QDomElement child = current.firstChildElement(); !child.isNull();
+             child = child.nextSiblingElement()) {
+            const QString tag = child.tagName();
+            if ((tag == QLatin1String("DOI") || tag == QLatin1String("SDI") ||
+                 tag == QLatin1String("DAI")) &&
+                child.attribute(QStringLiteral("name")) == path.at(step)) {
+                match = child;
+                break;
+            }
+        }
+        if (match.isNull())
+            return {};
+        if (step == path.size() - 1) {
+            if (match.tagName() != QLatin1String("DAI"))
+                return {};
+            const QDomElement val = match.firstChildElement(QStringLiteral("Val"));
+            if (val.isNull())
+                return {};
+            const QString value = val.text();
+            ctlModels.append(CtlModelRecord{lnNode, path, ControlConstraint, value});
+            return value;
+        }
+        current = match;
+    }
+    return {};
+}
+
+void SclDataObjectsPass::applyCtlModels(const QList<CtlModelRecord> &ctlModels)
+{
+    for (const CtlModelRecord &record : ctlModels) {
+        if (!record.lnNode || record.lnNode->data(KindRole).toInt() != LogicalNodeKind)
+            continue;
+        QStandardItem *node = firstChildWithText(record.lnNode, record.constraint);
+        if (!node || node->data(KindRole).toInt() != FunctionalConstraintKind)
+            continue;
+        for (int i = 0; node && i < record.path.size() - 1; ++i)
+            node = firstChildWithText(node, record.path.at(i));
+        if (!node)
+            continue;
+        const int code = ctlModelCode(record.value);
+        node->setData(code, CtlModelRole);
+        const QString parentText = node->parent() ? node->parent()->text() : QString();
+        qDebug().noquote() << parentText << node->text() << "ctlModel to " << record.value << code;
+    }
+}

@@ -1,0 +1,420 @@
+#include "scldocumentloader.h"
+
+#include "scltagscanner.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <climits>
+
+namespace {
+
+const QLatin1String IedTag("IED");
+const QLatin1String ConnectedApTag("ConnectedAP");
+const QLatin1String ParameterTag("P");
+const QLatin1String LNodeTypeTag("LNodeType");
+const QLatin1String DoTypeTag("DOType");
+const QLatin1String DaTypeTag("DAType");
+
+bool isXmlBlank(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
+            c != QLatin1Char('\r'))
+            return false;
+    }
+    return true;
+}
+
+// Builds DOM nodes for the element subtrees it is told to capture, as a DOM
+// parser would: blank text dropped, adjacent text merged, comments and
+// processing instructions kept.
+class SubtreeBuilder
+{
+public:
+    explicit SubtreeBuilder(QDomDocument &document) : document(document)
+    {
+        root = document.createElement(QStringLiteral("SCL"));
+        document.appendChild(root);
+    }
+
+    bool capturing() const { return !current.isNull(); }
+
+    // levels: how many levels of the subtree to keep (1: the element only).
+    void begin(const QXmlStreamReader &xml, int depth, int levels)
+    {
+        baseDepth = depth;
+        keptLevels = levels;
+        current = root;
+        startElement(xml, depth);
+    }
+
+    void startElement(const QXmlStreamReader &xml, int depth)
+    {
+        if (!kept(depth))
+            return;
+        flushText();
+        QDomElement element = document.createElement(xml.qualifiedName().toString());
+        const QXmlStreamAttributes attributes = xml.attributes();
+        for (const QXmlStreamAttribute &attribute : attributes)
+            element.setAttribute(attribute.qualifiedName().toString(),
+                                 attribute.value().toString());
+        current.appendChild(element);
+        current = element;
+    }
+
+    // depth: the depth of the element that ends. True when the capture ends.
+    bool endElement(int depth)
+    {
+        if (!kept(depth))
+            return false;
+        flushText();
+        current = current.parentNode();
+        if (depth != baseDepth)
+            return false;
+        current.clear();
+        return true;
+    }
+
+    // depth: the depth of the element that holds the node.
+    void characters(const QXmlStreamReader &xml, int depth)
+    {
+        if (!kept(depth + 1))
+            return;
+        if (xml.isCDATA()) {
+            flushText();
+            current.appendChild(document.createCDATASection(xml.text().toString()));
+        } else {
+            pendingText += xml.text();
+        }
+    }
+
+    void comment(const QXmlStreamReader &xml, int depth)
+    {
+        if (!kept(depth + 1))
+            return;
+        flushText();
+        current.appendChild(document.createComment(xml.text().toString()));
+    }
+
+    void processingInstruction(const QXmlStreamReader &xml, int depth)
+    {
+        if (!kept(depth + 1))
+            return;
+        flushText();
+        current.appendChild(
+            document.createProcessingInstruction(xml.processingInstructionTarget().toString(),
+                                                 xml.processingInstructionData().toString()));
+    }
+
+    // Feeds every node of the stream while capturing.
+    // Returns true when the captured subtree is complete.
+    bool feed(const QXmlStreamReader &xml, QXmlStreamReader::TokenType token, int &depth)
+    {
+        switch (token) {
+        case QXmlStreamReader::StartElement:
+            startElement(xml, ++depth);
+            return false;
+        case QXmlStreamReader::EndElement:
+            return endElement(depth--);
+        case QXmlStreamReader::Characters:
+            characters(xml, depth);
+            return false;
+        case QXmlStreamReader::Comment:
+            comment(xml, depth);
+            return false;
+        case QXmlStreamReader::ProcessingInstruction:
+            processingInstruction(xml, depth);
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool kept(int depth) const { return depth - baseDepth < keptLevels; }
+
+    void flushText()
+    {
+        if (pendingText.isEmpty())
+            return;
+        if (!isXmlBlank(pendingText))
+            current.appendChild(document.createTextNode(pendingText));
+        pendingText.clear();
+    }
+
+    QDomDocument &document;
+    QDomElement root;
+    QDomNode current;
+    QString pendingText;
+    int baseDepth = 0;
+    int keptLevels = 0;
+};
+
+// Collects the P elements of one ConnectedAP with their text as a DOM would
+// give it: the element's text nodes, blank ones dropped, joined.
+class AccessPointCollector
+{
+public:
+    bool collecting() const { return apDepth > 0; }
+
+    void begin(int depth, QVector<SclAddressParameter> *target)
+    {
+        apDepth = depth;
+        parameters = target;
+        open.clear();
+        pendingText.clear();
+    }
+
+    // Returns true when the ConnectedAP ends.
+    bool feed(const QXmlStreamReader &xml, QXmlStreamReader::TokenType token, int &depth)
+    {
+        switch (token) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            flushText();
+            if (parameters && xml.qualifiedName() == ParameterTag) {
+                parameters->append(SclAddressParameter{
+                    xml.attributes().value(QLatin1String("type")).toString(), QString()});
+                open.append(qMakePair(parameters->size() - 1, depth));
+            }
+            return false;
+        case QXmlStreamReader::EndElement:
+            flushText();
+            if (!open.isEmpty() && open.last().second == depth)
+                open.removeLast();
+            if (depth-- != apDepth)
+                return false;
+            apDepth = 0;
+            return true;
+        case QXmlStreamReader::Characters:
+            if (open.isEmpty())
+                return false;
+            if (xml.isCDATA()) {
+                flushText();
+                appendToOpen(xml.text().toString());
+            } else {
+                pendingText += xml.text();
+            }
+            return false;
+        default:
+            flushText();
+            return false;
+        }
+    }
+
+private:
+    void flushText()
+    {
+        if (pendingText.isEmpty())
+            return;
+        if (!isXmlBlank(pendingText))
+            appendToOpen(pendingText);
+        pendingText.clear();
+    }
+
+    void appendToOpen(const QString &text)
+    {
+        for (const auto &entry : qAsConst(open))
+            (*parameters)[entry.first].text += text;
+    }
+
+    int apDepth = 0;
+    QVector<SclAddressParameter> *parameters = nullptr;
+    QVector<QPair<int, int>> open; // index in parameters, element depth
+    QString pendingText;
+};
+
+bool openForReading(QFile &file)
+{
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    qDebug().noquote() << "Cannot open SCL file" << file.fileName() << ":" << file.errorString();
+    return false;
+}
+
+void reportXmlError(const QXmlStreamReader &xml, const QString &fileName)
+{
+    qDebug().noquote() << "SCL file" << fileName << "is not well-formed XML: line"
+                       << xml.lineNumber() << "column" << xml.columnNumber() << ":"
+                       << xml.errorString();
+}
+
+} // namespace
+
+void SclDocumentLoader::clear()
+{
+    fileName.clear();
+    asciiMarkup = false;
+    names.clear();
+    typeIndex.clear();
+    typesDocument = QDomDocument();
+    accessPoints.clear();
+}
+
+bool SclDocumentLoader::load(const QString &fileName)
+{
+    clear();
+    QFile file(fileName);
+    if (!openForReading(file))
+        return false;
+    const QByteArray start = file.peek(2);
+    const bool utf16 = start == QByteArray("\xFE\xFF", 2) || start == QByteArray("\xFF\xFE", 2);
+    QXmlStreamReader xml(&file);
+    xml.setNamespaceProcessing(false);
+
+    QString encoding;
+    SubtreeBuilder types(typesDocument);
+    AccessPointCollector accessPoint;
+    QVector<SclAddressParameter> ignored;
+    int depth = 0;
+    unsigned tokens = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (progress && (++tokens & 0xFFF) == 0)
+            progress(file.pos(), file.size());
+        if (types.capturing()) {
+            types.feed(xml, token, depth);
+            continue;
+        }
+        if (accessPoint.collecting()) {
+            accessPoint.feed(xml, token, depth);
+            continue;
+        }
+        if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            continue;
+        }
+        if (token == QXmlStreamReader::StartDocument)
+            encoding = xml.documentEncoding().toString().toUpper();
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (++depth < 2)
+            continue;
+        const QStringRef tag = xml.qualifiedName();
+        if (tag == IedTag) {
+            const QXmlStreamAttributes attributes = xml.attributes();
+            if (attributes.hasAttribute(QLatin1String("name")))
+                names.append(attributes.value(QLatin1String("name")).toString());
+        } else if (tag == LNodeTypeTag || tag == DoTypeTag || tag == DaTypeTag) {
+            types.begin(xml, depth, 2);
+        } else if (tag == ConnectedApTag) {
+            const QString iedName = xml.attributes().value(QLatin1String("iedName")).toString();
+            // Only the first ConnectedAP of an IED counts.
+            const bool first = !accessPoints.contains(iedName);
+            accessPoint.begin(depth, first ? &accessPoints[iedName] : nullptr);
+        }
+    }
+    if (xml.hasError()) {
+        reportXmlError(xml, fileName);
+        clear();
+        return false;
+    }
+    this->fileName = fileName;
+    asciiMarkup =
+        !utf16 && (encoding.isEmpty() || encoding == QLatin1String("UTF-8") ||
+                   encoding == QLatin1String("UTF8") || encoding == QLatin1String("US-ASCII"));
+    typeIndex.build(typesDocument.documentElement());
+    return true;
+}
+
+const QVector<SclAddressParameter> *SclDocumentLoader::accessPoint(const QString &iedName) const
+{
+    const auto it = accessPoints.constFind(iedName);
+    return it == accessPoints.constEnd() ? nullptr : &it.value();
+}
+
+QDomDocument SclDocumentLoader::loadIed(const QString &iedName) const
+{
+    if (fileName.isEmpty())
+        return {};
+    if (asciiMarkup) {
+        QFile file(fileName);
+        if (!openForReading(file))
+            return {};
+        QDomDocument document;
+        bool failed = false;
+        const SclTagScanner::Result result = SclTagScanner::scan(
+            file, "IED", "name", iedName,
+            [&](qint64 offset) {
+                const Fragment fragment = readIedAt(offset, iedName, document);
+                failed = fragment == Fragment::Failed;
+                return fragment != Fragment::OtherIed;
+            },
+            progress);
+        if (result == SclTagScanner::Result::Stopped && !failed)
+            return document;
+        if (result == SclTagScanner::Result::Finished)
+            return {};
+        // Markup the scanner does not follow (or a changed file): read the
+        // file with the XML reader from its start.
+        qDebug().noquote() << "SCL file" << fileName << ": IED" << iedName
+                           << "is read again with the XML reader";
+    }
+    return streamIed(iedName);
+}
+
+SclDocumentLoader::Fragment SclDocumentLoader::readIedAt(qint64 offset, const QString &iedName,
+                                                         QDomDocument &document) const
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return Fragment::Failed;
+    QXmlStreamReader xml(&file);
+    xml.setNamespaceProcessing(false);
+    document = QDomDocument();
+    SubtreeBuilder builder(document);
+    int depth = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (builder.capturing()) {
+            if (builder.feed(xml, token, depth))
+                return Fragment::Read;
+        } else if (token == QXmlStreamReader::StartElement) {
+            if (xml.qualifiedName() != IedTag)
+                return Fragment::Failed;
+            // The scanner passes names that need decoding on unchecked.
+            if (xml.attributes().value(QLatin1String("name")) != iedName)
+                return Fragment::OtherIed;
+            builder.begin(xml, ++depth, INT_MAX);
+        }
+    }
+    // Entities declared in the file's DOCTYPE are unknown to a fragment.
+    return Fragment::Failed;
+}
+
+QDomDocument SclDocumentLoader::streamIed(const QString &iedName) const
+{
+    QFile file(fileName);
+    if (!openForReading(file))
+        return {};
+    QXmlStreamReader xml(&file);
+    xml.setNamespaceProcessing(false);
+
+    QDomDocument document;
+    SubtreeBuilder builder(document);
+    int depth = 0;
+    unsigned tokens = 0;
+    // The file was read whole when loaded; reading stops once the IED is in.
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (progress && (++tokens & 0xFFF) == 0)
+            progress(file.pos(), file.size());
+        if (builder.capturing()) {
+            if (builder.feed(xml, token, depth))
+                return document;
+            continue;
+        }
+        if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        } else if (token == QXmlStreamReader::StartElement) {
+            if (++depth >= 2 && xml.qualifiedName() == IedTag &&
+                xml.attributes().value(QLatin1String("name")) == iedName)
+                builder.begin(xml, depth, INT_MAX);
+        }
+    }
+    if (xml.hasError())
+        reportXmlError(xml, fileName);
+    return {};
+}

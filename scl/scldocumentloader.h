@@ -1,0 +1,71 @@
+#ifndef STATIONSCOPE_SCLDOCUMENTLOADER_H
+#define STATIONSCOPE_SCLDOCUMENTLOADER_H
+
+// Reads SCL files as a stream. A whole substation file in a DOM costs tens of
+// times its size in memory, so only what a parse run of one IED reads is kept:
+// the type templates and the address parameters of the access points when the
+// file is loaded, and the chosen IED's element when it is parsed.
+// Tags are compared as written (no namespace processing); like a DOM query
+// from the document element, the document element itself is never a match.
+
+#include "scltypeindex.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
+
+// A "P" element below a ConnectedAP: its "type" and its text.
+struct SclAddressParameter
+{
+    QString type;
+    QString text;
+};
+
+class SclDocumentLoader
+{
+public:
+    // Called now and then while a file is read: bytes read, file size.
+    using ProgressFunction = std::function<void(qint64, qint64)>;
+    void setProgressFunction(ProgressFunction function) { progress = std::move(function); }
+
+    // Reads the whole file; false when it cannot be read or is not well-formed
+    // XML, and then nothing is kept.
+    bool load(const QString &fileName);
+    void clear();
+
+    // The "name" of every IED element that has one, in document order.
+    const QStringList &iedNames() const { return names; }
+    // Holds every LNodeType, DOType and DAType in document order, each with
+    // its child nodes only: values and enumerations are never read.
+    QDomElement typesRoot() const { return typesDocument.documentElement(); }
+    const SclTypeIndex &types() const { return typeIndex; }
+    // Every P element of the first ConnectedAP of iedName, in document order;
+    // null when the file has no ConnectedAP for it.
+    const QVector<SclAddressParameter> *accessPoint(const QString &iedName) const;
+    // A document whose root holds the first IED element named iedName, read
+    // again from the file; null when there is none or the file can no longer
+    // be read. In a UTF-8 file the IED's start tag is found by a byte scan
+    // and only the IED itself goes through the XML reader.
+    QDomDocument loadIed(const QString &iedName) const;
+
+private:
+    QDomDocument streamIed(const QString &iedName) const;
+    enum class Fragment { Read, OtherIed, Failed };
+    Fragment readIedAt(qint64 offset, const QString &iedName, QDomDocument &document) const;
+
+    ProgressFunction progress;
+    QString fileName;
+    // UTF-8 (or ASCII) files can be scanned for an IED's start tag as bytes.
+    bool asciiMarkup = false;
+    QStringList names;
+    QDomDocument typesDocument;
+    SclTypeIndex typeIndex;
+    QHash<QString, QVector<SclAddressParameter>> accessPoints;
+};
+
+#endif

@@ -1,0 +1,29 @@
+#include "sclelements.h"
+
+#include <QDomNodeList>
+
+namespace SclElements {
+
+QVector<QDomElement> descendants(const QDomElement &element, const QString &tag)
+{
+    const QDomNodeList list = element.elementsByTagName(tag);
+    QVector<QDomElement> result;
+    result.reserve(list.size());
+    for (int i = 0; i < list.size(); ++i)
+        result.append(list.at(i).toElement());
+    return result;
+}
+
+QVector<QDomElement> logicalNodes(const QDomElement &lDevice)
+{
+    QVector<QDomElement> result;
+    for (QDomElement child = lDevice.firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement()) {
+        const QString tag = child.tagName();
+        if (tag == QLatin1String("LN0") || tag == QLatin1String("LN"))
+            result.append(child);
+    }
+    return result;
+}
+
+} // namespace SclElements
