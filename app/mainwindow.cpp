@@ -1,6 +1,11 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "ciditemstree.h"
+#include "selecteddatasetsmodel.h"
+#include "selecteditemsmodel.h"
+#include "selectedobjectsmodel.h"
+#include "selectedreportsmodel.h"
 #include "stationscoperesources.h"
 #include "userprompt.h"
 
@@ -21,11 +26,18 @@ MainWindow::MainWindow(QWidget *parent)
     QCoreApplication::setOrganizationName(QStringLiteral("Tessarin"));
     QCoreApplication::setApplicationName(QStringLiteral("Stationscope"));
 
-    sclModel = std::make_unique<QStandardItemModel>();
+    sclModel = std::make_unique<SelectedItemsModel>();
     signalModel = std::make_unique<QStandardItemModel>();
-    objectsModel = std::make_unique<QStandardItemModel>();
-    datasetsModel = std::make_unique<QStandardItemModel>();
-    reportsModel = std::make_unique<QStandardItemModel>();
+
+    ui->widget_treeContainer->setSclModel(sclModel.get());
+    ui->widget_treeContainer->setTagSelector(ui->widget_tagSelect->tagSelector());
+    ui->widget_treeContainer->cidTree()->setReadOnly(true);
+
+    objectsModel = std::make_unique<SelectedObjectsModel>();
+    datasetsModel = std::make_unique<SelectedDatasetsModel>();
+    reportsModel = std::make_unique<SelectedReportsModel>();
+    ui->widget_treeContainer->setSelectionModels(objectsModel.get(), datasetsModel.get(),
+                                                 reportsModel.get());
 
     ui->treeView_signals->setModel(signalModel.get());
 

@@ -5,9 +5,13 @@
 #include <QString>
 #include <memory>
 
+class Iec61850DbManager;
 class QStandardItem;
 class QStandardItemModel;
-class Iec61850DbManager;
+class SelectedDatasetsModel;
+class SelectedItemsModel;
+class SelectedObjectsModel;
+class SelectedReportsModel;
 
 namespace Ui {
 class MainWindow;
@@ -53,11 +57,11 @@ private slots:
 
 private:
     std::unique_ptr<Ui::MainWindow> ui;
-    std::unique_ptr<QStandardItemModel> sclModel;
+    std::unique_ptr<SelectedItemsModel> sclModel;
     std::unique_ptr<QStandardItemModel> signalModel;
-    std::unique_ptr<QStandardItemModel> objectsModel;
-    std::unique_ptr<QStandardItemModel> datasetsModel;
-    std::unique_ptr<QStandardItemModel> reportsModel;
+    std::unique_ptr<SelectedObjectsModel> objectsModel;
+    std::unique_ptr<SelectedDatasetsModel> datasetsModel;
+    std::unique_ptr<SelectedReportsModel> reportsModel;
     Iec61850DbManager *dbManager = nullptr;
     QString projectPath;
     QString workbookPath;

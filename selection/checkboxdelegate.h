@@ -1,0 +1,28 @@
+#ifndef STATIONSCOPE_CHECKBOXDELEGATE_H
+#define STATIONSCOPE_CHECKBOXDELEGATE_H
+
+#include <QItemDelegate>
+
+// Edits a boolean cell with a check box.
+class CheckBoxDelegateate : public QItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit CheckBoxDelegateate(QObject *parent = nullptr);
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override;
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+
+private slots:
+    void commitToggle();
+};
+
+#endif

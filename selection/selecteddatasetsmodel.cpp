@@ -1,0 +1,124 @@
+#include "selecteddatasetsmodel.h"
+
+#include "userprompt.h"
+
+#include <QStandardItem>
+
+SelectedDatasetsModel::SelectedDatasetsModel(QObject *parent) : SelectedItemsModel(parent)
+{
+    setHeaderLabels({tr("Name"), tr("Status Signal"), tr("Trig Signal"), tr("RxTime Signal"),
+                     tr("RxCount Signal"), tr("Result Signal"), tr("MMS Type"),
+                     tr("DatasetFromReportFlag Signal")});
+    connect(this, &QAbstractItemModel::rowsRemoved, this, &SelectedDatasetsModel::onRowsRemoved);
+    connect(this, &QAbstractItemModel::rowsInserted, this, &SelectedDatasetsModel::onRowsInserted);
+}
+
+bool SelectedDatasetsModel::acceptsNode(QStandardItem *source, const QString &name,
+                                        const QString &group)
+{
+    Q_UNUSED(group);
+    if (nodeKind(source) != DataSetKind) {
+        UserPrompt::information(nullptr, tr("Invalid Selection"),
+                                tr("You can only select DataSets(DS) "));
+        return false;
+    }
+    if (namesByGroup.value(DefaultGroup).contains(name)) {
+        UserPrompt::information(nullptr, tr("Duplicate Entry"),
+                                tr("This dataset has already been added."));
+        return false;
+    }
+    return true;
+}
+
+void SelectedDatasetsModel::setupRow(const QList<QStandardItem *> &row, bool topLevel)
+{
+    Q_UNUSED(topLevel);
+    QStandardItem *first = row.value(NameColumn);
+    if (!first)
+        return;
+    auto cell = [&row](int column) {
+        return row.value(column);
+    };
+    const int kind = nodeKind(first);
+
+    makeReadOnly(first);
+    const QVariant kindValue = first->data(KindRole);
+    for (QStandardItem *item : row) {
+        if (item)
+            item->setData(kindValue, KindRole);
+    }
+
+    const QList<int> setColumns{StatusSignalColumn, TrigSignalColumn, RxTimeSignalColumn,
+                                RxCountSignalColumn, DatasetFromReportFlagSignalColumn};
+    switch (kind) {
+    case DataSetKind:
+        for (int column : setColumns)
+            enableCell(cell(column), EditorKind::SignalSelect);
+        disableCell(cell(ResultSignalColumn));
+        disableCell(cell(MmsTypeColumn));
+        break;
+    case DataObjectKind:
+        for (int column = StatusSignalColumn; column < ColumnCount; ++column)
+            disableCell(cell(column));
+        break;
+    case DataAttributeKind:
+        for (int column : setColumns)
+            disableCell(cell(column));
+        enableCell(cell(ResultSignalColumn), EditorKind::SignalSelect);
+        enableCell(cell(MmsTypeColumn), EditorKind::Combo);
+        break;
+    default:
+        break;
+    }
+}
+
+QStringList SelectedDatasetsModel::datasetNames() const
+{
+    QStringList names;
+    for (int r = 0; r < rowCount(); ++r) {
+        const QStandardItem *first = item(r, NameColumn);
+        names.append(first ? first->text() : QString());
+    }
+    return names;
+}
+
+void SelectedDatasetsModel::fillAddedRow(QStandardItem *node)
+{
+    if (!node || node->model() != this)
+        return;
+    for (int r = 0; r < node->rowCount(); ++r) {
+        if (QStandardItem *member = node->child(r))
+            fillMemberMmsTypes(member);
+    }
+}
+
+void SelectedDatasetsModel::fillMemberMmsTypes(QStandardItem *node)
+{
+    if (QStandardItem *mmsType = rowCell(node, MmsTypeColumn))
+        mmsType->setText(roleValueName(node, MmsTypeRole, ValueList::MmsType));
+    for (int r = 0; r < node->rowCount(); ++r) {
+        if (QStandardItem *child = node->child(r))
+            fillMemberMmsTypes(child);
+    }
+}
+
+void SelectedDatasetsModel::emitDatasetUpdate()
+{
+    emit datasetUpdate(datasetNames());
+}
+
+void SelectedDatasetsModel::onRowsRemoved(const QModelIndex &parent, int first, int last)
+{
+    Q_UNUSED(parent);
+    Q_UNUSED(first);
+    Q_UNUSED(last);
+    emitDatasetUpdate();
+}
+
+void SelectedDatasetsModel::onRowsInserted(const QModelIndex &parent, int first, int last)
+{
+    Q_UNUSED(parent);
+    Q_UNUSED(first);
+    Q_UNUSED(last);
+    emitDatasetUpdate();
+}

@@ -1,0 +1,48 @@
+#ifndef STATIONSCOPE_SELECTEDDATASETSMODEL_H
+#define STATIONSCOPE_SELECTEDDATASETSMODEL_H
+
+#include "selecteditemsmodel.h"
+
+// The picked data sets with their members, bound to the signals that carry a
+// set's status, trigger, reception and result.
+class SelectedDatasetsModel : public SelectedItemsModel
+{
+    Q_OBJECT
+
+public:
+    enum Column {
+        NameColumn,
+        StatusSignalColumn,
+        TrigSignalColumn,
+        RxTimeSignalColumn,
+        RxCountSignalColumn,
+        ResultSignalColumn,
+        MmsTypeColumn,
+        DatasetFromReportFlagSignalColumn,
+        ColumnCount
+    };
+
+    explicit SelectedDatasetsModel(QObject *parent = nullptr);
+
+    bool acceptsNode(QStandardItem *source, const QString &name, const QString &group) override;
+    void setupRow(const QList<QStandardItem *> &row, bool topLevel) override;
+
+    // The references of the selected data sets, in row order.
+    QStringList datasetNames() const;
+
+    // Shows the MMS type of every member of a newly added data set.
+    void fillAddedRow(QStandardItem *node);
+
+signals:
+    void datasetUpdate(const QStringList &names);
+
+public slots:
+    void emitDatasetUpdate();
+    void onRowsRemoved(const QModelIndex &parent, int first, int last);
+    void onRowsInserted(const QModelIndex &parent, int first, int last);
+
+private:
+    void fillMemberMmsTypes(QStandardItem *node);
+};
+
+#endif

@@ -1,0 +1,23 @@
+#ifndef STATIONSCOPE_SELECTEDDATASETSTREE_H
+#define STATIONSCOPE_SELECTEDDATASETSTREE_H
+
+#include "selecteditemstree.h"
+
+class QStandardItem;
+
+// Shows the picked data sets with their members; a member attribute's MMS type
+// combo is shown when its row is selected.
+class SelectedDatasetsTree : public SelectedItemsTree
+{
+    Q_OBJECT
+
+public:
+    explicit SelectedDatasetsTree(QWidget *parent = nullptr);
+    void setModel(QAbstractItemModel *model) override;
+
+public slots:
+    void onNodeAdded(QStandardItem *newNode);
+    void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
+};
+
+#endif

@@ -1,0 +1,55 @@
+#ifndef STATIONSCOPE_SELECTEDITEMSTREE_H
+#define STATIONSCOPE_SELECTEDITEMSTREE_H
+
+#include <QColor>
+#include <QTreeView>
+
+class QStandardItem;
+class TagSelector;
+
+// The base view of every tree the program shows: opens the editor a cell names,
+// deletes selected rows of a selection model, and carries a colour theme.
+class SelectedItemsTree : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    explicit SelectedItemsTree(QWidget *parent = nullptr);
+
+    void setModel(QAbstractItemModel *model) override;
+    void setTagSelector(TagSelector *selector);
+    TagSelector *tagSelector() const { return selector; }
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return readOnly; }
+    QColor disabledColor() const { return disabledCellColor; }
+
+    // Style sheet and disabled-cell colour derived from one base colour; the
+    // second colour, when valid, is the text colour.
+    void applyTheme(const QColor &base, const QColor &second);
+    static QString themeStyleSheet(const QColor &base, const QColor &second);
+    static QColor themeDisabledColor(const QColor &base) { return base.darker(170); }
+
+    void openEditor(QStandardItem *cell);
+
+public slots:
+    void onItemDoubleClicked(const QModelIndex &index);
+    void adjustFirstColumnSize();
+    virtual void deleteSelectedItems();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void showDeleteMenu(const QPoint &globalPos);
+    // Closes the persistent editors of the row opened last and opens editors on
+    // the selected cells of the given columns, so the row's editors show at once.
+    void reopenRowEditors(const QItemSelection &selected, const QList<int> &columns);
+    void closeRowEditors();
+
+private:
+    TagSelector *selector = nullptr;
+    bool readOnly = false;
+    QColor disabledCellColor;
+    QPersistentModelIndex editorRow;
+};
+
+#endif

@@ -1,0 +1,78 @@
+#ifndef STATIONSCOPE_TREEVIEWCONTAINER_H
+#define STATIONSCOPE_TREEVIEWCONTAINER_H
+
+#include <QWidget>
+#include <memory>
+
+class CidItemsTree;
+class QAbstractButton;
+class QColor;
+class QModelIndex;
+class SelectedDatasetsModel;
+class SelectedItemsModel;
+class SelectedItemsTree;
+class SelectedObjectsModel;
+class SelectedReportsModel;
+class TagSelector;
+
+namespace Ui {
+class TreeviewContainer;
+}
+
+// The selection tab: the parsed SCL model on the left, the three selections on
+// the right. Turns double-clicks in the SCL model into picks.
+class TreeviewContainer : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TreeviewContainer(QWidget *parent = nullptr);
+    ~TreeviewContainer() override;
+
+    void setSclModel(SelectedItemsModel *model);
+    void setSelectionModels(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
+                            SelectedReportsModel *reports);
+    void setTagSelector(TagSelector *selector);
+    CidItemsTree *cidTree() const;
+    void clearAll();
+
+    // Style sheet of a pane button in the given colour; the text is white on
+    // dark colours and black on light ones.
+    static QString buttonStyleSheet(const QColor &color, const QString &className);
+
+signals:
+    void connectionSelected(int id);
+    void connectionRemoved(int id);
+
+public slots:
+    void onCidTreeDoubleClicked(const QModelIndex &index);
+    void onCidTreePressed(const QModelIndex &index);
+    void onConnectionRemoved(int conId);
+
+private slots:
+    void on_toolButton_expandDO_clicked(bool checked);
+    void on_toolButton_expandDS_clicked(bool checked);
+    void on_pushButton_ds_clicked(bool checked);
+    void on_pushButton_do_clicked(bool checked);
+    void on_pushButton_reps_clicked(bool checked);
+    void on_toolButton_conExpand_clicked();
+    void on_toolButton_rpExpand_clicked();
+    void on_toolButton_dsExpand_clicked();
+    void on_toolButton_doExpand_clicked();
+
+private:
+    void togglePane(QWidget *pane, QAbstractButton *button, const SelectedItemsTree *tree,
+                    bool hidden);
+    void expandTree(SelectedItemsTree *tree, QAbstractButton *button, bool expand);
+    void focusBranch(int branchRow);
+
+    std::unique_ptr<Ui::TreeviewContainer> ui;
+    TagSelector *tagSelector = nullptr;
+    SelectedObjectsModel *objectsModel = nullptr;
+    SelectedDatasetsModel *datasetsModel = nullptr;
+    SelectedReportsModel *reportsModel = nullptr;
+    SelectedItemsModel *sclModel = nullptr;
+    int currentConnectionId = -1;
+};
+
+#endif
