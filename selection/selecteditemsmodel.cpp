@@ -182,7 +182,7 @@ int SelectedItemsModel::nodeKind(const QStandardItem *node)
 
 QString SelectedItemsModel::roleValueName(const QStandardItem *node, int role, ValueList list)
 {
-    bool ok = false;
-    const int code = node ? node->data(role).toInt(&ok) : 0;
-    return ok ? valueListName(list, code) : QString();
+    // A node without the value reads as code 0, as the project file stores it,
+    // so a pick shows the same text before and after a save and reload.
+    return node ? valueListName(list, node->data(role).toInt()) : QString();
 }

@@ -78,7 +78,8 @@ protected:
     QStandardItem *rowCell(const QStandardItem *item, int column) const;
     // The kind of a node, or -1 for none.
     static int nodeKind(const QStandardItem *node);
-    // The name of the code a node holds in role; empty when it holds no code of the list.
+    // The name of the code a node holds in role (none reads as 0); empty for a
+    // code outside the list.
     static QString roleValueName(const QStandardItem *node, int role, ValueList list);
 
     QHash<QString, QStringList> namesByGroup;

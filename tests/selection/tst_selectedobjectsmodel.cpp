@@ -378,7 +378,7 @@ void SelectedObjectsModelTest::fillAddedRowShowsConstraintAndControlModel_data()
     QTest::addColumn<QString>("constraint");
     QTest::addColumn<QVariant>("ctlModel");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("no control model") << "CO" << QVariant() << "";
+    QTest::newRow("no control model") << "CO" << QVariant() << "NoCTL";
     QTest::newRow("NoCTL") << "CO" << QVariant(0) << "NoCTL";
     QTest::newRow("DO") << "CO" << QVariant(1) << "DO";
     QTest::newRow("SBOes") << "CO" << QVariant(4) << "SBOes";
@@ -416,14 +416,16 @@ void SelectedObjectsModelTest::fillAddedRowShowsMmsTypesDownTheSubtree()
 
     const int mms = SelectedObjectsModel::MmsTypeColumn;
     QStandardItem *pos = model.item(0);
-    QCOMPARE(model.item(0, mms)->text(), QString());
+    // Nodes without a type read as code 0, as a reloaded project shows them.
+    QCOMPARE(model.item(0, mms)->text(), QStringLiteral("MMS_ARRAY"));
     QCOMPARE(pos->child(0, mms)->text(), QStringLiteral("MMS_BIT_STRING"));
-    QCOMPARE(pos->child(1, mms)->text(), QString());
+    QCOMPARE(pos->child(1, mms)->text(), QStringLiteral("MMS_ARRAY"));
     QCOMPARE(pos->child(1)->child(0, mms)->text(), QStringLiteral("MMS_INTEGER"));
     QCOMPARE(pos->child(1)->child(1, mms)->text(), QString());
     QCOMPARE(model.item(0, SelectedObjectsModel::FunctionColumn)->text(), QStringLiteral("ST"));
-    // Function and the two known types changed; empty texts stay as they were.
-    QCOMPARE(changed.count(), 3);
+    // Function, control model and four types changed; the unknown code leaves
+    // its cell empty.
+    QCOMPARE(changed.count(), 6);
 }
 
 void SelectedObjectsModelTest::fillAddedRowIgnoresForeignNodes()
