@@ -1,0 +1,254 @@
+// SclDataExporter: loading the SCL model and the signal list of a project.
+
+#include "scldataexporter.h"
+
+#include "dbschema.h"
+#include "iec61850dbmanager.h"
+#include "sclmodel.h"
+#include "treeplacement.h"
+
+#include <QStandardItem>
+#include <QStandardItemModel>
+
+namespace {
+
+const QString DeviceIcon = QStringLiteral(":/images/DEVICE.png");
+const QString LogicalNodeIcon = QStringLiteral(":/images/LN.png");
+const QString SettingsIcon = QStringLiteral(":/images/settings.png");
+
+// The connection tree: caption, icon and editor of each column of table 0.
+struct ConnectionRow
+{
+    const char *caption;
+    const char *icon;
+    const char *editor;
+};
+
+const ConnectionRow ConnectionRows[] = {
+    {QT_TRANSLATE_NOOP("SclDataExporter", "Id"), nullptr, nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "IED Name"), nullptr, nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "Ip Address"), ":/images/ip.png", nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "Port"), ":/images/port.png", nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "Interface"), nullptr, nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "ConnectEnbl Signal"), nullptr, "SignalSelect"},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "DevStatus Signal"), nullptr, "SignalSelect"},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "NamPlt.configRev"), nullptr, nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "NamPlt.check"), nullptr, nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "ReportSets"), nullptr, "ReportSettingsDialog"},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "CtlTestFlag Signal "), nullptr, "SignalSelect"},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "CtlSyncCheck Signal"), nullptr, "SignalSelect"},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "CtlInterlockCheck Signal"), nullptr, "SignalSelect"},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "ControlOrginatorCategory"), nullptr, nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "ControlOriginatorIdentification "), nullptr, nullptr},
+    {QT_TRANSLATE_NOOP("SclDataExporter", "TimeSyncIndication Signal"), nullptr, "SignalSelect"},
+};
+
+QString iconOfKind(int table, int kind)
+{
+    switch (kind) {
+    case IedKind:
+    case LogicalDeviceKind:
+        return DeviceIcon;
+    case LogicalNodeKind:
+        return LogicalNodeIcon;
+    case FunctionalConstraintKind:
+        return table == DataObjectsModelTable ? QStringLiteral(":/images/FC.png") : QString();
+    case DataObjectKind:
+        return table == ReportsModelTable ? QString() : QStringLiteral(":/images/DO.png");
+    case DataSetKind:
+        return table == DatasetsModelTable ? QStringLiteral(":/images/DS.png") : QString();
+    case UnbufferedReportKind:
+        return table == ReportsModelTable ? QStringLiteral(":/images/RP.png") : QString();
+    case BufferedReportKind:
+        return table == ReportsModelTable ? QStringLiteral(":/images/BR.png") : QString();
+    case DataAttributeKind:
+        return table == ReportsModelTable ? QString() : QStringLiteral(":/images/DA.png");
+    default:
+        return QString();
+    }
+}
+
+// A stored number; NULL and texts that are no number read as 0.
+int number(const QStringList &row, int column)
+{
+    return column < 0 ? 0 : row.value(column).trimmed().toInt();
+}
+
+// Roles the parsed model carries only on some nodes. A TEXT column is empty
+// where the node had no value; an INTEGER column holds 0 there, so a 0 is
+// restored only on the kinds of node that always carry the role.
+struct RestoredRole
+{
+    int role;
+    QList<int> alwaysOnKinds;
+};
+
+const QList<RestoredRole> &restoredRoles(int table)
+{
+    static const QList<RestoredRole> objects{
+        {TreeIndexRole, {}}, {BTypeRole, {}}, {MmsTypeRole, {DataAttributeKind}},
+        {CtlModelRole, {}},  {DepthRole, {}},
+    };
+    static const QList<int> reportKinds{UnbufferedReportKind, BufferedReportKind};
+    static const QList<RestoredRole> reports{
+        {DatasetRefRole, {}},
+        {IntgPdRole, reportKinds},
+        {BufTimeRole, reportKinds},
+        {ConfRevRole, reportKinds},
+        {TrgOpsRole, reportKinds},
+        {OptFieldsRole, reportKinds},
+        {DepthRole, {}},
+    };
+    static const QList<RestoredRole> datasets{
+        {TreeIndexRole, {}},
+        {DepthRole, {}},
+    };
+    static const QList<RestoredRole> none;
+    switch (table) {
+    case DataObjectsModelTable:
+        return objects;
+    case ReportsModelTable:
+        return reports;
+    case DatasetsModelTable:
+        return datasets;
+    default:
+        return none;
+    }
+}
+
+} // namespace
+
+bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManager *db)
+{
+    if (!sclModel || !db) {
+        emit progressFinished();
+        return false;
+    }
+    sclModel->clear();
+    const QVector<QStringList> connections = db->selectTexts(ConnectionsTable, QString());
+    if (connections.isEmpty()) {
+        emit progressFinished();
+        return false;
+    }
+    const QStringList connection = connections.first();
+
+    auto *ied = new QStandardItem(connection.value(1));
+    ied->setData(connection.value(0), ConnectionIdRole);
+    ied->setEditable(false);
+    auto *connectionNode = new QStandardItem(tr("Connection"));
+    connectionNode->setEditable(false);
+    ied->appendRow(connectionNode);
+    const int rowCount = int(sizeof(ConnectionRows) / sizeof(ConnectionRows[0]));
+    for (int column = 0; column < rowCount; ++column) {
+        const ConnectionRow &row = ConnectionRows[column];
+        auto *caption = new QStandardItem(tr(row.caption));
+        caption->setEditable(false);
+        caption->setIcon(icon(row.icon ? QString::fromLatin1(row.icon) : SettingsIcon));
+        auto *value = new QStandardItem(connection.value(column));
+        if (row.editor)
+            value->setData(QString::fromLatin1(row.editor), EditorRole);
+        if (column == 0 || column == 9)
+            value->setEditable(false);
+        connectionNode->appendRow({caption, value});
+    }
+
+    sclModel->setColumnCount(2);
+    sclModel->setHorizontalHeaderLabels({tr("Item"), tr("Value")});
+    sclModel->appendRow(ied);
+
+    QStandardItem *dataObjects = new QStandardItem(SclBranch::DataObjects);
+    QStandardItem *dataSets = new QStandardItem(SclBranch::DataSets);
+    QStandardItem *reports = new QStandardItem(SclBranch::Reports);
+    for (QStandardItem *branch : {dataObjects, dataSets, reports}) {
+        branch->setEditable(false);
+        ied->appendRow(branch);
+    }
+
+    const QString condition = QStringLiteral("con_id=%1").arg(0);
+    const QList<QPair<int, QStandardItem *>> trees{{DataObjectsModelTable, dataObjects},
+                                                   {ReportsModelTable, reports},
+                                                   {DatasetsModelTable, dataSets}};
+    QHash<int, QVector<QStringList>> rows;
+    int rowTotal = 0;
+    for (const auto &tree : trees) {
+        rows.insert(tree.first, db->selectTexts(tree.first, condition));
+        rowTotal += rows.value(tree.first).size();
+    }
+    startProgress(rowTotal);
+    for (const auto &tree : trees) {
+        const DbTable table = db->schemaTable(tree.first);
+        const int first = db->firstModelColumn(tree.first);
+        const int idColumn = table.columnOfRole(NodeIdRole);
+        const int kindColumn = table.columnOfRole(KindRole);
+        const int parentColumn = table.columnOfRole(ParentIdRole);
+        QList<QPair<int, int>> roleColumns;
+        for (const RestoredRole &restored : restoredRoles(tree.first))
+            roleColumns.append({table.columnOfRole(restored.role), restored.role});
+
+        TreePlacement placement;
+        const QVector<QStringList> tableRows = rows.take(tree.first);
+        for (const QStringList &values : tableRows) {
+            const int id = number(values, idColumn);
+            const int kind = number(values, kindColumn);
+            const QString parentText = values.value(parentColumn).trimmed();
+            const int parentId = parentText.toInt();
+
+            auto *node = new QStandardItem(values.value(first));
+            node->setEditable(false);
+            const QString iconPath = iconOfKind(tree.first, kind);
+            if (!iconPath.isEmpty())
+                node->setIcon(icon(iconPath));
+            node->setData(kind, KindRole);
+            node->setData(QString::number(id), NodeIdRole);
+            node->setData(0, ConnectionIdRole);
+            // As the parser gives it: the parent's id text, or the number -1.
+            node->setData(parentId == -1 ? QVariant(-1) : QVariant(QString::number(parentId)),
+                          ParentIdRole);
+            const QList<RestoredRole> &restored = restoredRoles(tree.first);
+            for (int i = 0; i < restored.size(); ++i) {
+                const int column = roleColumns.at(i).first;
+                if (column < 0)
+                    continue;
+                const QString text = values.value(column);
+                if (text.isEmpty())
+                    continue;
+                bool ok = false;
+                const int value = text.trimmed().toInt(&ok);
+                if (!table.columns.at(column).isInteger()) {
+                    // Tree positions are numbers in the model, other texts stay texts.
+                    node->setData(ok && roleColumns.at(i).second == TreeIndexRole ? QVariant(value)
+                                                                                  : QVariant(text),
+                                  roleColumns.at(i).second);
+                } else if (ok && (value != 0 || restored.at(i).alwaysOnKinds.contains(kind))) {
+                    node->setData(value, roleColumns.at(i).second);
+                }
+            }
+            placeRow(tree.second, {node}, id, parentId, placement);
+            step();
+        }
+        attachWaiting(placement);
+    }
+    emit progressFinished();
+    return true;
+}
+
+bool SclDataExporter::loadSignals(QStandardItemModel *signalModel, Iec61850DbManager *db)
+{
+    if (!signalModel || !db)
+        return false;
+    signalModel->removeRows(0, signalModel->rowCount());
+    const QVector<QStringList> rows = db->selectTexts(SignalsTable, QString());
+    for (const QStringList &values : rows) {
+        QList<QStandardItem *> row;
+        for (int column = 1; column < values.size(); ++column) {
+            auto *cell = new QStandardItem(values.at(column));
+            cell->setEditable(false);
+            row.append(cell);
+        }
+        signalModel->appendRow(row);
+    }
+    signalModel->setHorizontalHeaderLabels(
+        {tr("Signal Number"), tr("Address"), tr("Label"), tr("Type")});
+    signalModel->setColumnCount(4);
+    return true;
+}
