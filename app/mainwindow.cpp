@@ -2,10 +2,13 @@
 #include "ui_mainwindow.h"
 
 #include "ciditemstree.h"
+#include "iec61850dbmanager.h"
+#include "recentfiles.h"
 #include "selecteddatasetsmodel.h"
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
+#include "sqliteconnector.h"
 #include "stationscoperesources.h"
 #include "userprompt.h"
 
@@ -40,6 +43,9 @@ MainWindow::MainWindow(QWidget *parent)
                                                  reportsModel.get());
 
     ui->treeView_signals->setModel(signalModel.get());
+
+    buildRecentMenu(ui->menuRecent_Projects, RecentFiles::Projects);
+    buildRecentMenu(ui->menuRecent_Excell_imports, RecentFiles::Workbooks);
 
     ui->widget_topPanel->hide();
     connect(ui->togglePanelButton, &QPushButton::clicked, this, &MainWindow::toggleTopPanel);
@@ -103,20 +109,6 @@ void MainWindow::on_groupBox_2_clicked()
     ui->groupBox->setChecked(!ui->groupBox_2->isChecked());
 }
 
-void MainWindow::on_pushButton_ImportPLC_clicked() {}
-
-void MainWindow::on_actionExport_to_excell_triggered() {}
-
-void MainWindow::on_actionImport_from_excell_triggered() {}
-
-void MainWindow::on_actionNew_Project_triggered() {}
-
-void MainWindow::on_actionOpen_Project_triggered() {}
-
-void MainWindow::on_actionSave_Project_triggered() {}
-
-void MainWindow::on_actionClose_Project_triggered() {}
-
 void MainWindow::on_actionAbout_triggered()
 {
     UserPrompt::about(this, tr("About"), aboutText());
@@ -131,7 +123,7 @@ void MainWindow::onNodeDataChanged(QStandardItem *node)
 {
     // Connection edits reach the project file at once; without an open project
     // (e.g. after a workbook import) there is nowhere to write them.
-    if (sender() != sclModel.get() || !dbManager)
+    if (sender() != sclModel.get() || !dbManager || !node)
         return;
-    Q_UNUSED(node);
+    dbManager->updateCell(QStringLiteral("iec61850_connectionsv2"), node);
 }

@@ -3,22 +3,28 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class Iec61850DbManager;
+class QDateTime;
+class QMenu;
 class QStandardItem;
 class QStandardItemModel;
+class SclDataExporter;
 class SelectedDatasetsModel;
 class SelectedItemsModel;
 class SelectedObjectsModel;
 class SelectedReportsModel;
+class SqliteConnector;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The program's one window: it owns the SCL model, the signal list and the
-// three selection models for the whole run and hands them to its widgets.
+// three selection models for the whole run, hands them to its widgets, and runs
+// the project lifecycle behind the File menu.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -35,6 +41,20 @@ public:
 
     static QString baseTitle();
     static QString aboutText();
+    // The file name proposed for a workbook export of the given IED.
+    static QString proposedExportName(const QString &iedName, const QDateTime &time);
+
+    // Asks whether the open project or workbook may be closed.
+    bool confirmClose();
+    void closeProject();
+    // Opens a project ("SclPro") or imports a workbook ("XlsImport").
+    void openRecent(const QString &path, const QString &group);
+    void addRecent(const QString &path, const QString &group);
+    void buildRecentMenu(QMenu *menu, const QString &group);
+    // Runs a job synchronously under a window-modal progress dialog that
+    // follows the worker's progress.
+    void runJob(SclDataExporter *worker, const QString &title, const QString &label,
+                const std::function<void()> &job);
 
 private slots:
     void on_pushButton_2_clicked();
@@ -56,13 +76,23 @@ private slots:
     void toggleTopPanel();
 
 private:
+    // Closes what is open, after asking; false when the engineer declined.
+    bool closeStep();
+    // Opens (and, when allowed, creates) the project file and its manager;
+    // false, with a warning, when the file cannot be used.
+    bool connectProject(const QString &path, bool creating);
+    void loadProject(const QString &path);
+    void createProject(const QString &path);
+    void showSignalList();
+
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<SelectedItemsModel> sclModel;
     std::unique_ptr<QStandardItemModel> signalModel;
     std::unique_ptr<SelectedObjectsModel> objectsModel;
     std::unique_ptr<SelectedDatasetsModel> datasetsModel;
     std::unique_ptr<SelectedReportsModel> reportsModel;
-    Iec61850DbManager *dbManager = nullptr;
+    std::unique_ptr<SqliteConnector> connector;
+    std::unique_ptr<Iec61850DbManager> dbManager;
     QString projectPath;
     QString workbookPath;
 };

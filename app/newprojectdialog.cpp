@@ -1,0 +1,134 @@
+#include "newprojectdialog.h"
+#include "ui_newprojectdialog.h"
+
+#include "sclparser.h"
+#include "selecteditemsmodel.h"
+#include "userprompt.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QSettings>
+#include <QTime>
+
+namespace {
+const QString LastProjectPathKey = QStringLiteral("lastProjectPath");
+
+QString currentTime()
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+}
+} // namespace
+
+NewProjectDialog::NewProjectDialog(const QString &sclFile, SelectedItemsModel *sclModel,
+                                   QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::NewProjectDialog>())
+{
+    ui->setupUi(this);
+
+    folder = QSettings().value(LastProjectPathKey, QDir::homePath()).toString();
+    ui->lineEdit_folderPath->setText(folder);
+
+    // An empty path names no file either: there is nothing to list or parse.
+    if (sclFile.isEmpty()) {
+        reject();
+        close();
+        return;
+    }
+
+    ui->lineEdit_SclFile->setText(sclFile);
+    this->sclModel = sclModel;
+    parser = std::make_unique<SclParser>(ui->plainTextEdit_2, ui->progressBar, ui->label_progress,
+                                         nullptr);
+    const QStringList iedNames = parser->loadIedNames(sclFile);
+    ui->comboBox_IED->clear();
+    ui->comboBox_IED->insertItems(ui->comboBox_IED->count(), iedNames);
+}
+
+NewProjectDialog::~NewProjectDialog() = default;
+
+int NewProjectDialog::exec()
+{
+    if (!parser) {
+        setResult(Rejected);
+        return Rejected;
+    }
+    return QDialog::exec();
+}
+
+void NewProjectDialog::on_pushButton_createPro_clicked()
+{
+    ui->pushButton_cancel->setEnabled(false);
+    ui->pushButton_createPro->setEnabled(false);
+    ui->lineEdit_projectName->setEnabled(false);
+    ui->lineEdit_folderPath->setEnabled(false);
+
+    const bool wasSuppressed = sclModel && sclModel->isNodeChangedSuppressed();
+    if (sclModel)
+        sclModel->setNodeChangedSuppressed(true);
+
+    const bool parsed = loadScl();
+    if (parsed) {
+        ui->stackedWidget_buttons->setCurrentWidget(ui->page_final);
+        name = ui->lineEdit_projectName->text();
+        // The project goes where the form says, also when the folder was typed.
+        folder = ui->lineEdit_folderPath->text();
+    } else {
+        ui->stackedWidget_buttons->setCurrentWidget(ui->page_initial);
+        ui->pushButton_cancel->setEnabled(true);
+    }
+
+    if (sclModel)
+        sclModel->setNodeChangedSuppressed(wasSuppressed);
+}
+
+void NewProjectDialog::on_pushButton_cancel_clicked()
+{
+    reject();
+    close();
+}
+
+bool NewProjectDialog::loadScl()
+{
+    if (ui->lineEdit_SclFile->text().isEmpty() || !parser || !sclModel)
+        return false;
+
+    const QString iedName = ui->comboBox_IED->currentText();
+    sclModel->clearSelection();
+
+    qDebug().noquote() << "Parsing started at :" << currentTime();
+    if (parser->parse(iedName, sclModel)) {
+        ui->label_progress->setText(tr("Finished"));
+        qDebug().noquote() << "Parsing completed at :" << currentTime();
+        return true;
+    }
+
+    ui->label_progress->setText(tr("Error"));
+    ui->plainTextEdit_2->appendPlainText(tr("Error: Cannot parse file"));
+    return false;
+}
+
+void NewProjectDialog::on_pushButton_clicked()
+{
+    accept();
+    close();
+}
+
+void NewProjectDialog::on_lineEdit_projectName_textChanged(const QString &arg1)
+{
+    // Once a parse ran the name is fixed, also against programmatic edits.
+    ui->pushButton_createPro->setEnabled(!arg1.isEmpty() &&
+                                         ui->lineEdit_projectName->isEnabledTo(this));
+}
+
+void NewProjectDialog::on_toolButton_folderSelect_clicked()
+{
+    const QString chosen = UserPrompt::existingDirectory(
+        this, tr("Select Project Path"), ui->lineEdit_folderPath->text(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (chosen.isEmpty())
+        return;
+
+    QSettings().setValue(LastProjectPathKey, chosen);
+    ui->lineEdit_folderPath->setText(chosen);
+    folder = chosen;
+}

@@ -1,0 +1,51 @@
+#ifndef STATIONSCOPE_NEWPROJECTDIALOG_H
+#define STATIONSCOPE_NEWPROJECTDIALOG_H
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+class SclParser;
+class SelectedItemsModel;
+
+namespace Ui {
+class NewProjectDialog;
+}
+
+// Lists the IEDs of an SCL file, lets the engineer pick one, name the project
+// and choose its folder, and parses the picked IED into the SCL model. The
+// project file itself is made by the caller once the dialog was accepted.
+class NewProjectDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    NewProjectDialog(const QString &sclFile, SelectedItemsModel *sclModel,
+                     QWidget *parent = nullptr);
+    ~NewProjectDialog() override;
+
+    // Empty until a parse succeeded; then the name as typed, untrimmed.
+    QString projectName() const { return name; }
+    QString projectFolder() const { return folder; }
+
+    // A dialog made without an SCL file is rejected at once; running it then
+    // gives Rejected without showing an empty form.
+    int exec() override;
+
+private slots:
+    void on_pushButton_createPro_clicked();
+    void on_pushButton_cancel_clicked();
+    bool loadScl();
+    void on_pushButton_clicked();
+    void on_lineEdit_projectName_textChanged(const QString &arg1);
+    void on_toolButton_folderSelect_clicked();
+
+private:
+    std::unique_ptr<Ui::NewProjectDialog> ui;
+    std::unique_ptr<SclParser> parser;
+    SelectedItemsModel *sclModel = nullptr;
+    QString name;
+    QString folder;
+};
+
+#endif

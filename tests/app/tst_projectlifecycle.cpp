@@ -1,0 +1,308 @@
+// The File menu driven as the engineer drives it: real project and CSV files
+// in a temporary folder, the prompt seam answering dialogs and questions.
+#include "mainwindow.h"
+#include "scriptedprompt.h"
+#include "temporarysettings.h"
+#include "testpaths.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+class ProjectLifecycleTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void mainRoadSurvivesSaveCloseAndReopen();
+    void newProjectNeverOverwritesAFile();
+    void newProjectInAMissingFolderOpensNothing();
+    void openingAMissingFileCreatesNothing();
+    void declinedCloseKeepsTheProject();
+    void recentListKeepsTenWithoutRepeats();
+    void clearMenuEmptiesTheList();
+    void unreadableSignalListChangesNothing();
+    void exportNameCarriesIedAndTime();
+
+private:
+    template <typename T> T *child(const QString &name) const
+    {
+        T *found = window->findChild<T *>(name);
+        if (!found)
+            qFatal("no child %s", qPrintable(name));
+        return found;
+    }
+    QStandardItemModel *modelOf(const QString &view) const;
+    // Creates a project named name from the example station through the menu.
+    void createProject(const QString &name, const QString &folder);
+    static QStandardItem *find(QStandardItem *parent, const QString &text);
+    void pick(const QStringList &path);
+
+    TemporarySettings settings;
+    QTemporaryDir dir;
+    MainWindow *window = nullptr;
+    ScriptedPrompt *prompt = nullptr;
+};
+
+void ProjectLifecycleTest::initTestCase()
+{
+    QVERIFY(dir.isValid());
+}
+
+void ProjectLifecycleTest::init()
+{
+    QSettings().clear();
+    prompt = new ScriptedPrompt;
+    window = new MainWindow;
+    window->show();
+}
+
+void ProjectLifecycleTest::cleanup()
+{
+    delete window;
+    delete prompt;
+}
+
+QStandardItemModel *ProjectLifecycleTest::modelOf(const QString &view) const
+{
+    return qobject_cast<QStandardItemModel *>(child<QTreeView>(view)->model());
+}
+
+void ProjectLifecycleTest::createProject(const QString &name, const QString &folder)
+{
+    QSettings().setValue("lastProjectPath", folder);
+    prompt->fileAnswers << sourceFile("examples/substation.scd");
+    prompt->dialogHandler = [name](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineEdit_projectName")->setText(name);
+        dialog->findChild<QPushButton *>("pushButton_createPro")->click();
+        dialog->grab().save(QDir::current().filePath("mainroad-0-newproject.png"));
+        // "Close" is on the page shown after a successful parse.
+        if (dialog->findChild<QStackedWidget *>("stackedWidget_buttons")->currentIndex() == 1)
+            dialog->findChild<QPushButton *>("pushButton")->click();
+        return dialog->result();
+    };
+    child<QAction>("actionNew_Project")->trigger();
+    prompt->dialogHandler = nullptr;
+}
+
+QStandardItem *ProjectLifecycleTest::find(QStandardItem *parent, const QString &text)
+{
+    for (int row = 0; parent && row < parent->rowCount(); ++row) {
+        if (parent->child(row)->text() == text)
+            return parent->child(row);
+    }
+    return nullptr;
+}
+
+void ProjectLifecycleTest::pick(const QStringList &path)
+{
+    QStandardItemModel *scl = modelOf("treeView_CID");
+    QStandardItem *node = scl->item(0);
+    for (const QString &text : path)
+        node = find(node, text);
+    QVERIFY2(node, qPrintable(path.join('/')));
+    QTreeView *cid = child<QTreeView>("treeView_CID");
+    emit cid->doubleClicked(node->index());
+}
+
+void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
+{
+    createProject("plant", dir.path());
+    const QString file = dir.filePath("plant.sclpro");
+    QVERIFY(QFileInfo::exists(file));
+    QCOMPARE(window->windowTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QVERIFY(child<QAction>("actionSave_Project")->isEnabled());
+    window->grab().save(QDir::current().filePath("mainroad-1-created.png"));
+
+    prompt->fileAnswers << sourceFile("examples/signals.csv");
+    child<QPushButton>("pushButton_ImportPLC")->click();
+    QStandardItemModel *signalList = modelOf("treeView_signals");
+    QCOMPARE(signalList->rowCount(), 23);
+    QCOMPARE(signalList->item(0, 2)->text(), QStringLiteral("NoRef"));
+
+    pick({"DataObjects", "BAY1_PROT", "CTRL", "XCBR1", "ST", "Pos"});
+    pick({"DataSets", "BAY1_PROT", "CTRL", "LLN0", "BAY1_PROTCTRL/LLN0.StatusDS"});
+    pick({"Reports", "BAY1_PROT", "CTRL", "LLN0", "BAY1_PROTCTRL/LLN0.RP.urcbMeas"});
+    QStandardItemModel *objects = modelOf("treeView_SelectedDataObjects");
+    QStandardItemModel *datasets = modelOf("treeView_SelectedDatasets");
+    QStandardItemModel *reports = modelOf("treeView_SelectedReports");
+    QCOMPARE(objects->rowCount(), 1);
+    QCOMPARE(datasets->rowCount(), 1);
+    QCOMPARE(reports->rowCount(), 1);
+
+    // A binding made through the tag selector, as a double-click does.
+    prompt->dialogHandler = [](QDialog *dialog) {
+        auto *list = dialog->findChild<QListView *>("listView_tagList");
+        QMetaObject::invokeMethod(dialog, "itemDoubleClicked",
+                                  Q_ARG(QModelIndex, list->model()->index(1, 0)));
+        return dialog->result();
+    };
+    QTreeView *objectsView = child<QTreeView>("treeView_SelectedDataObjects");
+    emit objectsView->doubleClicked(objects->index(0, 5));
+    prompt->dialogHandler = nullptr;
+    QCOMPARE(objects->item(0, 5)->text(), QStringLiteral("BAY1_CB_POS"));
+    datasets->item(0, 1)->setText("BAY1_IED_OK");
+    reports->item(0, 10)->setText("BAY1_CB_SEL");
+
+    QStandardItem *port = modelOf("treeView_CID")->item(0)->child(0)->child(3, 1);
+    QCOMPARE(port->text(), QStringLiteral("102"));
+    port->setText("10102");
+
+    window->grab().save(QDir::current().filePath("mainroad-2-picked.png"));
+    child<QAction>("actionSave_Project")->trigger();
+    child<QAction>("actionClose_Project")->trigger();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+    QCOMPARE(objects->rowCount(), 0);
+    QCOMPARE(modelOf("treeView_CID")->rowCount(), 0);
+    QCOMPARE(signalList->rowCount(), 0);
+    QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+
+    QMenu *recent = child<QMenu>("menuRecent_Projects");
+    QCOMPARE(recent->actions().first()->text(), file);
+    recent->actions().first()->trigger();
+
+    QCOMPARE(window->windowTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QCOMPARE(objects->rowCount(), 1);
+    QCOMPARE(objects->item(0, 0)->text(), QStringLiteral("BAY1_PROTCTRL/XCBR1.Pos"));
+    QCOMPARE(objects->item(0, 5)->text(), QStringLiteral("BAY1_CB_POS"));
+    QCOMPARE(datasets->rowCount(), 1);
+    QCOMPARE(datasets->item(0, 1)->text(), QStringLiteral("BAY1_IED_OK"));
+    QCOMPARE(reports->rowCount(), 1);
+    QCOMPARE(reports->item(0, 10)->text(), QStringLiteral("BAY1_CB_SEL"));
+    QCOMPARE(modelOf("treeView_CID")->item(0)->child(0)->child(3, 1)->text(),
+             QStringLiteral("10102"));
+    QCOMPARE(signalList->rowCount(), 23);
+    QVERIFY(prompt->messages.isEmpty());
+    child<QTreeView>("treeView_SelectedDataObjects")->expandAll();
+    window->grab().save(QDir::current().filePath("mainroad-3-reopened.png"));
+}
+
+void ProjectLifecycleTest::newProjectNeverOverwritesAFile()
+{
+    const QString file = dir.filePath("taken.sclpro");
+    {
+        QFile existing(file);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("somebody else's file");
+    }
+    createProject("taken", dir.path());
+    QCOMPARE(prompt->messages.size(), 1);
+    QCOMPARE(prompt->messages.first().kind, PromptMessage::Warning);
+    QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(file)));
+    QFile existing(file);
+    QVERIFY(existing.open(QIODevice::ReadOnly));
+    QCOMPARE(existing.readAll(), QByteArray("somebody else's file"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+    QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+}
+
+void ProjectLifecycleTest::newProjectInAMissingFolderOpensNothing()
+{
+    const QString missing = dir.filePath("no/such/folder");
+    createProject("plant", missing);
+    QCOMPARE(prompt->messages.size(), 1);
+    QCOMPARE(prompt->messages.first().title, QStringLiteral("Stationscope"));
+    QVERIFY(prompt->messages.first().text.startsWith("Cannot open/create project data table."));
+    QVERIFY(!QFileInfo::exists(missing));
+    QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+    QVERIFY(QSettings().value("recentSclProFiles").toStringList().isEmpty());
+}
+
+void ProjectLifecycleTest::openingAMissingFileCreatesNothing()
+{
+    const QString stale = dir.filePath("deleted.sclpro");
+    window->openRecent(stale, "SclPro");
+    QCOMPARE(prompt->messages.size(), 1);
+    QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(stale)));
+    QVERIFY(!QFileInfo::exists(stale));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+}
+
+void ProjectLifecycleTest::declinedCloseKeepsTheProject()
+{
+    createProject("first", dir.path());
+    prompt->buttonAnswers << QMessageBox::Ok;
+    createProject("second", dir.path());
+    QCOMPARE(window->windowTitle(), QStringLiteral("second.sclpro - Tessarin Stationscope v3.52"));
+
+    prompt->buttonAnswers << QMessageBox::Cancel;
+    window->openRecent(dir.filePath("first.sclpro"), "SclPro");
+    QCOMPARE(prompt->messages.last().title, QStringLiteral("Close Project/File"));
+    QCOMPARE(prompt->messages.last().text,
+             QStringLiteral("This will close the current project/file."));
+    QCOMPARE(window->windowTitle(), QStringLiteral("second.sclpro - Tessarin Stationscope v3.52"));
+
+    prompt->buttonAnswers << QMessageBox::Ok;
+    window->openRecent(dir.filePath("first.sclpro"), "SclPro");
+    QCOMPARE(window->windowTitle(), QStringLiteral("first.sclpro - Tessarin Stationscope v3.52"));
+}
+
+void ProjectLifecycleTest::recentListKeepsTenWithoutRepeats()
+{
+    for (int n = 0; n < 12; ++n)
+        window->addRecent(QStringLiteral("/p/%1.sclpro").arg(n), "SclPro");
+    window->addRecent("/p/5.sclpro", "SclPro");
+    const QStringList list = QSettings().value("recentSclProFiles").toStringList();
+    QCOMPARE(list.size(), 10);
+    QCOMPARE(list.first(), QStringLiteral("/p/5.sclpro"));
+    QCOMPARE(list.count("/p/5.sclpro"), 1);
+    QVERIFY(!list.contains("/p/0.sclpro"));
+    QVERIFY(!list.contains("/p/1.sclpro"));
+    QVERIFY(QSettings().value("recentXlsImportFiles").toStringList().isEmpty());
+}
+
+void ProjectLifecycleTest::clearMenuEmptiesTheList()
+{
+    window->addRecent("/p/a.sclpro", "SclPro");
+    window->addRecent("/p/b.sclpro", "SclPro");
+    QMenu *menu = child<QMenu>("menuRecent_Projects");
+    window->buildRecentMenu(menu, "SclPro");
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    QCOMPARE(texts, QStringList({"/p/b.sclpro", "/p/a.sclpro", "|", "Clear Menu"}));
+
+    menu->actions().last()->trigger();
+    QVERIFY(menu->actions().isEmpty());
+    QVERIFY(!QSettings().contains("recentSclProFiles"));
+    window->addRecent("/p/c.sclpro", "SclPro");
+    QCOMPARE(QSettings().value("recentSclProFiles").toStringList(), QStringList{"/p/c.sclpro"});
+}
+
+void ProjectLifecycleTest::unreadableSignalListChangesNothing()
+{
+    prompt->fileAnswers << sourceFile("examples/signals.csv");
+    child<QPushButton>("pushButton_ImportPLC")->click();
+    QStandardItemModel *signalList = modelOf("treeView_signals");
+    QCOMPARE(signalList->rowCount(), 23);
+
+    const QString missing = dir.filePath("missing.csv");
+    prompt->fileAnswers << missing;
+    child<QPushButton>("pushButton_ImportPLC")->click();
+    QCOMPARE(prompt->messages.size(), 1);
+    QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(missing)));
+    QCOMPARE(signalList->rowCount(), 23);
+}
+
+void ProjectLifecycleTest::exportNameCarriesIedAndTime()
+{
+    QCOMPARE(MainWindow::proposedExportName("IED1", QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))),
+             QStringLiteral("Kel61850Export-IED1-20240305_140709.xlsx"));
+}
+
+QTEST_MAIN(ProjectLifecycleTest)
+#include "tst_projectlifecycle.moc"
