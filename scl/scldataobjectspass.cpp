@@ -97,12 +97,10 @@ void SclDataObjectsPass::addLogicalNode(const QDomElement &ln, const QString &ie
                                         const QString &ldInst, QStandardItem *ldNode)
 {
     const QString lnType = ln.attribute(QStringLiteral("lnType"));
-    const QString lnClass = ln.attribute(QStringLiteral("lnClass"));
-    const QString inst = ln.attribute(QStringLiteral("inst"));
-    const QString prefix = ln.attribute(QStringLiteral("prefix"));
-    const QString lnRef = lnReference(iedName, ldInst, prefix, lnClass, inst);
+    const SclElements::LnIdentity identity = SclElements::lnIdentity(ln);
+    const QString lnRef = identity.reference(iedName, ldInst);
 
-    auto *lnNode = new QStandardItem(lnName(prefix, lnClass, inst));
+    auto *lnNode = new QStandardItem(identity.name());
     nodes.attachNode(lnNode, LogicalNodeKind, nextId++, SclIcon::LogicalNode, ldNode, 0);
     lnNode->setData(SclLogicalNodeKind, SclKindRole);
 

@@ -56,11 +56,9 @@ int SclDataSetsPass::parseDataSets(const QDomElement &ied, const QString &iedNam
                 SclElements::descendants(ln, QStringLiteral("DataSet"));
             if (dataSets.isEmpty())
                 continue;
-            const QString lnClass = ln.attribute(QStringLiteral("lnClass"));
-            const QString inst = ln.attribute(QStringLiteral("inst"));
-            const QString prefix = ln.attribute(QStringLiteral("prefix"));
-            const QString lnRef = lnReference(iedName, ldInst, prefix, lnClass, inst);
-            auto *lnNode = new QStandardItem(lnName(prefix, lnClass, inst));
+            const SclElements::LnIdentity identity = SclElements::lnIdentity(ln);
+            const QString lnRef = identity.reference(iedName, ldInst);
+            auto *lnNode = new QStandardItem(identity.name());
             nodes.attachNode(lnNode, LogicalNodeKind, nextId++, SclIcon::LogicalNode, ldNode, 0);
             feedback.startProgress(dataSets.size());
             for (const QDomElement &dataSet : dataSets) {

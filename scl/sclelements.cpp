@@ -1,5 +1,7 @@
 #include "sclelements.h"
 
+#include "sclmodel.h"
+
 #include <QDomNodeList>
 
 namespace SclElements {
@@ -24,6 +26,22 @@ QVector<QDomElement> logicalNodes(const QDomElement &lDevice)
             result.append(child);
     }
     return result;
+}
+
+QString LnIdentity::name() const
+{
+    return lnName(prefix, lnClass, inst);
+}
+
+QString LnIdentity::reference(const QString &iedName, const QString &ldInst) const
+{
+    return lnReference(iedName, ldInst, prefix, lnClass, inst);
+}
+
+LnIdentity lnIdentity(const QDomElement &ln)
+{
+    return {ln.attribute(QStringLiteral("prefix")), ln.attribute(QStringLiteral("lnClass")),
+            ln.attribute(QStringLiteral("inst"))};
 }
 
 } // namespace SclElements

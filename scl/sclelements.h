@@ -15,6 +15,18 @@ QVector<QDomElement> descendants(const QDomElement &element, const QString &tag)
 // Private or other elements beside them are no logical nodes.
 QVector<QDomElement> logicalNodes(const QDomElement &lDevice);
 
+// The naming attributes of a logical node.
+struct LnIdentity
+{
+    QString prefix;
+    QString lnClass;
+    QString inst;
+
+    QString name() const;
+    QString reference(const QString &iedName, const QString &ldInst) const;
+};
+LnIdentity lnIdentity(const QDomElement &ln);
+
 } // namespace SclElements
 
 #endif
