@@ -88,17 +88,7 @@ void SelectedDatasetsModel::fillAddedRow(QStandardItem *node)
         return;
     for (int r = 0; r < node->rowCount(); ++r) {
         if (QStandardItem *member = node->child(r))
-            fillMemberMmsTypes(member);
-    }
-}
-
-void SelectedDatasetsModel::fillMemberMmsTypes(QStandardItem *node)
-{
-    if (QStandardItem *mmsType = rowCell(node, MmsTypeColumn))
-        mmsType->setText(roleValueName(node, MmsTypeRole, ValueList::MmsType));
-    for (int r = 0; r < node->rowCount(); ++r) {
-        if (QStandardItem *child = node->child(r))
-            fillMemberMmsTypes(child);
+            showMmsTypes(member, MmsTypeColumn);
     }
 }
 

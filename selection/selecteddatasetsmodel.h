@@ -41,8 +41,6 @@ public slots:
     void onRowsRemoved(const QModelIndex &parent, int first, int last);
     void onRowsInserted(const QModelIndex &parent, int first, int last);
 
-private:
-    void fillMemberMmsTypes(QStandardItem *node);
 };
 
 #endif

@@ -186,3 +186,13 @@ QString SelectedItemsModel::roleValueName(const QStandardItem *node, int role, V
     // so a pick shows the same text before and after a save and reload.
     return node ? valueListName(list, node->data(role).toInt()) : QString();
 }
+
+void SelectedItemsModel::showMmsTypes(QStandardItem *node, int column)
+{
+    if (QStandardItem *mmsType = rowCell(node, column))
+        mmsType->setText(roleValueName(node, MmsTypeRole, ValueList::MmsType));
+    for (int r = 0; r < node->rowCount(); ++r) {
+        if (QStandardItem *child = node->child(r))
+            showMmsTypes(child, column);
+    }
+}

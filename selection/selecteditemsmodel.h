@@ -81,6 +81,8 @@ protected:
     // The name of the code a node holds in role (none reads as 0); empty for a
     // code outside the list.
     static QString roleValueName(const QStandardItem *node, int role, ValueList list);
+    // Shows the MMS type name of node and of everything below it in column.
+    void showMmsTypes(QStandardItem *node, int column);
 
     QHash<QString, QStringList> namesByGroup;
 

@@ -130,15 +130,5 @@ void SelectedObjectsModel::fillAddedRow(QStandardItem *node)
         function->setText(node->data(GroupRole).toString());
     if (QStandardItem *ctlModel = rowCell(node, CtlModelColumn))
         ctlModel->setText(roleValueName(node, CtlModelRole, ValueList::ControlModel));
-    fillMmsTypes(node);
-}
-
-void SelectedObjectsModel::fillMmsTypes(QStandardItem *node)
-{
-    if (QStandardItem *mmsType = rowCell(node, MmsTypeColumn))
-        mmsType->setText(roleValueName(node, MmsTypeRole, ValueList::MmsType));
-    for (int r = 0; r < node->rowCount(); ++r) {
-        if (QStandardItem *child = node->child(r))
-            fillMmsTypes(child);
-    }
+    showMmsTypes(node, MmsTypeColumn);
 }

@@ -41,7 +41,6 @@ private:
     // A control object's data signal is open only while its write trigger is set.
     void applyWriteRule(QStandardItem *first, QStandardItem *writeTrig,
                         QStandardItem *dataSignal) const;
-    void fillMmsTypes(QStandardItem *node);
 };
 
 #endif
