@@ -28,6 +28,24 @@ QStandardItem *childWithTextAndKind(QStandardItem *parent, const QString &text, 
     return child;
 }
 
+// Where an FCDA points: its logical device, logical node, data object and constraint.
+struct FcdaTarget
+{
+    QString ldInst;
+    SclElements::LnIdentity ln;
+    QString doName;
+    QString fc;
+};
+
+FcdaTarget fcdaTarget(const QDomElement &fcda)
+{
+    return {fcda.attribute(QStringLiteral("ldInst")),
+            {fcda.attribute(QStringLiteral("prefix")), fcda.attribute(QStringLiteral("lnClass")),
+             fcda.attribute(QStringLiteral("lnInst"))},
+            fcda.attribute(QStringLiteral("doName")),
+            fcda.attribute(QStringLiteral("fc"))};
+}
+
 } // namespace
 
 SclDataSetsPass::SclDataSetsPass(SclNodeFactory &nodes, SclParseFeedback &feedback,
@@ -87,20 +105,15 @@ int SclDataSetsPass::parseDataSets(const QDomElement &ied, const QString &iedNam
 
 void SclDataSetsPass::addAttributeMember(const QDomElement &fcda, QStandardItem *dataSetNode)
 {
-    const QString ldInst = fcda.attribute(QStringLiteral("ldInst"));
-    const QString prefix = fcda.attribute(QStringLiteral("prefix"));
-    const QString lnClass = fcda.attribute(QStringLiteral("lnClass"));
-    const QString lnInst = fcda.attribute(QStringLiteral("lnInst"));
-    const QString doName = fcda.attribute(QStringLiteral("doName"));
+    const FcdaTarget target = fcdaTarget(fcda);
     const QString daName = fcda.attribute(QStringLiteral("daName"));
-    const QString fc = fcda.attribute(QStringLiteral("fc"));
 
     // The RTU reads the member with the attribute's real type; one that cannot
     // be found keeps the integer default.
     QString bType = QStringLiteral("INT16");
     int mmsType = MmsInteger;
-    QStandardItem *dataObject = findDataObjectNode(iedName, ldInst, lnName(prefix, lnClass, lnInst),
-                                                   doName, fc, dataObjectsIed);
+    QStandardItem *dataObject = findDataObjectNode(iedName, target.ldInst, target.ln.name(),
+                                                   target.doName, target.fc, dataObjectsIed);
     if (QStandardItem *attribute = findAttributeNode(dataObject, daName)) {
         if (attribute->data(KindRole).toInt() == DataAttributeKind) {
             bType = attribute->data(BTypeRole).toString();
@@ -111,8 +124,9 @@ void SclDataSetsPass::addAttributeMember(const QDomElement &fcda, QStandardItem 
         }
     }
 
-    auto *leaf = new QStandardItem(dataSetMemberAttributeReference(iedName, ldInst, prefix, lnClass,
-                                                                   lnInst, doName, daName, fc));
+    auto *leaf = new QStandardItem(
+        dataSetMemberAttributeReference(iedName, target.ldInst, target.ln.prefix, target.ln.lnClass,
+                                        target.ln.inst, target.doName, daName, target.fc));
     leaf->setData(bType, BTypeRole);
     leaf->setData(mmsType, MmsTypeRole);
     nodes.attachNode(leaf, DataAttributeKind, nextId++, SclIcon::DataAttribute, dataSetNode, 0);
@@ -120,19 +134,14 @@ void SclDataSetsPass::addAttributeMember(const QDomElement &fcda, QStandardItem 
 
 void SclDataSetsPass::addDataObjectMember(const QDomElement &fcda, QStandardItem *dataSetNode)
 {
-    const QString ldInst = fcda.attribute(QStringLiteral("ldInst"));
-    const QString prefix = fcda.attribute(QStringLiteral("prefix"));
-    const QString lnClass = fcda.attribute(QStringLiteral("lnClass"));
-    const QString lnInst = fcda.attribute(QStringLiteral("lnInst"));
-    const QString doName = fcda.attribute(QStringLiteral("doName"));
-    const QString fc = fcda.attribute(QStringLiteral("fc"));
+    const FcdaTarget target = fcdaTarget(fcda);
     const QString reference =
-        dataSetReference(lnReference(iedName, ldInst, prefix, lnClass, lnInst), doName);
+        dataSetReference(target.ln.reference(iedName, target.ldInst), target.doName);
     if (feedback.hasLog())
         feedback.appendLog(QStringLiteral("Dataset Elements: ") + reference);
 
-    QStandardItem *node = findDataObjectNode(iedName, ldInst, lnName(prefix, lnClass, lnInst),
-                                             doName, fc, dataObjectsIed);
+    QStandardItem *node = findDataObjectNode(iedName, target.ldInst, target.ln.name(),
+                                             target.doName, target.fc, dataObjectsIed);
     if (!node)
         return;
     const int size = subtreeSize(node);
