@@ -82,6 +82,7 @@ private:
     // false, with a warning, when the file cannot be used.
     bool connectProject(const QString &path, bool creating);
     void loadProject(const QString &path);
+    void importWorkbook(const QString &path);
     void createProject(const QString &path);
     void showSignalList();
 

@@ -226,6 +226,23 @@ void MainWindow::openRecent(const QString &path, const QString &group)
         QSettings().setValue(QStringLiteral("lastExportPath"), QFileInfo(path).absolutePath());
         addRecent(path, group);
         buildRecentMenu(ui->menuRecent_Excell_imports, group);
+        importWorkbook(path);
+    }
+}
+
+void MainWindow::importWorkbook(const QString &path)
+{
+    // Read first: a file that is no usable workbook leaves every model as it was.
+    SclDataExporter importer;
+    SclDataExporter::WorkbookContent content;
+    if (!importer.readWorkbook(path, &content))
+        return;
+    sclModel->clearSelection();
+    const bool imported = importer.importWorkbook(content, sclModel.get(), objectsModel.get(),
+                                                  datasetsModel.get(), reportsModel.get(), nullptr);
+    if (imported) {
+        workbookPath = path;
+        setTitle(QFileInfo(path).fileName());
     }
 }
 
@@ -273,9 +290,33 @@ void MainWindow::on_actionClose_Project_triggered()
     closeProject();
 }
 
-void MainWindow::on_actionExport_to_excell_triggered() {}
+void MainWindow::on_actionExport_to_excell_triggered()
+{
+    const QStandardItem *ied = sclModel->item(0, 0);
+    // Without an IED the export only warns; the name just has to be a name.
+    const QString name = proposedExportName(ied ? ied->text() : QStringLiteral("NoDevice"),
+                                            QDateTime::currentDateTime());
+    const QString file = UserPrompt::saveFileName(
+        this, tr("Save File"), settingsPath("lastExportPath") + QLatin1Char('/') + name,
+        tr("Excel Files (*.xlsx);;All Files (*)"));
+    if (file.isEmpty())
+        return;
+    QSettings().setValue(QStringLiteral("lastExportPath"), QFileInfo(file).absolutePath());
+    SclDataExporter worker;
+    runJob(&worker, tr("Export process..."), tr("Exporting project..."), [&] {
+        worker.exportWorkbook(file, sclModel.get(), objectsModel.get(), datasetsModel.get(),
+                              reportsModel.get());
+    });
+}
 
-void MainWindow::on_actionImport_from_excell_triggered() {}
+void MainWindow::on_actionImport_from_excell_triggered()
+{
+    const QString file = UserPrompt::openFileName(
+        this, tr("Open IEC61850 Import Data"),
+        settingsPath("lastExportPath") + tr("/importIEC61850.xlsx"), tr("Excel File (*.xlsx)"));
+    if (!file.isEmpty())
+        openRecent(file, RecentFiles::Workbooks);
+}
 
 void MainWindow::on_pushButton_ImportPLC_clicked()
 {

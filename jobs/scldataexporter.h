@@ -43,8 +43,42 @@ public:
                         SelectedReportsModel *reports, Iec61850DbManager *db);
     bool loadSignals(QStandardItemModel *signalModel, Iec61850DbManager *db);
 
+    // The connection and the three selections into an .xlsx workbook, one
+    // sheet per selection table. False, after a warning naming the file, when
+    // there is no IED or the workbook cannot be written.
+    bool exportWorkbook(const QString &filePath, QStandardItemModel *sclModel,
+                        SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
+                        SelectedReportsModel *reports);
+
+    // A workbook read into memory, cell texts by table column; nothing of it
+    // has reached a model yet.
+    struct WorkbookContent
+    {
+        // Per sheet (tables 0 to 3) the data rows, one text per table column.
+        QVector<QVector<QStringList>> tables;
+    };
+    // False, after a warning naming the file, when the file is no readable
+    // workbook or lacks one of the four sheets.
+    bool readWorkbook(const QString &filePath, WorkbookContent *content);
+    // Rebuilds IED and connection nodes in sclModel (added to what it holds)
+    // and the three selections (replacing what they hold). The database is
+    // not written; it may be null.
+    bool importWorkbook(const WorkbookContent &content, SelectedItemsModel *sclModel,
+                        SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
+                        SelectedReportsModel *reports, Iec61850DbManager *db);
+    // Both steps; the models are untouched when the file cannot be read.
+    bool importWorkbook(const QString &filePath, SelectedItemsModel *sclModel,
+                        SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
+                        SelectedReportsModel *reports, Iec61850DbManager *db);
+
     // Items of a model in column 0, at every level.
     static int countNodes(const QStandardItem *parent);
+    // "2,0,1": the rows on the way from the top-level item (excluded) to the
+    // node, at most eight, starting below a data set when the node is in one.
+    static QString treeIndexText(const QStandardItem *node);
+    // Width of a header column as the export sets it: the header text's pixel
+    // width in the header font, divided by four.
+    static int headerColumnWidth(const QString &headerText);
 
 signals:
     void progressUpdated(int progress);
@@ -59,7 +93,9 @@ private:
     void writeSelectionRow(const QList<QStandardItem *> &row, const QStandardItem *parentFirst,
                            int table, Iec61850DbManager *db, bool reportProgress);
 
-    void loadModelTree(Iec61850DbManager *db, int table, QStandardItem *branchRoot);
+    QStandardItem *connectionNode(const QStringList &values);
+    static void pruneEmptyObjects(QStandardItem *root);
+
     void loadSelectionTable(const QVector<QStringList> &rows, Iec61850DbManager *db, int table,
                             SelectedItemsModel *model);
 

@@ -118,6 +118,26 @@ const QList<RestoredRole> &restoredRoles(int table)
 
 } // namespace
 
+QStandardItem *SclDataExporter::connectionNode(const QStringList &values)
+{
+    auto *node = new QStandardItem(tr("Connection"));
+    node->setEditable(false);
+    const int rowCount = int(sizeof(ConnectionRows) / sizeof(ConnectionRows[0]));
+    for (int column = 0; column < rowCount; ++column) {
+        const ConnectionRow &row = ConnectionRows[column];
+        auto *caption = new QStandardItem(tr(row.caption));
+        caption->setEditable(false);
+        caption->setIcon(icon(row.icon ? QString::fromLatin1(row.icon) : SettingsIcon));
+        auto *value = new QStandardItem(values.value(column));
+        if (row.editor)
+            value->setData(QString::fromLatin1(row.editor), EditorRole);
+        if (column == 0 || column == 9)
+            value->setEditable(false);
+        node->appendRow({caption, value});
+    }
+    return node;
+}
+
 bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManager *db)
 {
     if (!sclModel || !db) {
@@ -135,22 +155,7 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
     auto *ied = new QStandardItem(connection.value(1));
     ied->setData(connection.value(0), ConnectionIdRole);
     ied->setEditable(false);
-    auto *connectionNode = new QStandardItem(tr("Connection"));
-    connectionNode->setEditable(false);
-    ied->appendRow(connectionNode);
-    const int rowCount = int(sizeof(ConnectionRows) / sizeof(ConnectionRows[0]));
-    for (int column = 0; column < rowCount; ++column) {
-        const ConnectionRow &row = ConnectionRows[column];
-        auto *caption = new QStandardItem(tr(row.caption));
-        caption->setEditable(false);
-        caption->setIcon(icon(row.icon ? QString::fromLatin1(row.icon) : SettingsIcon));
-        auto *value = new QStandardItem(connection.value(column));
-        if (row.editor)
-            value->setData(QString::fromLatin1(row.editor), EditorRole);
-        if (column == 0 || column == 9)
-            value->setEditable(false);
-        connectionNode->appendRow({caption, value});
-    }
+    ied->appendRow(connectionNode(connection));
 
     sclModel->setColumnCount(2);
     sclModel->setHorizontalHeaderLabels({tr("Item"), tr("Value")});

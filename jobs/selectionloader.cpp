@@ -71,6 +71,11 @@ void prune(QStandardItem *parent)
 
 } // namespace
 
+void SclDataExporter::pruneEmptyObjects(QStandardItem *root)
+{
+    prune(root);
+}
+
 bool SclDataExporter::loadSelections(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
                                      SelectedReportsModel *reports, Iec61850DbManager *db)
 {
@@ -101,9 +106,9 @@ bool SclDataExporter::loadSelections(SelectedObjectsModel *objects, SelectedData
     loadSelectionTable(datasetRows, db, DatasetsTable, datasets);
 
     if (objects)
-        prune(objects->invisibleRootItem());
+        pruneEmptyObjects(objects->invisibleRootItem());
     if (datasets)
-        prune(datasets->invisibleRootItem());
+        pruneEmptyObjects(datasets->invisibleRootItem());
 
     for (SelectedItemsModel *model : models) {
         if (model)

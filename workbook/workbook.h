@@ -106,6 +106,7 @@ public:
 
     // "AB12" -> row 12, column 28; false when malformed or beyond Excel's bounds.
     static bool parseCellReference(const QString &reference, int *row, int *column);
+    static bool parseCellReference(const QChar *reference, int size, int *row, int *column);
 
 private:
     struct SheetEntry

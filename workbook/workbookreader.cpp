@@ -525,7 +525,9 @@ bool WorkbookReader::loadSheet(const SheetEntry &sheet)
                 }
                 column = 0;
             } else if (name == QLatin1String("c")) {
-                const QStringRef r = xml.attributes().value(QLatin1String("r"));
+                // One copy of the attributes per cell: this is the hot path of a large sheet.
+                const QXmlStreamAttributes attributes = xml.attributes();
+                const QStringRef r = attributes.value(QLatin1String("r"));
                 if (r.isEmpty()) {
                     cellRow = qMax(row, 1);
                     cellColumn = column + 1;
@@ -535,7 +537,7 @@ bool WorkbookReader::loadSheet(const SheetEntry &sheet)
                                     .arg(WorkbookMaxColumns);
                         return false;
                     }
-                } else if (!parseCellReference(r.toString(), &cellRow, &cellColumn)) {
+                } else if (!parseCellReference(r.constData(), r.size(), &cellRow, &cellColumn)) {
                     error =
                         QStringLiteral("cell reference \"%1\" is malformed or outside the sheet")
                             .arg(r);
@@ -543,7 +545,7 @@ bool WorkbookReader::loadSheet(const SheetEntry &sheet)
                 }
                 column = cellColumn;
                 inCell = true;
-                type = xml.attributes().value(QLatin1String("t")).toString();
+                type = attributes.value(QLatin1String("t")).toString();
                 value.clear();
                 inlineText.clear();
                 hasValue = hasInline = false;
@@ -605,10 +607,15 @@ QVariant WorkbookReader::read(int row, int column) const
 
 bool WorkbookReader::parseCellReference(const QString &reference, int *row, int *column)
 {
+    return parseCellReference(reference.constData(), reference.size(), row, column);
+}
+
+bool WorkbookReader::parseCellReference(const QChar *reference, int size, int *row, int *column)
+{
     int i = 0;
     qint64 col = 0;
-    while (i < reference.size()) {
-        const QChar c = reference.at(i).toUpper();
+    while (i < size) {
+        const QChar c = reference[i].toUpper();
         if (c < QLatin1Char('A') || c > QLatin1Char('Z'))
             break;
         col = col * 26 + (c.unicode() - 'A' + 1);
@@ -616,11 +623,11 @@ bool WorkbookReader::parseCellReference(const QString &reference, int *row, int 
             return false;
         ++i;
     }
-    if (i == 0 || i == reference.size())
+    if (i == 0 || i == size)
         return false;
     qint64 r = 0;
-    for (; i < reference.size(); ++i) {
-        const QChar c = reference.at(i);
+    for (; i < size; ++i) {
+        const QChar c = reference[i];
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return false;
         r = r * 10 + (c.unicode() - '0');

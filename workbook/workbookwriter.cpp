@@ -218,7 +218,7 @@ bool WorkbookWriter::saveAs(const QString &path)
     lxw_format *header = workbook_add_format(book);
     format_set_bold(header);
     format_set_pattern(header, LXW_PATTERN_SOLID);
-    format_set_bg_color(header, 0xD9D9D9);
+    format_set_bg_color(header, 0xC0C0C0); // Qt::lightGray
 
     QString problem;
     for (size_t i = 0; i < m_sheets.size() && problem.isEmpty(); ++i) {

@@ -1,6 +1,7 @@
 // The File menu driven as the engineer drives it: real project and CSV files
 // in a temporary folder, the prompt seam answering dialogs and questions.
 #include "mainwindow.h"
+#include "sclmodel.h"
 #include "scriptedprompt.h"
 #include "temporarysettings.h"
 #include "testpaths.h"
@@ -37,6 +38,8 @@ private slots:
     void clearMenuEmptiesTheList();
     void unreadableSignalListChangesNothing();
     void exportNameCarriesIedAndTime();
+    void workbookExportAndImportThroughTheMenus();
+    void unreadableWorkbookOpensNothing();
 
 private:
     template <typename T> T *child(const QString &name) const
@@ -302,6 +305,84 @@ void ProjectLifecycleTest::exportNameCarriesIedAndTime()
 {
     QCOMPARE(MainWindow::proposedExportName("IED1", QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))),
              QStringLiteral("Kel61850Export-IED1-20240305_140709.xlsx"));
+}
+
+void ProjectLifecycleTest::workbookExportAndImportThroughTheMenus()
+{
+    createProject("book", dir.path());
+    pick({"DataObjects", "BAY1_PROT", "CTRL", "XCBR1", "ST", "Pos"});
+    pick({"Reports", "BAY1_PROT", "CTRL", "LLN0", "BAY1_PROTCTRL/LLN0.RP.urcbMeas"});
+    QStandardItemModel *objects = modelOf("treeView_SelectedDataObjects");
+    QStandardItemModel *reports = modelOf("treeView_SelectedReports");
+    objects->item(0, 3)->setText("READ_TRIGGER");
+    // Only bound attributes travel; an object left without any is pruned.
+    QStandardItem *pos = objects->item(0);
+    int stVal = 0;
+    while (stVal < pos->rowCount() && !pos->child(stVal)->text().startsWith("stVal"))
+        ++stVal;
+    QVERIFY(stVal < pos->rowCount());
+    QCOMPARE(pos->child(stVal)->data(KindRole).toInt(), int(DataAttributeKind));
+    pos->child(stVal, 7)->setText("POS_VALUE");
+
+    QTemporaryDir exports;
+    QSettings().setValue("lastExportPath", exports.path());
+    const QString workbook = exports.filePath("review.xlsx");
+    prompt->fileAnswers << workbook;
+    child<QAction>("actionExport_to_excell")->trigger();
+    QVERIFY(QFileInfo::exists(workbook));
+    const FileRequest request = prompt->fileRequests.last();
+    QCOMPARE(request.caption, QStringLiteral("Save File"));
+    QVERIFY2(request.directory.startsWith(exports.path() + "/Kel61850Export-BAY1_PROT-"),
+             qPrintable(request.directory));
+    QVERIFY(request.directory.endsWith(".xlsx"));
+
+    // The import closes the project first, after asking.
+    prompt->buttonAnswers << QMessageBox::Ok;
+    prompt->fileAnswers << workbook;
+    child<QAction>("actionImport_from_excell")->trigger();
+    QCOMPARE(prompt->fileRequests.last().caption, QStringLiteral("Open IEC61850 Import Data"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("review.xlsx - Tessarin Stationscope v3.52"));
+    QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+    QVERIFY(child<QAction>("actionExport_to_excell")->isEnabled());
+    QCOMPARE(objects->rowCount(), 1);
+    QCOMPARE(objects->item(0, 3)->text(), QStringLiteral("READ_TRIGGER"));
+    QCOMPARE(objects->item(0)->rowCount(), 1);
+    QCOMPARE(objects->item(0)->child(0, 7)->text(), QStringLiteral("POS_VALUE"));
+    QCOMPARE(reports->rowCount(), 1);
+    // The report's data set is not among the imported ones.
+    QCOMPARE(reports->item(0, 1)->toolTip(),
+             QStringLiteral("This dataset does not exist in model !"));
+    QStandardItemModel *cid = modelOf("treeView_CID");
+    QCOMPARE(cid->rowCount(), 1);
+    QCOMPARE(cid->item(0)->rowCount(), 1);
+    QCOMPARE(cid->item(0)->child(0)->rowCount(), 16);
+    QCOMPARE(child<QMenu>("menuRecent_Excell_imports")->actions().first()->text(), workbook);
+    QCOMPARE(QSettings().value("lastExportPath").toString(), exports.path());
+
+    // The imported selections export again.
+    const QString again = exports.filePath("again.xlsx");
+    prompt->fileAnswers << again;
+    child<QAction>("actionExport_to_excell")->trigger();
+    QVERIFY(QFileInfo::exists(again));
+    QVERIFY(prompt->messages.size() == 1); // the close question only
+}
+
+void ProjectLifecycleTest::unreadableWorkbookOpensNothing()
+{
+    const QString broken = dir.filePath("broken.xlsx");
+    {
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a workbook");
+    }
+    prompt->fileAnswers << broken;
+    child<QAction>("actionImport_from_excell")->trigger();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+    QVERIFY(!child<QAction>("actionExport_to_excell")->isEnabled());
+    QVERIFY(!child<QAction>("actionClose_Project")->isEnabled());
+    QCOMPARE(prompt->messages.size(), 1);
+    QCOMPARE(prompt->messages.first().kind, PromptMessage::Warning);
+    QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(broken)));
 }
 
 QTEST_MAIN(ProjectLifecycleTest)

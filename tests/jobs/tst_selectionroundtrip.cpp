@@ -8,6 +8,7 @@
 #include "selecteddatasetsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
+#include "selectionpicks.h"
 #include "sqlstatement.h"
 #include "testpaths.h"
 
@@ -20,49 +21,6 @@
 Q_DECLARE_METATYPE(QStandardItem *)
 
 namespace {
-
-void visit(QStandardItem *node, const std::function<void(QStandardItem *)> &action)
-{
-    action(node);
-    for (int row = 0; row < node->rowCount(); ++row)
-        visit(node->child(row), action);
-}
-
-int kindOf(const QStandardItem *node)
-{
-    return node->data(KindRole).isValid() ? node->data(KindRole).toInt() : -1;
-}
-
-QString constraintAbove(const QStandardItem *node)
-{
-    for (; node; node = node->parent()) {
-        if (kindOf(node) == FunctionalConstraintKind)
-            return node->text();
-    }
-    return QString();
-}
-
-// The picks the tree container would make for a double-click on each node.
-void pickObject(Selections &s, QStandardItem *node)
-{
-    const ReferencePath reference = referencePath(node);
-    QVERIFY(s.objects.addNode(node, reference.path,
-                              FunctionalConstraintList().value(reference.constraint)));
-    s.objects.fillAddedRow(s.objects.item(s.objects.rowCount() - 1));
-}
-
-void pickDataset(Selections &s, QStandardItem *node)
-{
-    QVERIFY(s.datasets.addNode(node, node->text(), QString()));
-    s.datasets.fillAddedRow(s.datasets.item(s.datasets.rowCount() - 1));
-}
-
-void pickReport(Selections &s, QStandardItem *node)
-{
-    QVERIFY(s.reports.addNode(node, node->text(), QString()));
-    s.reports.fillAddedRow(s.reports.item(s.reports.rowCount() - 1));
-    s.reports.onDataSetUpdate(s.datasets.datasetNames());
-}
 
 bool isKeptControl(const QStandardItem *parent, int row)
 {

@@ -347,7 +347,7 @@ void TestWorkbook::headerFormatAndColumnWidths()
     const QByteArray styles = zipEntry(path, QStringLiteral("xl/styles.xml"));
     QVERIFY(styles.contains("<b/>"));
     QVERIFY(styles.contains("patternType=\"solid\""));
-    QVERIFY(styles.contains("rgb=\"FFD9D9D9\""));
+    QVERIFY(styles.contains("rgb=\"FFC0C0C0\""));
     const QByteArray sheet = zipEntry(path, QStringLiteral("xl/worksheets/sheet1.xml"));
     QVERIFY(sheet.contains("<col min=\"2\" max=\"2\" width=\"30."));
     QVERIFY(sheet.contains("<col min=\"5\" max=\"5\" width=\"12.7"));
@@ -909,7 +909,7 @@ void TestWorkbook::openpyxlReadsOurWorkbook()
     QVERIFY(values.at(6).isNull());
     QCOMPARE(result.value(QStringLiteral("bold")).toBool(), true);
     QCOMPARE(result.value(QStringLiteral("fill")).toString(), QStringLiteral("solid"));
-    QCOMPARE(result.value(QStringLiteral("color")).toString(), QStringLiteral("FFD9D9D9"));
+    QCOMPARE(result.value(QStringLiteral("color")).toString(), QStringLiteral("FFC0C0C0"));
     QVERIFY(result.value(QStringLiteral("width")).toDouble() > 25.0);
 }
 
