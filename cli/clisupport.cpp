@@ -1,0 +1,77 @@
+#include "clisupport.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
+                     const QStringList &arguments, int positionalCount, QTextStream &out,
+                     QTextStream &err, int *exitCode)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Shows this help."));
+    parser.addOption(helpOption);
+    parser.setApplicationDescription(help.description);
+    const QString usageLine =
+        QStringLiteral("Usage: %1 %2 %3").arg(help.program, help.name, help.synopsis);
+
+    // QCommandLineParser wants the program name first.
+    if (!parser.parse(QStringList{help.program} + arguments)) {
+        err << help.program << ": " << help.name << ": " << parser.errorText() << '\n';
+        err.flush();
+        *exitCode = 2;
+        return false;
+    }
+    if (parser.isSet(helpOption)) {
+        QString text = parser.helpText();
+        // Qt's first line names the program only; ours names the command too.
+        text = usageLine + text.mid(text.indexOf(QLatin1Char('\n')));
+        out << text;
+        out.flush();
+        *exitCode = 0;
+        return false;
+    }
+    if (parser.positionalArguments().size() != positionalCount) {
+        err << help.program << ": " << help.name << ": expected " << help.synopsis
+            << " (see --help)\n";
+        err.flush();
+        *exitCode = 2;
+        return false;
+    }
+    return true;
+}
+
+bool isReadableFile(const QString &path, QString *problem)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *problem = QStringLiteral("%1: no such file").arg(path);
+        return false;
+    }
+    if (!info.isFile()) {
+        *problem = QStringLiteral("%1: not a file").arg(path);
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *problem = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+FileKind sniffFileKind(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileKind::Missing;
+    const QByteArray head = file.read(16);
+    if (head.startsWith("PK\x03\x04"))
+        return FileKind::Workbook;
+    // An empty file is an empty SQLite database to SQLite.
+    if (head.isEmpty() || head.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return FileKind::Project;
+    return FileKind::Other;
+}

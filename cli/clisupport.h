@@ -1,0 +1,35 @@
+#ifndef STATIONSCOPE_CLISUPPORT_H
+#define STATIONSCOPE_CLISUPPORT_H
+
+// Argument parsing and file checks the subcommands share.
+
+#include <QString>
+
+class QCommandLineParser;
+class QStringList;
+class QTextStream;
+
+struct SubcommandHelp
+{
+    QString program;
+    QString name;
+    QString synopsis;
+    QString description;
+};
+
+// Parses arguments with the options already added to parser, plus --help.
+// False when the command must end: after printing its help (exit code 0) or
+// a usage error (exit code 2), or when the count of positional arguments is
+// not positionalCount.
+bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
+                     const QStringList &arguments, int positionalCount, QTextStream &out,
+                     QTextStream &err, int *exitCode);
+
+// False, with the reason, when path names no file that can be read.
+bool isReadableFile(const QString &path, QString *problem);
+
+enum class FileKind { Missing, Project, Workbook, Other };
+// Told by the file's first bytes, not its name.
+FileKind sniffFileKind(const QString &path);
+
+#endif

@@ -1,0 +1,140 @@
+#include "commandlinetool.h"
+
+#include "clisupport.h"
+#include "sclparser.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTextStream>
+
+CommandLineTool::CommandLineTool(QTextStream &out, QTextStream &err) : out(out), err(err) {}
+
+QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
+{
+    auto *self = const_cast<CommandLineTool *>(this);
+    return {
+        {QStringLiteral("ieds"), QStringLiteral("FILE.scd"),
+         QStringLiteral("Lists the IED names of an SCL file, one a line, in file order."),
+         [self](const QStringList &a) {
+             return self->listIeds(a);
+         }},
+        {QStringLiteral("new"),
+         QStringLiteral("FILE.scd --ied NAME --out PROJECT.sclpro [--signals LIST.csv]"),
+         QStringLiteral("Creates a project from one IED of an SCL file, as File > New Project "
+                        "does, and imports a signal list into it when one is given. An existing "
+                        "file is never overwritten."),
+         [self](const QStringList &a) {
+             return self->createProject(a);
+         }},
+        {QStringLiteral("export"), QStringLiteral("PROJECT.sclpro --out BOOK.xlsx [--force]"),
+         QStringLiteral("Opens a project as the program does and exports its connection and "
+                        "selections to a workbook. An existing workbook is replaced only with "
+                        "--force."),
+         [self](const QStringList &a) {
+             return self->exportProject(a);
+         }},
+        {QStringLiteral("dump"), QStringLiteral("PROJECT.sclpro|BOOK.xlsx"),
+         QStringLiteral("Loads a project (as Open Project does) or a workbook (as the workbook "
+                        "import does) and prints the connection, the model, the selections with "
+                        "their signal bindings and the signal list as indented trees."),
+         [self](const QStringList &a) {
+             return self->dump(a);
+         }},
+    };
+}
+
+int CommandLineTool::run(const QStringList &arguments)
+{
+    const QString first = arguments.value(0);
+    if (first.isEmpty() || first == QLatin1String("--help") || first == QLatin1String("-h") ||
+        first == QLatin1String("help")) {
+        printOverview();
+        return first.isEmpty() ? UsageError : Success;
+    }
+    for (const Subcommand &subcommand : subcommands()) {
+        if (subcommand.name == first)
+            return subcommand.run(arguments.mid(1));
+    }
+    return usage(QStringLiteral("unknown command \"%1\"; try --help").arg(first));
+}
+
+void CommandLineTool::printOverview()
+{
+    out << "Usage: " << programName() << " COMMAND [ARGUMENTS]\n\n"
+        << "Batch engineering with Stationscope's libraries, without a display.\n\n"
+        << "Commands:\n";
+    for (const Subcommand &subcommand : subcommands())
+        out << "  " << subcommand.name << ' ' << subcommand.synopsis << '\n';
+    out << "\nEach command takes --help. Exit code 0 on success; otherwise one line on the "
+           "error stream names the problem.\n";
+    out.flush();
+}
+
+int CommandLineTool::fail(const QString &message)
+{
+    endProgress(false);
+    err << programName() << ": " << message.simplified() << '\n';
+    err.flush();
+    return Failure;
+}
+
+int CommandLineTool::usage(const QString &message)
+{
+    err << programName() << ": " << message << '\n';
+    err.flush();
+    return UsageError;
+}
+
+void CommandLineTool::showProgress(const QString &label, int percent)
+{
+    if (!progressShown)
+        return;
+    percent = qBound(0, percent, 100);
+    if (label == progressLabel && percent == lastPercent)
+        return;
+    if (label != progressLabel && !progressLabel.isEmpty())
+        err << '\n';
+    progressLabel = label;
+    lastPercent = percent;
+    constexpr int Width = 30;
+    const int filled = percent * Width / 100;
+    err << '\r' << label.leftJustified(24) << " [" << QString(filled, QLatin1Char('#'))
+        << QString(Width - filled, QLatin1Char('-')) << "] "
+        << QString::number(percent).rightJustified(3) << '%';
+    err.flush();
+}
+
+void CommandLineTool::endProgress(bool finished)
+{
+    // A job's last step may fall short of 100 %; a finished bar should not.
+    if (finished && progressShown && !progressLabel.isEmpty())
+        showProgress(progressLabel, 100);
+    if (progressShown && !progressLabel.isEmpty()) {
+        err << '\n';
+        err.flush();
+    }
+    progressLabel.clear();
+    lastPercent = -1;
+}
+
+int CommandLineTool::listIeds(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const SubcommandHelp help{programName(), QStringLiteral("ieds"), QStringLiteral("FILE.scd"),
+                              subcommands().at(0).description};
+    int exitCode = Success;
+    if (!parseSubcommand(parser, help, arguments, 1, out, err, &exitCode))
+        return exitCode;
+    const QString file = parser.positionalArguments().at(0);
+    QString problem;
+    if (!isReadableFile(file, &problem))
+        return fail(problem);
+    SclParser sclParser;
+    const QStringList names = sclParser.loadIedNames(file);
+    if (names.isEmpty())
+        return fail(QStringLiteral("%1 holds no IED or is not a readable SCL file").arg(file));
+    for (const QString &name : names)
+        out << name << '\n';
+    out.flush();
+    return Success;
+}

@@ -1,0 +1,282 @@
+// The subcommands on projects and workbooks: new, export and dump.
+
+#include "commandlinetool.h"
+
+#include "clisupport.h"
+#include "consoleprompt.h"
+#include "iec61850dbmanager.h"
+#include "plcdataimport.h"
+#include "scldataexporter.h"
+#include "sclparser.h"
+#include "selecteddatasetsmodel.h"
+#include "selecteditemsmodel.h"
+#include "selectedobjectsmodel.h"
+#include "selectedreportsmodel.h"
+#include "sqliteconnector.h"
+#include "treeprinter.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QProgressBar>
+#include <QSqlError>
+#include <QStandardItemModel>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+// What the program's window holds while a project or workbook is open.
+struct OpenDocument
+{
+    SelectedItemsModel scl;
+    SelectedObjectsModel objects;
+    SelectedDatasetsModel datasets;
+    SelectedReportsModel reports;
+    QStandardItemModel signalList;
+    std::unique_ptr<SqliteConnector> connector;
+    std::unique_ptr<Iec61850DbManager> db;
+
+    OpenDocument()
+    {
+        QObject::connect(&datasets, &SelectedDatasetsModel::datasetUpdate, &reports,
+                         &SelectedReportsModel::onDataSetUpdate);
+    }
+    ~OpenDocument()
+    {
+        // The manager goes before its connector.
+        db.reset();
+        connector.reset();
+    }
+
+    bool connect(const QString &path, QString *problem)
+    {
+        connector = std::make_unique<SqliteConnector>();
+        connector->setDatabaseName(path);
+        if (!connector->open()) {
+            *problem = QStringLiteral("%1: cannot open or create the project file (%2)")
+                           .arg(path, connector->database().lastError().text());
+            connector.reset();
+            return false;
+        }
+        db = std::make_unique<Iec61850DbManager>(connector.get());
+        return true;
+    }
+
+    // As Open Project: upgrade, then the SCL model, the selections and the signal list.
+    bool loadProject(const QString &path, QString *problem)
+    {
+        if (!isReadableFile(path, problem))
+            return false;
+        if (sniffFileKind(path) != FileKind::Project) {
+            *problem = QStringLiteral("%1 is not a project file").arg(path);
+            return false;
+        }
+        if (!connect(path, problem))
+            return false;
+        db->upgradeProject();
+        SclDataExporter loader;
+        if (!loader.loadSclModel(&scl, db.get())) {
+            *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);
+            return false;
+        }
+        if (!loader.loadSelections(&objects, &datasets, &reports, db.get())) {
+            *problem = QStringLiteral("%1: the selections cannot be read").arg(path);
+            return false;
+        }
+        loader.loadSignals(&signalList, db.get());
+        return true;
+    }
+};
+
+} // namespace
+
+int CommandLineTool::createProject(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption iedOption(QStringLiteral("ied"),
+                                       QStringLiteral("The IED to make the project of."),
+                                       QStringLiteral("NAME"));
+    const QCommandLineOption outOption(QStringLiteral("out"),
+                                       QStringLiteral("The project file to create."),
+                                       QStringLiteral("PROJECT.sclpro"));
+    const QCommandLineOption signalsOption(
+        QStringLiteral("signals"), QStringLiteral("A signal list to import into the project."),
+        QStringLiteral("LIST.csv"));
+    parser.addOptions({iedOption, outOption, signalsOption});
+    const Subcommand command = subcommands().at(1);
+    int exitCode = Success;
+    if (!parseSubcommand(parser,
+                         {programName(), command.name, command.synopsis, command.description},
+                         arguments, 1, out, err, &exitCode))
+        return exitCode;
+    if (!parser.isSet(iedOption) || !parser.isSet(outOption))
+        return usage(QStringLiteral("new: --ied and --out are required (see --help)"));
+
+    const QString sclFile = parser.positionalArguments().at(0);
+    const QString iedName = parser.value(iedOption);
+    const QString projectPath = parser.value(outOption);
+    const QString signalFile = parser.value(signalsOption);
+    QString problem;
+    if (QFileInfo::exists(projectPath))
+        return fail(QStringLiteral("%1 exists already and was left as it is; choose another name")
+                        .arg(projectPath));
+    if (!isReadableFile(sclFile, &problem))
+        return fail(problem);
+    if (!signalFile.isEmpty() && !isReadableFile(signalFile, &problem))
+        return fail(problem);
+
+    ConsolePrompt prompt;
+    QProgressBar parseProgress;
+    QObject::connect(&parseProgress, &QProgressBar::valueChanged, [&](int value) {
+        const int maximum = parseProgress.maximum();
+        showProgress(QStringLiteral("Parsing %1").arg(iedName),
+                     maximum > 0 ? int(qint64(value) * 100 / maximum) : 0);
+    });
+    SclParser sclParser(nullptr, &parseProgress, nullptr);
+    const QStringList names = sclParser.loadIedNames(sclFile);
+    if (names.isEmpty())
+        return fail(QStringLiteral("%1 holds no IED or is not a readable SCL file").arg(sclFile));
+    if (!names.contains(iedName))
+        return fail(QStringLiteral("%1 has no IED named \"%2\" (it has %3)")
+                        .arg(sclFile, iedName, names.join(QStringLiteral(", "))));
+
+    OpenDocument document;
+    // As the new project dialog parses: no selection reacts meanwhile.
+    document.scl.setNodeChangedSuppressed(true);
+    const bool parsed = sclParser.parse(iedName, &document.scl);
+    document.scl.setNodeChangedSuppressed(false);
+    if (!parsed)
+        return fail(QStringLiteral("IED \"%1\" of %2 has no logical node to make a project of")
+                        .arg(iedName, sclFile));
+    endProgress();
+
+    if (!document.connect(projectPath, &problem))
+        return fail(problem);
+    document.db->createSelectionTables();
+    document.db->createModelTables();
+    SclDataExporter writer;
+    QObject::connect(&writer, &SclDataExporter::progressUpdated, [&](int percent) {
+        showProgress(QStringLiteral("Writing project"), percent);
+    });
+    const bool written = writer.writeSclModel(&document.scl, document.db.get());
+    endProgress();
+    int signalCount = 0;
+    if (written && !signalFile.isEmpty()) {
+        PlcDataImport().importSignals(signalFile, &document.signalList, nullptr);
+        signalCount = qMax(0, document.signalList.rowCount() - 1);
+        if (!SclDataExporter().writeSignals(&document.signalList, document.db.get())) {
+            document.db.reset();
+            document.connector.reset();
+            QFile::remove(projectPath);
+            return fail(QStringLiteral("%1: the signal list could not be stored").arg(projectPath));
+        }
+    }
+    if (!written) {
+        document.db.reset();
+        document.connector.reset();
+        // The file is ours and half written: nobody should open it.
+        QFile::remove(projectPath);
+        return fail(QStringLiteral("%1: the project could not be written").arg(projectPath));
+    }
+    out << "Created " << projectPath << " from IED " << iedName << " of " << sclFile << " ("
+        << SclDataExporter::countNodes(document.scl.invisibleRootItem()) << " model nodes";
+    if (!signalFile.isEmpty())
+        out << ", " << signalCount << " signals";
+    out << ")\n";
+    out.flush();
+    return Success;
+}
+
+int CommandLineTool::exportProject(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption outOption(QStringLiteral("out"),
+                                       QStringLiteral("The workbook to write."),
+                                       QStringLiteral("BOOK.xlsx"));
+    const QCommandLineOption forceOption(QStringLiteral("force"),
+                                         QStringLiteral("Replaces an existing workbook."));
+    parser.addOptions({outOption, forceOption});
+    const Subcommand command = subcommands().at(2);
+    int exitCode = Success;
+    if (!parseSubcommand(parser,
+                         {programName(), command.name, command.synopsis, command.description},
+                         arguments, 1, out, err, &exitCode))
+        return exitCode;
+    if (!parser.isSet(outOption))
+        return usage(QStringLiteral("export: --out is required (see --help)"));
+    const QString projectPath = parser.positionalArguments().at(0);
+    const QString workbookPath = parser.value(outOption);
+    if (QFileInfo::exists(workbookPath) && !parser.isSet(forceOption))
+        return fail(
+            QStringLiteral("%1 exists already; add --force to replace it").arg(workbookPath));
+
+    ConsolePrompt prompt;
+    OpenDocument document;
+    QString problem;
+    if (!document.loadProject(projectPath, &problem))
+        return fail(problem);
+    SclDataExporter exporter;
+    QObject::connect(&exporter, &SclDataExporter::progressUpdated,
+                     [&](int percent) { showProgress(QStringLiteral("Exporting"), percent); });
+    const bool exported = exporter.exportWorkbook(workbookPath, &document.scl, &document.objects,
+                                                  &document.datasets, &document.reports);
+    endProgress();
+    if (!exported)
+        return fail(prompt.lastProblem());
+    out << "Exported " << projectPath << " to " << workbookPath << '\n';
+    out.flush();
+    return Success;
+}
+
+int CommandLineTool::dump(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const Subcommand command = subcommands().at(3);
+    int exitCode = Success;
+    if (!parseSubcommand(parser,
+                         {programName(), command.name, command.synopsis, command.description},
+                         arguments, 1, out, err, &exitCode))
+        return exitCode;
+    const QString path = parser.positionalArguments().at(0);
+    QString problem;
+    if (!isReadableFile(path, &problem))
+        return fail(problem);
+
+    ConsolePrompt prompt;
+    OpenDocument document;
+    const FileKind kind = sniffFileKind(path);
+    if (kind == FileKind::Workbook) {
+        SclDataExporter importer;
+        if (!importer.importWorkbook(path, &document.scl, &document.objects, &document.datasets,
+                                     &document.reports, nullptr))
+            return fail(prompt.lastProblem());
+    } else if (kind == FileKind::Project) {
+        if (!document.loadProject(path, &problem))
+            return fail(problem);
+    } else {
+        return fail(QStringLiteral("%1 is neither a project file nor a workbook").arg(path));
+    }
+
+    TreePrinter printer(out);
+    out << (kind == FileKind::Workbook ? "Workbook " : "Project ") << path << '\n';
+    out << "SCL model\n";
+    printer.printTree(document.scl, 1);
+    const QList<QPair<QString, SelectedItemsModel *>> selections{
+        {QStringLiteral("Data objects"), &document.objects},
+        {QStringLiteral("Data sets"), &document.datasets},
+        {QStringLiteral("Reports"), &document.reports}};
+    for (const auto &selection : selections) {
+        out << selection.first << " ("
+            << SclDataExporter::countNodes(selection.second->invisibleRootItem()) << ")\n";
+        printer.printTable(*selection.second, 1);
+    }
+    if (kind == FileKind::Project) {
+        out << "Signals (" << document.signalList.rowCount() << ")\n";
+        printer.printRows(document.signalList, 1);
+    }
+    out.flush();
+    return Success;
+}

@@ -1,0 +1,435 @@
+// stationscope-cli driven as a user drives it: as a process, on temporary files.
+
+#include "dbschema.h"
+#include "mainwindow.h"
+#include "sclparser.h"
+#include "scriptedprompt.h"
+#include "temporarysettings.h"
+#include "testpaths.h"
+#include "workbook.h"
+
+#include <QAction>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runCli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(STATIONSCOPE_CLI), arguments);
+    Run run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("timed out");
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// Every row of every table, in file order, for comparing two project files.
+QStringList projectRows(const QString &path)
+{
+    QStringList rows;
+    const QString connection = QStringLiteral("compare-%1").arg(qHash(path));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        if (!db.open())
+            return {QStringLiteral("cannot open ") + path};
+        const QHash<int, DbTable> schema = DbSchema::build();
+        for (int table = 0; table < DbSchema::TableCount; ++table) {
+            const QString name = QString::fromLatin1(schema.value(table).name);
+            QSqlQuery query(db);
+            if (!query.exec(QStringLiteral("SELECT * FROM `%1`").arg(name))) {
+                rows.append(name + QStringLiteral(": missing"));
+                continue;
+            }
+            while (query.next()) {
+                QStringList values;
+                for (int column = 0; column < query.record().count(); ++column)
+                    values.append(query.value(column).toString());
+                rows.append(name + QLatin1Char('|') + values.join(QLatin1Char('|')));
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return rows;
+}
+
+bool firstLineNames(const Run &run, const QString &text)
+{
+    return run.err.count(QLatin1Char('\n')) == 1 && run.err.contains(text);
+}
+
+} // namespace
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void helpOnEveryCommand_data();
+    void helpOnEveryCommand();
+    void usageErrors_data();
+    void usageErrors();
+    void listsIeds();
+    void newProjectMatchesTheMenu();
+    void newRefuses_data();
+    void newRefuses();
+    void exportWritesTheWorkbook();
+    void exportRefuses_data();
+    void exportRefuses();
+    void dumpsProjectAndWorkbook();
+    void dumpRefuses_data();
+    void dumpRefuses();
+    void everySharedSample();
+
+private:
+    QString example(const QString &name) const { return sourceFile("examples/" + name); }
+    QString projectFromMenu(const QString &name);
+
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+void CommandLineTest::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+}
+
+void CommandLineTest::helpOnEveryCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    for (const char *command : {"ieds", "new", "export", "dump"})
+        QTest::newRow(command) << QString::fromLatin1(command);
+}
+
+void CommandLineTest::helpOnEveryCommand()
+{
+    QFETCH(QString, command);
+    const Run run = runCli({command, "--help"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.startsWith("Usage: stationscope-cli " + command + ' '), qPrintable(run.out));
+    QVERIFY(run.out.contains("--help"));
+    QVERIFY(run.err.isEmpty());
+}
+
+void CommandLineTest::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("no command") << QStringList{} << QString("Usage");
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << QString("frobnicate");
+    QTest::newRow("new without --ied")
+        << QStringList{"new", "x.scd", "--out", "p.sclpro"} << QString("--ied");
+    QTest::newRow("export without --out") << QStringList{"export", "p.sclpro"} << QString("--out");
+    QTest::newRow("unknown option") << QStringList{"dump", "--colour", "x"} << QString("colour");
+    QTest::newRow("two files") << QStringList{"ieds", "a.scd", "b.scd"} << QString("FILE.scd");
+}
+
+void CommandLineTest::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+    const Run run = runCli(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2((run.err + run.out).contains(named), qPrintable(run.err + run.out));
+}
+
+void CommandLineTest::listsIeds()
+{
+    const Run run = runCli({"ieds", example("substation.scd")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("BAY1_PROT\nBAY2_MEAS\n"));
+    QVERIFY(run.err.isEmpty());
+
+    const Run missing = runCli({"ieds", dir->filePath("absent.scd")});
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY(firstLineNames(missing, "absent.scd"));
+
+    const QString text = dir->filePath("notes.scd");
+    QFile file(text);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("just some notes, <not SCL");
+    file.close();
+    const Run garbage = runCli({"ieds", text});
+    QCOMPARE(garbage.exitCode, 1);
+    QVERIFY(firstLineNames(garbage, "notes.scd"));
+}
+
+QString CommandLineTest::projectFromMenu(const QString &name)
+{
+    TemporarySettings settings;
+    ScriptedPrompt prompt;
+    MainWindow window;
+    QSettings().setValue("lastProjectPath", dir->path());
+    prompt.fileAnswers << example("substation.scd");
+    prompt.dialogHandler = [&](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineEdit_projectName")->setText(name);
+        dialog->findChild<QLineEdit *>("lineEdit_folderPath")->setText(dir->path());
+        dialog->findChild<QPushButton *>("pushButton_createPro")->click();
+        if (dialog->findChild<QStackedWidget *>("stackedWidget_buttons")->currentIndex() == 1)
+            dialog->findChild<QPushButton *>("pushButton")->click();
+        return dialog->result();
+    };
+    window.findChild<QAction *>("actionNew_Project")->trigger();
+    prompt.fileAnswers << example("signals.csv");
+    window.findChild<QPushButton *>("pushButton_ImportPLC")->click();
+    return dir->filePath(name + ".sclpro");
+}
+
+void CommandLineTest::newProjectMatchesTheMenu()
+{
+    const QString fromMenu = projectFromMenu("menu");
+    QVERIFY(QFileInfo::exists(fromMenu));
+    const QString fromCli = dir->filePath("cli.sclpro");
+    const Run run = runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out",
+                            fromCli, "--signals", example("signals.csv")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.contains("22 signals"));
+    // Not a terminal: no progress bar in the error stream.
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+
+    const QStringList menuRows = projectRows(fromMenu);
+    const QStringList cliRows = projectRows(fromCli);
+    QVERIFY(menuRows.size() > 500);
+    for (int row = 0; row < qMin(menuRows.size(), cliRows.size()); ++row)
+        QCOMPARE(cliRows.at(row), menuRows.at(row));
+    QCOMPARE(cliRows.size(), menuRows.size());
+}
+
+void CommandLineTest::newRefuses_data()
+{
+    QTest::addColumn<QString>("case_");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("existing output") << "existing"
+                                     << "taken.sclpro";
+    QTest::newRow("unknown IED") << "ied"
+                                 << "NOPE";
+    QTest::newRow("missing SCL file") << "scl"
+                                      << "absent.scd";
+    QTest::newRow("missing signal list") << "signals"
+                                         << "absent.csv";
+    QTest::newRow("output folder missing") << "folder"
+                                           << "nowhere";
+}
+
+void CommandLineTest::newRefuses()
+{
+    QFETCH(QString, case_);
+    QFETCH(QString, named);
+    QString out = dir->filePath("taken.sclpro");
+    QString scl = example("substation.scd");
+    QString ied = "BAY1_PROT";
+    QStringList extra;
+    if (case_ == "existing") {
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("somebody else's file");
+    } else if (case_ == "ied") {
+        ied = "NOPE";
+    } else if (case_ == "scl") {
+        scl = dir->filePath("absent.scd");
+    } else if (case_ == "signals") {
+        extra << "--signals" << dir->filePath("absent.csv");
+    } else if (case_ == "folder") {
+        out = dir->filePath("nowhere/p.sclpro");
+    }
+    const Run run = runCli(QStringList{"new", scl, "--ied", ied, "--out", out} + extra);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(firstLineNames(run, named), qPrintable(run.err));
+    if (case_ == "existing") {
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("somebody else's file"));
+    } else {
+        QVERIFY(!QFileInfo::exists(out));
+    }
+}
+
+void CommandLineTest::exportWritesTheWorkbook()
+{
+    const QString project = dir->filePath("p.sclpro");
+    QCOMPARE(
+        runCli({"new", example("substation.scd"), "--ied", "BAY2_MEAS", "--out", project}).exitCode,
+        0);
+    const QString book = dir->filePath("p.xlsx");
+    const Run run = runCli({"export", project, "--out", book});
+    QCOMPARE(run.exitCode, 0);
+    WorkbookReader reader;
+    QVERIFY(reader.open(book));
+    QCOMPARE(reader.sheetNames().size(), 4);
+    QVERIFY(reader.selectSheet("Connections"));
+    QCOMPARE(reader.read(2, 2).toString(), QStringLiteral("BAY2_MEAS"));
+
+    QCOMPARE(runCli({"export", project, "--out", book}).exitCode, 1);
+    QCOMPARE(runCli({"export", project, "--out", book, "--force"}).exitCode, 0);
+}
+
+void CommandLineTest::exportRefuses_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("missing project") << QByteArray() << "absent.sclpro";
+    QTest::newRow("text file") << QByteArray("not a project\n") << "p.sclpro";
+    QTest::newRow("empty database") << QByteArray("") << "p.sclpro";
+}
+
+void CommandLineTest::exportRefuses()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, named);
+    QString project = dir->filePath("absent.sclpro");
+    if (!content.isNull()) {
+        project = dir->filePath("p.sclpro");
+        QFile file(project);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const QString book = dir->filePath("out.xlsx");
+    const Run run = runCli({"export", project, "--out", book});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(firstLineNames(run, named), qPrintable(run.err));
+    QVERIFY(!QFileInfo::exists(book));
+}
+
+void CommandLineTest::dumpsProjectAndWorkbook()
+{
+    const QString project = dir->filePath("p.sclpro");
+    QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", project,
+                     "--signals", example("signals.csv")})
+                 .exitCode,
+             0);
+    const Run dumped = runCli({"dump", project});
+    QCOMPARE(dumped.exitCode, 0);
+    QVERIFY(dumped.out.startsWith("Project " + project +
+                                  "\nSCL model\n  BAY1_PROT\n"
+                                  "    Connection\n      Id: 0\n      IED Name: BAY1_PROT\n"));
+    QVERIFY(dumped.out.contains("\n    DataObjects\n      BAY1_PROT\n        CTRL\n"));
+    QVERIFY(dumped.out.contains("\nData objects (0)\nData sets (0)\nReports (0)\nSignals (23)\n"));
+
+    // A workbook with a pick and its binding, as a spreadsheet would hold it.
+    WorkbookWriter writer;
+    const QList<QPair<QString, int>> sheets{{"Connections", ConnectionsTable},
+                                            {"DataObjects", DataObjectsTable},
+                                            {"DataSetsAndObjects", DatasetsTable},
+                                            {"Reports", ReportsTable}};
+    for (const auto &sheet : sheets) {
+        writer.addSheet(sheet.first);
+        QStringList header = DbSchema::build().value(sheet.second).columnNames();
+        header.removeAll("db_id");
+        for (int column = 0; column < header.size(); ++column)
+            writer.write(1, column + 1, header.at(column));
+    }
+    writer.selectSheet("Connections");
+    writer.write(2, 1, "0");
+    writer.write(2, 2, "IED_X");
+    writer.selectSheet("DataObjects");
+    const QVariantList object{1, 0, 4, -1, 0, QVariant(), "IED_XLD/GGIO1.Ind1", "ST", "", "RT_IND"};
+    const QVariantList attribute{2,  0,  8,  "1", 1,          "0", "stVal", "ST", "MMS_BOOLEAN",
+                                 "", "", "", "",  "IND_VALUE"};
+    for (int column = 0; column < object.size(); ++column)
+        writer.write(2, column + 1, object.at(column));
+    for (int column = 0; column < attribute.size(); ++column)
+        writer.write(3, column + 1, attribute.at(column));
+    const QString book = dir->filePath("picks.xlsx");
+    QVERIFY(writer.saveAs(book));
+    const Run fromBook = runCli({"dump", book});
+    QCOMPARE(fromBook.exitCode, 0);
+    QVERIFY2(fromBook.out.contains("Data objects (2)\n  IED_XLD/GGIO1.Ind1  [Function=ST; "),
+             qPrintable(fromBook.out));
+    QVERIFY(fromBook.out.contains("Read Trig Signal=RT_IND"));
+    QVERIFY(fromBook.out.contains("\n    stVal  [") && fromBook.out.contains("=IND_VALUE"));
+    QVERIFY(!fromBook.out.contains("Signals ("));
+}
+
+void CommandLineTest::dumpRefuses_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("missing file") << QByteArray() << "absent.sclpro";
+    QTest::newRow("neither project nor workbook") << QByteArray("hello") << "notes.txt";
+    QTest::newRow("broken workbook") << QByteArray("PK\x03\x04 broken") << "broken.xlsx";
+    QTest::newRow("project without connection") << QByteArray("") << "empty.sclpro";
+}
+
+void CommandLineTest::dumpRefuses()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, fileName);
+    const QString path = dir->filePath(fileName);
+    if (!content.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const Run run = runCli({"dump", path});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(firstLineNames(run, fileName), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+}
+
+void CommandLineTest::everySharedSample()
+{
+    QSKIP_WITHOUT_SHARED();
+    QDirIterator files(sharedDir() + "/scl-samples", QDir::Files, QDirIterator::Subdirectories);
+    int projects = 0;
+    while (files.hasNext()) {
+        const QString file = files.next();
+        if (file.endsWith(".md"))
+            continue;
+        SclParser parser;
+        const QStringList names = parser.loadIedNames(file);
+        const Run listed = runCli({"ieds", file});
+        if (names.isEmpty()) {
+            QCOMPARE(listed.exitCode, 1);
+            continue;
+        }
+        QCOMPARE(listed.exitCode, 0);
+        QCOMPARE(listed.out, names.join('\n') + '\n');
+        for (const QString &ied : names) {
+            const QString project = dir->filePath(QStringLiteral("s%1.sclpro").arg(projects++));
+            const Run created = runCli({"new", file, "--ied", ied, "--out", project});
+            QStandardItemModel model;
+            if (!parser.parse(ied, &model)) {
+                // An IED without logical nodes makes no project.
+                QCOMPARE(created.exitCode, 1);
+                QVERIFY(!QFileInfo::exists(project));
+                continue;
+            }
+            QVERIFY2(created.exitCode == 0, qPrintable(file + ' ' + ied + ' ' + created.err));
+            const Run dumped = runCli({"dump", project});
+            QVERIFY2(dumped.exitCode == 0, qPrintable(file + ' ' + ied + ' ' + dumped.err));
+            QVERIFY(dumped.out.contains("\n  " + ied + '\n'));
+            const QString book = project + ".xlsx";
+            QCOMPARE(runCli({"export", project, "--out", book}).exitCode, 0);
+            QCOMPARE(runCli({"dump", book}).exitCode, 0);
+        }
+    }
+    QVERIFY(projects > 10);
+}
+
+QTEST_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
