@@ -31,6 +31,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     sclModel = std::make_unique<SelectedItemsModel>();
     signalModel = std::make_unique<QStandardItemModel>();
+    onlineDataSetsModel = std::make_unique<QStandardItemModel>();
+    onlineReportsModel = std::make_unique<QStandardItemModel>();
 
     ui->widget_treeContainer->setSclModel(sclModel.get());
     ui->widget_treeContainer->setTagSelector(ui->widget_tagSelect->tagSelector());
@@ -94,10 +96,6 @@ void MainWindow::on_pushButton_2_clicked()
 {
     ui->plainTextEdit_2->clear();
 }
-
-void MainWindow::on_pushButton_connectIed_clicked() {}
-
-void MainWindow::on_pushButton_4_clicked() {}
 
 void MainWindow::on_groupBox_clicked()
 {

@@ -56,6 +56,13 @@ public:
     void runJob(SclDataExporter *worker, const QString &title, const QString &label,
                 const std::function<void()> &job);
 
+    // The online browse of the IED at the top panel's address into the CID
+    // tree (tree A, sclModel) and the data set and report trees (B and C).
+    void browseIed();
+    void testRead();
+    QStandardItemModel *onlineDataSets() const { return onlineDataSetsModel.get(); }
+    QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
+
 private slots:
     void on_pushButton_2_clicked();
     void on_pushButton_connectIed_clicked();
@@ -92,6 +99,9 @@ private:
     std::unique_ptr<SelectedObjectsModel> objectsModel;
     std::unique_ptr<SelectedDatasetsModel> datasetsModel;
     std::unique_ptr<SelectedReportsModel> reportsModel;
+    // Trees B and C of the online browse: rebuilt by each browse, never stored.
+    std::unique_ptr<QStandardItemModel> onlineDataSetsModel;
+    std::unique_ptr<QStandardItemModel> onlineReportsModel;
     std::unique_ptr<SqliteConnector> connector;
     std::unique_ptr<Iec61850DbManager> dbManager;
     QString projectPath;

@@ -40,7 +40,29 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
          [self](const QStringList &a) {
              return self->dump(a);
          }},
+        {QStringLiteral("browse"), QStringLiteral("HOST[:PORT] [--timeout MS]"),
+         QStringLiteral("Browses a live IED over MMS as the Connect button does (port 102 "
+                        "unless given) and prints the info screen's lines, then the complete "
+                        "tree."),
+         [self](const QStringList &a) {
+             return self->browseDevice(a);
+         }},
+        {QStringLiteral("serve"), QStringLiteral("FILE.scd [--ied NAME] [--port N] [--bind ADDR]"),
+         QStringLiteral("Runs a simulated IED serving the model of one IED of an SCL file over "
+                        "MMS until interrupted, printing a line per association."),
+         [self](const QStringList &a) {
+             return self->serveSimulator(a);
+         }},
     };
+}
+
+CommandLineTool::Subcommand CommandLineTool::subcommand(const QString &name) const
+{
+    for (const Subcommand &command : subcommands()) {
+        if (command.name == name)
+            return command;
+    }
+    return {};
 }
 
 int CommandLineTool::run(const QStringList &arguments)

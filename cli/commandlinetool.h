@@ -34,11 +34,14 @@ private:
         std::function<int(const QStringList &)> run;
     };
     QList<Subcommand> subcommands() const;
+    Subcommand subcommand(const QString &name) const;
 
     int listIeds(const QStringList &arguments);
     int createProject(const QStringList &arguments);
     int exportProject(const QStringList &arguments);
     int dump(const QStringList &arguments);
+    int browseDevice(const QStringList &arguments);
+    int serveSimulator(const QStringList &arguments);
 
     int fail(const QString &message);
     int usage(const QString &message);

@@ -50,6 +50,7 @@ enum NodeKind {
     UnbufferedReportKind = 6,
     BufferedReportKind = 7,
     DataAttributeKind = 8, // a leaf of a basic type
+    DataSetMemberKind = 9, // a member reference of a data set listed by a live IED
 };
 
 // Values of SclKindRole: which SCL element a DataObjects node was made for.

@@ -106,6 +106,9 @@ private slots:
     void dumpRefuses_data();
     void dumpRefuses();
     void everySharedSample();
+    void serveAndBrowseTogether();
+    void onlineRefusals_data();
+    void onlineRefusals();
 
 private:
     QString example(const QString &name) const { return sourceFile("examples/" + name); }
@@ -122,7 +125,7 @@ void CommandLineTest::init()
 void CommandLineTest::helpOnEveryCommand_data()
 {
     QTest::addColumn<QString>("command");
-    for (const char *command : {"ieds", "new", "export", "dump"})
+    for (const char *command : {"ieds", "new", "export", "dump", "browse", "serve"})
         QTest::newRow(command) << QString::fromLatin1(command);
 }
 
@@ -429,6 +432,66 @@ void CommandLineTest::everySharedSample()
         }
     }
     QVERIFY(projects > 10);
+}
+
+void CommandLineTest::serveAndBrowseTogether()
+{
+    QProcess serve;
+    serve.start(QStringLiteral(STATIONSCOPE_CLI),
+                {"serve", example("substation.scd"), "--ied", "BAY2_MEAS", "--port", "0", "--bind",
+                 "127.0.0.1"});
+    QVERIFY(serve.waitForReadyRead(30000));
+    const QString banner = QString::fromUtf8(serve.readLine());
+    const QRegularExpressionMatch match =
+        QRegularExpression("^Serving BAY2_MEAS of .*substation.scd on 127.0.0.1 port (\\d+); ")
+            .match(banner);
+    QVERIFY2(match.hasMatch(), qPrintable(banner));
+    const QString address = "127.0.0.1:" + match.captured(1);
+
+    const Run browse = runCli({"browse", address});
+    QCOMPARE(browse.exitCode, 0);
+    QVERIFY2(browse.out.startsWith("Please Wait ...\nGet logical device list...\nBAY2_MEASMEAS/"),
+             qPrintable(browse.out.left(300)));
+    QVERIFY(browse.out.contains("\nTree\n  BAY2_MEASMEAS\n    BAY2_MEASMEAS/LLN0\n"));
+    QVERIFY(browse.out.contains("   RP: BAY2_MEASMEAS/LLN0$RP$urcbMeas01 -> DS: "));
+
+    QTRY_VERIFY_WITH_TIMEOUT(serve.bytesAvailable() > 0 || serve.waitForReadyRead(100), 10000);
+    const QString associations = QString::fromUtf8(serve.readAll());
+    QVERIFY2(associations.contains(" association from 127.0.0.1:"), qPrintable(associations));
+    serve.terminate();
+    QVERIFY(serve.waitForFinished(10000));
+    QCOMPARE(serve.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(serve.exitCode(), 0);
+    QVERIFY(QString::fromUtf8(serve.readAll()).contains("Stopped"));
+}
+
+void CommandLineTest::onlineRefusals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("browse: nobody listening")
+        << QStringList{"browse", "127.0.0.1:1"} << 1 << QString("127.0.0.1");
+    QTest::newRow("browse: no port") << QStringList{"browse", "127.0.0.1:x"} << 2 << QString("x");
+    QTest::newRow("browse: address too long")
+        << QStringList{"browse", QString(200, 'a')} << 1 << QString("127");
+    QTest::newRow("serve: missing file")
+        << QStringList{"serve", "absent.scd"} << 1 << QString("absent.scd");
+    QTest::newRow("serve: unknown IED")
+        << QStringList{"serve", "EXAMPLE", "--ied", "NOPE"} << 1 << QString("NOPE");
+    QTest::newRow("serve: bad port")
+        << QStringList{"serve", "EXAMPLE", "--port", "70000"} << 2 << QString("--port");
+}
+
+void CommandLineTest::onlineRefusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, named);
+    arguments.replaceInStrings("EXAMPLE", example("substation.scd"));
+    const Run run = runCli(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(named), qPrintable(run.err));
 }
 
 QTEST_MAIN(CommandLineTest)

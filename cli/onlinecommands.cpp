@@ -1,0 +1,192 @@
+// The subcommands on live devices: browse and serve.
+
+#include "commandlinetool.h"
+
+#include "clisupport.h"
+#include "iedserverthread.h"
+#include "iedsimulatormodel.h"
+#include "onlinebrowse.h"
+#include "sclparser.h"
+#include "treeprinter.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QSocketNotifier>
+#include <QStandardItemModel>
+#include <QTextStream>
+#include <QTime>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// "host", "host:port" or "[v6 address]:port"; false when the port is no port.
+bool splitAddress(const QString &text, QString *host, int *port)
+{
+    *port = 102;
+    QString rest = text;
+    if (rest.startsWith(QLatin1Char('['))) {
+        const int close = rest.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return false;
+        *host = rest.mid(1, close - 1);
+        rest = rest.mid(close + 1);
+        if (rest.isEmpty())
+            return true;
+        if (!rest.startsWith(QLatin1Char(':')))
+            return false;
+        rest = rest.mid(1);
+    } else {
+        const int colon = rest.lastIndexOf(QLatin1Char(':'));
+        if (colon < 0 || rest.count(QLatin1Char(':')) > 1) {
+            *host = rest;
+            return !host->isEmpty();
+        }
+        *host = rest.left(colon);
+        rest = rest.mid(colon + 1);
+    }
+    bool ok = false;
+    *port = rest.toInt(&ok);
+    return ok && *port > 0 && *port <= 65535 && !host->isEmpty();
+}
+
+} // namespace
+
+int CommandLineTool::browseDevice(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"),
+        QStringLiteral("Connect and request time-out in milliseconds (default 10000 and 5000)."),
+        QStringLiteral("MS"));
+    parser.addOption(timeoutOption);
+    const Subcommand command = subcommand(QStringLiteral("browse"));
+    int exitCode = Success;
+    if (!parseSubcommand(parser,
+                         {programName(), command.name, command.synopsis, command.description},
+                         arguments, 1, out, err, &exitCode))
+        return exitCode;
+    QString host;
+    int port = 0;
+    if (!splitAddress(parser.positionalArguments().at(0), &host, &port))
+        return usage(QStringLiteral("browse: \"%1\" is no HOST[:PORT]")
+                         .arg(parser.positionalArguments().at(0)));
+
+    OnlineBrowse browse([this](const QString &line) {
+        out << line << '\n';
+        out.flush();
+    });
+    browse.setEventPump([] {});
+    if (parser.isSet(timeoutOption)) {
+        bool ok = false;
+        const int timeout = parser.value(timeoutOption).toInt(&ok);
+        if (!ok || timeout <= 0)
+            return usage(QStringLiteral("browse: --timeout takes milliseconds"));
+        browse.setTimeouts(timeout, timeout);
+    }
+    QStandardItemModel complete;
+    QStandardItemModel dataSets;
+    QStandardItemModel reports;
+    if (!browse.browseIed(host, port, {&complete, &dataSets, &reports})) {
+        if (host.toLatin1().size() > OnlineBrowse::MaxHostLength)
+            return fail(QStringLiteral("the address is longer than %1 characters")
+                            .arg(OnlineBrowse::MaxHostLength));
+        return fail(QStringLiteral("cannot connect to %1 port %2").arg(host).arg(port));
+    }
+    out << "Tree\n";
+    TreePrinter(out).printTree(complete, 1);
+    out.flush();
+    return Success;
+}
+
+int CommandLineTool::serveSimulator(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption iedOption(QStringLiteral("ied"),
+                                       QStringLiteral("The IED to serve (the file's first one "
+                                                      "when not given)."),
+                                       QStringLiteral("NAME"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("TCP port (default 102; 0 picks a free one, shown when listening)."),
+        QStringLiteral("N"), QStringLiteral("102"));
+    const QCommandLineOption bindOption(QStringLiteral("bind"),
+                                        QStringLiteral("Address to listen on (default: all)."),
+                                        QStringLiteral("ADDR"));
+    parser.addOptions({iedOption, portOption, bindOption});
+    const Subcommand command = subcommand(QStringLiteral("serve"));
+    int exitCode = Success;
+    if (!parseSubcommand(parser,
+                         {programName(), command.name, command.synopsis, command.description},
+                         arguments, 1, out, err, &exitCode))
+        return exitCode;
+    bool ok = false;
+    const int port = parser.value(portOption).toInt(&ok);
+    if (!ok || port < 0 || port > 65535)
+        return usage(QStringLiteral("serve: --port takes a number from 0 to 65535"));
+    QHostAddress address = QHostAddress::Any;
+    if (parser.isSet(bindOption) && !address.setAddress(parser.value(bindOption)))
+        return usage(
+            QStringLiteral("serve: \"%1\" is no IP address").arg(parser.value(bindOption)));
+
+    const QString file = parser.positionalArguments().at(0);
+    QString problem;
+    if (!isReadableFile(file, &problem))
+        return fail(problem);
+    const auto model = IedSimulatorModel::fromSclFile(file, parser.value(iedOption), &problem);
+    if (!model)
+        return fail(problem);
+
+    IedServerThread server;
+    if (!server.start(model, address, quint16(port)))
+        return fail(QStringLiteral("cannot listen on %1 port %2: %3")
+                        .arg(address.toString())
+                        .arg(port)
+                        .arg(server.errorString()));
+    auto stamp = [] {
+        return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+    };
+    QObject::connect(&server, &IedServerThread::associationEstablished, [&](const QString &peer) {
+        out << stamp() << " association from " << peer << '\n';
+        out.flush();
+    });
+    QObject::connect(&server, &IedServerThread::associationClosed, [&](const QString &peer) {
+        out << stamp() << " association of " << peer << " ended\n";
+        out.flush();
+    });
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return fail(QStringLiteral("cannot watch for Ctrl+C"));
+    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+
+    const QString iedName =
+        parser.isSet(iedOption) ? parser.value(iedOption) : SclParser().loadIedNames(file).value(0);
+    out << "Serving " << iedName << " of " << file << " on " << address.toString() << " port "
+        << server.serverPort() << "; Ctrl+C stops\n";
+    out.flush();
+    QCoreApplication::exec();
+
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    server.stop();
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    out << "Stopped\n";
+    out.flush();
+    return Success;
+}

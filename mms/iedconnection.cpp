@@ -1,0 +1,340 @@
+#include "iedconnection.h"
+
+#include "mmsservices.h"
+#include "objectreference.h"
+
+namespace {
+
+template <typename T> T answer(IedClientError *error, IedClientError code, T value = T())
+{
+    if (error)
+        *error = code;
+    return value;
+}
+
+QString controlBlockConstraint(IedConnection::AcsiClass acsiClass)
+{
+    switch (acsiClass) {
+    case IedConnection::AcsiClass::Brcb:
+        return QStringLiteral("BR");
+    case IedConnection::AcsiClass::Urcb:
+        return QStringLiteral("RP");
+    case IedConnection::AcsiClass::Lcb:
+        return QStringLiteral("LG");
+    case IedConnection::AcsiClass::Gocb:
+        return QStringLiteral("GO");
+    case IedConnection::AcsiClass::Gscb:
+        return QStringLiteral("GS");
+    case IedConnection::AcsiClass::Msvcb:
+        return QStringLiteral("MS");
+    case IedConnection::AcsiClass::Usvcb:
+        return QStringLiteral("US");
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+IedClientError IedConnection::connect(const QString &host, quint16 port)
+{
+    clearCache();
+    return mms.associate(host, port);
+}
+
+IedClientError IedConnection::close()
+{
+    clearCache();
+    if (!mms.isAssociated()) {
+        mms.drop();
+        return IedClientError::Ok;
+    }
+    IedClientError error = mms.conclude();
+    if (error == IedClientError::Ok)
+        error = mms.release();
+    mms.drop();
+    return error;
+}
+
+IedClientError IedConnection::abort()
+{
+    clearCache();
+    return mms.abort();
+}
+
+void IedConnection::clearCache()
+{
+    domainListLoaded = false;
+    domainList.clear();
+    domains.clear();
+}
+
+IedClientError IedConnection::fetchNameList(int objectClass, const QString &domain,
+                                            QStringList *names)
+{
+    names->clear();
+    MmsNameListRequest request;
+    request.objectClass = objectClass;
+    request.scope = domain.isEmpty() ? MmsObjectName::VmdSpecific : MmsObjectName::DomainSpecific;
+    request.domain = domain;
+    for (;;) {
+        MmsPdu response;
+        const IedClientError error =
+            mms.request(MmsServices::getNameListRequest(request), &response);
+        if (error != IedClientError::Ok)
+            return error;
+        QStringList part;
+        bool moreFollows = true;
+        if (!MmsServices::decodeGetNameListResponse(response.serviceReader(), response.service,
+                                                    &part, &moreFollows))
+            return IedClientError::MalformedMessage;
+        // A server that promises more without moving on would keep us asking.
+        if (moreFollows && (part.isEmpty() || part.last() == request.continueAfter))
+            return IedClientError::UnexpectedValueReceived;
+        *names += part;
+        if (names->size() > MaxNames)
+            return IedClientError::UnexpectedValueReceived;
+        if (!moreFollows)
+            return IedClientError::Ok;
+        request.hasContinueAfter = true;
+        request.continueAfter = part.last();
+    }
+}
+
+QStringList IedConnection::logicalDeviceList(IedClientError *error)
+{
+    if (!mms.isAssociated())
+        return answer<QStringList>(error, IedClientError::NotConnected);
+    if (!domainListLoaded) {
+        QStringList names;
+        const IedClientError code = fetchNameList(MmsNameListRequest::Domain, QString(), &names);
+        if (code != IedClientError::Ok)
+            return answer<QStringList>(error, code);
+        domainList = names;
+        domainListLoaded = true;
+    }
+    return answer(error, IedClientError::Ok, domainList);
+}
+
+IedClientError IedConnection::loadDomain(const QString &logicalDevice, Domain **domain)
+{
+    if (!mms.isAssociated())
+        return IedClientError::NotConnected;
+    Domain &entry = domains[logicalDevice];
+    if (!entry.variablesLoaded) {
+        QStringList names;
+        const IedClientError error =
+            fetchNameList(MmsNameListRequest::NamedVariable, logicalDevice, &names);
+        if (error != IedClientError::Ok) {
+            domains.remove(logicalDevice);
+            return error;
+        }
+        entry.names.addNames(names);
+        entry.variablesLoaded = true;
+    }
+    *domain = &entry;
+    return IedClientError::Ok;
+}
+
+IedClientError IedConnection::loadNode(const QString &logicalDevice, const QString &logicalNode,
+                                       Domain **domain)
+{
+    IedClientError error = loadDomain(logicalDevice, domain);
+    if (error != IedClientError::Ok)
+        return error;
+    Domain &entry = **domain;
+    if (!entry.names.contains(logicalNode))
+        return IedClientError::ObjectDoesNotExist;
+    // Servers that list logical nodes only describe them on request.
+    if (entry.names.hasChildren(logicalNode) || entry.expandedNodes.contains(logicalNode))
+        return IedClientError::Ok;
+    entry.expandedNodes.insert(logicalNode);
+    MmsPdu response;
+    error = mms.request(MmsServices::getVariableAccessAttributesRequest(
+                            {MmsObjectName::DomainSpecific, logicalDevice, logicalNode}),
+                        &response);
+    // The domain table may have been touched by nothing else, but look it up
+    // again rather than trust a pointer across a request.
+    *domain = &domains[logicalDevice];
+    if (error != IedClientError::Ok)
+        return error;
+    bool deletable = false;
+    MmsTypeSpec type;
+    if (!MmsServices::decodeGetVariableAccessAttributesResponse(
+            response.serviceReader(), response.service, &deletable, &type))
+        return IedClientError::MalformedMessage;
+    (*domain)->names.addVariable(logicalNode, type);
+    return IedClientError::Ok;
+}
+
+QStringList IedConnection::logicalDeviceDirectory(const QString &logicalDevice,
+                                                  IedClientError *error)
+{
+    Domain *domain = nullptr;
+    const IedClientError code = loadDomain(logicalDevice, &domain);
+    if (code != IedClientError::Ok)
+        return answer<QStringList>(error, code);
+    return answer(error, IedClientError::Ok, domain->names.logicalNodes());
+}
+
+QStringList IedConnection::logicalNodeDirectory(const QString &logicalNodeReference,
+                                                AcsiClass acsiClass, IedClientError *error)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(logicalNodeReference, &reference) || !reference.path.isEmpty())
+        return answer<QStringList>(error, IedClientError::ObjectReferenceInvalid);
+    const QString &ln = reference.logicalNode;
+    if (acsiClass == AcsiClass::DataSet) {
+        if (!mms.isAssociated())
+            return answer<QStringList>(error, IedClientError::NotConnected);
+        Domain &domain = domains[reference.logicalDevice];
+        if (!domain.dataSetsLoaded) {
+            QStringList names;
+            const IedClientError code = fetchNameList(MmsNameListRequest::NamedVariableList,
+                                                      reference.logicalDevice, &names);
+            if (code != IedClientError::Ok)
+                return answer<QStringList>(error, code);
+            Domain &reloaded = domains[reference.logicalDevice];
+            reloaded.dataSets = names;
+            reloaded.dataSetsLoaded = true;
+        }
+        QStringList names;
+        const QString prefix = ln + QLatin1Char('$');
+        for (const QString &name : domains[reference.logicalDevice].dataSets) {
+            if (name.startsWith(prefix))
+                names << name.mid(prefix.size());
+        }
+        return answer(error, IedClientError::Ok, names);
+    }
+    if (acsiClass == AcsiClass::Log || acsiClass == AcsiClass::Sgcb)
+        return answer<QStringList>(error, IedClientError::ServiceNotSupported);
+    const QString fc = controlBlockConstraint(acsiClass);
+    if (acsiClass != AcsiClass::DataObject && fc.isEmpty())
+        return answer<QStringList>(error, IedClientError::InvalidArgument);
+    Domain *domain = nullptr;
+    const IedClientError code = loadNode(reference.logicalDevice, ln, &domain);
+    if (code != IedClientError::Ok)
+        return answer<QStringList>(error, code);
+    if (acsiClass == AcsiClass::DataObject)
+        return answer(error, IedClientError::Ok, domain->names.dataObjects(ln));
+    return answer(error, IedClientError::Ok, domain->names.childrenOf(ln, fc));
+}
+
+QStringList IedConnection::directory(const QString &text, bool withFc, IedClientError *error)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(text, &reference))
+        return answer<QStringList>(error, IedClientError::ObjectReferenceInvalid);
+    Domain *domain = nullptr;
+    const IedClientError code = loadNode(reference.logicalDevice, reference.logicalNode, &domain);
+    if (code != IedClientError::Ok)
+        return answer<QStringList>(error, code);
+    return answer(
+        error, IedClientError::Ok,
+        domain->names.dataDirectory(reference.logicalNode, reference.path, reference.fc, withFc));
+}
+
+QStringList IedConnection::dataDirectory(const QString &reference, IedClientError *error)
+{
+    return directory(reference, false, error);
+}
+
+QStringList IedConnection::dataDirectoryFc(const QString &reference, IedClientError *error)
+{
+    return directory(reference, true, error);
+}
+
+QStringList IedConnection::dataSetDirectory(const QString &dataSetReference, bool *isDeletable,
+                                            IedClientError *error)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(dataSetReference, &reference) || !reference.fc.isEmpty())
+        return answer<QStringList>(error, IedClientError::ObjectReferenceInvalid);
+    MmsPdu response;
+    const IedClientError code = mms.request(
+        MmsServices::getNamedVariableListAttributesRequest(
+            {MmsObjectName::DomainSpecific, reference.logicalDevice, reference.plainItem()}),
+        &response);
+    if (code != IedClientError::Ok)
+        return answer<QStringList>(error, code);
+    MmsVariableListAttributes attributes;
+    if (!MmsServices::decodeGetNamedVariableListAttributesResponse(response.serviceReader(),
+                                                                   response.service, &attributes))
+        return answer<QStringList>(error, IedClientError::MalformedMessage);
+    if (isDeletable)
+        *isDeletable = attributes.deletable;
+    QStringList members;
+    for (const MmsObjectName &member : attributes.members)
+        members << ObjectReferences::fromMmsName(member.domain, member.item);
+    return answer(error, IedClientError::Ok, members);
+}
+
+IedClientError IedConnection::readItem(const QString &domain, const QString &item, MmsValue *value)
+{
+    MmsPdu response;
+    const IedClientError error = mms.request(
+        MmsServices::readRequest({MmsObjectName::DomainSpecific, domain, item}), &response);
+    if (error != IedClientError::Ok)
+        return error;
+    QList<MmsValue> results;
+    if (!MmsServices::decodeReadResponse(response.serviceReader(), response.service, &results))
+        return IedClientError::MalformedMessage;
+    if (results.size() != 1)
+        return IedClientError::UnexpectedValueReceived;
+    if (results.first().type() == MmsType::DataAccessError)
+        return iedClientErrorFromDataAccessError(results.first().dataAccessErrorCode());
+    *value = results.first();
+    return IedClientError::Ok;
+}
+
+ClientReportControlBlock IedConnection::rcbValues(const QString &rcbReference,
+                                                  IedClientError *error)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(rcbReference, &reference) || reference.path.size() != 2 ||
+        !reference.fc.isEmpty())
+        return answer<ClientReportControlBlock>(error, IedClientError::ObjectReferenceInvalid);
+    const QString fc = reference.path.first();
+    if (fc != QLatin1String("RP") && fc != QLatin1String("BR"))
+        return answer<ClientReportControlBlock>(error, IedClientError::ObjectReferenceInvalid);
+    MmsValue value;
+    const IedClientError code = readItem(reference.logicalDevice, reference.plainItem(), &value);
+    if (code != IedClientError::Ok)
+        return answer<ClientReportControlBlock>(error, code);
+    ClientReportControlBlock block;
+    if (!ClientReportControlBlock::fromValue(rcbReference, fc == QLatin1String("BR"), value,
+                                             &block))
+        return answer<ClientReportControlBlock>(error, IedClientError::UnexpectedValueReceived);
+    return answer(error, IedClientError::Ok, block);
+}
+
+MmsValue IedConnection::readObject(const QString &text, const QString &fc, IedClientError *error)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(text, &reference) || !ObjectReferences::isFunctionalConstraint(fc))
+        return answer<MmsValue>(error, IedClientError::ObjectReferenceInvalid);
+    MmsValue value;
+    const IedClientError code = readItem(reference.logicalDevice, reference.mmsItem(fc), &value);
+    return answer(error, code, value);
+}
+
+MmsTypeSpec IedConnection::variableSpecification(const QString &text, const QString &fc,
+                                                 IedClientError *error)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(text, &reference) || !ObjectReferences::isFunctionalConstraint(fc))
+        return answer<MmsTypeSpec>(error, IedClientError::ObjectReferenceInvalid);
+    MmsPdu response;
+    const IedClientError code = mms.request(
+        MmsServices::getVariableAccessAttributesRequest(
+            {MmsObjectName::DomainSpecific, reference.logicalDevice, reference.mmsItem(fc)}),
+        &response);
+    if (code != IedClientError::Ok)
+        return answer<MmsTypeSpec>(error, code);
+    bool deletable = false;
+    MmsTypeSpec type;
+    if (!MmsServices::decodeGetVariableAccessAttributesResponse(
+            response.serviceReader(), response.service, &deletable, &type))
+        return answer<MmsTypeSpec>(error, IedClientError::MalformedMessage);
+    return answer(error, IedClientError::Ok, type);
+}

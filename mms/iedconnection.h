@@ -1,0 +1,116 @@
+#ifndef STATIONSCOPE_IEDCONNECTION_H
+#define STATIONSCOPE_IEDCONNECTION_H
+
+// An IEC 61850 client connection with blocking calls, named after and meant as
+// libiec61850's IedConnection_* functions. Directory calls are answered from
+// one named-variable name list per logical device, fetched once per
+// connection, and data set names from one list per logical device; data set
+// members, control block values and reads ask the server each time.
+
+#include "clientreportcontrolblock.h"
+#include "iedclienterror.h"
+#include "mmsconnection.h"
+#include "mmsnamedirectory.h"
+#include "mmstypespec.h"
+#include "mmsvalue.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class IedConnection
+{
+public:
+    // libiec61850's ACSIClass numbers.
+    enum class AcsiClass {
+        DataObject = 0,
+        DataSet = 1,
+        Brcb = 2,
+        Urcb = 3,
+        Lcb = 4,
+        Log = 5,
+        Sgcb = 6,
+        Gocb = 7,
+        Gscb = 8,
+        Msvcb = 9,
+        Usvcb = 10,
+    };
+
+    IedConnection() = default;
+    // Drops the transport; call close() first for an orderly release.
+    ~IedConnection() = default;
+
+    void setConnectTimeout(int ms) { mms.setConnectTimeout(ms); }
+    int connectTimeout() const { return mms.connectTimeout(); }
+    void setRequestTimeout(int ms) { mms.setRequestTimeout(ms); }
+    int requestTimeout() const { return mms.requestTimeout(); }
+    // The largest MMS PDU to propose (65000 unless set).
+    void setMaxPduSize(int octets) { mms.setMaxPduSize(octets); }
+
+    IedClientError connect(const QString &host, quint16 port = 102);
+    // MMS conclude and ACSE release when associated, then the transport is
+    // closed; without an association it is only dropped.
+    IedClientError close();
+    IedClientError abort();
+    bool isConnected() const { return mms.isAssociated(); }
+    const MmsInitiateParameters &negotiatedParameters() const { return mms.negotiated(); }
+
+    QStringList logicalDeviceList(IedClientError *error = nullptr);
+    // Logical node names of a logical device.
+    QStringList logicalDeviceDirectory(const QString &logicalDevice,
+                                       IedClientError *error = nullptr);
+    // Names of one class in a logical node "LD/LN": data objects, data sets,
+    // control blocks (logs and setting group blocks are not listed).
+    QStringList logicalNodeDirectory(const QString &logicalNodeReference, AcsiClass acsiClass,
+                                     IedClientError *error = nullptr);
+    // Children of "LD/LN.DO[.DA...]". A trailing "[FC]" keeps to that constraint.
+    QStringList dataDirectory(const QString &reference, IedClientError *error = nullptr);
+    // The same with each name followed by its constraint: "stVal[ST]".
+    QStringList dataDirectoryFc(const QString &reference, IedClientError *error = nullptr);
+    // Member references "LD/LN.DO.DA[FC]" of data set "LD/LN.Name".
+    QStringList dataSetDirectory(const QString &dataSetReference, bool *isDeletable = nullptr,
+                                 IedClientError *error = nullptr);
+    // Values of "LD/LN$RP$name" or "LD/LN$BR$name" (dots work too).
+    ClientReportControlBlock rcbValues(const QString &rcbReference,
+                                       IedClientError *error = nullptr);
+    MmsValue readObject(const QString &reference, const QString &fc,
+                        IedClientError *error = nullptr);
+    MmsTypeSpec variableSpecification(const QString &reference, const QString &fc,
+                                      IedClientError *error = nullptr);
+
+    // Forgets the cached name lists; the next directory call asks again.
+    void clearCache();
+
+    int roundTrips() const { return mms.roundTrips(); }
+    qint64 bytesSent() const { return mms.bytesSent(); }
+    qint64 bytesReceived() const { return mms.bytesReceived(); }
+    void resetCounters() { mms.resetCounters(); }
+
+    // More names than this in one list is taken for a misbehaving server.
+    static constexpr int MaxNames = 500000;
+
+private:
+    struct Domain
+    {
+        bool variablesLoaded = false;
+        MmsNameDirectory names;
+        QSet<QString> expandedNodes;
+        bool dataSetsLoaded = false;
+        QStringList dataSets; // "LN$Name"
+    };
+
+    IedClientError fetchNameList(int objectClass, const QString &domain, QStringList *names);
+    IedClientError loadDomain(const QString &logicalDevice, Domain **domain);
+    IedClientError loadNode(const QString &logicalDevice, const QString &logicalNode,
+                            Domain **domain);
+    IedClientError readItem(const QString &domain, const QString &item, MmsValue *value);
+    QStringList directory(const QString &reference, bool withFc, IedClientError *error);
+
+    MmsConnection mms;
+    bool domainListLoaded = false;
+    QStringList domainList;
+    QHash<QString, Domain> domains;
+};
+
+#endif

@@ -1,0 +1,356 @@
+#include "mmsconnection.h"
+
+#include "berreader.h"
+#include "isopresentation.h"
+
+#include <limits>
+
+namespace {
+
+// Room for the session and presentation headers around the largest MMS PDU.
+constexpr int HeaderAllowance = 1024;
+// Until the initiate response names the PDU size, no message may be larger.
+constexpr int AssociationMessageLimit = 65536;
+
+int waitTime(const QDeadlineTimer &deadline)
+{
+    const qint64 remaining = deadline.remainingTime();
+    return int(qBound<qint64>(0, remaining, std::numeric_limits<int>::max()));
+}
+
+bool isTransportFault(IedClientError error)
+{
+    return error == IedClientError::ConnectionLost || error == IedClientError::MalformedMessage;
+}
+
+} // namespace
+
+MmsConnection::MmsConnection() : reassembler(AssociationMessageLimit)
+{
+    // Bounded reads: the socket buffers no more than a packet and a bit.
+    socket.setReadBufferSize(Tpkt::MaxPacketSize * 2);
+}
+
+MmsConnection::~MmsConnection()
+{
+    drop();
+}
+
+void MmsConnection::resetCounters()
+{
+    roundTripCount = 0;
+    sentCount = 0;
+    receivedCount = 0;
+}
+
+void MmsConnection::drop()
+{
+    associated = false;
+    socket.abort();
+    reader.clear();
+    reassembler.clear();
+}
+
+IedClientError MmsConnection::fail(IedClientError error)
+{
+    if (isTransportFault(error))
+        drop();
+    return error;
+}
+
+IedClientError MmsConnection::associate(const QString &host, quint16 port)
+{
+    if (associated || socket.state() != QAbstractSocket::UnconnectedState)
+        return IedClientError::AlreadyConnected;
+    drop();
+    nextInvokeId = 1;
+    reassembler.setMaxMessageSize(AssociationMessageLimit);
+    const QDeadlineTimer deadline(connectTimeoutMs);
+
+    IedClientError error = openTransport(host, port, deadline);
+    if (error != IedClientError::Ok) {
+        drop();
+        return error;
+    }
+    const MmsInitiateParameters proposal = MmsInitiateParameters::clientProposal(proposedPduSize);
+    error =
+        send(IsoMessageCodec::associateRequest(MmsPduCodec::initiateRequest(proposal)), deadline);
+    IsoMessage message;
+    if (error == IedClientError::Ok) {
+        ++roundTripCount;
+        error = receive(deadline, &message);
+    }
+    if (error == IedClientError::Ok && message.kind != IsoMessage::AssociateResponse)
+        error = message.kind == IsoMessage::Refuse || message.kind == IsoMessage::Abort
+                    ? IedClientError::ConnectionRejected
+                    : IedClientError::MalformedMessage;
+    if (error != IedClientError::Ok) {
+        drop();
+        return error == IedClientError::ConnectionLost ? IedClientError::ConnectionRejected : error;
+    }
+
+    bool contextsAccepted = !message.presentation.results.isEmpty();
+    for (int result : message.presentation.results)
+        contextsAccepted = contextsAccepted && result == IsoPresentation::Acceptance;
+    MmsPdu initiate;
+    if (!contextsAccepted || message.acse.result != AcseApdu::Accepted ||
+        !MmsPduCodec::decode(message.mms, &initiate) || initiate.kind != MmsPdu::InitiateResponse) {
+        drop();
+        return IedClientError::ConnectionRejected;
+    }
+    negotiatedParameters = initiate.initiate;
+    const int offered = negotiatedParameters.localDetail;
+    pduSize = offered > 0 ? qMin(proposedPduSize, offered) : proposedPduSize;
+    reassembler.setMaxMessageSize(qMax(pduSize, proposedPduSize) + HeaderAllowance);
+    associated = true;
+    return IedClientError::Ok;
+}
+
+IedClientError MmsConnection::openTransport(const QString &host, quint16 port,
+                                            const QDeadlineTimer &deadline)
+{
+    socket.connectToHost(host, port);
+    if (!socket.waitForConnected(waitTime(deadline))) {
+        return socket.error() == QAbstractSocket::SocketTimeoutError || deadline.hasExpired()
+                   ? IedClientError::Timeout
+                   : IedClientError::ConnectionRejected;
+    }
+    CotpParameters request;
+    IedClientError error = write(Tpkt::frame(Cotp::connectRequest(request)), deadline);
+    if (error != IedClientError::Ok)
+        return error;
+    ++roundTripCount;
+    CotpTpdu confirm;
+    error = readTpdu(deadline, &confirm);
+    if (error == IedClientError::ConnectionLost)
+        return IedClientError::ConnectionRejected;
+    if (error != IedClientError::Ok)
+        return error;
+    if (confirm.type != CotpTpdu::ConnectConfirm)
+        return confirm.type == CotpTpdu::DisconnectRequest ? IedClientError::ConnectionRejected
+                                                           : IedClientError::MalformedMessage;
+    // The confirm may lower the TPDU size, never raise it.
+    tpduSizeCode = qMin(request.tpduSizeCode, confirm.parameters.tpduSizeCode);
+    return IedClientError::Ok;
+}
+
+IedClientError MmsConnection::write(const QByteArray &bytes, const QDeadlineTimer &deadline)
+{
+    if (socket.state() != QAbstractSocket::ConnectedState)
+        return IedClientError::ConnectionLost;
+    if (socket.write(bytes) != bytes.size())
+        return IedClientError::ConnectionLost;
+    sentCount += bytes.size();
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(waitTime(deadline))) {
+            if (socket.state() != QAbstractSocket::ConnectedState)
+                return IedClientError::ConnectionLost;
+            if (deadline.hasExpired())
+                return IedClientError::Timeout;
+        }
+    }
+    return IedClientError::Ok;
+}
+
+IedClientError MmsConnection::send(const QByteArray &cotpUserData, const QDeadlineTimer &deadline)
+{
+    QByteArray packets;
+    for (const QByteArray &tpdu : Cotp::dataTpdus(cotpUserData, tpduSizeCode))
+        packets += Tpkt::frame(tpdu);
+    return write(packets, deadline);
+}
+
+IedClientError MmsConnection::readTpdu(const QDeadlineTimer &deadline, CotpTpdu *tpdu)
+{
+    for (;;) {
+        QByteArray bytes;
+        switch (reader.next(&bytes)) {
+        case TpktReader::PacketReady:
+            return Cotp::decode(bytes, tpdu) ? IedClientError::Ok
+                                             : IedClientError::MalformedMessage;
+        case TpktReader::Malformed:
+            return IedClientError::MalformedMessage;
+        case TpktReader::NeedMore:
+            break;
+        }
+        if (socket.bytesAvailable() == 0) {
+            if (socket.state() != QAbstractSocket::ConnectedState)
+                return IedClientError::ConnectionLost;
+            if (deadline.hasExpired())
+                return IedClientError::Timeout;
+            if (!socket.waitForReadyRead(waitTime(deadline)) && socket.bytesAvailable() == 0) {
+                if (socket.state() != QAbstractSocket::ConnectedState)
+                    return IedClientError::ConnectionLost;
+                if (deadline.hasExpired())
+                    return IedClientError::Timeout;
+                if (socket.error() != QAbstractSocket::SocketTimeoutError)
+                    return IedClientError::ConnectionLost;
+                continue;
+            }
+        }
+        const QByteArray chunk = socket.read(reader.missing());
+        receivedCount += chunk.size();
+        reader.append(chunk);
+    }
+}
+
+IedClientError MmsConnection::receive(const QDeadlineTimer &deadline, IsoMessage *message)
+{
+    for (;;) {
+        CotpTpdu tpdu;
+        const IedClientError error = readTpdu(deadline, &tpdu);
+        if (error != IedClientError::Ok)
+            return error;
+        switch (tpdu.type) {
+        case CotpTpdu::Data:
+            switch (reassembler.add(tpdu)) {
+            case CotpReassembler::Incomplete:
+                continue;
+            case CotpReassembler::TooLarge:
+                return IedClientError::MalformedMessage;
+            case CotpReassembler::Complete:
+                return IsoMessageCodec::decode(reassembler.take(), message)
+                           ? IedClientError::Ok
+                           : IedClientError::MalformedMessage;
+            }
+            break;
+        case CotpTpdu::DisconnectRequest:
+        case CotpTpdu::Error:
+            return IedClientError::ConnectionLost;
+        default:
+            return IedClientError::MalformedMessage;
+        }
+    }
+}
+
+IedClientError MmsConnection::awaitMms(const QDeadlineTimer &deadline, MmsPdu *pdu)
+{
+    IsoMessage message;
+    const IedClientError error = receive(deadline, &message);
+    if (error != IedClientError::Ok)
+        return fail(error);
+    switch (message.kind) {
+    case IsoMessage::Data:
+        if (message.presentation.contextId != IsoPresentation::MmsContextId)
+            return fail(IedClientError::MalformedMessage);
+        // A PDU that does not parse leaves the stream in step: only it is lost.
+        return MmsPduCodec::decode(message.mms, pdu) ? IedClientError::Ok
+                                                     : IedClientError::MalformedMessage;
+    case IsoMessage::Abort:
+    case IsoMessage::ReleaseRequest:
+        drop();
+        return IedClientError::ConnectionLost;
+    default:
+        return fail(IedClientError::MalformedMessage);
+    }
+}
+
+IedClientError MmsConnection::request(const QByteArray &serviceRequest, MmsPdu *response)
+{
+    if (!associated)
+        return IedClientError::NotConnected;
+    BerReader requestReader(serviceRequest);
+    BerTlv requestTlv;
+    if (!requestReader.read(&requestTlv))
+        return IedClientError::InvalidArgument;
+    const quint32 invokeId = nextInvokeId++;
+    const QDeadlineTimer deadline(requestTimeoutMs);
+    const QByteArray pdu = MmsPduCodec::confirmedRequest(invokeId, serviceRequest);
+    if (pdu.size() > pduSize)
+        return IedClientError::InvalidArgument;
+    IedClientError error =
+        send(IsoMessageCodec::data(IsoPresentation::MmsContextId, pdu), deadline);
+    if (error != IedClientError::Ok)
+        return fail(error);
+    ++roundTripCount;
+    for (;;) {
+        MmsPdu answer;
+        error = awaitMms(deadline, &answer);
+        if (error != IedClientError::Ok)
+            return error;
+        // Answers to earlier requests that timed out, and reports, are passed over.
+        const bool ours = answer.hasInvokeId && answer.invokeId == invokeId;
+        switch (answer.kind) {
+        case MmsPdu::ConfirmedResponse:
+            if (!ours)
+                continue;
+            if (answer.service.tag != requestTlv.tag)
+                return IedClientError::UnexpectedValueReceived;
+            *response = answer;
+            return IedClientError::Ok;
+        case MmsPdu::ConfirmedError:
+            if (!ours)
+                continue;
+            return iedClientErrorFromServiceError(answer.error);
+        case MmsPdu::Reject:
+            if (answer.hasInvokeId && !ours)
+                continue;
+            return iedClientErrorFromReject(answer.rejectKind, answer.rejectCode);
+        default:
+            continue;
+        }
+    }
+}
+
+IedClientError MmsConnection::conclude()
+{
+    if (!associated)
+        return IedClientError::NotConnected;
+    const QDeadlineTimer deadline(requestTimeoutMs);
+    IedClientError error =
+        send(IsoMessageCodec::data(IsoPresentation::MmsContextId, MmsPduCodec::concludeRequest()),
+             deadline);
+    if (error != IedClientError::Ok)
+        return fail(error);
+    ++roundTripCount;
+    for (;;) {
+        MmsPdu answer;
+        error = awaitMms(deadline, &answer);
+        if (error != IedClientError::Ok)
+            return error;
+        switch (answer.kind) {
+        case MmsPdu::ConcludeResponse:
+            return IedClientError::Ok;
+        case MmsPdu::ConcludeError:
+            return iedClientErrorFromServiceError(answer.error);
+        case MmsPdu::Reject:
+            return iedClientErrorFromReject(answer.rejectKind, answer.rejectCode);
+        default:
+            continue;
+        }
+    }
+}
+
+IedClientError MmsConnection::release()
+{
+    if (!associated)
+        return IedClientError::NotConnected;
+    const QDeadlineTimer deadline(requestTimeoutMs);
+    IedClientError error =
+        send(IsoMessageCodec::releaseRequest(IsoPresentation::AcseContextId), deadline);
+    if (error == IedClientError::Ok)
+        ++roundTripCount;
+    while (error == IedClientError::Ok) {
+        IsoMessage message;
+        error = receive(deadline, &message);
+        if (error != IedClientError::Ok || message.kind == IsoMessage::ReleaseResponse)
+            break;
+        if (message.kind != IsoMessage::Data)
+            error = message.kind == IsoMessage::Abort ? IedClientError::ConnectionLost
+                                                      : IedClientError::MalformedMessage;
+    }
+    drop();
+    return error;
+}
+
+IedClientError MmsConnection::abort()
+{
+    if (socket.state() != QAbstractSocket::ConnectedState) {
+        drop();
+        return IedClientError::NotConnected;
+    }
+    const IedClientError error = send(IsoMessageCodec::abort(IsoPresentation::AcseContextId),
+                                      QDeadlineTimer(requestTimeoutMs));
+    drop();
+    return error;
+}

@@ -1,0 +1,81 @@
+#ifndef STATIONSCOPE_MMSCONNECTION_H
+#define STATIONSCOPE_MMSCONNECTION_H
+
+// One MMS association over ISO-on-TCP, driven with blocking calls: it waits
+// on its own socket (waitFor*), so it works on a thread without an event loop
+// running, the GUI thread included. Every wait is bounded by the connect or
+// the request time-out.
+
+#include "cotp.h"
+#include "iedclienterror.h"
+#include "isomessage.h"
+#include "mmspdu.h"
+#include "tpkt.h"
+
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+
+class MmsConnection
+{
+public:
+    MmsConnection();
+    ~MmsConnection();
+    MmsConnection(const MmsConnection &) = delete;
+    MmsConnection &operator=(const MmsConnection &) = delete;
+
+    void setConnectTimeout(int ms) { connectTimeoutMs = ms; }
+    int connectTimeout() const { return connectTimeoutMs; }
+    void setRequestTimeout(int ms) { requestTimeoutMs = ms; }
+    int requestTimeout() const { return requestTimeoutMs; }
+    // The largest MMS PDU proposed at the next association.
+    void setMaxPduSize(int octets) { proposedPduSize = octets; }
+
+    IedClientError associate(const QString &host, quint16 port);
+    bool isAssociated() const { return associated; }
+    // What the server answered in its initiate response.
+    const MmsInitiateParameters &negotiated() const { return negotiatedParameters; }
+    int maxPduSize() const { return pduSize; }
+
+    // One confirmed service: the request element out, the response element of
+    // the same service back in *response.
+    IedClientError request(const QByteArray &serviceRequest, MmsPdu *response);
+    IedClientError conclude();
+    // ACSE release; the transport is closed afterwards whatever the answer.
+    IedClientError release();
+    IedClientError abort();
+    // Closes the transport without a word to the peer.
+    void drop();
+
+    // Every request that waited for an answer: transport connect,
+    // association, each confirmed service, conclude and release.
+    int roundTrips() const { return roundTripCount; }
+    qint64 bytesSent() const { return sentCount; }
+    qint64 bytesReceived() const { return receivedCount; }
+    void resetCounters();
+
+private:
+    IedClientError openTransport(const QString &host, quint16 port, const QDeadlineTimer &deadline);
+    IedClientError send(const QByteArray &cotpUserData, const QDeadlineTimer &deadline);
+    IedClientError write(const QByteArray &bytes, const QDeadlineTimer &deadline);
+    IedClientError readTpdu(const QDeadlineTimer &deadline, CotpTpdu *tpdu);
+    IedClientError receive(const QDeadlineTimer &deadline, IsoMessage *message);
+    IedClientError awaitMms(const QDeadlineTimer &deadline, MmsPdu *pdu);
+    IedClientError fail(IedClientError error);
+
+    QTcpSocket socket;
+    TpktReader reader;
+    CotpReassembler reassembler;
+    int connectTimeoutMs = 10000;
+    int requestTimeoutMs = 5000;
+    int proposedPduSize = 65000;
+    int pduSize = 65000;
+    int tpduSizeCode = Cotp::MaxTpduSizeCode;
+    bool associated = false;
+    quint32 nextInvokeId = 1;
+    MmsInitiateParameters negotiatedParameters;
+    int roundTripCount = 0;
+    qint64 sentCount = 0;
+    qint64 receivedCount = 0;
+};
+
+#endif

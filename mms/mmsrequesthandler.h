@@ -1,0 +1,36 @@
+#ifndef STATIONSCOPE_MMSREQUESTHANDLER_H
+#define STATIONSCOPE_MMSREQUESTHANDLER_H
+
+// Answers the MMS PDUs of an associated client from a server model:
+// getNameList (with continuation, within the negotiated PDU size), read,
+// getVariableAccessAttributes and getNamedVariableListAttributes; a reject for
+// any other service and for PDUs that do not parse.
+
+#include "mmspdu.h"
+#include "mmsservermodel.h"
+
+#include <QByteArray>
+
+#include <memory>
+
+class MmsRequestHandler
+{
+public:
+    explicit MmsRequestHandler(std::shared_ptr<const MmsServerModel> model);
+
+    // The answer to one received MMS PDU (empty when none is due).
+    QByteArray answer(const QByteArray &pduBytes, int maxPduSize) const;
+
+private:
+    QByteArray confirmed(const MmsPdu &pdu, int maxPduSize) const;
+    QByteArray getNameList(const MmsPdu &pdu, int maxPduSize) const;
+    QByteArray read(const MmsPdu &pdu, int maxPduSize) const;
+    QByteArray variableAccessAttributes(const MmsPdu &pdu, int maxPduSize) const;
+    QByteArray variableListAttributes(const MmsPdu &pdu, int maxPduSize) const;
+    // The response, or a PDU-size error when it would not fit.
+    QByteArray fitted(quint32 invokeId, const QByteArray &service, int maxPduSize) const;
+
+    std::shared_ptr<const MmsServerModel> model;
+};
+
+#endif

@@ -1,0 +1,270 @@
+#include "onlinebrowse.h"
+
+#include "iedconnection.h"
+#include "sclmodel.h"
+#include "stationscoperesources.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QIcon>
+#include <QStandardItem>
+#include <QStandardItemModel>
+
+namespace {
+
+QStandardItem *makeItem(const QString &text, const char *icon, int kind, bool editable = true)
+{
+    auto *item = new QStandardItem(text);
+    if (icon)
+        item->setIcon(QIcon(QString::fromLatin1(icon)));
+    item->setData(kind, KindRole);
+    item->setEditable(editable);
+    return item;
+}
+
+QStandardItem *appendTo(QStandardItemModel *model, QStandardItem *parent, QStandardItem *item)
+{
+    if (parent)
+        parent->appendRow(item);
+    else if (model)
+        model->appendRow(item);
+    else
+        delete item;
+    return item;
+}
+
+} // namespace
+
+OnlineBrowse::OnlineBrowse(LineSink infoScreen)
+    : infoScreen(std::move(infoScreen)), eventPump([] { QCoreApplication::processEvents(); })
+{
+    initStationscopeResources();
+}
+
+void OnlineBrowse::setTimeouts(int connectMs, int requestMs)
+{
+    connectTimeoutMs = connectMs;
+    requestTimeoutMs = requestMs;
+}
+
+int OnlineBrowse::portFromText(const QString &text)
+{
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok, 10);
+    return ok ? port : 0;
+}
+
+bool OnlineBrowse::acceptHost(const QString &host)
+{
+    const QByteArray latin1 = host.toLatin1();
+    if (latin1.size() <= MaxHostLength)
+        return true;
+    infoScreen(QCoreApplication::translate("OnlineBrowse",
+                                           "The address is too long (%1 characters, at most %2).")
+                   .arg(latin1.size())
+                   .arg(MaxHostLength));
+    return false;
+}
+
+bool OnlineBrowse::open(IedConnection &connection, const QString &host, int port)
+{
+    if (connectTimeoutMs > 0)
+        connection.setConnectTimeout(connectTimeoutMs);
+    if (requestTimeoutMs > 0)
+        connection.setRequestTimeout(requestTimeoutMs);
+    if (port <= 0 || port > 65535)
+        return false;
+    return connection.connect(QString::fromLatin1(host.toLatin1()), quint16(port)) ==
+           IedClientError::Ok;
+}
+
+bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
+{
+    infoScreen(QStringLiteral("Please Wait ..."));
+    eventPump();
+    if (!acceptHost(host))
+        return false;
+
+    IedConnection connection;
+    if (!open(connection, host, port)) {
+        infoScreen(QStringLiteral("Connection failed!\n"));
+        return false;
+    }
+
+    infoScreen(QStringLiteral("Get logical device list..."));
+    IedClientError error = IedClientError::Ok;
+    const QStringList devices = connection.logicalDeviceList(&error);
+    if (error == IedClientError::Ok) {
+        for (const QString &device : devices) {
+            QStandardItem *deviceA =
+                appendTo(trees.complete, nullptr,
+                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind, false));
+            QStandardItem *deviceB =
+                appendTo(trees.dataSets, nullptr,
+                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind, false));
+            QStandardItem *deviceC =
+                appendTo(trees.reports, nullptr,
+                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind, false));
+            const QStringList nodes = connection.logicalDeviceDirectory(device);
+            for (const QString &node : nodes) {
+                const QString nodeReference = device + QLatin1Char('/') + node;
+                eventPump();
+                infoScreen(nodeReference);
+                auto nodeItem = [&] {
+                    return makeItem(nodeReference, ":/images/LN.png", LogicalNodeKind, false);
+                };
+                QStandardItem *nodeA = appendTo(trees.complete, deviceA, nodeItem());
+                QStandardItem *nodeB = appendTo(trees.dataSets, deviceB, nodeItem());
+                QStandardItem *nodeC = appendTo(trees.reports, deviceC, nodeItem());
+
+                const QStringList objects = connection.logicalNodeDirectory(
+                    nodeReference, IedConnection::AcsiClass::DataObject);
+                for (const QString &object : objects) {
+                    const QString objectReference = nodeReference + QLatin1Char('.') + object;
+                    infoScreen(QStringLiteral("   ") + objectReference);
+                    QStandardItem *objectItem =
+                        appendTo(trees.complete, nodeA,
+                                 makeItem(objectReference, ":/images/DO.png", DataObjectKind));
+                    addDataAttributes(objectReference, connection, 6, objectItem);
+                }
+
+                const QStringList dataSets = connection.logicalNodeDirectory(
+                    nodeReference, IedConnection::AcsiClass::DataSet);
+                for (const QString &dataSet : dataSets) {
+                    const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
+                    QStandardItem *dataSetA =
+                        appendTo(trees.complete, nodeA,
+                                 makeItem(dataSetReference, ":/images/DS.png", DataSetKind));
+                    QStandardItem *dataSetB =
+                        appendTo(trees.dataSets, nodeB,
+                                 makeItem(dataSetReference, ":/images/DS.png", DataSetKind));
+                    bool deletable = false;
+                    const QStringList members =
+                        connection.dataSetDirectory(dataSetReference, &deletable);
+                    infoScreen(QStringLiteral("   ") + QStringLiteral("    Data set: %1 (%2)\n")
+                                                           .arg(dataSet)
+                                                           .arg(deletable ? 1 : 0));
+                    for (const QString &member : members) {
+                        infoScreen(QStringLiteral("      ") + member);
+                        appendTo(trees.complete, dataSetA,
+                                 makeItem(member, nullptr, DataSetMemberKind));
+                        appendTo(trees.dataSets, dataSetB,
+                                 makeItem(member, nullptr, DataSetMemberKind));
+                    }
+                }
+
+                struct ReportClass
+                {
+                    IedConnection::AcsiClass acsiClass;
+                    const char *separator;
+                    const char *icon;
+                    int kind;
+                    const char *line;
+                };
+                const ReportClass reportClasses[] = {
+                    {IedConnection::AcsiClass::Urcb, "$RP$", ":/images/RP.png",
+                     UnbufferedReportKind, "RP: %2 -> DS: %1"},
+                    {IedConnection::AcsiClass::Brcb, "$BR$", ":/images/BR.png", BufferedReportKind,
+                     "BR: %2 -> DS: %1"},
+                };
+                for (const ReportClass &reportClass : reportClasses) {
+                    const QStringList blocks =
+                        connection.logicalNodeDirectory(nodeReference, reportClass.acsiClass);
+                    for (const QString &block : blocks) {
+                        const QString blockReference =
+                            nodeReference + QLatin1String(reportClass.separator) + block;
+                        auto blockItem = [&] {
+                            return makeItem(blockReference, reportClass.icon, reportClass.kind);
+                        };
+                        appendTo(trees.complete, nodeA, blockItem());
+                        appendTo(trees.reports, nodeC, blockItem());
+                        IedClientError rcbError = IedClientError::Ok;
+                        const ClientReportControlBlock values =
+                            connection.rcbValues(blockReference, &rcbError);
+                        if (rcbError == IedClientError::Ok) {
+                            infoScreen(QStringLiteral("   ") +
+                                       QString::fromLatin1(reportClass.line)
+                                           .arg(values.dataSetReference(), blockReference));
+                        }
+                    }
+                }
+
+                if (nodeB && nodeB->rowCount() == 0 && deviceB)
+                    deviceB->removeRow(deviceB->rowCount() - 1);
+            }
+        }
+    }
+    connection.close();
+    return true;
+}
+
+void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &connection,
+                                     int indent, QStandardItem *parent)
+{
+    QString base = reference;
+    const int brace = base.indexOf(QLatin1Char('{'));
+    if (brace >= 0)
+        base.truncate(brace);
+    const QStringList names = connection.dataDirectoryFc(base);
+    for (const QString &name : names) {
+        const QString childReference = base + QLatin1Char('.') + name;
+        auto *item = makeItem(childReference, ":/images/DA.png", DataAttributeKind);
+        if (parent)
+            parent->appendRow(item);
+        else
+            delete item;
+        addDataAttributes(childReference, connection, indent + 2, parent ? item : nullptr);
+    }
+}
+
+void OnlineBrowse::testRead(const QString &host, int port)
+{
+    infoScreen(QStringLiteral("Please Wait ..."));
+    eventPump();
+    if (!acceptHost(host))
+        return;
+    IedConnection connection;
+    if (!open(connection, host, port))
+        return;
+    IedClientError error = IedClientError::Ok;
+    const MmsValue value =
+        connection.readObject(QString::fromLatin1(TestReadReference), QStringLiteral("MX"), &error);
+    if (error == IedClientError::Ok && !value.isNull()) {
+        const MmsValue element = value.element(1).element(0);
+        if (!element.isNull()) {
+            qDebug().noquote()
+                << QStringLiteral("Found element, type: %1\n").arg(element.typeString());
+            float number = 0;
+            const char *typeName = nullptr;
+            switch (element.type()) {
+            case MmsType::Boolean:
+                number = element.boolean() ? 1 : 0;
+                typeName = "MMS_BOOLEAN";
+                break;
+            case MmsType::Integer:
+                number = float(element.toInt32());
+                typeName = "MMS_INTEGER";
+                break;
+            case MmsType::Unsigned:
+                number = float(element.toUint32());
+                typeName = "MMS_UNSIGNED";
+                break;
+            case MmsType::Float:
+                number = element.toFloat();
+                typeName = "MMS_FLOAT";
+                break;
+            case MmsType::BitString:
+                number = float(element.bitStringAsInteger());
+                typeName = "MMS_BIT_STRING";
+                break;
+            default:
+                break;
+            }
+            if (typeName) {
+                qDebug().noquote()
+                    << QString::asprintf(" element type: %s :%f \n", typeName, double(number));
+            }
+        }
+    }
+    connection.close();
+}

@@ -1,0 +1,63 @@
+#ifndef STATIONSCOPE_ONLINEBROWSE_H
+#define STATIONSCOPE_ONLINEBROWSE_H
+
+// Lists a live IED over MMS into item trees and info-screen lines: the
+// logical devices and nodes, data objects with their attributes, data sets
+// with their members and the report control blocks. Also the fixed test read.
+// Each call makes its own connection and ends it before returning.
+
+#include <QString>
+
+#include <functional>
+
+class IedConnection;
+class QStandardItem;
+class QStandardItemModel;
+
+class OnlineBrowse
+{
+public:
+    // Tree A: everything; tree B: data sets; tree C: report control blocks.
+    struct Trees
+    {
+        QStandardItemModel *complete = nullptr;
+        QStandardItemModel *dataSets = nullptr;
+        QStandardItemModel *reports = nullptr;
+    };
+
+    using LineSink = std::function<void(const QString &)>;
+
+    // Longest address text accepted: the connection's host buffer holds 128
+    // bytes with the terminating zero.
+    static constexpr int MaxHostLength = 127;
+    static constexpr const char *TestReadReference = "IED1LD1/AnInGGIO1.AnIn1";
+
+    explicit OnlineBrowse(LineSink infoScreen);
+
+    // Time-outs of the connections made (the client's defaults otherwise).
+    void setTimeouts(int connectMs, int requestMs);
+    // Called once after "Please Wait ..." and before each logical node, so a
+    // window can paint its lines; by default processes pending events.
+    void setEventPump(std::function<void()> pump) { eventPump = std::move(pump); }
+
+    // False when the address is refused or the connection fails.
+    bool browseIed(const QString &host, int port, const Trees &trees);
+    void addDataAttributes(const QString &reference, IedConnection &connection, int indent,
+                           QStandardItem *parent);
+    // Reads TestReadReference [MX] and writes what it found to the debug output.
+    void testRead(const QString &host, int port);
+
+    // The port text of the window as a number: 0 when it is not one.
+    static int portFromText(const QString &text);
+
+private:
+    bool acceptHost(const QString &host);
+    bool open(IedConnection &connection, const QString &host, int port);
+
+    LineSink infoScreen;
+    std::function<void()> eventPump;
+    int connectTimeoutMs = -1;
+    int requestTimeoutMs = -1;
+};
+
+#endif

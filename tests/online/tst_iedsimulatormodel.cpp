@@ -1,0 +1,284 @@
+// The simulated IED built from an SCL file answers the reference client's
+// requests of the traces as the reference server did: the same names in the
+// same order, the same data sets, types and control block values.
+
+#include "iedsimulatormodel.h"
+#include "isomessage.h"
+#include "mmsdatacodec.h"
+#include "mmspdu.h"
+#include "mmsserverconnection.h"
+#include "mmsservices.h"
+#include "testpaths.h"
+#include "tracefile.h"
+
+#include <QDir>
+#include <QtTest>
+
+class TestIedSimulatorModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void answersLikeReferenceServer_data();
+    void answersLikeReferenceServer();
+    void continuesNameListsWithinSmallPdus();
+    void servesControlBlocksAsConfigured();
+    void refusesUnusableFiles_data();
+    void refusesUnusableFiles();
+};
+
+namespace {
+
+QString sample(const QString &name)
+{
+    return QDir(sharedDir()).filePath(QStringLiteral("scl-samples/libiec61850/") + name);
+}
+
+// The complete messages in a server's output.
+QList<QByteArray> messagesIn(const QByteArray &output, QList<int> *tpduTypes = nullptr)
+{
+    QList<QByteArray> messages;
+    TpktReader reader;
+    reader.append(output);
+    QByteArray tpdu;
+    QByteArray joined;
+    while (reader.next(&tpdu) == TpktReader::PacketReady) {
+        CotpTpdu decoded;
+        if (!Cotp::decode(tpdu, &decoded))
+            return {};
+        if (tpduTypes)
+            tpduTypes->append(decoded.type);
+        if (decoded.type != CotpTpdu::Data) {
+            messages.append(tpdu);
+            continue;
+        }
+        joined += decoded.userData;
+        if (decoded.endOfTransmission) {
+            messages.append(joined);
+            joined.clear();
+        }
+    }
+    return messages;
+}
+
+MmsPdu mmsOf(const QByteArray &userData)
+{
+    IsoMessage message;
+    MmsPdu pdu;
+    if (IsoMessageCodec::decode(userData, &message))
+        MmsPduCodec::decode(message.mms, &pdu);
+    return pdu;
+}
+
+// Time stamps, entry ids and measured values change from run to run; their
+// types do not.
+MmsValue withoutVolatileValues(const MmsValue &value)
+{
+    switch (value.type()) {
+    case MmsType::Structure: {
+        std::vector<MmsValue> members;
+        for (const MmsValue &member : value.elements())
+            members.push_back(withoutVolatileValues(member));
+        return MmsValue::structure(std::move(members));
+    }
+    case MmsType::Float:
+        return MmsValue::floatingPoint(0);
+    case MmsType::UtcTime:
+        return MmsValue::utcTime(QByteArray(8, '\0'));
+    case MmsType::BinaryTime:
+        return MmsValue::binaryTime(QByteArray(value.octets().size(), '\0'));
+    case MmsType::OctetString:
+        return MmsValue::octetString(QByteArray(value.octets().size(), '\0'));
+    default:
+        return value;
+    }
+}
+
+QString describe(const MmsPdu &pdu)
+{
+    return QString::fromLatin1(pdu.bytes.left(120).toHex(' '));
+}
+
+} // namespace
+
+void TestIedSimulatorModel::init()
+{
+    QSKIP_WITHOUT_SHARED();
+    if (TraceFile::directory().isEmpty() ||
+        !QFileInfo::exists(sample("simpleIO_direct_control.cid")))
+        QSKIP("the MMS traces or the libiec61850 SCL samples are absent from the shared folder");
+}
+
+void TestIedSimulatorModel::answersLikeReferenceServer_data()
+{
+    QTest::addColumn<QString>("traceName");
+    QTest::addColumn<QString>("sclFile");
+    QTest::newRow("01 basic I/O") << "01_browse_basic_io"
+                                  << "simpleIO_direct_control.cid";
+    QTest::newRow("02 release") << "02_connect_release"
+                                << "simpleIO_direct_control.cid";
+    QTest::newRow("04 type of GGIO1") << "04_get_variable_access_attributes"
+                                      << "simpleIO_direct_control.cid";
+    QTest::newRow("06 three devices") << "06_browse_multi_ld_complexModel"
+                                      << "complexModel.cid";
+    QTest::newRow("07 control tests") << "07_browse_control_model_cotp_segmented"
+                                      << "simpleIO_control_tests.cid";
+}
+
+void TestIedSimulatorModel::answersLikeReferenceServer()
+{
+    QFETCH(QString, traceName);
+    QFETCH(QString, sclFile);
+    TraceFile trace;
+    QVERIFY2(trace.load(traceName), qPrintable(trace.errorString()));
+    QString problem;
+    const auto model = IedSimulatorModel::fromSclFile(sample(sclFile), QString(), &problem);
+    QVERIFY2(model, qPrintable(problem));
+    MmsServerConnection connection(model);
+
+    const QList<TraceMessage> &messages = trace.messages();
+    int compared = 0;
+    for (int i = 0; i < messages.size(); ++i) {
+        if (!messages.at(i).fromClient)
+            continue;
+        const QList<QByteArray> answers =
+            messagesIn(connection.receive(messages.at(i).packets.join()));
+        QList<QByteArray> expected;
+        for (int j = i + 1; j < messages.size() && !messages.at(j).fromClient; ++j)
+            expected << (messages.at(j).tpduType == CotpTpdu::Data ? messages.at(j).userData
+                                                                   : messages.at(j).tpdu);
+        QCOMPARE(answers.size(), expected.size());
+        if (answers.isEmpty())
+            continue;
+        ++compared;
+        const MmsPdu ours = mmsOf(answers.first());
+        const MmsPdu theirs = mmsOf(expected.first());
+        IsoMessage association;
+        if (IsoMessageCodec::decode(expected.first(), &association) &&
+            association.kind == IsoMessage::AssociateResponse) {
+            // The servers of traces 06 and 07 offered file services as well.
+            IsoMessage ourAssociation;
+            QVERIFY(IsoMessageCodec::decode(answers.first(), &ourAssociation));
+            QCOMPARE(ourAssociation.presentation.results, association.presentation.results);
+            QCOMPARE(ourAssociation.acse.result, association.acse.result);
+            MmsPdu ourInitiate;
+            MmsPdu theirInitiate;
+            QVERIFY(MmsPduCodec::decode(ourAssociation.mms, &ourInitiate));
+            QVERIFY(MmsPduCodec::decode(association.mms, &theirInitiate));
+            theirInitiate.initiate.servicesSupported = ourInitiate.initiate.servicesSupported;
+            QCOMPARE(MmsPduCodec::initiateResponse(ourInitiate.initiate),
+                     MmsPduCodec::initiateResponse(theirInitiate.initiate));
+            continue;
+        }
+        if (theirs.kind != MmsPdu::ConfirmedResponse || theirs.service.tag != MmsServices::Read) {
+            // Transport, association, names, types, data sets: the same bytes.
+            QVERIFY2(
+                answers.first() == expected.first(),
+                qPrintable(
+                    QStringLiteral("frame %1: %2").arg(messages.at(i).frame).arg(describe(ours))));
+            continue;
+        }
+        QList<MmsValue> ourValues;
+        QList<MmsValue> theirValues;
+        QVERIFY(MmsServices::decodeReadResponse(ours.serviceReader(), ours.service, &ourValues));
+        QVERIFY(
+            MmsServices::decodeReadResponse(theirs.serviceReader(), theirs.service, &theirValues));
+        QCOMPARE(ourValues.size(), theirValues.size());
+        for (int k = 0; k < ourValues.size(); ++k)
+            QCOMPARE(withoutVolatileValues(ourValues.at(k)).toText(),
+                     withoutVolatileValues(theirValues.at(k)).toText());
+    }
+    QVERIFY(compared > 0);
+}
+
+void TestIedSimulatorModel::continuesNameListsWithinSmallPdus()
+{
+    TraceFile trace;
+    QVERIFY(trace.load(QStringLiteral("05_browse_small_pdu_1000")));
+    const auto model = IedSimulatorModel::fromSclFile(sample("simpleIO_direct_control.cid"));
+    QVERIFY(model);
+    MmsServerConnection connection(model);
+    const QList<TraceMessage> sent = trace.fromClient();
+    connection.receive(sent.at(0).packets.join());
+    connection.receive(sent.at(1).packets.join());
+    QCOMPARE(connection.negotiated().localDetail, 1000);
+
+    // Ask as a client would, continuing after the last name of each answer.
+    const QStringList all = model->variableNames(QStringLiteral("simpleIOGenericIO"));
+    QStringList collected;
+    MmsNameListRequest request;
+    request.scope = MmsObjectName::DomainSpecific;
+    request.domain = QStringLiteral("simpleIOGenericIO");
+    for (quint32 invokeId = 1; invokeId < 50; ++invokeId) {
+        const QByteArray pdu =
+            MmsPduCodec::confirmedRequest(invokeId, MmsServices::getNameListRequest(request));
+        QByteArray packets;
+        for (const QByteArray &tpdu : Cotp::dataTpdus(IsoMessageCodec::data(3, pdu), 13))
+            packets += Tpkt::frame(tpdu);
+        const QList<QByteArray> answers = messagesIn(connection.receive(packets));
+        QCOMPARE(answers.size(), 1);
+        IsoMessage message;
+        QVERIFY(IsoMessageCodec::decode(answers.first(), &message));
+        QVERIFY(message.mms.size() <= 1000);
+        MmsPdu response;
+        QVERIFY(MmsPduCodec::decode(message.mms, &response));
+        QStringList names;
+        bool more = false;
+        QVERIFY(MmsServices::decodeGetNameListResponse(response.serviceReader(), response.service,
+                                                       &names, &more));
+        QVERIFY(!names.isEmpty());
+        collected += names;
+        if (!more)
+            break;
+        request.hasContinueAfter = true;
+        request.continueAfter = names.last();
+    }
+    QCOMPARE(collected, all);
+    QCOMPARE(all.size(), 304);
+}
+
+void TestIedSimulatorModel::servesControlBlocksAsConfigured()
+{
+    const auto model = IedSimulatorModel::fromSclFile(sample("simpleIO_direct_control.cid"));
+    QVERIFY(model);
+    const QString domain = QStringLiteral("simpleIOGenericIO");
+    MmsTypeSpec type;
+    MmsValue value;
+    QVERIFY(model->find(domain, QStringLiteral("LLN0$RP$EventsRCBPreConf01"), &type, &value));
+    QCOMPARE(type.componentCount(), 11);
+    QCOMPARE(type.componentName(2), QStringLiteral("Resv"));
+    QCOMPARE(value.element(2).boolean(), true);
+    QCOMPARE(value.element(3).toString(), QStringLiteral("simpleIOGenericIO/LLN0$Events"));
+    QVERIFY(model->find(domain, QStringLiteral("LLN0$BR$Measurements03$IntgPd"), &type, &value));
+    QCOMPARE(value.toUint32(), 1000u);
+    QVERIFY(!model->find(domain, QStringLiteral("LLN0$BR$Measurements04"), &type, &value));
+    QVERIFY(model->find(domain, QStringLiteral("GGIO1$CF$SPCSO1$ctlModel"), &type, &value));
+    QCOMPARE(value.toInt32(), 1); // direct-with-normal-security
+    const MmsServerDataSet *events2 = model->dataSet(domain, QStringLiteral("LLN0$Events2"));
+    QVERIFY(events2);
+    QCOMPARE(events2->members.size(), 4);
+    QCOMPARE(events2->members.first().item, QStringLiteral("GGIO1$ST$SPCSO1"));
+}
+
+void TestIedSimulatorModel::refusesUnusableFiles_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("ied");
+    QTest::newRow("not there") << sample("missing.cid") << QString();
+    QTest::newRow("no such IED") << sample("simpleIO_direct_control.cid") << "nobody";
+    QTest::newRow("not XML") << QDir(sharedDir()).filePath("scl-samples/open-scd/parsererror.iid")
+                             << QString();
+}
+
+void TestIedSimulatorModel::refusesUnusableFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, ied);
+    QString problem;
+    QVERIFY(!IedSimulatorModel::fromSclFile(file, ied, &problem));
+    QVERIFY(!problem.isEmpty());
+}
+
+QTEST_MAIN(TestIedSimulatorModel)
+#include "tst_iedsimulatormodel.moc"
