@@ -50,6 +50,10 @@ public:
                         SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
                         SelectedReportsModel *reports);
 
+    // Data rows a workbook sheet may hold: far above any selection, and below
+    // what a spreadsheet allows, whose import would take gigabytes.
+    static constexpr int MaxWorkbookRows = 100000;
+
     // A workbook read into memory, cell texts by table column; nothing of it
     // has reached a model yet.
     struct WorkbookContent
@@ -58,7 +62,8 @@ public:
         QVector<QVector<QStringList>> tables;
     };
     // False, after a warning naming the file, when the file is no readable
-    // workbook or lacks one of the four sheets.
+    // workbook, lacks one of the four sheets or has a sheet of more than
+    // MaxWorkbookRows data rows.
     bool readWorkbook(const QString &filePath, WorkbookContent *content);
     // Rebuilds IED and connection nodes in sclModel (added to what it holds)
     // and the three selections (replacing what they hold). The database is

@@ -191,8 +191,8 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
             roleColumns.append({table.columnOfRole(restored.role), restored.role});
 
         TreePlacement placement;
-        const QVector<QStringList> tableRows = rows.take(tree.first);
-        for (const QStringList &values : tableRows) {
+        QVector<QStringList> tableRows = rows.take(tree.first);
+        for (QStringList &values : tableRows) {
             const int id = number(values, idColumn);
             const int kind = number(values, kindColumn);
             const QString parentText = values.value(parentColumn).trimmed();
@@ -229,6 +229,9 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
                 }
             }
             placeRow(tree.second, {node}, id, parentId, placement);
+            // The texts of a row go as its node comes, so a large table does
+            // not hold its texts and its items at once.
+            values.clear();
             step();
         }
         attachWaiting(placement);

@@ -2,20 +2,39 @@
 
 #include <QDebug>
 #include <QStandardItem>
+#include <QVector>
 
 #include <algorithm>
 
 namespace {
 
-// Appending a node under itself or under one of its descendants would make
-// the tree a cycle; a file edited by other means can ask for that.
-bool wouldCycle(const QStandardItem *parent, const QStandardItem *node)
+// Whether node (with what hangs below it) may go under parent: not when parent
+// is node or one of its descendants, which would make the tree a cycle (a file
+// edited by other means can ask for that), nor when it would end up more than
+// MaxTreeDepth levels deep. Both walks stop at the depth bound, so a long
+// chain of rows costs linear time.
+bool fits(const QStandardItem *parent, const QStandardItem *node)
 {
+    int depth = 1;
     for (const QStandardItem *item = parent; item; item = item->parent()) {
-        if (item == node)
-            return true;
+        if (item == node || ++depth > MaxTreeDepth)
+            return false;
     }
-    return false;
+    // Breadth first, one level at a time, down to what the depth leaves.
+    QVector<const QStandardItem *> level{node};
+    for (; !level.isEmpty(); ++depth) {
+        if (depth > MaxTreeDepth)
+            return false;
+        QVector<const QStandardItem *> next;
+        for (const QStandardItem *item : qAsConst(level)) {
+            for (int row = 0; row < item->rowCount(); ++row) {
+                if (const QStandardItem *child = item->child(row))
+                    next.append(child);
+            }
+        }
+        level.swap(next);
+    }
+    return true;
 }
 
 void deleteRow(const ItemRow &row)
@@ -40,7 +59,7 @@ void placeRow(QStandardItem *root, const ItemRow &row, int id, int parentId,
         parent = nodesById.value(parentId);
     nodesById.insert(id, node);
 
-    if (parent && !wouldCycle(parent, node))
+    if (parent && fits(parent, node))
         parent->appendRow(row);
     else
         waitingChildren[parentId].append(row);
@@ -50,7 +69,7 @@ void placeRow(QStandardItem *root, const ItemRow &row, int id, int parentId,
         return;
     QList<ItemRow> keep;
     for (const ItemRow &child : qAsConst(waiting.value())) {
-        if (wouldCycle(node, child.value(0)))
+        if (!fits(node, child.value(0)))
             keep.append(child);
         else
             node->appendRow(child);
@@ -76,7 +95,7 @@ void attachWaiting(QHash<int, QStandardItem *> &nodesById,
             continue;
         }
         for (const ItemRow &row : rows) {
-            if (wouldCycle(parent, row.value(0))) {
+            if (!fits(parent, row.value(0))) {
                 qDebug() << "Broken treemodel model!! Parent Id:" << parentId;
                 dropped.append(row);
             } else {

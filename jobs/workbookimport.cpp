@@ -30,32 +30,35 @@ QString cellText(const QVariant &value)
     return value.toString();
 }
 
-// The data rows of the selected sheet, each holding one text per table column.
-QVector<QStringList> readSheetRows(const WorkbookReader &reader, const DbTable &table)
+// The data rows of the selected sheet, each holding one text per table column;
+// false when there are more than MaxWorkbookRows.
+bool readSheetRows(const WorkbookReader &reader, const DbTable &table, QVector<QStringList> *rows)
 {
-    QVector<int> tableColumnOf(reader.lastColumn() + 1, -1);
+    // Sheet column and table column of each known header: a sheet may be as
+    // wide as Excel allows, and each row reads only the columns that count.
+    QVector<QPair<int, int>> tableColumns;
     for (int column = 1; column <= reader.lastColumn(); ++column) {
         const QString header = cellText(reader.read(1, column)).trimmed();
         const int found = table.columnOfName(header.toLatin1());
         // The database's own key means nothing outside the project file.
         if (found >= 0 && table.columns.at(found).name != "db_id")
-            tableColumnOf[column] = found;
+            tableColumns.append({column, found});
     }
-    QVector<QStringList> rows;
+    rows->clear();
     for (int row = 2; row <= reader.lastRow(); ++row) {
         if (cellText(reader.read(row, 1)).isEmpty())
             break;
+        if (rows->size() == SclDataExporter::MaxWorkbookRows)
+            return false;
         QStringList values;
         values.reserve(table.columns.size());
         for (int i = 0; i < table.columns.size(); ++i)
             values.append(QString());
-        for (int column = 1; column < tableColumnOf.size(); ++column) {
-            if (tableColumnOf.at(column) >= 0)
-                values[tableColumnOf.at(column)] = cellText(reader.read(row, column));
-        }
-        rows.append(values);
+        for (const QPair<int, int> &column : qAsConst(tableColumns))
+            values[column.second] = cellText(reader.read(row, column.first));
+        rows->append(values);
     }
-    return rows;
+    return true;
 }
 
 bool toNumber(const QString &text, int *value)
@@ -101,7 +104,14 @@ bool SclDataExporter::readWorkbook(const QString &filePath, WorkbookContent *con
                 problem = reader.errorString();
                 break;
             }
-            content->tables.append(readSheetRows(reader, schema.value(table)));
+            QVector<QStringList> rows;
+            if (!readSheetRows(reader, schema.value(table), &rows)) {
+                problem = tr("The sheet \"%1\" has more than %2 rows.")
+                              .arg(SheetNames.at(table))
+                              .arg(MaxWorkbookRows);
+                break;
+            }
+            content->tables.append(rows);
         }
     }
     if (!problem.isEmpty()) {

@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QIODevice>
 #include <QXmlStreamReader>
 
 #include <climits>
@@ -226,6 +227,106 @@ private:
     QString pendingText;
 };
 
+// Feeds a file to the XML reader and counts the ampersands on the way. Once
+// the DOCTYPE has told what a reference may expand to, the reader is stopped
+// before the references it has been given can add more than
+// MaxEntityExpansion characters: a document is expanded as a whole, so a
+// single text of a few megabytes could otherwise become gigabytes.
+class EntityBudget : public QIODevice
+{
+public:
+    explicit EntityBudget(QFile &file) : file(file)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    bool isSequential() const override { return true; }
+
+    // At the DTD token: the longest expansion of a declared entity.
+    void setDeclarations(const QXmlStreamEntityDeclarations &declarations)
+    {
+        QHash<QString, QString> values;
+        for (const QXmlStreamEntityDeclaration &declaration : declarations)
+            values.insert(declaration.name().toString(), declaration.value().toString());
+        QHash<QString, qint64> lengths;
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            referenceCost = qMax(referenceCost, expandedLength(it.key(), values, lengths, 0));
+    }
+
+    bool exhausted() const
+    {
+        return references * referenceCost > SclDocumentLoader::MaxEntityExpansion;
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (exhausted())
+            return -1;
+        const qint64 read = file.read(data, maxSize);
+        for (qint64 i = 0; i < read; ++i) {
+            if (data[i] == '&')
+                ++references;
+        }
+        return read;
+    }
+
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    // The reader refuses a single expansion above its own limit, and so does
+    // this count; references to undeclared names are left as they are written.
+    static qint64 expandedLength(const QString &name, const QHash<QString, QString> &values,
+                                 QHash<QString, qint64> &lengths, int depth)
+    {
+        static const qint64 limit = QXmlStreamReader().entityExpansionLimit();
+        const auto known = lengths.constFind(name);
+        if (known != lengths.constEnd())
+            return known.value();
+        const QString value = values.value(name);
+        if (depth > 64)
+            return limit;
+        qint64 length = 0;
+        int i = 0;
+        while (i < value.size() && length <= limit) {
+            const int semicolon =
+                value.at(i) == QLatin1Char('&') ? value.indexOf(QLatin1Char(';'), i) : -1;
+            const QString reference =
+                semicolon > i ? value.mid(i + 1, semicolon - i - 1) : QString();
+            if (!reference.isEmpty() && values.contains(reference)) {
+                length += expandedLength(reference, values, lengths, depth + 1);
+                i = semicolon + 1;
+            } else {
+                ++length;
+                ++i;
+            }
+        }
+        length = qMin(length, limit);
+        lengths.insert(name, length);
+        return length;
+    }
+
+    QFile &file;
+    qint64 references = 0;
+    qint64 referenceCost = 0;
+};
+
+// Stops the reader at what no SCL file needs; true when it did.
+bool exceedsBounds(QXmlStreamReader &xml, const EntityBudget *budget, int depth)
+{
+    if (depth > SclDocumentLoader::MaxElementDepth) {
+        xml.raiseError(QStringLiteral("elements nested deeper than %1 levels")
+                           .arg(SclDocumentLoader::MaxElementDepth));
+        return true;
+    }
+    if (budget && budget->exhausted()) {
+        xml.raiseError(QStringLiteral("entity references expand to more than %1 characters")
+                           .arg(SclDocumentLoader::MaxEntityExpansion));
+        return true;
+    }
+    return false;
+}
+
 bool openForReading(QFile &file)
 {
     if (file.open(QIODevice::ReadOnly))
@@ -261,7 +362,8 @@ bool SclDocumentLoader::load(const QString &fileName)
         return false;
     const QByteArray start = file.peek(2);
     const bool utf16 = start == QByteArray("\xFE\xFF", 2) || start == QByteArray("\xFF\xFE", 2);
-    QXmlStreamReader xml(&file);
+    EntityBudget budget(file);
+    QXmlStreamReader xml(&budget);
     xml.setNamespaceProcessing(false);
 
     QString encoding;
@@ -274,6 +376,10 @@ bool SclDocumentLoader::load(const QString &fileName)
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (progress && (++tokens & 0xFFF) == 0)
             progress(file.pos(), file.size());
+        if (token == QXmlStreamReader::DTD)
+            budget.setDeclarations(xml.entityDeclarations());
+        if (exceedsBounds(xml, &budget, depth + (token == QXmlStreamReader::StartElement)))
+            break;
         if (types.capturing()) {
             types.feed(xml, token, depth);
             continue;
@@ -368,6 +474,8 @@ SclDocumentLoader::Fragment SclDocumentLoader::readIedAt(qint64 offset, const QS
     int depth = 0;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
+        if (exceedsBounds(xml, nullptr, depth + (token == QXmlStreamReader::StartElement)))
+            return Fragment::Failed;
         if (builder.capturing()) {
             if (builder.feed(xml, token, depth))
                 return Fragment::Read;
@@ -389,7 +497,8 @@ QDomDocument SclDocumentLoader::streamIed(const QString &iedName) const
     QFile file(fileName);
     if (!openForReading(file))
         return {};
-    QXmlStreamReader xml(&file);
+    EntityBudget budget(file);
+    QXmlStreamReader xml(&budget);
     xml.setNamespaceProcessing(false);
 
     QDomDocument document;
@@ -401,6 +510,10 @@ QDomDocument SclDocumentLoader::streamIed(const QString &iedName) const
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (progress && (++tokens & 0xFFF) == 0)
             progress(file.pos(), file.size());
+        if (token == QXmlStreamReader::DTD)
+            budget.setDeclarations(xml.entityDeclarations());
+        if (exceedsBounds(xml, &budget, depth + (token == QXmlStreamReader::StartElement)))
+            break;
         if (builder.capturing()) {
             if (builder.feed(xml, token, depth))
                 return document;

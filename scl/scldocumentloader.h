@@ -29,6 +29,13 @@ struct SclAddressParameter
 class SclDocumentLoader
 {
 public:
+    // Guards against files made to exhaust the reader: SCL nests a few dozen
+    // levels, and entities of a DOCTYPE multiply what a few bytes of the file
+    // become (each reference may expand to thousands of characters).
+    static constexpr int MaxElementDepth = 256;
+    // Characters that all entity references of a file may add together.
+    static constexpr qint64 MaxEntityExpansion = 16 * 1024 * 1024;
+
     // Called now and then while a file is read: bytes read, file size.
     using ProgressFunction = std::function<void(qint64, qint64)>;
     void setProgressFunction(ProgressFunction function) { progress = std::move(function); }

@@ -29,6 +29,7 @@ private slots:
     void importingTwiceReplaces();
     void cellsArePlainTopLevelText();
     void worksWithoutInfoScreen();
+    void longListReachesInfoScreenAtOnce();
 
 private:
     QString writeFile(const QByteArray &bytes);
@@ -349,6 +350,25 @@ void PlcDataImportTest::worksWithoutInfoScreen()
     QCOMPARE(signalRows(*model), QList<QStringList>({{"1", "10", "A", "DI"}}));
     reader.importSignals(writeFile("1;10;A;DI\n"), nullptr, infoScreen.get());
     QVERIFY(infoLines().isEmpty());
+}
+
+// Each append makes the screen lay out again: a long list must arrive as one edit.
+void PlcDataImportTest::longListReachesInfoScreenAtOnce()
+{
+    const int count = 20000;
+    QByteArray bytes;
+    for (int i = 1; i <= count; ++i)
+        bytes += QByteArray::number(i) + ";" + QByteArray::number(1000 + i) + ";L" +
+                 QByteArray::number(i) + ";DI\n";
+    QSignalSpy edits(infoScreen.get(), &QPlainTextEdit::textChanged);
+    PlcDataImport reader;
+    reader.importSignals(writeFile(bytes), model.get(), infoScreen.get());
+    QCOMPARE(model->rowCount(), count + 1);
+    QCOMPARE(edits.count(), 1);
+    const QStringList lines = infoLines();
+    QCOMPARE(lines.size(), count);
+    QCOMPARE(lines.first(), QStringLiteral("1:L1,1"));
+    QCOMPARE(lines.last(), QStringLiteral("%1:L%1,%1").arg(count));
 }
 
 QTEST_MAIN(PlcDataImportTest)

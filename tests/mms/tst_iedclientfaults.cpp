@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QTcpServer>
+#include <QThread>
 #include <QtTest>
 
 #include <functional>
@@ -29,6 +30,7 @@ private slots:
     void refusedConnection();
     void silentPeerTimesOutConnect();
     void silentPeerTimesOutRequests();
+    void slowPeerIsHeldToTheRequestTimeout();
     void associationFaults_data();
     void associationFaults();
     void answerFaults_data();
@@ -156,6 +158,46 @@ void TestIedClientFaults::silentPeerTimesOutRequests()
     QCOMPARE(connection.close(), IedClientError::Timeout);
     QVERIFY(timer.elapsed() < 10000);
     QVERIFY(!connection.isConnected());
+}
+
+void TestIedClientFaults::slowPeerIsHeldToTheRequestTimeout()
+{
+    // A whole answer, sent a byte at a time: every byte comes well within the
+    // time-out, the answer as a whole does not.
+    ScriptedPeer peer([](QTcpSocket &socket, ScriptedPeer &self) {
+        QByteArray bytes;
+        if (!self.readTpdu(socket, &bytes))
+            return;
+        self.send(socket, connectConfirm());
+        if (!self.readMessage(socket, &bytes))
+            return;
+        self.send(socket, associateResponse());
+        if (!self.readMessage(socket, &bytes))
+            return;
+        IsoMessage message;
+        MmsPdu request;
+        if (!IsoMessageCodec::decode(bytes, &message) ||
+            !MmsPduCodec::decode(message.mms, &request))
+            return;
+        const QByteArray answer = mmsData(MmsPduCodec::confirmedResponse(
+            request.invokeId, MmsServices::getNameListResponse({"LD1", "LD2", "LD3"}, false)));
+        for (const char byte : answer) {
+            if (self.stopRequested() || socket.state() != QAbstractSocket::ConnectedState)
+                return;
+            self.send(socket, QByteArray(1, byte));
+            QThread::msleep(40);
+        }
+        self.stayQuiet(socket);
+    });
+    IedConnection connection;
+    connection.setRequestTimeout(300);
+    QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), peer.port()), IedClientError::Ok);
+    QElapsedTimer timer;
+    timer.start();
+    IedClientError error = IedClientError::Unknown;
+    connection.logicalDeviceList(&error);
+    QCOMPARE(error, IedClientError::Timeout);
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
 }
 
 void TestIedClientFaults::associationFaults_data()

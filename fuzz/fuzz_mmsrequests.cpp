@@ -1,0 +1,8 @@
+#include "fuzzmmsentries.h"
+
+// The MMS decoders need no application object: bytes in, values out.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzzMmsRequests(data, size);
+    return 0;
+}
