@@ -156,7 +156,14 @@ QByteArray abort(int acseContextId, const QByteArray &acse)
     return Ber::tlv(0xa0, userData(acseContextId, acse));
 }
 
-bool decodeConnect(const QByteArray &bytes, PresentationPdu *pdu)
+namespace {
+
+// CP and CPA share their frame: a SET holding the normal-mode parameters, of
+// which the context list (CP) or result list (CPA) and the user data matter.
+using ListReader = bool (*)(BerReader &, const BerTlv &, PresentationPdu *);
+
+bool decodeNormalMode(const QByteArray &bytes, quint32 listTag, ListReader readList,
+                      PresentationPdu *pdu)
 {
     *pdu = PresentationPdu();
     BerReader top(bytes);
@@ -171,7 +178,7 @@ bool decodeConnect(const QByteArray &bytes, PresentationPdu *pdu)
     BerTlv field;
     bool haveUserData = false;
     while (fields.read(&field)) {
-        if (field.tag == 0xa4 && !readContextList(fields, field, pdu))
+        if (field.tag == listTag && !readList(fields, field, pdu))
             return false;
         if (field.tag == 0x61) {
             if (!readUserData(fields, field, pdu))
@@ -182,30 +189,16 @@ bool decodeConnect(const QByteArray &bytes, PresentationPdu *pdu)
     return !fields.failed() && haveUserData;
 }
 
+} // namespace
+
+bool decodeConnect(const QByteArray &bytes, PresentationPdu *pdu)
+{
+    return decodeNormalMode(bytes, 0xa4, readContextList, pdu);
+}
+
 bool decodeAccept(const QByteArray &bytes, PresentationPdu *pdu)
 {
-    *pdu = PresentationPdu();
-    BerReader top(bytes);
-    BerTlv set;
-    if (!top.expect(0x31, &set))
-        return false;
-    BerReader setReader = top.children(set);
-    BerTlv normal;
-    if (!readNormalMode(setReader, &normal))
-        return false;
-    BerReader fields = setReader.children(normal);
-    BerTlv field;
-    bool haveUserData = false;
-    while (fields.read(&field)) {
-        if (field.tag == 0xa5 && !readResultList(fields, field, pdu))
-            return false;
-        if (field.tag == 0x61) {
-            if (!readUserData(fields, field, pdu))
-                return false;
-            haveUserData = true;
-        }
-    }
-    return !fields.failed() && haveUserData;
+    return decodeNormalMode(bytes, 0xa5, readResultList, pdu);
 }
 
 bool decodeUserData(const QByteArray &bytes, PresentationPdu *pdu)
