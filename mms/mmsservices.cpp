@@ -66,6 +66,27 @@ bool readVariableName(const BerReader &reader, const BerTlv &tlv, MmsObjectName 
     return inner.read(&nameTlv) && readObjectName(inner, nameTlv, name);
 }
 
+// A list of SEQUENCE { variableSpecification [0] name ... }, as read requests
+// and data set attributes carry it; whole: nothing may follow the name.
+bool readVariableList(const BerReader &reader, const BerTlv &tlv, bool whole,
+                      QList<MmsObjectName> *names)
+{
+    BerReader list = reader.children(tlv);
+    BerTlv item;
+    while (list.read(&item)) {
+        if (item.tag != 0x30)
+            return false;
+        BerReader entry = list.children(item);
+        BerTlv nameTlv;
+        MmsObjectName name;
+        if (!entry.expect(0xa0, &nameTlv) || !readVariableName(entry, nameTlv, &name) ||
+            (whole && !entry.atEnd()))
+            return false;
+        names->append(name);
+    }
+    return !list.failed();
+}
+
 QByteArray variableSpecification(const MmsObjectName &name)
 {
     return Ber::tlv(0x30, Ber::tlv(0xa0, objectName(name)));
@@ -214,21 +235,9 @@ bool decodeReadRequest(const BerReader &reader, const BerTlv &tlv, MmsReadReques
     }
     if (choice.tag != 0xa0)
         return false;
-    BerReader list = specification.children(choice);
-    BerTlv item;
-    while (list.read(&item)) {
-        if (item.tag != 0x30)
-            return false;
-        BerReader entry = list.children(item);
-        BerTlv nameTlv;
-        MmsObjectName name;
-        // Alternate access (a5) would select parts; browsing never asks for it.
-        if (!entry.expect(0xa0, &nameTlv) || !readVariableName(entry, nameTlv, &name) ||
-            !entry.atEnd())
-            return false;
-        request->variables.append(name);
-    }
-    return !list.failed() && !request->variables.isEmpty();
+    // Alternate access would select parts of a variable; browsing never asks for it.
+    return readVariableList(specification, choice, true, &request->variables) &&
+           !request->variables.isEmpty();
 }
 
 bool decodeObjectNameRequest(const BerReader &reader, const BerTlv &tlv, MmsObjectName *name)
@@ -323,19 +332,7 @@ bool decodeGetNamedVariableListAttributesResponse(const BerReader &reader, const
     if (!fields.expect(0x80, &field) || !fields.toBool(field, &attributes->deletable) ||
         !fields.expect(0xa1, &field))
         return false;
-    BerReader list = fields.children(field);
-    BerTlv item;
-    while (list.read(&item)) {
-        if (item.tag != 0x30)
-            return false;
-        BerReader entry = list.children(item);
-        BerTlv nameTlv;
-        MmsObjectName name;
-        if (!entry.expect(0xa0, &nameTlv) || !readVariableName(entry, nameTlv, &name))
-            return false;
-        attributes->members.append(name);
-    }
-    return !list.failed();
+    return readVariableList(fields, field, false, &attributes->members);
 }
 
 } // namespace MmsServices
