@@ -6,7 +6,6 @@
 #include "ciditemstree.h"
 #include "iec61850dbmanager.h"
 #include "newprojectdialog.h"
-#include "plcdataimport.h"
 #include "recentfiles.h"
 #include "scldataexporter.h"
 #include "selecteddatasetsmodel.h"
@@ -316,36 +315,4 @@ void MainWindow::on_actionImport_from_excell_triggered()
         settingsPath("lastExportPath") + tr("/importIEC61850.xlsx"), tr("Excel File (*.xlsx)"));
     if (!file.isEmpty())
         openRecent(file, RecentFiles::Workbooks);
-}
-
-void MainWindow::on_pushButton_ImportPLC_clicked()
-{
-    const QString path = UserPrompt::openFileName(this, tr("Scl"), QDir::currentPath(),
-                                                  tr("Line Labels (*.csv );;"));
-    if (path.isEmpty())
-        return;
-    // An unreadable file must not cost the engineer the list already imported
-    // or stored.
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        UserPrompt::warning(this, ProgramTitle,
-                            tr("The signal list %1 cannot be read: %2")
-                                .arg(QDir::toNativeSeparators(path), probe.errorString()));
-        return;
-    }
-    probe.close();
-
-    ui->lineEdit_Labels->setText(path);
-    signalModel->clear();
-    ui->treeView_signals->setModel(nullptr);
-    PlcDataImport().importSignals(path, signalModel.get(), ui->plainTextEdit_2);
-    signalModel->setHorizontalHeaderLabels(PlcDataImport::headerLabels());
-    signalModel->setColumnCount(4);
-    showSignalList();
-
-    if (dbManager) {
-        SclDataExporter worker;
-        if (!worker.writeSignals(signalModel.get(), dbManager.get()))
-            qWarning() << "Storing the signal list failed; the project keeps its earlier list";
-    }
 }
