@@ -212,7 +212,10 @@ bool decode(const QByteArray &bytes, MmsPdu *pdu)
         return fields.expect(0xa2, &field) && readServiceError(fields, field, &pdu->error);
     case UnconfirmedTag:
         pdu->kind = MmsPdu::Unconfirmed;
-        return true;
+        // Nothing to answer either way; an empty one only carries no service.
+        if (fields.atEnd())
+            return true;
+        return fields.read(&pdu->service) && fields.atEnd() && !fields.failed();
     case RejectTag:
         pdu->kind = MmsPdu::Reject;
         if (fields.readIf(0x80, &field)) {

@@ -70,7 +70,7 @@ struct MmsPdu
     bool hasInvokeId = false;
     quint32 invokeId = 0;
     QByteArray bytes; // the whole PDU; service offsets point into it
-    BerTlv service;   // confirmed request and response
+    BerTlv service;   // confirmed request and response, unconfirmed service
     MmsServiceError error;
     int rejectKind = 0;
     int rejectCode = 0;

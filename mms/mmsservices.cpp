@@ -335,4 +335,52 @@ bool decodeGetNamedVariableListAttributesResponse(const BerReader &reader, const
     return readVariableList(fields, field, false, &attributes->members);
 }
 
+QByteArray encodeObjectName(const MmsObjectName &name)
+{
+    return objectName(name);
+}
+
+bool decodeObjectName(const BerReader &reader, const BerTlv &tlv, MmsObjectName *name)
+{
+    return readObjectName(reader, tlv, name);
+}
+
+QByteArray encodeVariableList(const QList<MmsObjectName> &names)
+{
+    QByteArray list;
+    for (const MmsObjectName &name : names)
+        list += variableSpecification(name);
+    return list;
+}
+
+bool decodeVariableList(const BerReader &reader, const BerTlv &tlv, QList<MmsObjectName> *names)
+{
+    names->clear();
+    return readVariableList(reader, tlv, true, names);
+}
+
+QByteArray readRequest(const QList<MmsObjectName> &variables)
+{
+    return Ber::tlv(Read, Ber::tlv(0xa1, Ber::tlv(0xa0, encodeVariableList(variables))));
+}
+
+QByteArray readListRequest(const MmsObjectName &listName, bool specificationWithResult)
+{
+    QByteArray content;
+    if (specificationWithResult)
+        content += Ber::boolean(0x80, true);
+    content += Ber::tlv(0xa1, Ber::tlv(0xa1, objectName(listName)));
+    return Ber::tlv(Read, content);
+}
+
+QByteArray readListResponse(const MmsObjectName &listName, const QList<MmsValue> &results)
+{
+    const QByteArray plain = readResponse(results);
+    BerReader reader(plain);
+    BerTlv tlv;
+    reader.read(&tlv);
+    return Ber::tlv(Read,
+                    Ber::tlv(0xa0, Ber::tlv(0xa1, objectName(listName))) + reader.content(tlv));
+}
+
 } // namespace MmsServices

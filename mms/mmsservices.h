@@ -62,12 +62,17 @@ enum ServiceTag : quint32 {
 
 QByteArray getNameListRequest(const MmsNameListRequest &request);
 QByteArray readRequest(const MmsObjectName &variable);
+QByteArray readRequest(const QList<MmsObjectName> &variables);
+// The members of a named variable list (a data set), in one request.
+QByteArray readListRequest(const MmsObjectName &listName, bool specificationWithResult);
 QByteArray getVariableAccessAttributesRequest(const MmsObjectName &name);
 QByteArray getNamedVariableListAttributesRequest(const MmsObjectName &name);
 
 QByteArray getNameListResponse(const QStringList &names, bool moreFollows);
 // Results that are data access errors go out as failures.
 QByteArray readResponse(const QList<MmsValue> &results);
+// The answer to a list read with specificationWithResult: the name repeated.
+QByteArray readListResponse(const MmsObjectName &listName, const QList<MmsValue> &results);
 QByteArray getVariableAccessAttributesResponse(bool deletable, const MmsTypeSpec &type);
 QByteArray getNamedVariableListAttributesResponse(const MmsVariableListAttributes &attributes);
 
@@ -85,6 +90,13 @@ bool decodeGetVariableAccessAttributesResponse(const BerReader &reader, const Be
                                                bool *deletable, MmsTypeSpec *type);
 bool decodeGetNamedVariableListAttributesResponse(const BerReader &reader, const BerTlv &tlv,
                                                   MmsVariableListAttributes *attributes);
+
+// The pieces other services share: an ObjectName CHOICE, and the content of a
+// listOfVariable (SEQUENCE { variableSpecification name } per variable).
+QByteArray encodeObjectName(const MmsObjectName &name);
+bool decodeObjectName(const BerReader &reader, const BerTlv &tlv, MmsObjectName *name);
+QByteArray encodeVariableList(const QList<MmsObjectName> &names);
+bool decodeVariableList(const BerReader &reader, const BerTlv &tlv, QList<MmsObjectName> *names);
 } // namespace MmsServices
 
 #endif

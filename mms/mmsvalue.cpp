@@ -163,6 +163,19 @@ MmsValue MmsValue::binaryTime(const QByteArray &octets)
     return v;
 }
 
+MmsValue MmsValue::binaryTimeFromMs(quint64 msSinceEpoch)
+{
+    const quint64 since = msSinceEpoch > BinaryTimeEpochMs ? msSinceEpoch - BinaryTimeEpochMs : 0;
+    const quint64 msOfDay = since % MsPerDay;
+    const quint64 days = since / MsPerDay;
+    QByteArray octets;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        octets.append(char((msOfDay >> shift) & 0xff));
+    octets.append(char((days >> 8) & 0xff));
+    octets.append(char(days & 0xff));
+    return binaryTime(octets);
+}
+
 MmsValue MmsValue::generalizedTime(const QByteArray &text)
 {
     MmsValue v(MmsType::GeneralizedTime);

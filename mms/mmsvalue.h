@@ -52,6 +52,8 @@ public:
     static MmsValue utcTimeFromMs(quint64 msSinceEpoch, quint8 quality = 0);
     // 4 octets (time of day) or 6 (with the day since 1984-01-01).
     static MmsValue binaryTime(const QByteArray &octets);
+    // The 6-octet form with the date; times before 1984 give its epoch.
+    static MmsValue binaryTimeFromMs(quint64 msSinceEpoch);
     static MmsValue generalizedTime(const QByteArray &text);
     static MmsValue bcd(qint64 value);
     static MmsValue objId(const QVector<quint32> &arcs);

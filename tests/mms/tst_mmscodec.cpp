@@ -7,7 +7,9 @@
 #include "berwriter.h"
 #include "mmsdatacodec.h"
 #include "mmspdu.h"
+#include "mmsreport.h"
 #include "mmsservices.h"
+#include "mmswrite.h"
 
 #include <QtTest>
 
@@ -16,6 +18,7 @@
 
 Q_DECLARE_METATYPE(MmsValue)
 Q_DECLARE_METATYPE(MmsTypeSpec)
+Q_DECLARE_METATYPE(Iec61850Report)
 
 class TestMmsCodec : public QObject
 {
@@ -39,6 +42,8 @@ private slots:
     void pdus_data();
     void pdus();
     void services();
+    void reports_data();
+    void reports();
     void decodersSurviveDamage_data();
     void decodersSurviveDamage();
 };
@@ -433,6 +438,67 @@ void TestMmsCodec::services()
     QCOMPARE(read.variables, QList<MmsObjectName>({item}));
 }
 
+void TestMmsCodec::reports_data()
+{
+    QTest::addColumn<Iec61850Report>("report");
+    Iec61850Report change; // trace 08: the data-change report after an operate
+    change.rptId = QStringLiteral("Events1");
+    change.optFlds = ReportOptionSeqNum | ReportOptionTimeStamp | ReportOptionReasonForInclusion |
+                     ReportOptionDataSet | ReportOptionDataReference | ReportOptionConfRev;
+    change.seqNum = 1;
+    change.timeOfEntry = 1796656599693ull;
+    change.dataSetReference = QStringLiteral("simpleIOGenericIO/LLN0$Events");
+    change.confRev = 1;
+    change.inclusion = {true, false, false, false};
+    change.dataReferences = QStringList{"simpleIOGenericIO/GGIO1$ST$SPCSO1$stVal"};
+    change.values = {MmsValue::boolean(true)};
+    change.reasons = {ReasonDataChange};
+    QTest::newRow("data change") << change;
+
+    Iec61850Report segment; // bare, but a segment of a longer one
+    segment.rptId = QStringLiteral("Measurements");
+    segment.optFlds = ReportOptionSegmentation | ReportOptionEntryId | ReportOptionBufferOverflow;
+    segment.entryId = QByteArray::fromHex("000001a25114370c");
+    segment.bufOvfl = true;
+    segment.subSeqNum = 2;
+    segment.moreSegmentsFollow = true;
+    segment.inclusion = {false, false, true, true};
+    segment.values = {MmsValue::floatingPoint(1.5f), MmsValue::bitString(QByteArray(2, 0), 13)};
+    QTest::newRow("segment") << segment;
+}
+
+void TestMmsCodec::reports()
+{
+    QFETCH(Iec61850Report, report);
+    MmsInformationReport information;
+    information.values = MmsReportCodec::encodeReport(report);
+    MmsPdu pdu;
+    QVERIFY(MmsPduCodec::decode(MmsReportCodec::informationReportPdu(information), &pdu));
+    MmsInformationReport received;
+    QVERIFY(MmsReportCodec::decodeInformationReport(pdu, &received));
+    QVERIFY(received.isReport());
+    Iec61850Report decoded;
+    QVERIFY(MmsReportCodec::decodeReport(received.values, &decoded));
+    QCOMPARE(decoded.rptId, report.rptId);
+    QCOMPARE(decoded.optFlds, report.optFlds);
+    QCOMPARE(decoded.seqNum, report.seqNum);
+    QCOMPARE(decoded.timeOfEntry, report.timeOfEntry);
+    QCOMPARE(decoded.dataSetReference, report.dataSetReference);
+    QCOMPARE(decoded.bufOvfl, report.bufOvfl);
+    QCOMPARE(decoded.entryId, report.entryId);
+    QCOMPARE(decoded.subSeqNum, report.subSeqNum);
+    QCOMPARE(decoded.moreSegmentsFollow, report.moreSegmentsFollow);
+    QCOMPARE(decoded.inclusion, report.inclusion);
+    QCOMPARE(decoded.dataReferences, report.dataReferences);
+    QCOMPARE(decoded.values, report.values);
+    QCOMPARE(decoded.reasons, report.reasons);
+    // One value short, or one too many, is no report.
+    QVERIFY(!MmsReportCodec::decodeReport(received.values.mid(0, received.values.size() - 1),
+                                          &decoded));
+    QVERIFY(!MmsReportCodec::decodeReport(received.values + QList<MmsValue>{MmsValue::integer(1)},
+                                          &decoded));
+}
+
 void TestMmsCodec::decodersSurviveDamage_data()
 {
     QTest::addColumn<QByteArray>("pdu");
@@ -449,6 +515,16 @@ void TestMmsCodec::decodersSurviveDamage_data()
                {false, {{MmsObjectName::DomainSpecific, "LD", "GGIO1$ST$Ind1$stVal"}}}));
     QTest::newRow("names") << MmsPduCodec::confirmedResponse(
         2, MmsServices::getNameListResponse({"GGIO1", "GGIO1$CF", "GGIO1$CF$Mod"}, true));
+    QTest::newRow("data change report")
+        << hex("a37aa078a1058003525054a06f8a074576656e7473318403067c808601018c0603473a8d3d418a1d"
+               "73696d706c65494f47656e65726963494f2f4c4c4e30244576656e7473860101840204808a277369"
+               "6d706c65494f47656e65726963494f2f4747494f3124535424535043534f3124737456616c830101"
+               "84020240");
+    QTest::newRow("write of an operate")
+        << hex("a058020106a553a02f302da02ba1291a1173696d706c65494f47656e65726963494f1a144747494f"
+               "3124434f24535043534f31244f706572a020a21e830101a205850100890086010191086b16cdd7a4"
+               "9ba50083010084020600");
+    QTest::newRow("write results") << hex("a10a020108a50580010b8100");
     QTest::newRow("initiate") << MmsPduCodec::initiateResponse(
         MmsInitiateParameters::serverParameters());
 }
@@ -473,7 +549,15 @@ void TestMmsCodec::decodersSurviveDamage()
                                                                &type);
         MmsServices::decodeGetNamedVariableListAttributesResponse(reader, decoded.service,
                                                                   &members);
-        for (const MmsValue &value : values)
+        MmsWriteRequest write;
+        QList<MmsWriteResult> results;
+        MmsWrite::decodeRequest(reader, decoded.service, &write);
+        MmsWrite::decodeResponse(reader, decoded.service, &results);
+        MmsInformationReport information;
+        Iec61850Report report;
+        if (MmsReportCodec::decodeInformationReport(decoded, &information))
+            MmsReportCodec::decodeReport(information.values, &report);
+        for (const MmsValue &value : values + write.values + report.values)
             value.toText();
         return true;
     };

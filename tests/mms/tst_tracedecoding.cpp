@@ -7,8 +7,10 @@
 #include "isosession.h"
 #include "mmsdatacodec.h"
 #include "mmspdu.h"
+#include "mmsreport.h"
 #include "mmsservermodel.h"
 #include "mmsservices.h"
+#include "mmswrite.h"
 #include "testpaths.h"
 #include "tpkt.h"
 #include "tracefile.h"
@@ -39,7 +41,11 @@ QStringList allTraces()
             "04_get_variable_access_attributes",
             "05_browse_small_pdu_1000",
             "06_browse_multi_ld_complexModel",
-            "07_browse_control_model_cotp_segmented"};
+            "07_browse_control_model_cotp_segmented",
+            "08_report_unbuffered",
+            "09_report_buffered",
+            "10_read_write_errors",
+            "11_control"};
 }
 
 // The service element rebuilt from what the decoders made of it.
@@ -57,9 +63,16 @@ QByteArray reencodedService(const MmsPdu &pdu, bool *known)
         }
         case MmsServices::Read: {
             MmsReadRequest request;
-            return MmsServices::decodeReadRequest(reader, pdu.service, &request) &&
-                           request.variables.size() == 1
-                       ? MmsServices::readRequest(request.variables.first())
+            if (!MmsServices::decodeReadRequest(reader, pdu.service, &request))
+                return QByteArray();
+            return request.namedList ? MmsServices::readListRequest(request.listName,
+                                                                    request.specificationWithResult)
+                                     : MmsServices::readRequest(request.variables);
+        }
+        case MmsWrite::ServiceTag: {
+            MmsWriteRequest request;
+            return MmsWrite::decodeRequest(reader, pdu.service, &request)
+                       ? MmsWrite::request(request)
                        : QByteArray();
         }
         case MmsServices::GetVariableAccessAttributes:
@@ -83,8 +96,27 @@ QByteArray reencodedService(const MmsPdu &pdu, bool *known)
         }
         case MmsServices::Read: {
             QList<MmsValue> values;
-            return MmsServices::decodeReadResponse(reader, pdu.service, &values)
-                       ? MmsServices::readResponse(values)
+            if (!MmsServices::decodeReadResponse(reader, pdu.service, &values))
+                return QByteArray();
+            // A data set read repeats the list's name before the results.
+            BerReader fields = reader.children(pdu.service);
+            BerTlv echo, choice, name;
+            MmsObjectName listName;
+            if (!fields.readIf(0xa0, &echo))
+                return MmsServices::readResponse(values);
+            BerReader specification = fields.children(echo);
+            if (!specification.expect(0xa1, &choice))
+                return QByteArray();
+            BerReader nameReader = specification.children(choice);
+            return nameReader.read(&name) &&
+                           MmsServices::decodeObjectName(nameReader, name, &listName)
+                       ? MmsServices::readListResponse(listName, values)
+                       : QByteArray();
+        }
+        case MmsWrite::ServiceTag: {
+            QList<MmsWriteResult> results;
+            return MmsWrite::decodeResponse(reader, pdu.service, &results)
+                       ? MmsWrite::response(results)
                        : QByteArray();
         }
         case MmsServices::GetVariableAccessAttributes: {
@@ -147,6 +179,18 @@ void TestTraceDecoding::reencodesEveryMessage()
         MmsPdu pdu;
         QVERIFY2(MmsPduCodec::decode(iso.mms, &pdu), qPrintable(where));
         QCOMPARE(IsoMessageCodec::data(iso.presentation.contextId, iso.mms), message.userData);
+        if (pdu.kind == MmsPdu::Unconfirmed) {
+            MmsInformationReport report;
+            QVERIFY2(MmsReportCodec::decodeInformationReport(pdu, &report), qPrintable(where));
+            QVERIFY2(MmsReportCodec::informationReportPdu(report) == iso.mms, qPrintable(where));
+            if (report.isReport()) {
+                Iec61850Report content;
+                QVERIFY2(MmsReportCodec::decodeReport(report.values, &content), qPrintable(where));
+                QVERIFY2(MmsReportCodec::encodeReport(content) == report.values, qPrintable(where));
+            }
+            ++services;
+            continue;
+        }
         bool known = false;
         const QByteArray service = reencodedService(pdu, &known);
         if (!known) {
