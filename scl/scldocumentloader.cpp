@@ -13,6 +13,7 @@ namespace {
 
 const QLatin1String IedTag("IED");
 const QLatin1String ConnectedApTag("ConnectedAP");
+const QLatin1String AddressTag("Address");
 const QLatin1String ParameterTag("P");
 const QLatin1String LNodeTypeTag("LNodeType");
 const QLatin1String DoTypeTag("DOType");
@@ -153,8 +154,10 @@ private:
     int keptLevels = 0;
 };
 
-// Collects the P elements of one ConnectedAP with their text as a DOM would
-// give it: the element's text nodes, blank ones dropped, joined.
+// Collects the P elements of one ConnectedAP's own Address with their text as
+// a DOM would give it: the element's text nodes, blank ones dropped, joined.
+// The P elements of its GSE, SMV and PhysConn name multicast groups and
+// connectors, not where the IED is reached.
 class AccessPointCollector
 {
 public:
@@ -163,6 +166,7 @@ public:
     void begin(int depth, QVector<SclAddressParameter> *target)
     {
         apDepth = depth;
+        addressDepth = 0;
         parameters = target;
         open.clear();
         pendingText.clear();
@@ -175,7 +179,10 @@ public:
         case QXmlStreamReader::StartElement:
             ++depth;
             flushText();
-            if (parameters && xml.qualifiedName() == ParameterTag) {
+            if (depth == apDepth + 1 && xml.qualifiedName() == AddressTag) {
+                addressDepth = depth;
+            } else if (parameters && addressDepth > 0 && depth == addressDepth + 1 &&
+                       xml.qualifiedName() == ParameterTag) {
                 parameters->append(SclAddressParameter{
                     xml.attributes().value(QLatin1String("type")).toString(), QString()});
                 open.append(qMakePair(parameters->size() - 1, depth));
@@ -185,6 +192,8 @@ public:
             flushText();
             if (!open.isEmpty() && open.last().second == depth)
                 open.removeLast();
+            if (depth == addressDepth)
+                addressDepth = 0;
             if (depth-- != apDepth)
                 return false;
             apDepth = 0;
@@ -222,6 +231,7 @@ private:
     }
 
     int apDepth = 0;
+    int addressDepth = 0; // of the ConnectedAP's Address while inside it
     QVector<SclAddressParameter> *parameters = nullptr;
     QVector<QPair<int, int>> open; // index in parameters, element depth
     QString pendingText;

@@ -19,7 +19,7 @@
 
 #include <functional>
 
-// A "P" element below a ConnectedAP: its "type" and its text.
+// A "P" element of a ConnectedAP's Address: its "type" and its text.
 struct SclAddressParameter
 {
     QString type;
@@ -51,8 +51,8 @@ public:
     // its child nodes only: values and enumerations are never read.
     QDomElement typesRoot() const { return typesDocument.documentElement(); }
     const SclTypeIndex &types() const { return typeIndex; }
-    // Every P element of the first ConnectedAP of iedName, in document order;
-    // null when the file has no ConnectedAP for it.
+    // The P elements of the Address of the first ConnectedAP of iedName, in
+    // document order; null when the file has no ConnectedAP for it.
     const QVector<SclAddressParameter> *accessPoint(const QString &iedName) const;
     // A document whose root holds the first IED element named iedName, read
     // again from the file; null when there is none or the file can no longer

@@ -1,6 +1,6 @@
 // The streamed parts hold the same nodes and texts a whole-file DOM holds, for
 // what a parse run reads: the chosen IED, the type templates and the P
-// elements of the IED's ConnectedAP.
+// elements of the Address of the IED's ConnectedAP.
 
 #include "scldocumentloader.h"
 #include "sclparsertesthelpers.h"
@@ -147,10 +147,12 @@ void TestSclDocumentLoader::matchesWholeDocument()
         if (!parameters)
             continue;
         QStringList expected;
-        const QDomNodeList ps = accessPoint.elementsByTagName("P");
-        for (int i = 0; i < ps.size(); ++i)
-            expected << ps.at(i).toElement().attribute("type") + '=' +
-                            ps.at(i).toElement().text().replace("\r\n", "\n");
+        for (QDomElement address = accessPoint.firstChildElement("Address"); !address.isNull();
+             address = address.nextSiblingElement("Address")) {
+            for (QDomElement p = address.firstChildElement("P"); !p.isNull();
+                 p = p.nextSiblingElement("P"))
+                expected << p.attribute("type") + '=' + p.text().replace("\r\n", "\n");
+        }
         QStringList actual;
         for (const SclAddressParameter &p : *parameters)
             actual << p.type + '=' + p.text;

@@ -193,9 +193,9 @@ void TestSclParser::fillsConnectionRows_data()
     QTest::newRow("IP without port P") << "D1"
                                        << "10.1.1.1"
                                        << "102";
-    QTest::newRow("PhysConn Port after MMS-Port; first ConnectedAP wins") << "P1"
-                                                                          << "10.2.2.2"
-                                                                          << "FO-1";
+    QTest::newRow("only Address P count; first ConnectedAP wins") << "P1"
+                                                                  << "10.2.2.2"
+                                                                  << "10102";
     QTest::newRow("no ConnectedAP still gets the rows") << "N1"
                                                         << ""
                                                         << "102";
@@ -260,7 +260,7 @@ void TestSclParser::fillsConnectionRows()
             QVERIFY(!value->data(EditorRole).isValid());
     }
     if (ied == "P1") {
-        QVERIFY(log.toPlainText().contains("Ip Adress:10.2.2.2\nPort:10102\nPort:FO-1"));
+        QVERIFY(log.toPlainText().endsWith("Ip Adress:10.2.2.2\nPort:10102"));
     }
 }
 
