@@ -14,6 +14,9 @@ namespace {
 
 const QString StructType = QStringLiteral("Struct");
 const QString ControlConstraint = QStringLiteral("CF");
+// The data object the RTU operates is the one under "CO"; it carries the same
+// control model as its configuration under "CF".
+const QString OperateConstraint = QStringLiteral("CO");
 const QString CtlModelName = QStringLiteral("ctlModel");
 
 QStandardItem *firstChildWithText(QStandardItem *parent, const QString &text)
@@ -24,6 +27,18 @@ QStandardItem *firstChildWithText(QStandardItem *parent, const QString &text)
             return child;
     }
     return nullptr;
+}
+
+// The data object a ctlModel path leads to under a constraint node of the
+// logical node; null when the constraint or a name of the path is missing.
+QStandardItem *markedNode(QStandardItem *lnNode, const QString &constraint, const QStringList &path)
+{
+    QStandardItem *node = firstChildWithText(lnNode, constraint);
+    if (!node || node->data(KindRole).toInt() != FunctionalConstraintKind)
+        return nullptr;
+    for (int i = 0; node && i < path.size() - 1; ++i)
+        node = firstChildWithText(node, path.at(i));
+    return node;
 }
 
 } // namespace
@@ -122,6 +137,7 @@ void SclDataObjectsPass::addLogicalNode(const QDomElement &ln, const QString &ie
                 auto *doNode = new QStandardItem(name);
                 nodes.attachNode(doNode, DataObjectKind, nextId++, SclIcon::DataObject, fcNode, 0);
                 doNode->setData(SclDataObjectKind, SclKindRole);
+                doNode->setData(MmsStructure, MmsTypeRole);
                 ++nodeCount;
                 if (expandElement(ln, child, doNode, QString(), fc, 0) == 0)
                     fcNode->removeRow(fcNode->rowCount() - 1);
@@ -212,16 +228,22 @@ int SclDataObjectsPass::expandElement(const QDomElement &ln, const QDomElement &
             arrayLength = rounds = MaxArrayLength;
         }
 
+        const bool structure = bType == StructType;
         QStandardItem *named = nodes.appendElementNode(parent, name, elementKind, nextId++, i);
         ++nodeCount;
+        // Leaves get their type below; an array of a basic type is a leaf too.
+        if (structure)
+            named->setData(count.isEmpty() ? MmsStructure : MmsArray, MmsTypeRole);
         for (int j = 0; j < rounds && withinNodeBudget(); ++j) {
             QStandardItem *target = named;
             if (arrayLength != 0) {
                 target =
                     nodes.appendElementNode(named, arrayElementText(j), elementKind, nextId++, -1);
                 ++nodeCount;
+                if (structure)
+                    target->setData(MmsStructure, MmsTypeRole);
             }
-            if (bType == StructType) {
+            if (structure) {
                 const int result = expandElement(ln, child, target, fc, wantedFc, total);
                 if (result == total) {
                     QStandardItem *holder = target == named ? parent : named;
@@ -295,16 +317,15 @@ void SclDataObjectsPass::applyCtlModels(const QList<CtlModelRecord> &ctlModels)
     for (const CtlModelRecord &record : ctlModels) {
         if (!record.lnNode || record.lnNode->data(KindRole).toInt() != LogicalNodeKind)
             continue;
-        QStandardItem *node = firstChildWithText(record.lnNode, record.constraint);
-        if (!node || node->data(KindRole).toInt() != FunctionalConstraintKind)
-            continue;
-        for (int i = 0; node && i < record.path.size() - 1; ++i)
-            node = firstChildWithText(node, record.path.at(i));
-        if (!node)
-            continue;
         const int code = ctlModelCode(record.value);
-        node->setData(code, CtlModelRole);
-        const QString parentText = node->parent() ? node->parent()->text() : QString();
-        qDebug().noquote() << parentText << node->text() << "ctlModel to " << record.value << code;
+        for (const QString &constraint : {record.constraint, OperateConstraint}) {
+            QStandardItem *node = markedNode(record.lnNode, constraint, record.path);
+            if (!node)
+                continue;
+            node->setData(code, CtlModelRole);
+            const QString parentText = node->parent() ? node->parent()->text() : QString();
+            qDebug().noquote() << parentText << node->text() << "ctlModel to " << record.value
+                               << code;
+        }
     }
 }

@@ -21,7 +21,8 @@ struct LnRecord
 };
 
 // A ctlModel value found in the instance data of a logical node, applied to the
-// data object under "CF" once the DataObjects branch is complete.
+// data object under "CF" and to the one under "CO" once the DataObjects branch
+// is complete.
 struct CtlModelRecord
 {
     QStandardItem *lnNode = nullptr;

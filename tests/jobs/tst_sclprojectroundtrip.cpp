@@ -5,6 +5,7 @@
 #include "referencepath.h"
 #include "scldataexporter.h"
 #include "selectedobjectsmodel.h"
+#include "selectionpicks.h"
 #include "testpaths.h"
 
 #include <QAbstractItemModelTester>
@@ -27,6 +28,8 @@ private slots:
     void reportsProgress();
     void iedWithoutAccessPointStillReopens();
     void picksAfterReopenCarryControlModel();
+    void connectionNamesTheAccessPointAddress();
+    void controlPickStoresControlModelAndStructure();
     void emptyConnectionTableLoadsNothing();
     void readOnlyFileKeepsItsRows_data();
     void readOnlyFileKeepsItsRows();
@@ -388,6 +391,67 @@ void TestSclProjectRoundTrip::picksAfterReopenCarryControlModel()
     };
     visit(parsed.item(0)->child(1));
     QVERIFY(marked > 0);
+}
+
+void TestSclProjectRoundTrip::connectionNamesTheAccessPointAddress()
+{
+    // The access point's GSE, SMV and PhysConn hold IP and port parameters too.
+    SelectedItemsModel parsed;
+    QVERIFY(parseIed(sourceFile(QStringLiteral("tests/scl/fixtures/devices.scd")),
+                     QStringLiteral("P1"), &parsed));
+    ProjectFile project;
+    QVERIFY(project.open(true));
+    SclDataExporter writer;
+    QVERIFY(writer.writeSclModel(&parsed, project.db.get()));
+    QSqlQuery query(project.connector->database());
+    QVERIFY(
+        query.exec(QStringLiteral("SELECT ip_address, port_number FROM iec61850_connectionsv2")));
+    QVERIFY(query.next());
+    QCOMPARE(query.value(0).toString(), QStringLiteral("10.2.2.2"));
+    QCOMPARE(query.value(1).toInt(), 10102);
+}
+
+void TestSclProjectRoundTrip::controlPickStoresControlModelAndStructure()
+{
+    SelectedItemsModel parsed;
+    QVERIFY(parseIed(sourceFile(QStringLiteral("examples/substation.scd")),
+                     QStringLiteral("BAY1_PROT"), &parsed));
+    QStandardItem *control =
+        findNode(parsed.invisibleRootItem(),
+                 {"BAY1_PROT", "DataObjects", "BAY1_PROT", "CTRL", "Q0CSWI1", "CO", "Pos"});
+    QVERIFY(control);
+    ProjectFile project;
+    QVERIFY(project.open(true));
+    SclDataExporter exporter;
+    QVERIFY(exporter.writeSclModel(&parsed, project.db.get()));
+
+    Selections picked;
+    pickObject(picked, control);
+    picked.objects.item(0, SelectedObjectsModel::WriteTrigSignalColumn)->setText("Q0 close");
+    QVERIFY(exporter.writeSelections(&picked.objects, &picked.datasets, &picked.reports,
+                                     project.db.get()));
+
+    QSqlQuery query(project.connector->database());
+    QVERIFY(query.exec(QStringLiteral("SELECT ctlmodel, mms_type FROM iec61850_data_objects_pro "
+                                      "WHERE id=%1")
+                           .arg(control->data(NodeIdRole).toString())));
+    QVERIFY(query.next());
+    QCOMPARE(query.value(0).toInt(), 4);
+    QCOMPARE(query.value(1).toInt(), int(MmsStructure));
+    QVERIFY(query.exec(
+        QStringLiteral("SELECT ctlModel, mms_type FROM iec61850_data_objects WHERE parent_id=-1")));
+    QVERIFY(query.next());
+    QCOMPARE(query.value(0).toInt(), 4);
+    QCOMPARE(query.value(1).toInt(), int(MmsStructure));
+
+    Selections loaded;
+    QVERIFY(exporter.loadSelections(&loaded.objects, &loaded.datasets, &loaded.reports,
+                                    project.db.get()));
+    QCOMPARE(loaded.objects.rowCount(), 1);
+    QCOMPARE(loaded.objects.item(0, SelectedObjectsModel::CtlModelColumn)->text(),
+             QStringLiteral("SBOes"));
+    QCOMPARE(loaded.objects.item(0, SelectedObjectsModel::MmsTypeColumn)->text(),
+             QStringLiteral("MMS_STRUCTURE"));
 }
 
 void TestSclProjectRoundTrip::emptyConnectionTableLoadsNothing()

@@ -21,8 +21,8 @@ private slots:
     void idsAreUniqueAndParentsLinked();
     void leafAttributes_data();
     void leafAttributes();
-    void controlModelLandsUnderCf_data();
-    void controlModelLandsUnderCf();
+    void controlModelMarksCfAndCo_data();
+    void controlModelMarksCfAndCo();
     void arrayOfBasicType();
     void dataSetMembers();
     void reportControlBlocks_data();
@@ -209,7 +209,7 @@ void ExampleParseTest::leafAttributes()
     QCOMPARE(leaf->data(BTypeRole).toString(), leaf->text().section(',', 1).chopped(1));
 }
 
-void ExampleParseTest::controlModelLandsUnderCf_data()
+void ExampleParseTest::controlModelMarksCfAndCo_data()
 {
     QTest::addColumn<QString>("ln");
     QTest::addColumn<QString>("dataObject");
@@ -225,7 +225,7 @@ void ExampleParseTest::controlModelLandsUnderCf_data()
                                       << "Mod" << 0;
 }
 
-void ExampleParseTest::controlModelLandsUnderCf()
+void ExampleParseTest::controlModelMarksCfAndCo()
 {
     QFETCH(QString, ln);
     QFETCH(QString, dataObject);
@@ -236,7 +236,10 @@ void ExampleParseTest::controlModelLandsUnderCf()
     QCOMPARE(cf->data(CtlModelRole), QVariant(code));
     QStandardItem *co = path({"DataObjects", "BAY1_PROT", "CTRL", ln, "CO", dataObject});
     if (co)
-        QVERIFY(!co->data(CtlModelRole).isValid());
+        QCOMPARE(co->data(CtlModelRole), QVariant(code));
+    QVERIFY(!path({"DataObjects", "BAY1_PROT", "CTRL", ln, "ST", dataObject})
+                 ->data(CtlModelRole)
+                 .isValid());
 }
 
 void ExampleParseTest::arrayOfBasicType()
@@ -246,10 +249,13 @@ void ExampleParseTest::arrayOfBasicType()
         path({"DataObjects", "BAY1_PROT", "CTRL", "GGIO1", "ST", "CntHst", "hstVal{ST,INT32}"});
     QVERIFY(history);
     QCOMPARE(history->data(KindRole).toInt(), int(DataAttributeKind));
+    QCOMPARE(history->data(MmsTypeRole), QVariant(int(MmsInteger)));
+    QCOMPARE(history->parent()->data(MmsTypeRole), QVariant(int(MmsStructure)));
     QCOMPARE(history->rowCount(), 3);
     for (int index = 0; index < 3; ++index) {
         QCOMPARE(history->child(index)->text(), QStringLiteral("[%1]").arg(index));
         QCOMPARE(history->child(index)->data(KindRole).toInt(), int(DataObjectKind));
+        QVERIFY(!history->child(index)->data(MmsTypeRole).isValid());
     }
 }
 

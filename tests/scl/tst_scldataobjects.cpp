@@ -58,12 +58,12 @@ void TestSclDataObjects::buildsNodes_data()
 
     // clang-format off
     QTest::newRow("constraint") << QStringList{"ST"} << "3" << "2" << 3 << 3 << -1 << "" << -1;
-    QTest::newRow("data object") << QStringList{"ST", "Beh"} << "9" << "3" << 4 << 4 << -1 << "" << -1;
+    QTest::newRow("data object") << QStringList{"ST", "Beh"} << "9" << "3" << 4 << 4 << -1 << "" << 1;
     QTest::newRow("enum leaf") << QStringList{"ST", "Beh", "stVal{ST,Enum}"} << "10" << "9" << 8 << 6 << 0 << "Enum" << 4;
     QTest::newRow("quality leaf") << QStringList{"ST", "Beh", "q{ST,Quality}"} << "11" << "9" << 8 << 6 << 1 << "Quality" << 3;
     QTest::newRow("timestamp leaf") << QStringList{"ST", "Beh", "t{ST,Timestamp}"} << "12" << "9" << 8 << 6 << 2 << "Timestamp" << 14;
     QTest::newRow("MX after removed ST nodes") << QStringList{"MX"} << "13" << "2" << 3 << 3 << -1 << "" << -1;
-    QTest::newRow("structure") << QStringList{"MX", "TotW", "mag"} << "15" << "14" << 4 << 6 << 0 << "" << -1;
+    QTest::newRow("structure") << QStringList{"MX", "TotW", "mag"} << "15" << "14" << 4 << 6 << 0 << "" << 1;
     QTest::newRow("BDA takes the structure's fc") << QStringList{"MX", "TotW", "mag", "f{MX,FLOAT32}"} << "16" << "15" << 8 << 6 << 0 << "FLOAT32" << 6;
     QTest::newRow("second BDA") << QStringList{"MX", "TotW", "mag", "i{MX,INT32}"} << "17" << "15" << 8 << 6 << 1 << "INT32" << 4;
     QTest::newRow("basic array is a leaf") << QStringList{"MX", "TotW", "hist{MX,FLOAT32}"} << "20" << "14" << 8 << 6 << 4 << "FLOAT32" << 6;
@@ -71,17 +71,17 @@ void TestSclDataObjects::buildsNodes_data()
     QTest::newRow("last basic array element") << QStringList{"MX", "TotW", "hist{MX,FLOAT32}", "[2]"} << "23" << "20" << 4 << 6 << -1 << "" << -1;
     QTest::newRow("count 0") << QStringList{"MX", "TotW", "none"} << "24" << "14" << 4 << 6 << 5 << "" << -1;
     QTest::newRow("count not a number") << QStringList{"MX", "TotW", "bad"} << "25" << "14" << 4 << 6 << 6 << "" << -1;
-    QTest::newRow("structure array") << QStringList{"MX", "TotW", "arr"} << "26" << "14" << 4 << 6 << 7 << "" << -1;
-    QTest::newRow("structure array element") << QStringList{"MX", "TotW", "arr", "[0]"} << "27" << "26" << 4 << 6 << -1 << "" << -1;
+    QTest::newRow("structure array") << QStringList{"MX", "TotW", "arr"} << "26" << "14" << 4 << 6 << 7 << "" << 0;
+    QTest::newRow("structure array element") << QStringList{"MX", "TotW", "arr", "[0]"} << "27" << "26" << 4 << 6 << -1 << "" << 1;
     QTest::newRow("leaf in array element") << QStringList{"MX", "TotW", "arr", "[0]", "f{MX,FLOAT32}"} << "28" << "27" << 8 << 6 << 0 << "FLOAT32" << 6;
     QTest::newRow("leaf in second element") << QStringList{"MX", "TotW", "arr", "[1]", "i{MX,INT32}"} << "32" << "30" << 8 << 6 << 1 << "INT32" << 4;
-    QTest::newRow("id after a comment child") << QStringList{"MX", "PhV"} << "34" << "13" << 4 << 4 << -1 << "" << -1;
-    QTest::newRow("sub data object") << QStringList{"MX", "PhV", "phsA"} << "35" << "34" << 4 << 5 << 0 << "" << -1;
-    QTest::newRow("structure in SDO") << QStringList{"MX", "PhV", "phsA", "cVal"} << "36" << "35" << 4 << 6 << 0 << "" << -1;
+    QTest::newRow("id after a comment child") << QStringList{"MX", "PhV"} << "34" << "13" << 4 << 4 << -1 << "" << 1;
+    QTest::newRow("sub data object") << QStringList{"MX", "PhV", "phsA"} << "35" << "34" << 4 << 5 << 0 << "" << 1;
+    QTest::newRow("structure in SDO") << QStringList{"MX", "PhV", "phsA", "cVal"} << "36" << "35" << 4 << 6 << 0 << "" << 1;
     QTest::newRow("nested structure leaf") << QStringList{"MX", "PhV", "phsA", "cVal", "ang", "f{MX,FLOAT32}"} << "41" << "40" << 8 << 6 << 0 << "FLOAT32" << 6;
     QTest::newRow("leaf in SDO") << QStringList{"MX", "PhV", "phsA", "q{MX,Quality}"} << "43" << "35" << 8 << 6 << 1 << "Quality" << 3;
     QTest::newRow("second SDO") << QStringList{"MX", "PhV", "phsB", "q{MX,Quality}"} << "52" << "44" << 8 << 6 << 1 << "Quality" << 3;
-    QTest::newRow("CF structure") << QStringList{"CF", "TotW", "units"} << "70" << "69" << 4 << 6 << 3 << "" << -1;
+    QTest::newRow("CF structure") << QStringList{"CF", "TotW", "units"} << "70" << "69" << 4 << 6 << 3 << "" << 1;
     QTest::newRow("CF enum BDA") << QStringList{"CF", "TotW", "units", "multiplier{CF,Enum}"} << "72" << "70" << 8 << 6 << 1 << "Enum" << 4;
     QTest::newRow("visible string") << QStringList{"DC", "TotW", "d{DC,VisString255}"} << "80" << "79" << 8 << 6 << 8 << "VisString255" << 8;
     QTest::newRow("DC beside removed SDOs") << QStringList{"DC", "PhV", "d{DC,VisString255}"} << "85" << "82" << 8 << 6 << 2 << "VisString255" << 8;
@@ -191,9 +191,9 @@ void TestSclDataObjects::marksControlModel_data()
     const QStringList ld{"DataObjects", "E1", "LD1"};
     QTest::newRow("DOI with SDI children still yields its value")
         << ld + QStringList{"CSWI1", "CF", "Pos"} << QVariant(4);
-    QTest::newRow("only the CF node is marked")
-        << ld + QStringList{"CSWI1", "CO", "Pos"} << QVariant();
-    QTest::newRow("nor the ST node") << ld + QStringList{"CSWI1", "ST", "Pos"} << QVariant();
+    QTest::newRow("the CO node alike") << ld + QStringList{"CSWI1", "CO", "Pos"} << QVariant(4);
+    QTest::newRow("not the ST node") << ld + QStringList{"CSWI1", "ST", "Pos"} << QVariant();
+    QTest::newRow("no value, no CO mark") << ld + QStringList{"CSWI2", "CO", "Pos"} << QVariant();
     QTest::newRow("first matching child is an SDI, not a DAI")
         << ld + QStringList{"CSWI2", "CF", "Pos"} << QVariant();
     QTest::newRow("unknown value text gives 0")
