@@ -19,9 +19,12 @@ SelectedItemsTree::SelectedItemsTree(QWidget *parent) : QTreeView(parent)
 {
     setAlternatingRowColors(true);
     resizeColumnToContents(0);
+    columnSizing.setSingleShot(true);
+    columnSizing.setInterval(0);
+    connect(&columnSizing, &QTimer::timeout, this, &SelectedItemsTree::adjustFirstColumnSize);
     connect(this, &QTreeView::doubleClicked, this, &SelectedItemsTree::onItemDoubleClicked);
-    connect(this, &QTreeView::expanded, this, &SelectedItemsTree::adjustFirstColumnSize);
-    connect(this, &QTreeView::collapsed, this, &SelectedItemsTree::adjustFirstColumnSize);
+    connect(this, &QTreeView::expanded, this, &SelectedItemsTree::scheduleColumnSizing);
+    connect(this, &QTreeView::collapsed, this, &SelectedItemsTree::scheduleColumnSizing);
 }
 
 void SelectedItemsTree::setModel(QAbstractItemModel *model)
@@ -31,7 +34,7 @@ void SelectedItemsTree::setModel(QAbstractItemModel *model)
     if (!model)
         return;
     connect(model, &QAbstractItemModel::rowsInserted, this,
-            &SelectedItemsTree::adjustFirstColumnSize);
+            &SelectedItemsTree::scheduleColumnSizing);
     if (auto *selectionModel = qobject_cast<SelectedItemsModel *>(model);
         selectionModel && disabledCellColor.isValid())
         selectionModel->setDisabledColor(disabledCellColor);
@@ -123,8 +126,32 @@ void SelectedItemsTree::onItemDoubleClicked(const QModelIndex &index)
 
 void SelectedItemsTree::adjustFirstColumnSize()
 {
+    columnSizing.stop();
     resizeColumnToContents(1);
     resizeColumnToContents(0);
+}
+
+void SelectedItemsTree::scheduleColumnSizing()
+{
+    columnSizing.start();
+}
+
+static bool opensOwnEditor(const QString &editorKind)
+{
+    return editorKind == EditorKind::SignalSelect || editorKind == EditorKind::TrigTypeDialog ||
+           editorKind == EditorKind::ReportOptionsDialog ||
+           editorKind == EditorKind::ReportSettingsDialog;
+}
+
+bool SelectedItemsTree::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (index.isValid() && opensOwnEditor(index.data(EditorRole).toString())) {
+        // F2 opens the selector or dialog, as a double-click does.
+        if (trigger == EditKeyPressed)
+            onItemDoubleClicked(index);
+        return false;
+    }
+    return QTreeView::edit(index, trigger, event);
 }
 
 void SelectedItemsTree::deleteSelectedItems()

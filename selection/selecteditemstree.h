@@ -2,6 +2,7 @@
 #define STATIONSCOPE_SELECTEDITEMSTREE_H
 
 #include <QColor>
+#include <QTimer>
 #include <QTreeView>
 
 class QStandardItem;
@@ -34,9 +35,15 @@ public:
 public slots:
     void onItemDoubleClicked(const QModelIndex &index);
     void adjustFirstColumnSize();
+    // Sizes the first columns once the current burst of expansions or
+    // insertions is over; sizing lays the whole tree out, so doing it per
+    // expanded branch made expanding a large model quadratic.
+    void scheduleColumnSizing();
     virtual void deleteSelectedItems();
 
 protected:
+    // Cells whose value comes from a selector or a dialog open no text editor.
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void showDeleteMenu(const QPoint &globalPos);
@@ -50,6 +57,7 @@ private:
     bool readOnly = false;
     QColor disabledCellColor;
     QPersistentModelIndex editorRow;
+    QTimer columnSizing;
 };
 
 #endif

@@ -16,6 +16,7 @@
 #include <QAbstractItemModelTester>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QtTest>
 
@@ -40,6 +41,8 @@ private slots:
     void bitSetCellsOpenTheirDialog_data();
     void bitSetCellsOpenTheirDialog();
     void signalCellTakesTheChosenLabel();
+    void selectorCellsOpenNoTextEditor_data();
+    void selectorCellsOpenNoTextEditor();
     void deleteKeyRemovesPickButNotFromReadOnlyTree();
     void contextMenuOffersDelete();
 
@@ -347,6 +350,55 @@ void TreeviewContainerTest::signalCellTakesTheChosenLabel()
     auto *tree = container->findChild<SelectedItemsTree *>("treeView_SelectedDataObjects");
     tree->onItemDoubleClicked(readTrigger->index());
     QCOMPARE(readTrigger->text(), QStringLiteral("Q1_CB_Open"));
+}
+
+void TreeviewContainerTest::selectorCellsOpenNoTextEditor_data()
+{
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QStringList>("pick");
+    QTest::addColumn<int>("column");
+    const QStringList breaker{"DataObjects", "BAY1_PROT", "CTRL", "XCBR1", "ST", "Pos"};
+    const QStringList report{"Reports", "BAY1_PROT", "CTRL", "LLN0",
+                             "BAY1_PROTCTRL/LLN0.BR.brcbStatus"};
+    QTest::newRow("signal") << "treeView_SelectedDataObjects" << breaker << 3;
+    QTest::newRow("trigger options") << "treeView_SelectedReports" << report << 2;
+    QTest::newRow("optional fields") << "treeView_SelectedReports" << report << 9;
+}
+
+void TreeviewContainerTest::selectorCellsOpenNoTextEditor()
+{
+    QFETCH(QString, tree);
+    QFETCH(QStringList, pick);
+    QFETCH(int, column);
+
+    QStandardItemModel signalList;
+    signalList.appendRow(
+        {new QStandardItem, new QStandardItem, new QStandardItem("NoRef"), new QStandardItem});
+    TagSelector selector;
+    selector.setSourceModel(&signalList);
+    container->setTagSelector(&selector);
+    doubleClick(pick);
+    auto *view = container->findChild<SelectedItemsTree *>(tree);
+    auto *model = qobject_cast<QStandardItemModel *>(view->model());
+    const QModelIndex cell = model->index(0, column);
+    const QString before = cell.data().toString();
+    container->resize(1600, 900);
+    container->show();
+    QVERIFY(QTest::qWaitForWindowExposed(container));
+
+    ScriptedPrompt prompt;
+    prompt.dialogHandler = [](QDialog *) {
+        return int(QDialog::Rejected);
+    };
+    view->setCurrentIndex(cell);
+    view->scrollTo(cell);
+    const QPoint centre = view->visualRect(cell).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre);
+    QCOMPARE(prompt.dialogs.size(), 1);
+    QTest::keyClicks(view, "cb_pos");
+    QCOMPARE(view->findChildren<QLineEdit *>().size(), 0);
+    QCOMPARE(model->index(0, column).data().toString(), before);
 }
 
 void TreeviewContainerTest::deleteKeyRemovesPickButNotFromReadOnlyTree()
