@@ -12,13 +12,14 @@
 
 namespace {
 
-QStandardItem *makeItem(const QString &text, const char *icon, int kind, bool editable = true)
+// Nothing browsed from a live IED can be renamed: the texts are its references.
+QStandardItem *makeItem(const QString &text, const char *icon, int kind)
 {
     auto *item = new QStandardItem(text);
     if (icon)
         item->setIcon(QIcon(QString::fromLatin1(icon)));
     item->setData(kind, KindRole);
-    item->setEditable(editable);
+    item->setEditable(false);
     return item;
 }
 
@@ -98,20 +99,19 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
         for (const QString &device : devices) {
             QStandardItem *deviceA =
                 appendTo(trees.complete, nullptr,
-                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind, false));
+                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind));
             QStandardItem *deviceB =
                 appendTo(trees.dataSets, nullptr,
-                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind, false));
-            QStandardItem *deviceC =
-                appendTo(trees.reports, nullptr,
-                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind, false));
+                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind));
+            QStandardItem *deviceC = appendTo(
+                trees.reports, nullptr, makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind));
             const QStringList nodes = connection.logicalDeviceDirectory(device);
             for (const QString &node : nodes) {
                 const QString nodeReference = device + QLatin1Char('/') + node;
                 eventPump();
                 infoScreen(nodeReference);
                 auto nodeItem = [&] {
-                    return makeItem(nodeReference, ":/images/LN.png", LogicalNodeKind, false);
+                    return makeItem(nodeReference, ":/images/LN.png", LogicalNodeKind);
                 };
                 QStandardItem *nodeA = appendTo(trees.complete, deviceA, nodeItem());
                 QStandardItem *nodeB = appendTo(trees.dataSets, deviceB, nodeItem());
