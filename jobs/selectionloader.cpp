@@ -53,6 +53,20 @@ bool isKeptControlObject(const QStandardItem *parent, int row)
     return writeTrig && !writeTrig->text().isEmpty();
 }
 
+// A row bound to a signal of its own (a read trigger, a status ...) means
+// something to the RTU even when none of its attributes came along.
+bool hasOwnSignal(const QStandardItem *parent, int row)
+{
+    for (int column = 1; column < parent->columnCount(); ++column) {
+        const QStandardItem *cell = parent->child(row, column);
+        if (cell && cell->isEnabled() &&
+            cell->data(EditorRole).toString() == EditorKind::SignalSelect &&
+            !cell->text().isEmpty() && cell->text() != NoSignalName)
+            return true;
+    }
+    return false;
+}
+
 void prune(QStandardItem *parent)
 {
     for (int row = parent->rowCount() - 1; row >= 0; --row) {
@@ -64,7 +78,8 @@ void prune(QStandardItem *parent)
             child->removeRows(0, child->rowCount());
         else
             prune(child);
-        if (kindOf(child) == DataObjectKind && child->rowCount() == 0 && !kept)
+        if (kindOf(child) == DataObjectKind && child->rowCount() == 0 && !kept &&
+            !hasOwnSignal(parent, row))
             parent->removeRow(row);
     }
 }

@@ -297,6 +297,10 @@ void TestProjectLoader::pruning_data()
         << "Oper(ctlVal)";
     QTest::newRow("control object without either goes") << "1:-1:4:CO:-:Oper"
                                                         << "";
+    QTest::newRow("data object bound to a signal of its own stays") << "1:-1:4:ST:WT:Pos"
+                                                                    << "Pos";
+    QTest::newRow("placeholder is no binding") << "1:-1:4:ST:NoRef:Pos"
+                                               << "";
     QTest::newRow("structure without leaves goes, its sibling stays")
         << "1:-1:4:MX:-:A 2:1:4:-:-:phsA 3:1:4:-:-:phsB 4:3:8:-:-:mag"
         << "A(phsB(mag))";

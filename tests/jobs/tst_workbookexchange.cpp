@@ -21,8 +21,8 @@ Q_DECLARE_METATYPE(QStandardItem *)
 namespace {
 
 // The rows of the original that the import gives back, in the dump's form:
-// unbound attributes are left out, data objects left without children are
-// pruned, and the roles are those the sheets carry.
+// unbound attributes are left out, data objects left without children and
+// without a signal of their own are pruned, and the roles are those the sheets carry.
 bool survives(const QStandardItem *parent, int row, int signalColumn)
 {
     const QStandardItem *first = parent->child(row, 0);
@@ -38,6 +38,12 @@ bool survives(const QStandardItem *parent, int row, int signalColumn)
     }
     if (kindOf(first) != DataObjectKind)
         return true;
+    for (int column = 1; column < parent->columnCount(); ++column) {
+        const QStandardItem *cell = parent->child(row, column);
+        if (cell->isEnabled() && cell->data(EditorRole).toString() == EditorKind::SignalSelect &&
+            !cell->text().isEmpty() && cell->text() != NoSignalName)
+            return true;
+    }
     if (first->data(GroupRole).toString() == "CO" &&
         !parent->child(row, SelectedObjectsModel::WriteTrigSignalColumn)->text().isEmpty())
         return true;
@@ -323,18 +329,23 @@ void TestWorkbookExchange::unboundAttributesAreLeftOut()
     QStandardItem *mag = addRow(object, 14, DataAttributeKind, "mag", "", signal, columns);
     addRow(mag, 15, DataAttributeKind, "i", "", signal, columns);
     addRow(mag, 16, DataAttributeKind, "f", "F signal", signal, columns);
+    // Bound only through its own cells: its row goes out and comes back alone.
+    QStandardItem *beh =
+        addRow(s.objects.invisibleRootItem(), 20, DataObjectKind, "LD/LN.Beh", "", signal, columns);
+    addRow(beh, 21, DataAttributeKind, "stVal", "", signal, columns);
+    s.objects.item(1, SelectedObjectsModel::ReadTrigSignalColumn)->setText("RT");
+    s.objects.item(1, SelectedObjectsModel::StatusSignalColumn)->setText("ST");
     const QString path = dir->filePath("unbound.xlsx");
     QVERIFY(exportTo(path, s));
 
     WorkbookReader reader;
     QVERIFY(reader.open(path));
     QVERIFY(reader.selectSheet("DataObjects"));
-    QCOMPARE(reader.lastRow(), 5);
+    QCOMPARE(reader.lastRow(), 6);
     const QList<QVariantList> expected{
-        {10, 0, DataObjectKind, -1, 0, QVariant()},
-        {12, 0, DataAttributeKind, "10", 1, "1"},
-        {14, 0, DataAttributeKind, "10", 1, "3"},
-        {16, 0, DataAttributeKind, "14", 2, "3,1"},
+        {10, 0, DataObjectKind, -1, 0, QVariant()}, {12, 0, DataAttributeKind, "10", 1, "1"},
+        {14, 0, DataAttributeKind, "10", 1, "3"},   {16, 0, DataAttributeKind, "14", 2, "3,1"},
+        {20, 0, DataObjectKind, -1, 0, QVariant()},
     };
     for (int row = 0; row < expected.size(); ++row) {
         for (int column = 0; column < 6; ++column) {
@@ -348,7 +359,11 @@ void TestWorkbookExchange::unboundAttributesAreLeftOut()
     Selections back;
     SelectedItemsModel target;
     QVERIFY(importFrom(path, target, back));
-    QCOMPARE(back.objects.rowCount(), 1);
+    QCOMPARE(back.objects.rowCount(), 2);
+    QCOMPARE(back.objects.item(1)->text(), QStringLiteral("LD/LN.Beh"));
+    QCOMPARE(back.objects.item(1)->rowCount(), 0);
+    QCOMPARE(back.objects.item(1, SelectedObjectsModel::StatusSignalColumn)->text(),
+             QStringLiteral("ST"));
     QStandardItem *imported = back.objects.item(0);
     QCOMPARE(imported->rowCount(), 2);
     QCOMPARE(imported->child(1)->text(), QStringLiteral("mag"));
