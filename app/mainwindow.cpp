@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "ciditemstree.h"
+#include "connectioneditguard.h"
 #include "iec61850dbmanager.h"
 #include "recentfiles.h"
 #include "selecteddatasetsmodel.h"
@@ -10,6 +11,7 @@
 #include "selectedreportsmodel.h"
 #include "sqliteconnector.h"
 #include "stationscoperesources.h"
+#include "unsavedchangestracker.h"
 #include "userprompt.h"
 
 #include <QCoreApplication>
@@ -46,6 +48,13 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->treeView_signals->setModel(signalModel.get());
 
+    unsavedChanges = new UnsavedChangesTracker(this);
+    unsavedChanges->watch(objectsModel.get());
+    unsavedChanges->watch(datasetsModel.get());
+    unsavedChanges->watch(reportsModel.get());
+    connect(unsavedChanges, &UnsavedChangesTracker::modifiedChanged, this,
+            &QWidget::setWindowModified);
+
     buildRecentMenu(ui->menuRecent_Projects, RecentFiles::Projects);
     buildRecentMenu(ui->menuRecent_Excell_imports, RecentFiles::Workbooks);
 
@@ -57,7 +66,9 @@ MainWindow::MainWindow(QWidget *parent)
     qRegisterMetaType<Qt::Orientation>("Qt::Orientation");
     qRegisterMetaType<QVector<int>>("QVector<int>");
 
-    connect(sclModel.get(), &QStandardItemModel::itemChanged, this, &MainWindow::onNodeDataChanged);
+    connectionGuard = new ConnectionEditGuard(sclModel.get(), this, this);
+    connect(connectionGuard, &ConnectionEditGuard::valueAccepted, this,
+            &MainWindow::onNodeDataChanged);
 }
 
 MainWindow::~MainWindow() = default;
@@ -70,7 +81,7 @@ QString MainWindow::baseTitle()
 void MainWindow::setTitle(const QString &name)
 {
     const QString base = baseTitle();
-    setWindowTitle(name.isEmpty() ? base : tr("%1 - ").arg(name) + base);
+    setWindowTitle(name.isEmpty() ? base : tr("%1 - ").arg(name + QStringLiteral("[*]")) + base);
 
     const bool documentOpen = !projectPath.isEmpty() || !workbookPath.isEmpty();
     ui->actionSave_Project->setEnabled(!projectPath.isEmpty());
@@ -119,9 +130,9 @@ void MainWindow::updateProgress(int progress)
 
 void MainWindow::onNodeDataChanged(QStandardItem *node)
 {
-    // Connection edits reach the project file at once; without an open project
-    // (e.g. after a workbook import) there is nowhere to write them.
-    if (sender() != sclModel.get() || !dbManager || !node)
+    // Checked connection edits reach the project file at once; without an open
+    // project (e.g. after a workbook import) there is nowhere to write them.
+    if (!dbManager || !node)
         return;
     dbManager->updateCell(QStringLiteral("iec61850_connectionsv2"), node);
 }

@@ -1,22 +1,26 @@
 #ifndef STATIONSCOPE_MAINWINDOW_H
 #define STATIONSCOPE_MAINWINDOW_H
 
+#include "scldataexporter.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <functional>
 #include <memory>
 
+class ConnectionEditGuard;
 class Iec61850DbManager;
+class QCloseEvent;
 class QDateTime;
 class QMenu;
 class QStandardItem;
 class QStandardItemModel;
-class SclDataExporter;
 class SelectedDatasetsModel;
 class SelectedItemsModel;
 class SelectedObjectsModel;
 class SelectedReportsModel;
 class SqliteConnector;
+class UnsavedChangesTracker;
 
 namespace Ui {
 class MainWindow;
@@ -35,8 +39,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Title for the open project or workbook file name (empty: none open); also
-    // refreshes which file actions are available.
+    // Title for the open project or workbook file name (empty: none open),
+    // marked while its selections hold unsaved changes; also refreshes which
+    // file actions are available.
     void setTitle(const QString &name);
 
     static QString baseTitle();
@@ -63,6 +68,9 @@ public:
     QStandardItemModel *onlineDataSets() const { return onlineDataSetsModel.get(); }
     QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void on_pushButton_2_clicked();
     void on_pushButton_connectIed_clicked();
@@ -85,11 +93,15 @@ private slots:
 private:
     // Closes what is open, after asking; false when the engineer declined.
     bool closeStep();
+    // Asks what becomes of unsaved selection changes and saves them when told
+    // to; false when the engineer cancelled or the save failed.
+    bool settleUnsavedChanges();
+    bool saveProject();
     // Opens (and, when allowed, creates) the project file and its manager;
     // false, with a warning, when the file cannot be used.
     bool connectProject(const QString &path, bool creating);
     void loadProject(const QString &path);
-    void importWorkbook(const QString &path);
+    void importWorkbook(const QString &path, const SclDataExporter::WorkbookContent &content);
     void createProject(const QString &path);
     void showSignalList();
 
@@ -106,6 +118,8 @@ private:
     std::unique_ptr<Iec61850DbManager> dbManager;
     QString projectPath;
     QString workbookPath;
+    UnsavedChangesTracker *unsavedChanges = nullptr;
+    ConnectionEditGuard *connectionGuard = nullptr;
 };
 
 #endif

@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTime>
 
@@ -55,8 +56,34 @@ int NewProjectDialog::exec()
     return QDialog::exec();
 }
 
+QString NewProjectDialog::filePath(const QString &folder, const QString &name)
+{
+    return folder + QLatin1Char('/') + name + QStringLiteral(".sclpro");
+}
+
+QString NewProjectDialog::projectFilePath() const
+{
+    return filePath(folder, name);
+}
+
+QString NewProjectDialog::existingFileText(const QString &path)
+{
+    return tr("The project file %1 exists already and was left as it is.\n"
+              "Choose another name or folder, or open it with Open Project.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 void NewProjectDialog::on_pushButton_createPro_clicked()
 {
+    // Refused before the parse, so the SCL model keeps what it holds and the
+    // engineer can choose another name or folder.
+    const QString target =
+        filePath(ui->lineEdit_folderPath->text(), ui->lineEdit_projectName->text());
+    if (QFileInfo::exists(target)) {
+        UserPrompt::warning(this, QStringLiteral("Stationscope"), existingFileText(target));
+        return;
+    }
+
     ui->pushButton_cancel->setEnabled(false);
     ui->pushButton_createPro->setEnabled(false);
     ui->lineEdit_projectName->setEnabled(false);

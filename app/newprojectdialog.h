@@ -27,6 +27,10 @@ public:
     // Empty until a parse succeeded; then the name as typed, untrimmed.
     QString projectName() const { return name; }
     QString projectFolder() const { return folder; }
+    // The project file the dialog stands for: folder, name and ".sclpro".
+    QString projectFilePath() const;
+    // Why a project cannot be made onto the existing file at path.
+    static QString existingFileText(const QString &path);
 
     // A dialog made without an SCL file is rejected at once; running it then
     // gives Rejected without showing an empty form.
@@ -41,6 +45,8 @@ private slots:
     void on_toolButton_folderSelect_clicked();
 
 private:
+    static QString filePath(const QString &folder, const QString &name);
+
     std::unique_ptr<Ui::NewProjectDialog> ui;
     std::unique_ptr<SclParser> parser;
     SelectedItemsModel *sclModel = nullptr;

@@ -6,6 +6,7 @@
 #include "ciditemstree.h"
 #include "iec61850dbmanager.h"
 #include "newprojectdialog.h"
+#include "projectfileprobe.h"
 #include "recentfiles.h"
 #include "scldataexporter.h"
 #include "selecteddatasetsmodel.h"
@@ -15,16 +16,20 @@
 #include "sqliteconnector.h"
 #include "tagselectbox.h"
 #include "treeviewcontainer.h"
+#include "unsavedchangestracker.h"
 #include "userprompt.h"
 
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSqlError>
 #include <QStandardItemModel>
+#include <QStatusBar>
 
 namespace {
 const QString ProgramTitle = QStringLiteral("Stationscope");
@@ -37,6 +42,32 @@ QString settingsPath(const char *key)
 QString timeOfDay()
 {
     return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+}
+
+QString fileName(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+int topLevelRows(const QList<QStandardItemModel *> &models)
+{
+    int rows = 0;
+    for (const QStandardItemModel *model : models)
+        rows += model->rowCount();
+    return rows;
+}
+
+int allRows(const QList<QStandardItemModel *> &models)
+{
+    int rows = 0;
+    for (const QStandardItemModel *model : models)
+        rows += SclDataExporter::countNodes(model->invisibleRootItem());
+    return rows;
+}
+
+QString picksText(int picks)
+{
+    return picks == 1 ? MainWindow::tr("1 pick") : MainWindow::tr("%1 picks").arg(picks);
 }
 } // namespace
 
@@ -68,16 +99,41 @@ void MainWindow::closeProject()
     projectPath.clear();
     workbookPath.clear();
     setTitle(projectPath);
+    unsavedChanges->reset();
 }
 
 bool MainWindow::closeStep()
 {
     if (projectPath.isEmpty() && workbookPath.isEmpty())
         return true;
-    if (!confirmClose())
+    if (unsavedChanges->isModified() ? !settleUnsavedChanges() : !confirmClose())
         return false;
     closeProject();
     return true;
+}
+
+bool MainWindow::settleUnsavedChanges()
+{
+    const QString document = projectPath.isEmpty() ? workbookPath : projectPath;
+    if (document.isEmpty() || !unsavedChanges->isModified())
+        return true;
+    switch (UnsavedChangesTracker::askToSave(fileName(document), !projectPath.isEmpty())) {
+    case UnsavedChangesTracker::Save:
+        return saveProject();
+    case UnsavedChangesTracker::Discard:
+        return true;
+    case UnsavedChangesTracker::Cancel:
+        break;
+    }
+    return false;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (settleUnsavedChanges())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void MainWindow::addRecent(const QString &path, const QString &group)
@@ -149,7 +205,7 @@ void MainWindow::on_actionNew_Project_triggered()
         return;
     const QString sclFile = UserPrompt::openFileName(
         this, tr("Select Config file for the project"), settingsPath("lastConfigPath"),
-        tr("IEC61850 Conf files (*.scl *.cid *.scd);;"));
+        tr("IEC61850 Conf files (*.scd *.cid *.icd *.iid *.sed *.ssd *.scl *.xml);;"));
     if (sclFile.isEmpty())
         return;
     QSettings().setValue(QStringLiteral("lastConfigPath"), QFileInfo(sclFile).absolutePath());
@@ -157,20 +213,17 @@ void MainWindow::on_actionNew_Project_triggered()
     ui->widget_treeContainer->setSclModel(nullptr);
     NewProjectDialog dialog(sclFile, sclModel.get(), this);
     if (UserPrompt::exec(&dialog) == QDialog::Accepted) {
-        const QString path =
-            dialog.projectFolder() + QLatin1Char('/') + dialog.projectName() + ".sclpro";
+        const QString path = dialog.projectFilePath();
+        // The dialog refused an existing file; one made since is not overwritten either.
         if (QFileInfo::exists(path)) {
-            // Never overwrite another project; the engineer chooses another name.
-            UserPrompt::warning(nullptr, ProgramTitle,
-                                tr("The project file %1 exists already and was left as it is.\n"
-                                   "Choose another name or folder, or open it with Open Project.")
-                                    .arg(QDir::toNativeSeparators(path)));
+            UserPrompt::warning(this, ProgramTitle, NewProjectDialog::existingFileText(path));
             ui->widget_treeContainer->clearAll();
         } else {
             createProject(path);
         }
     }
     ui->widget_treeContainer->setSclModel(sclModel.get());
+    unsavedChanges->reset();
 }
 
 void MainWindow::createProject(const QString &path)
@@ -194,8 +247,8 @@ void MainWindow::createProject(const QString &path)
 
 void MainWindow::on_actionOpen_Project_triggered()
 {
-    if (!closeStep())
-        return;
+    // The file is chosen first, so that a file that is no project leaves the
+    // open one as it is.
     const QString file =
         UserPrompt::openFileName(this, tr("Scl Project"), settingsPath("lastProjectPath"),
                                  tr("SCL Project files (*.sclpro);"));
@@ -205,44 +258,59 @@ void MainWindow::on_actionOpen_Project_triggered()
 
 void MainWindow::openRecent(const QString &path, const QString &group)
 {
-    if (!closeStep() || path.isEmpty())
+    if (path.isEmpty())
         return;
+    // A file that cannot be opened is refused before anything open is closed.
     if (group == RecentFiles::Projects) {
-        QSettings().setValue(QStringLiteral("lastProjectPath"), QFileInfo(path).absolutePath());
-        addRecent(path, group);
-        buildRecentMenu(ui->menuRecent_Projects, group);
         // Opening must never create a file: a stale entry or a mistyped path
         // would otherwise leave an empty project behind.
         if (!QFileInfo(path).isFile()) {
             UserPrompt::warning(
-                nullptr, ProgramTitle,
+                this, ProgramTitle,
                 tr("The project file %1 does not exist.").arg(QDir::toNativeSeparators(path)));
             return;
         }
+        if (!ProjectFileProbe::isProject(path)) {
+            UserPrompt::warning(this, ProgramTitle,
+                                tr("%1 is no Stationscope project file and was not opened.")
+                                    .arg(QDir::toNativeSeparators(path)));
+            return;
+        }
+        if (!closeStep())
+            return;
+        QSettings().setValue(QStringLiteral("lastProjectPath"), QFileInfo(path).absolutePath());
+        addRecent(path, group);
+        buildRecentMenu(ui->menuRecent_Projects, group);
         if (connectProject(path, false))
             loadProject(path);
     } else if (group == RecentFiles::Workbooks) {
+        SclDataExporter importer;
+        SclDataExporter::WorkbookContent content;
+        if (!importer.readWorkbook(path, &content) || !closeStep())
+            return;
         QSettings().setValue(QStringLiteral("lastExportPath"), QFileInfo(path).absolutePath());
         addRecent(path, group);
         buildRecentMenu(ui->menuRecent_Excell_imports, group);
-        importWorkbook(path);
+        importWorkbook(path, content);
     }
 }
 
-void MainWindow::importWorkbook(const QString &path)
+void MainWindow::importWorkbook(const QString &path,
+                                const SclDataExporter::WorkbookContent &content)
 {
-    // Read first: a file that is no usable workbook leaves every model as it was.
-    SclDataExporter importer;
-    SclDataExporter::WorkbookContent content;
-    if (!importer.readWorkbook(path, &content))
-        return;
-    sclModel->clearSelection();
-    const bool imported = importer.importWorkbook(content, sclModel.get(), objectsModel.get(),
-                                                  datasetsModel.get(), reportsModel.get(), nullptr);
-    if (imported) {
-        workbookPath = path;
-        setTitle(QFileInfo(path).fileName());
+    {
+        // The title gets its modified marker only once it names the workbook.
+        const QSignalBlocker quiet(unsavedChanges);
+        sclModel->clearSelection();
+        const bool imported =
+            SclDataExporter().importWorkbook(content, sclModel.get(), objectsModel.get(),
+                                             datasetsModel.get(), reportsModel.get(), nullptr);
+        if (imported) {
+            workbookPath = path;
+            setTitle(fileName(path));
+        }
     }
+    unsavedChanges->reset();
 }
 
 void MainWindow::loadProject(const QString &path)
@@ -263,6 +331,7 @@ void MainWindow::loadProject(const QString &path)
     ui->treeView_signals->setModel(nullptr);
     SclDataExporter().loadSignals(signalModel.get(), dbManager.get());
     showSignalList();
+    unsavedChanges->reset();
 }
 
 void MainWindow::showSignalList()
@@ -274,19 +343,41 @@ void MainWindow::showSignalList()
 
 void MainWindow::on_actionSave_Project_triggered()
 {
+    saveProject();
+}
+
+bool MainWindow::saveProject()
+{
     if (!dbManager)
-        return;
+        return false;
     SclDataExporter worker;
+    bool written = false;
     runJob(&worker, tr("Save process..."), tr("Saving Project..."), [&] {
-        if (!worker.writeSelections(objectsModel.get(), datasetsModel.get(), reportsModel.get(),
-                                    dbManager.get()))
-            qWarning() << "Saving the selections failed; the project file was left as it was";
+        written = worker.writeSelections(objectsModel.get(), datasetsModel.get(),
+                                         reportsModel.get(), dbManager.get());
     });
+    const QString name = fileName(projectPath);
+    if (!written) {
+        statusBar()->clearMessage();
+        UserPrompt::warning(
+            this, ProgramTitle,
+            tr("The selections could not be saved; %1 was left as it was.").arg(name));
+        return false;
+    }
+    const QList<QStandardItemModel *> selections{objectsModel.get(), datasetsModel.get(),
+                                                 reportsModel.get()};
+    statusBar()->showMessage(tr("Saved %1 (%2 rows) to %3.")
+                                 .arg(picksText(topLevelRows(selections)))
+                                 .arg(allRows(selections))
+                                 .arg(name));
+    unsavedChanges->reset();
+    return true;
 }
 
 void MainWindow::on_actionClose_Project_triggered()
 {
-    closeProject();
+    if (settleUnsavedChanges())
+        closeProject();
 }
 
 void MainWindow::on_actionExport_to_excell_triggered()
@@ -302,10 +393,17 @@ void MainWindow::on_actionExport_to_excell_triggered()
         return;
     QSettings().setValue(QStringLiteral("lastExportPath"), QFileInfo(file).absolutePath());
     SclDataExporter worker;
+    bool written = false;
     runJob(&worker, tr("Export process..."), tr("Exporting project..."), [&] {
-        worker.exportWorkbook(file, sclModel.get(), objectsModel.get(), datasetsModel.get(),
-                              reportsModel.get());
+        written = worker.exportWorkbook(file, sclModel.get(), objectsModel.get(),
+                                        datasetsModel.get(), reportsModel.get());
     });
+    if (!written) {
+        statusBar()->clearMessage();
+        return;
+    }
+    const int picks = topLevelRows({objectsModel.get(), datasetsModel.get(), reportsModel.get()});
+    statusBar()->showMessage(tr("Exported %1 to %2.").arg(picksText(picks), fileName(file)));
 }
 
 void MainWindow::on_actionImport_from_excell_triggered()

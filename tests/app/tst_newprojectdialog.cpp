@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -53,6 +54,7 @@ private slots:
     void successFillsModelWithoutNodeChanged_data();
     void successFillsModelWithoutNodeChanged();
     void successWritesTimedDebugLines();
+    void existingProjectFileIsRefusedBeforeTheParse();
     void projectNameIsAsTyped_data();
     void projectNameIsAsTyped();
     void failedParseLeavesOnlyCancel_data();
@@ -548,6 +550,30 @@ void NewProjectDialogTest::successWritesTimedDebugLines()
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(
                                          "^Parsing completed at : \\d\\d:\\d\\d:\\d\\d$")));
     clickCreate(dialog.get());
+}
+
+void NewProjectDialogTest::existingProjectFileIsRefusedBeforeTheParse()
+{
+    QTemporaryDir dir;
+    QFile existing(dir.filePath(QStringLiteral("Station.sclpro")));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    auto dialog = makeDialog(exampleFile());
+    child<QLineEdit>(dialog.get(), "lineEdit_folderPath")->setText(dir.path());
+    typeName(dialog.get(), QStringLiteral("Station"));
+
+    clickCreate(dialog.get());
+    QCOMPARE(prompt->messages.size(), 1);
+    QCOMPARE(prompt->messages.first().kind, PromptMessage::Warning);
+    QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(existing.fileName())));
+    QCOMPARE(model->rowCount(), 0);
+    QCOMPARE(child<QStackedWidget>(dialog.get(), "stackedWidget_buttons")->currentIndex(), 0);
+
+    // Another name is accepted at once.
+    typeName(dialog.get(), QStringLiteral("Station 2"));
+    clickCreate(dialog.get());
+    QCOMPARE(child<QStackedWidget>(dialog.get(), "stackedWidget_buttons")->currentIndex(), 1);
+    QCOMPARE(dialog->projectFilePath(), dir.filePath(QStringLiteral("Station 2.sclpro")));
 }
 
 void NewProjectDialogTest::projectNameIsAsTyped_data()

@@ -14,8 +14,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStackedWidget>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -40,6 +43,10 @@ private slots:
     void exportNameCarriesIedAndTime();
     void workbookExportAndImportThroughTheMenus();
     void unreadableWorkbookOpensNothing();
+    void unsavedChangesAreAskedFor();
+    void fileThatIsNoProjectKeepsTheOpenOne_data();
+    void fileThatIsNoProjectKeepsTheOpenOne();
+    void refusedConnectionValueIsNotWritten();
 
 private:
     template <typename T> T *child(const QString &name) const
@@ -54,6 +61,13 @@ private:
     void createProject(const QString &name, const QString &folder);
     static QStandardItem *find(QStandardItem *parent, const QString &text);
     void pick(const QStringList &path);
+
+    // The title as the window shows it, with Qt's modified marker resolved.
+    QString shownTitle() const
+    {
+        return window->windowTitle().replace(QLatin1String("[*]"),
+                                             window->isWindowModified() ? "*" : "");
+    }
 
     TemporarySettings settings;
     QTemporaryDir dir;
@@ -127,7 +141,10 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     createProject("plant", dir.path());
     const QString file = dir.filePath("plant.sclpro");
     QVERIFY(QFileInfo::exists(file));
-    QCOMPARE(window->windowTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QCOMPARE(
+        prompt->fileRequests.first().filter,
+        QStringLiteral("IEC61850 Conf files (*.scd *.cid *.icd *.iid *.sed *.ssd *.scl *.xml);;"));
     QVERIFY(child<QAction>("actionSave_Project")->isEnabled());
     window->grab().save(QDir::current().filePath("mainroad-1-created.png"));
 
@@ -166,9 +183,14 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     port->setText("10102");
 
     window->grab().save(QDir::current().filePath("mainroad-2-picked.png"));
+    QCOMPARE(shownTitle(), QStringLiteral("plant.sclpro* - Tessarin Stationscope v3.52"));
     child<QAction>("actionSave_Project")->trigger();
+    QCOMPARE(shownTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QVERIFY2(window->statusBar()->currentMessage().startsWith("Saved 3 picks ("),
+             qPrintable(window->statusBar()->currentMessage()));
+    QVERIFY(window->statusBar()->currentMessage().endsWith(" rows) to plant.sclpro."));
     child<QAction>("actionClose_Project")->trigger();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
     QCOMPARE(objects->rowCount(), 0);
     QCOMPARE(modelOf("treeView_CID")->rowCount(), 0);
     QCOMPARE(signalList->rowCount(), 0);
@@ -178,7 +200,7 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     QCOMPARE(recent->actions().first()->text(), file);
     recent->actions().first()->trigger();
 
-    QCOMPARE(window->windowTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
     QCOMPARE(objects->rowCount(), 1);
     QCOMPARE(objects->item(0, 0)->text(), QStringLiteral("BAY1_PROTCTRL/XCBR1.Pos"));
     QCOMPARE(objects->item(0, 5)->text(), QStringLiteral("BAY1_CB_POS"));
@@ -209,7 +231,7 @@ void ProjectLifecycleTest::newProjectNeverOverwritesAFile()
     QFile existing(file);
     QVERIFY(existing.open(QIODevice::ReadOnly));
     QCOMPARE(existing.readAll(), QByteArray("somebody else's file"));
-    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
     QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
 }
 
@@ -232,7 +254,7 @@ void ProjectLifecycleTest::openingAMissingFileCreatesNothing()
     QCOMPARE(prompt->messages.size(), 1);
     QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(stale)));
     QVERIFY(!QFileInfo::exists(stale));
-    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
 }
 
 void ProjectLifecycleTest::declinedCloseKeepsTheProject()
@@ -240,18 +262,18 @@ void ProjectLifecycleTest::declinedCloseKeepsTheProject()
     createProject("first", dir.path());
     prompt->buttonAnswers << QMessageBox::Ok;
     createProject("second", dir.path());
-    QCOMPARE(window->windowTitle(), QStringLiteral("second.sclpro - Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("second.sclpro - Tessarin Stationscope v3.52"));
 
     prompt->buttonAnswers << QMessageBox::Cancel;
     window->openRecent(dir.filePath("first.sclpro"), "SclPro");
     QCOMPARE(prompt->messages.last().title, QStringLiteral("Close Project/File"));
     QCOMPARE(prompt->messages.last().text,
              QStringLiteral("This will close the current project/file."));
-    QCOMPARE(window->windowTitle(), QStringLiteral("second.sclpro - Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("second.sclpro - Tessarin Stationscope v3.52"));
 
     prompt->buttonAnswers << QMessageBox::Ok;
     window->openRecent(dir.filePath("first.sclpro"), "SclPro");
-    QCOMPARE(window->windowTitle(), QStringLiteral("first.sclpro - Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("first.sclpro - Tessarin Stationscope v3.52"));
 }
 
 void ProjectLifecycleTest::recentListKeepsTenWithoutRepeats()
@@ -330,19 +352,22 @@ void ProjectLifecycleTest::workbookExportAndImportThroughTheMenus()
     prompt->fileAnswers << workbook;
     child<QAction>("actionExport_to_excell")->trigger();
     QVERIFY(QFileInfo::exists(workbook));
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QStringLiteral("Exported 2 picks to review.xlsx."));
     const FileRequest request = prompt->fileRequests.last();
     QCOMPARE(request.caption, QStringLiteral("Save File"));
     QVERIFY2(request.directory.startsWith(exports.path() + "/Kel61850Export-BAY1_PROT-"),
              qPrintable(request.directory));
     QVERIFY(request.directory.endsWith(".xlsx"));
 
-    // The import closes the project first, after asking.
-    prompt->buttonAnswers << QMessageBox::Ok;
+    // The import closes the project first, after asking about its changes.
+    prompt->buttonAnswers << QMessageBox::Discard;
     prompt->fileAnswers << workbook;
     child<QAction>("actionImport_from_excell")->trigger();
     QCOMPARE(prompt->fileRequests.last().caption, QStringLiteral("Open IEC61850 Import Data"));
-    QCOMPARE(window->windowTitle(), QStringLiteral("review.xlsx - Tessarin Stationscope v3.52"));
+    QCOMPARE(shownTitle(), QStringLiteral("review.xlsx - Tessarin Stationscope v3.52"));
     QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+    QCOMPARE(prompt->messages.last().text, QStringLiteral("Save changes to book.sclpro?"));
     QVERIFY(child<QAction>("actionExport_to_excell")->isEnabled());
     QCOMPARE(objects->rowCount(), 1);
     QCOMPARE(objects->item(0, 3)->text(), QStringLiteral("READ_TRIGGER"));
@@ -365,10 +390,18 @@ void ProjectLifecycleTest::workbookExportAndImportThroughTheMenus()
     child<QAction>("actionExport_to_excell")->trigger();
     QVERIFY(QFileInfo::exists(again));
     QVERIFY(prompt->messages.size() == 1); // the close question only
+
+    // An imported workbook cannot be saved as a project: its changes are only dropped.
+    objects->item(0, 3)->setText("OTHER_TRIGGER");
+    prompt->buttonAnswers << QMessageBox::Cancel;
+    child<QAction>("actionClose_Project")->trigger();
+    QCOMPARE(prompt->messages.last().buttons, QMessageBox::Discard | QMessageBox::Cancel);
+    QCOMPARE(shownTitle(), QStringLiteral("review.xlsx* - Tessarin Stationscope v3.52"));
 }
 
 void ProjectLifecycleTest::unreadableWorkbookOpensNothing()
 {
+    createProject("kept", dir.path());
     const QString broken = dir.filePath("broken.xlsx");
     {
         QFile file(broken);
@@ -377,12 +410,104 @@ void ProjectLifecycleTest::unreadableWorkbookOpensNothing()
     }
     prompt->fileAnswers << broken;
     child<QAction>("actionImport_from_excell")->trigger();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
-    QVERIFY(!child<QAction>("actionExport_to_excell")->isEnabled());
-    QVERIFY(!child<QAction>("actionClose_Project")->isEnabled());
+    // Refused before the open project is closed, so nothing asks about closing it.
+    QCOMPARE(shownTitle(), QStringLiteral("kept.sclpro - Tessarin Stationscope v3.52"));
+    QVERIFY(child<QAction>("actionSave_Project")->isEnabled());
     QCOMPARE(prompt->messages.size(), 1);
     QCOMPARE(prompt->messages.first().kind, PromptMessage::Warning);
     QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(broken)));
+}
+
+void ProjectLifecycleTest::unsavedChangesAreAskedFor()
+{
+    createProject("unsaved", dir.path());
+    pick({"DataObjects", "BAY1_PROT", "CTRL", "XCBR1", "ST", "Pos"});
+    QCOMPARE(shownTitle(), QStringLiteral("unsaved.sclpro* - Tessarin Stationscope v3.52"));
+
+    prompt->buttonAnswers << QMessageBox::Cancel;
+    QVERIFY(!window->close());
+    QCOMPARE(prompt->messages.last().text, QStringLiteral("Save changes to unsaved.sclpro?"));
+    QCOMPARE(prompt->messages.last().buttons,
+             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+
+    prompt->buttonAnswers << QMessageBox::Save;
+    child<QAction>("actionClose_Project")->trigger();
+    window->openRecent(dir.filePath("unsaved.sclpro"), "SclPro");
+    QStandardItemModel *objects = modelOf("treeView_SelectedDataObjects");
+    QCOMPARE(objects->rowCount(), 1);
+    QCOMPARE(shownTitle(), QStringLiteral("unsaved.sclpro - Tessarin Stationscope v3.52"));
+
+    // A deletion that is discarded leaves the saved pick in the file.
+    objects->removeRow(0);
+    prompt->buttonAnswers << QMessageBox::Discard;
+    child<QAction>("actionClose_Project")->trigger();
+    window->openRecent(dir.filePath("unsaved.sclpro"), "SclPro");
+    QCOMPARE(objects->rowCount(), 1);
+    QCOMPARE(prompt->messages.size(), 3);
+    QVERIFY(window->close());
+}
+
+void ProjectLifecycleTest::fileThatIsNoProjectKeepsTheOpenOne_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("text file") << QByteArray("just some notes\n");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("sqlite without project tables") << QByteArray("create table other(a);");
+}
+
+void ProjectLifecycleTest::fileThatIsNoProjectKeepsTheOpenOne()
+{
+    QFETCH(QByteArray, content);
+    createProject(QTest::currentDataTag(), dir.path());
+    const QString other = dir.filePath(QStringLiteral("other-%1.sclpro").arg(qHash(content)));
+    if (content.startsWith("create")) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+        db.setDatabaseName(other);
+        QVERIFY(db.open());
+        QSqlQuery(db).exec(QString::fromLatin1(content));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("foreign");
+    } else {
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const QByteArray before = [&] {
+        QFile file(other);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    window->openRecent(other, "SclPro");
+    QCOMPARE(prompt->messages.size(), 1);
+    QCOMPARE(prompt->messages.first().kind, PromptMessage::Warning);
+    QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(other)));
+    QCOMPARE(
+        shownTitle(),
+        QStringLiteral("%1.sclpro - Tessarin Stationscope v3.52").arg(QTest::currentDataTag()));
+    QVERIFY(child<QAction>("actionSave_Project")->isEnabled());
+    QCOMPARE(modelOf("treeView_CID")->rowCount(), 1);
+    QFile after(other);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
+}
+
+void ProjectLifecycleTest::refusedConnectionValueIsNotWritten()
+{
+    createProject("values", dir.path());
+    QStandardItem *connection = modelOf("treeView_CID")->item(0)->child(0);
+    connection->child(3, 1)->setText("70000x");
+    QCOMPARE(prompt->messages.size(), 1);
+    QVERIFY(prompt->messages.first().text.contains("\"70000x\""));
+    QCOMPARE(connection->child(3, 1)->text(), QStringLiteral("102"));
+    connection->child(13, 1)->setText("4");
+    QCOMPARE(shownTitle(), QStringLiteral("values.sclpro - Tessarin Stationscope v3.52"));
+
+    child<QAction>("actionClose_Project")->trigger();
+    window->openRecent(dir.filePath("values.sclpro"), "SclPro");
+    connection = modelOf("treeView_CID")->item(0)->child(0);
+    QCOMPARE(connection->child(3, 1)->text(), QStringLiteral("102"));
+    QCOMPARE(connection->child(13, 1)->text(), QStringLiteral("4"));
 }
 
 QTEST_MAIN(ProjectLifecycleTest)
