@@ -12,7 +12,6 @@
 namespace {
 const int FieldCount = 4;
 const int NumberField = 0;
-const int LabelField = 2;
 
 QList<QStandardItem *> signalRow(const QStringList &fields)
 {
@@ -37,8 +36,45 @@ QStringList PlcDataImport::headerLabels()
     return {tr("Signal Number"), tr("Address"), tr("Label"), tr("Type")};
 }
 
+SignalListFile PlcDataImport::readFile(const QString &fileName)
+{
+    SignalListFile list;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        list.errorString = file.errorString();
+        return list;
+    }
+    list.readable = true;
+
+    // The locale's codec unless the file starts with a byte order mark.
+    QTextStream in(&file);
+    int lineNumber = 0;
+    QString line;
+    while (in.readLineInto(&line)) {
+        ++lineNumber;
+        const QStringList fields = line.split(QLatin1Char(';'), Qt::KeepEmptyParts);
+        if (fields.size() != FieldCount) {
+            if (!line.trimmed().isEmpty() && list.skippedLines++ == 0)
+                list.firstSkippedLine = lineNumber;
+            continue;
+        }
+        list.signalFields.append(fields);
+        if (line.contains(QChar::ReplacementCharacter))
+            ++list.undecodableSignals;
+    }
+    list.codecName = QString::fromLatin1(in.codec()->name());
+    return list;
+}
+
 void PlcDataImport::importSignals(const QString &fileName, QStandardItemModel *model,
                                   QPlainTextEdit *infoScreen)
+{
+    if (model)
+        showSignals(readFile(fileName), model, infoScreen);
+}
+
+void PlcDataImport::showSignals(const SignalListFile &list, QStandardItemModel *model,
+                                QPlainTextEdit *infoScreen)
 {
     if (!model)
         return;
@@ -48,35 +84,22 @@ void PlcDataImport::importSignals(const QString &fileName, QStandardItemModel *m
     model->setRowCount(0);
     model->setColumnCount(FieldCount);
     model->setHorizontalHeaderLabels(headerLabels());
-
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!list.readable)
         return;
 
     model->appendRow(signalRow({QString(), QString(), QStringLiteral("NoRef"), QString()}));
 
-    // The locale's codec unless the file starts with a byte order mark.
-    QTextStream in(&file);
-    int count = 0;
-    int undecodable = 0;
     // The screen takes the lines in one piece: one append per line costs the
     // window about fifteen times as long, seconds for a long list.
     QStringList infoLines;
-    QString line;
-    while (in.readLineInto(&line)) {
-        const QStringList fields = line.split(QLatin1Char(';'), Qt::KeepEmptyParts);
-        if (fields.size() != FieldCount)
-            continue;
-
+    int count = 0;
+    for (const QStringList &fields : list.signalFields) {
         model->appendRow(signalRow(fields));
         ++count;
-        if (line.contains(QChar::ReplacementCharacter))
-            ++undecodable;
-
         // One substitution pass, so a "%1" inside a label stays text.
         if (verbose && infoScreen) {
             infoLines.append(QStringLiteral("%1:%2,%3")
-                                 .arg(QString::number(count), fields.at(LabelField),
+                                 .arg(QString::number(count), fields.at(LabelColumn),
                                       QString::number(signalNumber(fields.at(NumberField)))));
         }
     }
@@ -85,9 +108,9 @@ void PlcDataImport::importSignals(const QString &fileName, QStandardItemModel *m
 
     // Labels are bound by their text: a label that lost characters to the
     // decoder must not pass unnoticed.
-    if (undecodable > 0 && infoScreen) {
+    if (list.undecodableSignals > 0 && infoScreen) {
         infoScreen->appendPlainText(
             tr("Warning: signals with bytes the text encoding %2 cannot decode: %1")
-                .arg(QString::number(undecodable), QString::fromLatin1(in.codec()->name())));
+                .arg(QString::number(list.undecodableSignals), list.codecName));
     }
 }

@@ -4,19 +4,13 @@
 #include "ui_mainwindow.h"
 
 #include "iec61850dbmanager.h"
-#include "plcdataimport.h"
-#include "scldataexporter.h"
-#include "tagselectbox.h"
+#include "selecteddatasetsmodel.h"
+#include "selectedobjectsmodel.h"
+#include "selectedreportsmodel.h"
+#include "signallistimporter.h"
 #include "userprompt.h"
 
-#include <QDebug>
 #include <QDir>
-#include <QFile>
-#include <QStandardItemModel>
-
-namespace {
-const QString ProgramTitle = QStringLiteral("Stationscope");
-}
 
 void MainWindow::on_pushButton_ImportPLC_clicked()
 {
@@ -24,28 +18,13 @@ void MainWindow::on_pushButton_ImportPLC_clicked()
                                                   tr("Line Labels (*.csv );;"));
     if (path.isEmpty())
         return;
-    // An unreadable file must not cost the engineer the list already imported
-    // or stored.
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        UserPrompt::warning(this, ProgramTitle,
-                            tr("The signal list %1 cannot be read: %2")
-                                .arg(QDir::toNativeSeparators(path), probe.errorString()));
-        return;
-    }
-    probe.close();
-
-    ui->lineEdit_Labels->setText(path);
-    signalModel->clear();
+    // Detached, so the view does not follow every appended row.
     ui->treeView_signals->setModel(nullptr);
-    PlcDataImport().importSignals(path, signalModel.get(), ui->plainTextEdit_2);
-    signalModel->setHorizontalHeaderLabels(PlcDataImport::headerLabels());
-    signalModel->setColumnCount(4);
+    SignalListImporter importer(this, ui->plainTextEdit_2);
+    const bool imported =
+        importer.importFile(path, signalModel.get(), dbManager.get(),
+                            {objectsModel.get(), datasetsModel.get(), reportsModel.get()});
     showSignalList();
-
-    if (dbManager) {
-        SclDataExporter worker;
-        if (!worker.writeSignals(signalModel.get(), dbManager.get()))
-            qWarning() << "Storing the signal list failed; the project keeps its earlier list";
-    }
+    if (imported)
+        ui->lineEdit_Labels->setText(path);
 }

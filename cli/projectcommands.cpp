@@ -125,8 +125,20 @@ int CommandLineTool::createProject(const QStringList &arguments)
                         .arg(projectPath));
     if (!isReadableFile(sclFile, &problem))
         return fail(problem);
-    if (!signalFile.isEmpty() && !isReadableFile(signalFile, &problem))
-        return fail(problem);
+    SignalListFile signalList;
+    if (!signalFile.isEmpty()) {
+        if (!isReadableFile(signalFile, &problem))
+            return fail(problem);
+        // Refused before anything is created: a project with the placeholder
+        // alone would look like a list that was imported.
+        signalList = PlcDataImport::readFile(signalFile);
+        if (!signalList.readable)
+            return fail(QStringLiteral("%1: %2").arg(signalFile, signalList.errorString));
+        if (signalList.signalFields.isEmpty())
+            return fail(QStringLiteral("%1 holds no signal: no line has the four fields "
+                                       "number;address;label;type separated by \";\"")
+                            .arg(signalFile));
+    }
 
     ConsolePrompt prompt;
     QProgressBar parseProgress;
@@ -165,8 +177,8 @@ int CommandLineTool::createProject(const QStringList &arguments)
     endProgress();
     int signalCount = 0;
     if (written && !signalFile.isEmpty()) {
-        PlcDataImport().importSignals(signalFile, &document.signalList, nullptr);
-        signalCount = qMax(0, document.signalList.rowCount() - 1);
+        PlcDataImport().showSignals(signalList, &document.signalList, nullptr);
+        signalCount = signalList.signalFields.size();
         if (!SclDataExporter().writeSignals(&document.signalList, document.db.get())) {
             document.db.reset();
             document.connector.reset();
@@ -185,6 +197,11 @@ int CommandLineTool::createProject(const QStringList &arguments)
         << SclDataExporter::countNodes(document.scl.invisibleRootItem()) << " model nodes";
     if (!signalFile.isEmpty())
         out << ", " << signalCount << " signals";
+    if (signalList.skippedLines > 0) {
+        out << "; " << signalList.skippedLines
+            << " lines of the signal list skipped, the first is line "
+            << signalList.firstSkippedLine;
+    }
     out << ")\n";
     out.flush();
     return Success;

@@ -1,4 +1,11 @@
+#include "dbschema.h"
+#include "iec61850dbmanager.h"
 #include "plcdataimport.h"
+#include "sclmodel.h"
+#include "scriptedprompt.h"
+#include "selectedobjectsmodel.h"
+#include "signallistimporter.h"
+#include "sqliteconnector.h"
 #include "testpaths.h"
 
 #include <QFile>
@@ -9,6 +16,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using SkippedLines = QPair<int, int>;
 
 class PlcDataImportTest : public QObject
 {
@@ -30,8 +39,20 @@ private slots:
     void cellsArePlainTopLevelText();
     void worksWithoutInfoScreen();
     void longListReachesInfoScreenAtOnce();
+    void importerRefusesListsWithoutSignals_data();
+    void importerRefusesListsWithoutSignals();
+    void importerTellsWhatToCheck();
 
 private:
+    // A project holding the list of two signals that model shows.
+    struct Project
+    {
+        QTemporaryDir dir;
+        SqliteConnector connector;
+        std::unique_ptr<Iec61850DbManager> db;
+    };
+    void openProjectWithList(Project &project);
+    QStringList storedLabels(Project &project);
     QString writeFile(const QByteArray &bytes);
     // The rows after the placeholder, as texts.
     static QList<QStringList> signalRows(const QStandardItemModel &model);
@@ -99,60 +120,64 @@ void PlcDataImportTest::lines_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QList<QStringList>>("rows");
     QTest::addColumn<QStringList>("info");
+    // Lines with text but not four fields: how many, and the first one's number.
+    QTest::addColumn<SkippedLines>("skipped");
 
     QTest::newRow("first line example")
         << QByteArray("12;4001;Breaker Q1 open;DI\n")
         << QList<QStringList>{{"12", "4001", "Breaker Q1 open", "DI"}}
-        << QStringList{"1:Breaker Q1 open,12"};
+        << QStringList{"1:Breaker Q1 open,12"} << qMakePair(0, 0);
     QTest::newRow("two good lines and one of three fields")
         << QByteArray("1;101;A;DI\n2;102;B\n3;103;C;DO\n")
         << QList<QStringList>{{"1", "101", "A", "DI"}, {"3", "103", "C", "DO"}}
-        << QStringList{"1:A,1", "2:C,3"};
+        << QStringList{"1:A,1", "2:C,3"} << qMakePair(1, 2);
     QTest::newRow("trailing separator makes five parts")
         << QByteArray("1;2;a;b;\n5;6;c;d\n") << QList<QStringList>{{"5", "6", "c", "d"}}
-        << QStringList{"1:c,5"};
+        << QStringList{"1:c,5"} << qMakePair(1, 1);
     QTest::newRow("number that is not a number")
         << QByteArray("abc;7;Spare;DI\n") << QList<QStringList>{{"abc", "7", "Spare", "DI"}}
-        << QStringList{"1:Spare,0"};
+        << QStringList{"1:Spare,0"} << qMakePair(0, 0);
     QTest::newRow("empty field kept")
-        << QByteArray("1;;x;y\n") << QList<QStringList>{{"1", "", "x", "y"}}
-        << QStringList{"1:x,1"};
+        << QByteArray("1;;x;y\n") << QList<QStringList>{{"1", "", "x", "y"}} << QStringList{"1:x,1"}
+        << qMakePair(0, 0);
     QTest::newRow("separators only are four empty fields")
-        << QByteArray(";;;\n") << QList<QStringList>{{"", "", "", ""}} << QStringList{"1:,0"};
+        << QByteArray(";;;\n") << QList<QStringList>{{"", "", "", ""}} << QStringList{"1:,0"}
+        << qMakePair(0, 0);
     QTest::newRow("header line read as a signal")
         << QByteArray("Number;Address;Label;Type\n9;90;L;DI\n")
         << QList<QStringList>{{"Number", "Address", "Label", "Type"}, {"9", "90", "L", "DI"}}
-        << QStringList{"1:Label,0", "2:L,9"};
-    QTest::newRow("empty lines skipped")
-        << QByteArray("\n\n4;40;D;DI\n\n") << QList<QStringList>{{"4", "40", "D", "DI"}}
-        << QStringList{"1:D,4"};
+        << QStringList{"1:Label,0", "2:L,9"} << qMakePair(0, 0);
+    QTest::newRow("empty lines skipped, but counted")
+        << QByteArray("\n\n4;40;D;DI\n\nnote\n") << QList<QStringList>{{"4", "40", "D", "DI"}}
+        << QStringList{"1:D,4"} << qMakePair(1, 5);
     QTest::newRow("blanks kept") << QByteArray("8; 80 ;  Pump running ;DI \n")
                                  << QList<QStringList>{{"8", " 80 ", "  Pump running ", "DI "}}
-                                 << QStringList{"1:  Pump running ,8"};
+                                 << QStringList{"1:  Pump running ,8"} << qMakePair(0, 0);
     QTest::newRow("windows line ends")
         << QByteArray("1;10;A;DI\r\n2;20;B;DO\r\n")
         << QList<QStringList>{{"1", "10", "A", "DI"}, {"2", "20", "B", "DO"}}
-        << QStringList{"1:A,1", "2:B,2"};
+        << QStringList{"1:A,1", "2:B,2"} << qMakePair(0, 0);
     QTest::newRow("last line without line end")
         << QByteArray("1;10;A;DI\n2;20;B;DO")
         << QList<QStringList>{{"1", "10", "A", "DI"}, {"2", "20", "B", "DO"}}
-        << QStringList{"1:A,1", "2:B,2"};
+        << QStringList{"1:A,1", "2:B,2"} << qMakePair(0, 0);
     QTest::newRow("percent signs in a label stay text")
         << QByteArray("5;50;Load %1 of %2 at 100%;AI\n")
         << QList<QStringList>{{"5", "50", "Load %1 of %2 at 100%", "AI"}}
-        << QStringList{"1:Load %1 of %2 at 100%,5"};
+        << QStringList{"1:Load %1 of %2 at 100%,5"} << qMakePair(0, 0);
     QTest::newRow("negative number")
         << QByteArray("-3;1;N;DI\n") << QList<QStringList>{{"-3", "1", "N", "DI"}}
-        << QStringList{"1:N,-3"};
-    QTest::newRow("number beyond 32 bits")
-        << QByteArray("4294967297;1;Big;DI\n")
-        << QList<QStringList>{{"4294967297", "1", "Big", "DI"}} << QStringList{"1:Big,4294967297"};
+        << QStringList{"1:N,-3"} << qMakePair(0, 0);
+    QTest::newRow("number beyond 32 bits") << QByteArray("4294967297;1;Big;DI\n")
+                                           << QList<QStringList>{{"4294967297", "1", "Big", "DI"}}
+                                           << QStringList{"1:Big,4294967297"} << qMakePair(0, 0);
     QTest::newRow("hexadecimal is not a decimal number")
         << QByteArray("0x1F;1;Hex;DI\n") << QList<QStringList>{{"0x1F", "1", "Hex", "DI"}}
-        << QStringList{"1:Hex,0"};
+        << QStringList{"1:Hex,0"} << qMakePair(0, 0);
     QTest::newRow("comma separated line skipped")
-        << QByteArray("1,10,A,DI\n") << QList<QStringList>() << QStringList();
-    QTest::newRow("empty file") << QByteArray() << QList<QStringList>() << QStringList();
+        << QByteArray("1,10,A,DI\n") << QList<QStringList>() << QStringList() << qMakePair(1, 1);
+    QTest::newRow("empty file") << QByteArray() << QList<QStringList>() << QStringList()
+                                << qMakePair(0, 0);
 }
 
 void PlcDataImportTest::lines()
@@ -160,9 +185,13 @@ void PlcDataImportTest::lines()
     QFETCH(QByteArray, bytes);
     QFETCH(QList<QStringList>, rows);
     QFETCH(QStringList, info);
+    QFETCH(SkippedLines, skipped);
 
+    const QString path = writeFile(bytes);
+    const SignalListFile list = PlcDataImport::readFile(path);
+    QCOMPARE(qMakePair(list.skippedLines, list.firstSkippedLine), skipped);
     PlcDataImport reader;
-    reader.importSignals(writeFile(bytes), model.get(), infoScreen.get());
+    reader.importSignals(path, model.get(), infoScreen.get());
 
     QCOMPARE(model->rowCount(), rows.size() + 1);
     QCOMPARE(model->item(0, 2)->text(), QStringLiteral("NoRef"));
@@ -369,6 +398,96 @@ void PlcDataImportTest::longListReachesInfoScreenAtOnce()
     QCOMPARE(lines.size(), count);
     QCOMPARE(lines.first(), QStringLiteral("1:L1,1"));
     QCOMPARE(lines.last(), QStringLiteral("%1:L%1,%1").arg(count));
+}
+
+void PlcDataImportTest::openProjectWithList(Project &project)
+{
+    project.connector.setDatabaseName(project.dir.filePath(QStringLiteral("p.sclpro")));
+    QVERIFY(project.connector.open());
+    project.db = std::make_unique<Iec61850DbManager>(&project.connector);
+    project.db->createSelectionTables();
+    project.db->createModelTables();
+    SignalListImporter importer(nullptr, nullptr);
+    QVERIFY(importer.importFile(writeFile("1;10;Old A;DI\n2;20;Old B;DI\n"), model.get(),
+                                project.db.get(), {}));
+}
+
+QStringList PlcDataImportTest::storedLabels(Project &project)
+{
+    QStringList labels;
+    for (const QStringList &row : project.db->selectTexts(SignalsTable, QString()))
+        labels.append(row.value(3));
+    return labels;
+}
+
+void PlcDataImportTest::importerRefusesListsWithoutSignals_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("comma separated") << QByteArray("1,10,A,DI\n2,20,B,DI\n");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("blank lines only") << QByteArray("\n  \n");
+    QTest::newRow("unreadable") << QByteArray();
+}
+
+void PlcDataImportTest::importerRefusesListsWithoutSignals()
+{
+    QFETCH(QByteArray, bytes);
+    Project project;
+    openProjectWithList(project);
+    const QStringList before{"NoRef", "Old A", "Old B"};
+    QCOMPARE(storedLabels(project), before);
+
+    ScriptedPrompt prompt;
+    const QString path =
+        bytes.isNull() ? dir->filePath(QStringLiteral("absent.csv")) : writeFile(bytes);
+    SignalListImporter importer(nullptr, infoScreen.get());
+    QVERIFY(!importer.importFile(path, model.get(), project.db.get(), {}));
+    QCOMPARE(prompt.messages.size(), 1);
+    QCOMPARE(prompt.messages.first().kind, PromptMessage::Warning);
+    QVERIFY(prompt.messages.first().text.contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(model->item(2, PlcDataImport::LabelColumn)->text(), QStringLiteral("Old B"));
+    QCOMPARE(storedLabels(project), before);
+}
+
+void PlcDataImportTest::importerTellsWhatToCheck()
+{
+    Project project;
+    openProjectWithList(project);
+    // Twelve picks bound to signals the new list lacks, and one bound to one it has.
+    SelectedObjectsModel objects;
+    for (int pick = 1; pick <= 13; ++pick) {
+        QList<QStandardItem *> row;
+        for (int column = 0; column < SelectedObjectsModel::ColumnCount; ++column)
+            row.append(new QStandardItem);
+        row.first()->setText(QStringLiteral("LD/GGIO1.Ind%1").arg(pick));
+        row.first()->setData(DataObjectKind, KindRole);
+        row.first()->setData(QStringLiteral("ST"), GroupRole);
+        objects.setupRow(row, true);
+        row.at(SelectedObjectsModel::ReadTrigSignalColumn)
+            ->setText(pick == 13 ? QStringLiteral("Kept") : QStringLiteral("Gone%1").arg(pick));
+        row.at(SelectedObjectsModel::StatusSignalColumn)->setText(NoSignalName);
+        objects.appendRow(row);
+    }
+
+    ScriptedPrompt prompt;
+    const QString path = writeFile("Number,Address,Label,Type\n1;10;Kept;DI\nx\n2;20;New;DO\n");
+    SignalListImporter importer(nullptr, infoScreen.get());
+    QVERIFY(importer.importFile(path, model.get(), project.db.get(), {&objects}));
+    QCOMPARE(storedLabels(project), QStringList({"NoRef", "Kept", "New"}));
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(objects.item(0, SelectedObjectsModel::ReadTrigSignalColumn)->text(),
+             QStringLiteral("Gone1"));
+
+    QCOMPARE(prompt.messages.size(), 1);
+    QCOMPARE(prompt.messages.first().kind, PromptMessage::Information);
+    const QString text = prompt.messages.first().text;
+    QVERIFY2(text.contains(QStringLiteral(": 2 (the first is line 1)")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral(": 12 (kept as they are)")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Gone1, Gone2, Gone3, Gone4, Gone5, Gone6, Gone7, Gone8, "
+                                          "Gone9, Gone10, ...")),
+             qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("Gone11")));
 }
 
 QTEST_MAIN(PlcDataImportTest)

@@ -235,6 +235,8 @@ void CommandLineTest::newRefuses_data()
                                       << "absent.scd";
     QTest::newRow("missing signal list") << "signals"
                                          << "absent.csv";
+    QTest::newRow("signal list without a signal line") << "commas"
+                                                       << "commas.csv";
     QTest::newRow("output folder missing") << "folder"
                                            << "nowhere";
 }
@@ -257,6 +259,11 @@ void CommandLineTest::newRefuses()
         scl = dir->filePath("absent.scd");
     } else if (case_ == "signals") {
         extra << "--signals" << dir->filePath("absent.csv");
+    } else if (case_ == "commas") {
+        QFile list(dir->filePath(named));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("1,10,Breaker open,DI\n2,20,Breaker closed,DI\n");
+        extra << "--signals" << list.fileName();
     } else if (case_ == "folder") {
         out = dir->filePath("nowhere/p.sclpro");
     }
@@ -357,14 +364,20 @@ void CommandLineTest::dumpsProjectAndWorkbook()
         writer.write(2, column + 1, object.at(column));
     for (int column = 0; column < attribute.size(); ++column)
         writer.write(3, column + 1, attribute.at(column));
+    // Bound through its own cells only, none of its attributes present.
+    const QVariantList status{3,    0,  4,        -1, 0,       QVariant(), "IED_XLD/XCBR1.Pos",
+                              "ST", "", "RT_POS", "", "ST_POS"};
+    for (int column = 0; column < status.size(); ++column)
+        writer.write(4, column + 1, status.at(column));
     const QString book = dir->filePath("picks.xlsx");
     QVERIFY(writer.saveAs(book));
     const Run fromBook = runCli({"dump", book});
     QCOMPARE(fromBook.exitCode, 0);
-    QVERIFY2(fromBook.out.contains("Data objects (2)\n  IED_XLD/GGIO1.Ind1  [Function=ST; "),
+    QVERIFY2(fromBook.out.contains("Data objects (3)\n  IED_XLD/GGIO1.Ind1  [Function=ST; "),
              qPrintable(fromBook.out));
     QVERIFY(fromBook.out.contains("Read Trig Signal=RT_IND"));
     QVERIFY(fromBook.out.contains("\n    stVal  [") && fromBook.out.contains("=IND_VALUE"));
+    QVERIFY(fromBook.out.contains("\n  IED_XLD/XCBR1.Pos  [") && fromBook.out.contains("=ST_POS"));
     QVERIFY(!fromBook.out.contains("Signals ("));
 }
 
