@@ -1,13 +1,7 @@
 // The check of connection values before they reach the project file.
-#include "connectioneditguard.h"
 #include "connectionvaluerule.h"
-#include "scriptedprompt.h"
 
-#include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QtTest>
-
-Q_DECLARE_METATYPE(QStandardItem *)
 
 class ConnectionValuesTest : public QObject
 {
@@ -16,7 +10,6 @@ class ConnectionValuesTest : public QObject
 private slots:
     void rule_data();
     void rule();
-    void guardUndoesRefusedEdits();
 };
 
 void ConnectionValuesTest::rule_data()
@@ -59,35 +52,6 @@ void ConnectionValuesTest::rule()
     if (!accepted)
         QVERIFY2(refusal.contains(QLatin1Char('"') + value + QLatin1Char('"')),
                  qPrintable(refusal));
-}
-
-void ConnectionValuesTest::guardUndoesRefusedEdits()
-{
-    qRegisterMetaType<QStandardItem *>();
-    ScriptedPrompt prompt;
-    QStandardItemModel model;
-    ConnectionEditGuard guard(&model, nullptr);
-    QAbstractItemModelTester tester(&model);
-    QSignalSpy accepted(&guard, &ConnectionEditGuard::valueAccepted);
-    auto *ied = new QStandardItem(QStringLiteral("IED1"));
-    auto *connection = new QStandardItem(QStringLiteral("Connection"));
-    model.appendRow(ied);
-    ied->appendRow(connection);
-    for (const char *value : {"0", "IED1", "10.0.0.5", "102"})
-        connection->appendRow({new QStandardItem(QStringLiteral("caption")),
-                               new QStandardItem(QString::fromLatin1(value))});
-    QStandardItem *port = connection->child(ConnectionValueRule::PortRow, 1);
-
-    port->setText(QStringLiteral("70000x"));
-    QCOMPARE(port->text(), QStringLiteral("102"));
-    QCOMPARE(prompt.messages.size(), 1);
-    QCOMPARE(accepted.count(), 0);
-
-    port->setText(QStringLiteral("10102"));
-    port->setText(QStringLiteral("x"));
-    QCOMPARE(port->text(), QStringLiteral("10102"));
-    QCOMPARE(accepted.count(), 1);
-    QCOMPARE(accepted.first().first().value<QStandardItem *>(), port);
 }
 
 QTEST_MAIN(ConnectionValuesTest)
