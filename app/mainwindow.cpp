@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QSysInfo>
 
 const QString MainWindow::Version = QStringLiteral("3.52");
@@ -52,8 +53,12 @@ MainWindow::MainWindow(QWidget *parent)
     unsavedChanges->watch(objectsModel.get());
     unsavedChanges->watch(datasetsModel.get());
     unsavedChanges->watch(reportsModel.get());
-    connect(unsavedChanges, &UnsavedChangesTracker::modifiedChanged, this,
-            &QWidget::setWindowModified);
+    connect(unsavedChanges, &UnsavedChangesTracker::modifiedChanged, this, [this](bool modified) {
+        setWindowModified(modified);
+        // What the last save or export wrote is no longer what the window shows.
+        if (modified)
+            statusBar()->clearMessage();
+    });
 
     buildRecentMenu(ui->menuRecent_Projects, RecentFiles::Projects);
     buildRecentMenu(ui->menuRecent_Excell_imports, RecentFiles::Workbooks);

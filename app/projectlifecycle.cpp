@@ -323,10 +323,14 @@ void MainWindow::loadProject(const QString &path)
     runJob(&modelWorker, tr("Load process..."), tr("Loading Db for project..."),
            [&] { modelWorker.loadSclModel(sclModel.get(), dbManager.get()); });
     SclDataExporter selectionWorker;
-    runJob(&selectionWorker, tr("Load process..."), tr("Loading project from db..."), [&] {
-        selectionWorker.loadSelections(objectsModel.get(), datasetsModel.get(), reportsModel.get(),
-                                       dbManager.get());
-    });
+    {
+        // Loaded selections are what the file holds: no change to mark.
+        const QSignalBlocker quiet(unsavedChanges);
+        runJob(&selectionWorker, tr("Load process..."), tr("Loading project from db..."), [&] {
+            selectionWorker.loadSelections(objectsModel.get(), datasetsModel.get(),
+                                           reportsModel.get(), dbManager.get());
+        });
+    }
 
     ui->treeView_signals->setModel(nullptr);
     SclDataExporter().loadSignals(signalModel.get(), dbManager.get());
