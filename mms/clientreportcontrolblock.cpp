@@ -4,6 +4,17 @@
 
 namespace {
 
+// Option and trigger numbers shifted past the reserved bit 0.
+MmsValue flagString(int flags, int bitCount)
+{
+    QByteArray octets((bitCount + 7) / 8, '\0');
+    for (int bit = 1; bit < bitCount; ++bit) {
+        if (flags & (1 << (bit - 1)))
+            octets[bit / 8] = char(quint8(octets.at(bit / 8)) | (0x80 >> (bit % 8)));
+    }
+    return MmsValue::bitString(octets, bitCount);
+}
+
 struct Expected
 {
     int member;
@@ -56,4 +67,127 @@ bool ClientReportControlBlock::fromValue(const QString &reference, bool buffered
     result.structure = value;
     *block = result;
     return true;
+}
+
+ClientReportControlBlock::ClientReportControlBlock(const QString &reference, bool buffered)
+    : valid(true), buffered(buffered), objectReference(reference)
+{
+    for (int &position : positions)
+        position = -1;
+}
+
+void ClientReportControlBlock::setRptId(const QString &rptId)
+{
+    written[RptId] = MmsValue::visibleString(rptId.toLatin1());
+}
+
+void ClientReportControlBlock::setRptEna(bool enabled)
+{
+    written[RptEna] = MmsValue::boolean(enabled);
+}
+
+void ClientReportControlBlock::setResv(bool reserved)
+{
+    written[Resv] = MmsValue::boolean(reserved);
+}
+
+void ClientReportControlBlock::setDataSetReference(const QString &dataSet)
+{
+    written[DatSet] = MmsValue::visibleString(dataSet.toLatin1());
+}
+
+void ClientReportControlBlock::setOptFlds(int options)
+{
+    written[OptFlds] = flagString(options, 10);
+}
+
+void ClientReportControlBlock::setBufTm(quint32 ms)
+{
+    written[BufTm] = MmsValue::unsignedInteger(ms);
+}
+
+void ClientReportControlBlock::setTrgOps(int triggers)
+{
+    written[TrgOps] = flagString(triggers, 6);
+}
+
+void ClientReportControlBlock::setIntgPd(quint32 ms)
+{
+    written[IntgPd] = MmsValue::unsignedInteger(ms);
+}
+
+void ClientReportControlBlock::setGi(bool gi)
+{
+    written[Gi] = MmsValue::boolean(gi);
+}
+
+void ClientReportControlBlock::setPurgeBuf(bool purge)
+{
+    written[PurgeBuf] = MmsValue::boolean(purge);
+}
+
+void ClientReportControlBlock::setEntryId(const QByteArray &entryId)
+{
+    written[EntryId] = MmsValue::octetString(entryId);
+}
+
+void ClientReportControlBlock::setResvTms(int seconds)
+{
+    written[ResvTms] = MmsValue::integer(seconds);
+}
+
+ClientReportControlBlock::Member ClientReportControlBlock::memberOf(Element element)
+{
+    switch (element) {
+    case ElementRptId:
+        return RptId;
+    case ElementRptEna:
+        return RptEna;
+    case ElementResv:
+        return Resv;
+    case ElementDatSet:
+        return DatSet;
+    case ElementConfRev:
+        return ConfRev;
+    case ElementOptFlds:
+        return OptFlds;
+    case ElementBufTm:
+        return BufTm;
+    case ElementSqNum:
+        return SqNum;
+    case ElementTrgOps:
+        return TrgOps;
+    case ElementIntgPd:
+        return IntgPd;
+    case ElementGi:
+        return Gi;
+    case ElementPurgeBuf:
+        return PurgeBuf;
+    case ElementEntryId:
+        return EntryId;
+    case ElementTimeOfEntry:
+        return TimeOfEntry;
+    case ElementResvTms:
+        return ResvTms;
+    case ElementOwner:
+        break;
+    }
+    return Owner;
+}
+
+MmsValue ClientReportControlBlock::elementValue(Element element) const
+{
+    return member(memberOf(element));
+}
+
+QString ClientReportControlBlock::elementName(Element element)
+{
+    static const char *const names[] = {
+        "RptID",  "RptEna", "Resv", "DatSet",   "ConfRev", "OptFlds",     "BufTm",   "SqNum",
+        "TrgOps", "IntgPd", "GI",   "PurgeBuf", "EntryID", "TimeofEntry", "ResvTms", "Owner"};
+    for (int bit = 0; bit < 16; ++bit) {
+        if (int(element) == 1 << bit)
+            return QLatin1String(names[bit]);
+    }
+    return QString();
 }

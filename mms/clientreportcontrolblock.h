@@ -11,7 +11,29 @@
 class ClientReportControlBlock
 {
 public:
+    // libiec61850's RCB_ELEMENT_* values: which attributes setRCBValues writes.
+    enum Element : int {
+        ElementRptId = 1,
+        ElementRptEna = 2,
+        ElementResv = 4,
+        ElementDatSet = 8,
+        ElementConfRev = 16,
+        ElementOptFlds = 32,
+        ElementBufTm = 64,
+        ElementSqNum = 128,
+        ElementTrgOps = 256,
+        ElementIntgPd = 512,
+        ElementGi = 1024,
+        ElementPurgeBuf = 2048,
+        ElementEntryId = 4096,
+        ElementTimeOfEntry = 8192,
+        ElementResvTms = 16384,
+        ElementOwner = 32768,
+    };
+
     ClientReportControlBlock() = default;
+    // A block to write without reading it first.
+    ClientReportControlBlock(const QString &reference, bool buffered);
 
     // Takes the structure read from an RCB: the IEC 61850-8-1 member order of
     // a buffered (RptID, RptEna, DatSet ... ResvTms, Owner) or unbuffered
@@ -46,6 +68,24 @@ public:
     QByteArray owner() const { return member(Owner).octets(); }
     MmsValue value() const { return structure; }
 
+    // The values setRCBValues writes; each setter also serves the getter.
+    void setRptId(const QString &rptId);
+    void setRptEna(bool enabled);
+    void setResv(bool reserved);
+    void setDataSetReference(const QString &dataSet);
+    void setOptFlds(int options);
+    void setBufTm(quint32 ms);
+    void setTrgOps(int triggers);
+    void setIntgPd(quint32 ms);
+    void setGi(bool gi);
+    void setPurgeBuf(bool purge);
+    void setEntryId(const QByteArray &entryId);
+    void setResvTms(int seconds);
+    // The MMS value written for one element (a single bit of the mask).
+    MmsValue elementValue(Element element) const;
+    // "RptEna", "DatSet" ...: the item's last name part.
+    static QString elementName(Element element);
+
 private:
     enum Member {
         RptId,
@@ -67,13 +107,18 @@ private:
         MemberCount
     };
 
-    MmsValue member(Member which) const { return structure.element(positions[which]); }
+    MmsValue member(Member which) const
+    {
+        return written[which].isNull() ? structure.element(positions[which]) : written[which];
+    }
+    static Member memberOf(Element element);
 
     bool valid = false;
     bool buffered = false;
     QString objectReference;
     MmsValue structure;
     int positions[MemberCount] = {};
+    MmsValue written[MemberCount];
 };
 
 #endif

@@ -1,7 +1,11 @@
 #include "iedconnection.h"
 
 #include "mmsservices.h"
+#include "mmswrite.h"
 #include "objectreference.h"
+
+#include <QDateTime>
+#include <QDebug>
 
 namespace {
 
@@ -337,4 +341,163 @@ MmsTypeSpec IedConnection::variableSpecification(const QString &text, const QStr
             response.serviceReader(), response.service, &deletable, &type))
         return answer<MmsTypeSpec>(error, IedClientError::MalformedMessage);
     return answer(error, IedClientError::Ok, type);
+}
+
+QList<MmsValue> IedConnection::readDataSetValues(const QString &dataSetReference,
+                                                 IedClientError *error)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(dataSetReference, &reference) || !reference.fc.isEmpty())
+        return answer<QList<MmsValue>>(error, IedClientError::ObjectReferenceInvalid);
+    MmsPdu response;
+    const IedClientError code = mms.request(
+        MmsServices::readListRequest(
+            {MmsObjectName::DomainSpecific, reference.logicalDevice, reference.plainItem()}, true),
+        &response);
+    if (code != IedClientError::Ok)
+        return answer<QList<MmsValue>>(error, code);
+    QList<MmsValue> results;
+    if (!MmsServices::decodeReadResponse(response.serviceReader(), response.service, &results))
+        return answer<QList<MmsValue>>(error, IedClientError::MalformedMessage);
+    return answer(error, IedClientError::Ok, results);
+}
+
+IedClientError IedConnection::writeItems(const QList<MmsObjectName> &names,
+                                         const QList<MmsValue> &values)
+{
+    MmsWriteRequest request;
+    request.variables = names;
+    request.values = values;
+    MmsPdu response;
+    const IedClientError error = mms.request(MmsWrite::request(request), &response);
+    if (error != IedClientError::Ok)
+        return error;
+    QList<MmsWriteResult> results;
+    if (!MmsWrite::decodeResponse(response.serviceReader(), response.service, &results))
+        return IedClientError::MalformedMessage;
+    if (results.size() != names.size())
+        return IedClientError::UnexpectedValueReceived;
+    for (const MmsWriteResult &result : results) {
+        if (!result.success)
+            return iedClientErrorFromDataAccessError(result.dataAccessError);
+    }
+    return IedClientError::Ok;
+}
+
+IedClientError IedConnection::writeObject(const QString &text, const QString &fc,
+                                          const MmsValue &value)
+{
+    ObjectReference reference;
+    if (!ObjectReference::parse(text, &reference) || !ObjectReferences::isFunctionalConstraint(fc))
+        return IedClientError::ObjectReferenceInvalid;
+    if (value.isNull())
+        return IedClientError::InvalidArgument;
+    return writeItems(
+        {{MmsObjectName::DomainSpecific, reference.logicalDevice, reference.mmsItem(fc)}}, {value});
+}
+
+IedClientError IedConnection::setRCBValues(const ClientReportControlBlock &rcb, int parametersMask,
+                                           bool singleRequest)
+{
+    using Block = ClientReportControlBlock;
+    ObjectReference reference;
+    if (!ObjectReference::parse(rcb.reference(), &reference) || reference.path.size() != 2 ||
+        !reference.fc.isEmpty())
+        return IedClientError::ObjectReferenceInvalid;
+    // The order servers accept: a block is reserved and configured before it
+    // is enabled, and interrogated once enabled.
+    static const Block::Element order[] = {
+        Block::ElementResv,    Block::ElementResvTms,  Block::ElementRptId,  Block::ElementDatSet,
+        Block::ElementEntryId, Block::ElementOptFlds,  Block::ElementBufTm,  Block::ElementTrgOps,
+        Block::ElementIntgPd,  Block::ElementPurgeBuf, Block::ElementRptEna, Block::ElementGi};
+    QList<MmsObjectName> names;
+    QList<MmsValue> values;
+    for (Block::Element element : order) {
+        if (!(parametersMask & element))
+            continue;
+        const MmsValue value = rcb.elementValue(element);
+        if (value.isNull())
+            return IedClientError::InvalidArgument;
+        names.append({MmsObjectName::DomainSpecific, reference.logicalDevice,
+                      reference.plainItem() + QLatin1Char('$') + Block::elementName(element)});
+        values.append(value);
+    }
+    if (names.isEmpty())
+        return IedClientError::Ok;
+    if (singleRequest)
+        return writeItems(names, values);
+    for (int i = 0; i < names.size(); ++i) {
+        const IedClientError error = writeItems({names.at(i)}, {values.at(i)});
+        if (error != IedClientError::Ok)
+            return error;
+    }
+    return IedClientError::Ok;
+}
+
+void IedConnection::installReportHandler(const QString &rcbReference, const QString &rptId,
+                                         const ReportHandler &handler,
+                                         const QStringList &dataSetMembers)
+{
+    uninstallReportHandler(rcbReference);
+    subscriptions.append({rcbReference, rptId, handler, dataSetMembers});
+}
+
+void IedConnection::uninstallReportHandler(const QString &rcbReference)
+{
+    for (int i = subscriptions.size() - 1; i >= 0; --i) {
+        if (subscriptions.at(i).rcbReference == rcbReference)
+            subscriptions.removeAt(i);
+    }
+}
+
+void IedConnection::dispatchReports()
+{
+    while (mms.hasQueuedReports()) {
+        const MmsInformationReport information = mms.takeReport();
+        // Command terminations and LastApplError travel the same way; they
+        // are not reports of a control block.
+        if (!information.isReport())
+            continue;
+        Iec61850Report content;
+        if (!MmsReportCodec::decodeReport(information.values, &content)) {
+            ++undecodableReports;
+            qDebug("MMS: a report whose fields do not match its options was dropped");
+            continue;
+        }
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        bool handled = false;
+        for (const ReportSubscription &subscription : qAsConst(subscriptions)) {
+            ObjectReference rcb;
+            const bool own =
+                subscription.rptId.isEmpty() &&
+                ObjectReference::parse(subscription.rcbReference, &rcb) &&
+                content.rptId == rcb.logicalDevice + QLatin1Char('/') + rcb.plainItem();
+            if (own || (!subscription.rptId.isEmpty() && subscription.rptId == content.rptId)) {
+                // A copy: the handler may uninstall itself.
+                const ReportSubscription target = subscription;
+                target.handler(ClientReport(target.rcbReference, content, target.members, now));
+                handled = true;
+                break;
+            }
+        }
+        if (!handled)
+            ++unhandledCount;
+    }
+}
+
+IedClientError IedConnection::processIncoming(int msecs)
+{
+    if (!mms.isAssociated() && !mms.hasQueuedReports())
+        return IedClientError::NotConnected;
+    dispatchReports();
+    const QDeadlineTimer deadline(qMax(0, msecs));
+    while (mms.isAssociated()) {
+        const IedClientError error = mms.waitForReports(int(deadline.remainingTime()));
+        dispatchReports();
+        if (error != IedClientError::Ok)
+            return error;
+        if (deadline.hasExpired())
+            break;
+    }
+    return mms.isAssociated() ? IedClientError::Ok : IedClientError::ConnectionLost;
 }

@@ -7,6 +7,7 @@
 // connection, and data set names from one list per logical device; data set
 // members, control block values and reads ask the server each time.
 
+#include "clientreport.h"
 #include "clientreportcontrolblock.h"
 #include "iedclienterror.h"
 #include "mmsconnection.h"
@@ -18,6 +19,8 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class IedConnection
 {
@@ -54,6 +57,9 @@ public:
     IedClientError close();
     IedClientError abort();
     bool isConnected() const { return mms.isAssociated(); }
+    // Thread-safe: ends the call in progress and refuses later ones (see
+    // MmsConnection::cancel).
+    void cancel() { mms.cancel(); }
     const MmsInitiateParameters &negotiatedParameters() const { return mms.negotiated(); }
 
     QStringList logicalDeviceList(IedClientError *error = nullptr);
@@ -76,6 +82,43 @@ public:
                                        IedClientError *error = nullptr);
     MmsValue readObject(const QString &reference, const QString &fc,
                         IedClientError *error = nullptr);
+    // The member values of data set "LD/LN.Name", in its member order; a
+    // member the server cannot read is a DataAccessError value.
+    QList<MmsValue> readDataSetValues(const QString &dataSetReference,
+                                      IedClientError *error = nullptr);
+    // A value the server refuses gives the client error of its data access
+    // error (AccessDenied, TypeInconsistent, ObjectDoesNotExist ...).
+    IedClientError writeObject(const QString &reference, const QString &fc, const MmsValue &value);
+    ClientReportControlBlock getRCBValues(const QString &rcbReference,
+                                          IedClientError *error = nullptr)
+    {
+        return rcbValues(rcbReference, error);
+    }
+    // Writes the elements of parametersMask (ClientReportControlBlock::Element)
+    // from rcb, always in the order servers accept: reservation, settings,
+    // then RptEna, then GI. singleRequest puts them all in one write request;
+    // otherwise each goes alone and the first refusal ends the call. The
+    // first refused element's error is returned.
+    IedClientError setRCBValues(const ClientReportControlBlock &rcb, int parametersMask,
+                                bool singleRequest);
+
+    using ReportHandler = std::function<void(const ClientReport &)>;
+    // Reports whose RptID is rptId go to handler (when rptId is empty, those
+    // that carry the RCB's own reference, as servers send for an empty
+    // RptID). dataSetMembers, from dataSetDirectory, names the members.
+    // Handlers run inside processIncoming only, never inside another call.
+    void installReportHandler(const QString &rcbReference, const QString &rptId,
+                              const ReportHandler &handler,
+                              const QStringList &dataSetMembers = QStringList());
+    void uninstallReportHandler(const QString &rcbReference);
+    // Hands the reports that came in meanwhile to their handlers, then waits
+    // up to msecs for more, handing each over as it comes.
+    IedClientError processIncoming(int msecs);
+    void setMaxQueuedReports(int count) { mms.setMaxQueuedReports(count); }
+    qint64 droppedReports() const { return mms.droppedReports(); }
+    qint64 malformedReports() const { return mms.malformedReports() + undecodableReports; }
+    // Reports no handler claimed.
+    qint64 unhandledReports() const { return unhandledCount; }
     MmsTypeSpec variableSpecification(const QString &reference, const QString &fc,
                                       IedClientError *error = nullptr);
 
@@ -105,12 +148,25 @@ private:
     IedClientError loadNode(const QString &logicalDevice, const QString &logicalNode,
                             Domain **domain);
     IedClientError readItem(const QString &domain, const QString &item, MmsValue *value);
+    IedClientError writeItems(const QList<MmsObjectName> &names, const QList<MmsValue> &values);
+    void dispatchReports();
+
+    struct ReportSubscription
+    {
+        QString rcbReference;
+        QString rptId;
+        ReportHandler handler;
+        QStringList members;
+    };
     QStringList directory(const QString &reference, bool withFc, IedClientError *error);
 
     MmsConnection mms;
     bool domainListLoaded = false;
     QStringList domainList;
     QHash<QString, Domain> domains;
+    QList<ReportSubscription> subscriptions;
+    qint64 undecodableReports = 0;
+    qint64 unhandledCount = 0;
 };
 
 #endif

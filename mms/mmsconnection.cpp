@@ -3,6 +3,8 @@
 #include "berreader.h"
 #include "isopresentation.h"
 
+#include <QDebug>
+
 #include <limits>
 
 namespace {
@@ -16,6 +18,14 @@ int waitTime(const QDeadlineTimer &deadline)
 {
     const qint64 remaining = deadline.remainingTime();
     return int(qBound<qint64>(0, remaining, std::numeric_limits<int>::max()));
+}
+
+// Waits on the socket in slices, so a cancel from another thread is seen.
+constexpr qint64 WaitSliceMs = 100;
+
+int sliceTime(const QDeadlineTimer &deadline)
+{
+    return int(qBound<qint64>(0, deadline.remainingTime(), WaitSliceMs));
 }
 
 bool isTransportFault(IedClientError error)
@@ -41,11 +51,14 @@ void MmsConnection::resetCounters()
     roundTripCount = 0;
     sentCount = 0;
     receivedCount = 0;
+    droppedCount = 0;
+    malformedCount = 0;
 }
 
 void MmsConnection::drop()
 {
     associated = false;
+    reports.clear();
     socket.abort();
     reader.clear();
     reassembler.clear();
@@ -142,7 +155,9 @@ IedClientError MmsConnection::write(const QByteArray &bytes, const QDeadlineTime
         return IedClientError::ConnectionLost;
     sentCount += bytes.size();
     while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(waitTime(deadline))) {
+        if (cancelRequested)
+            return IedClientError::ConnectionLost;
+        if (!socket.waitForBytesWritten(sliceTime(deadline))) {
             if (socket.state() != QAbstractSocket::ConnectedState)
                 return IedClientError::ConnectionLost;
             if (deadline.hasExpired())
@@ -178,7 +193,9 @@ IedClientError MmsConnection::readTpdu(const QDeadlineTimer &deadline, CotpTpdu 
                 return IedClientError::ConnectionLost;
             if (deadline.hasExpired())
                 return IedClientError::Timeout;
-            if (!socket.waitForReadyRead(waitTime(deadline)) && socket.bytesAvailable() == 0) {
+            if (cancelRequested)
+                return IedClientError::ConnectionLost;
+            if (!socket.waitForReadyRead(sliceTime(deadline)) && socket.bytesAvailable() == 0) {
                 if (socket.state() != QAbstractSocket::ConnectedState)
                     return IedClientError::ConnectionLost;
                 if (deadline.hasExpired())
@@ -234,8 +251,19 @@ IedClientError MmsConnection::awaitMms(const QDeadlineTimer &deadline, MmsPdu *p
         if (message.presentation.contextId != IsoPresentation::MmsContextId)
             return fail(IedClientError::MalformedMessage);
         // A PDU that does not parse leaves the stream in step: only it is lost.
-        return MmsPduCodec::decode(message.mms, pdu) ? IedClientError::Ok
-                                                     : IedClientError::MalformedMessage;
+        if (!MmsPduCodec::decode(message.mms, pdu)) {
+            // An unconfirmed PDU is nobody's answer: a broken one is only counted.
+            if (message.mms.startsWith(char(0xa3))) {
+                queueUnconfirmed(MmsPdu());
+                *pdu = MmsPdu();
+                pdu->kind = MmsPdu::Unconfirmed;
+                return IedClientError::Ok;
+            }
+            return IedClientError::MalformedMessage;
+        }
+        if (pdu->kind == MmsPdu::Unconfirmed)
+            queueUnconfirmed(*pdu);
+        return IedClientError::Ok;
     case IsoMessage::Abort:
     case IsoMessage::ReleaseRequest:
         drop();
@@ -268,7 +296,8 @@ IedClientError MmsConnection::request(const QByteArray &serviceRequest, MmsPdu *
         error = awaitMms(deadline, &answer);
         if (error != IedClientError::Ok)
             return error;
-        // Answers to earlier requests that timed out, and reports, are passed over.
+        // Answers to earlier requests that timed out are passed over; reports
+        // are queued on the way.
         const bool ours = answer.hasInvokeId && answer.invokeId == invokeId;
         switch (answer.kind) {
         case MmsPdu::ConfirmedResponse:
@@ -353,4 +382,38 @@ IedClientError MmsConnection::abort()
                                       QDeadlineTimer(requestTimeoutMs));
     drop();
     return error;
+}
+
+void MmsConnection::queueUnconfirmed(const MmsPdu &pdu)
+{
+    MmsInformationReport report;
+    if (!MmsReportCodec::decodeInformationReport(pdu, &report)) {
+        ++malformedCount;
+        qDebug("MMS: an unconfirmed PDU that is no information report was dropped");
+        return;
+    }
+    if (reports.size() >= maxQueued) {
+        ++droppedCount;
+        return;
+    }
+    reports.enqueue(report);
+}
+
+IedClientError MmsConnection::waitForReports(int msecs)
+{
+    if (!associated)
+        return IedClientError::NotConnected;
+    const QDeadlineTimer deadline(qMax(0, msecs));
+    while (reports.isEmpty()) {
+        MmsPdu pdu;
+        const IedClientError error = awaitMms(deadline, &pdu);
+        if (error == IedClientError::Timeout)
+            return IedClientError::Ok;
+        // A PDU that does not parse is lost alone; anything else ends the wait.
+        if (error != IedClientError::Ok && error != IedClientError::MalformedMessage)
+            return error;
+        if (deadline.hasExpired())
+            break;
+    }
+    return IedClientError::Ok;
 }

@@ -10,10 +10,14 @@
 #include "iedclienterror.h"
 #include "isomessage.h"
 #include "mmspdu.h"
+#include "mmsreport.h"
 #include "tpkt.h"
 
 #include <QDeadlineTimer>
+#include <QQueue>
 #include <QTcpSocket>
+
+#include <atomic>
 
 class MmsConnection
 {
@@ -45,6 +49,25 @@ public:
     IedClientError abort();
     // Closes the transport without a word to the peer.
     void drop();
+    // Callable from any thread: the call in progress, and every later one,
+    // ends within about 100 ms with ConnectionLost. The TCP connect itself is
+    // not interrupted; its wait is bounded by the connect time-out.
+    void cancel() { cancelRequested = true; }
+    bool isCancelled() const { return cancelRequested; }
+
+    // Information reports that arrive, during a request or while waiting for
+    // them, are queued up to a bound; beyond it they are dropped and counted,
+    // as are reports that do not decode.
+    void setMaxQueuedReports(int count) { maxQueued = qMax(1, count); }
+    int maxQueuedReports() const { return maxQueued; }
+    // Waits up to msecs for the next message and queues it when it is a
+    // report; returns at once when one is queued already. Ok also when the
+    // time ran out without one.
+    IedClientError waitForReports(int msecs);
+    bool hasQueuedReports() const { return !reports.isEmpty(); }
+    MmsInformationReport takeReport() { return reports.dequeue(); }
+    qint64 droppedReports() const { return droppedCount; }
+    qint64 malformedReports() const { return malformedCount; }
 
     // Every request that waited for an answer: transport connect,
     // association, each confirmed service, conclude and release.
@@ -61,6 +84,7 @@ private:
     IedClientError receive(const QDeadlineTimer &deadline, IsoMessage *message);
     IedClientError awaitMms(const QDeadlineTimer &deadline, MmsPdu *pdu);
     IedClientError fail(IedClientError error);
+    void queueUnconfirmed(const MmsPdu &pdu);
 
     QTcpSocket socket;
     TpktReader reader;
@@ -76,6 +100,11 @@ private:
     int roundTripCount = 0;
     qint64 sentCount = 0;
     qint64 receivedCount = 0;
+    QQueue<MmsInformationReport> reports;
+    int maxQueued = 1000;
+    qint64 droppedCount = 0;
+    qint64 malformedCount = 0;
+    std::atomic<bool> cancelRequested{false};
 };
 
 #endif

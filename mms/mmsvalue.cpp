@@ -26,6 +26,37 @@ QString generalizedTimeText(quint64 ms)
 
 } // namespace
 
+QString Quality::text(quint16 quality)
+{
+    static const char *const validities[] = {"good", "reserved", "invalid", "questionable"};
+    static const char *const flags[] = {
+        "overflow",     "outOfRange", "badReference", "oscillatory", "failure",         "oldData",
+        "inconsistent", "inaccurate", "substituted",  "test",        "operatorBlocked", "derived"};
+    QStringList parts{QLatin1String(validities[quality & ValidityMask])};
+    for (int bit = 2; bit < 14; ++bit) {
+        if (quality & (1u << bit))
+            parts << QLatin1String(flags[bit - 2]);
+    }
+    return parts.join(QLatin1Char('|'));
+}
+
+QString TimeQuality::text(quint8 timeQuality)
+{
+    QStringList parts;
+    if (timeQuality & LeapSecondKnown)
+        parts << QStringLiteral("leap-second-known");
+    if (timeQuality & ClockFailure)
+        parts << QStringLiteral("clock-failure");
+    if (timeQuality & ClockNotSynchronized)
+        parts << QStringLiteral("not-synchronized");
+    const int accuracy = timeQuality & AccuracyMask;
+    if (accuracy == AccuracyMask)
+        parts << QStringLiteral("accuracy unspecified");
+    else if (accuracy != 0)
+        parts << QStringLiteral("accuracy %1").arg(accuracy);
+    return parts.join(QLatin1Char('|'));
+}
+
 QString mmsTypeName(MmsType type)
 {
     switch (type) {
@@ -318,6 +349,27 @@ quint64 MmsValue::utcTimeMs() const
     const quint64 fraction = bigEndian(raw, 4, 3);
     // Rounded: a time stamp written from whole milliseconds reads back as them.
     return seconds * 1000 + (fraction * 1000 + (1u << 23)) / (1u << 24);
+}
+
+quint8 MmsValue::utcTimeQuality() const
+{
+    return valid && kind == MmsType::UtcTime ? quint8(raw.at(7)) : 0;
+}
+
+QString MmsValue::utcTimeText() const
+{
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(utcTimeMs()), Qt::UTC);
+    QString text =
+        time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) + QStringLiteral(" UTC");
+    const QString quality = TimeQuality::text(utcTimeQuality());
+    if (!quality.isEmpty())
+        text += QStringLiteral(" [%1]").arg(quality);
+    return text;
+}
+
+quint16 MmsValue::toQuality() const
+{
+    return kind == MmsType::BitString ? quint16(bitStringAsInteger() & 0xffff) : 0;
 }
 
 quint64 MmsValue::binaryTimeMs() const

@@ -32,6 +32,43 @@ enum class MmsType {
 // "boolean", "integer", "bit-string" ...; "unknown(error)" outside the enum.
 QString mmsTypeName(MmsType type);
 
+// IEC 61850 quality as libiec61850's Quality: bit n of the bit string is 1 << n.
+namespace Quality {
+enum : quint16 {
+    ValidityGood = 0,
+    ValidityReserved = 1,
+    ValidityInvalid = 2,
+    ValidityQuestionable = 3,
+    ValidityMask = 3,
+    Overflow = 4,
+    OutOfRange = 8,
+    BadReference = 16,
+    Oscillatory = 32,
+    Failure = 64,
+    OldData = 128,
+    Inconsistent = 256,
+    Inaccurate = 512,
+    SourceSubstituted = 1024,
+    Test = 2048,
+    OperatorBlocked = 4096,
+    Derived = 8192,
+};
+// "good", "invalid|failure|oldData", "questionable|substituted|test" ...
+QString text(quint16 quality);
+} // namespace Quality
+
+// The time quality octet of a UTC time stamp.
+namespace TimeQuality {
+enum : quint8 {
+    LeapSecondKnown = 0x80,
+    ClockFailure = 0x40,
+    ClockNotSynchronized = 0x20,
+    AccuracyMask = 0x1f, // significant bits of the fraction; 31 unspecified
+};
+// "leap-second-known|not-synchronized|accuracy 10"; empty for 0.
+QString text(quint8 timeQuality);
+} // namespace TimeQuality
+
 class MmsValue
 {
 public:
@@ -86,6 +123,12 @@ public:
     QByteArray octets() const { return raw; }
     QString toString() const;
     quint64 utcTimeMs() const;
+    // The time quality octet of a UTC time; 0 for other values.
+    quint8 utcTimeQuality() const;
+    // "2026-12-07 15:17:02.939 UTC", with the time quality in brackets when set.
+    QString utcTimeText() const;
+    // The bit string of a quality attribute as libiec61850's Quality.
+    quint16 toQuality() const;
     quint64 binaryTimeMs() const;
     QVector<quint32> objIdArcs() const;
     int dataAccessErrorCode() const;
