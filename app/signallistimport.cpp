@@ -18,13 +18,14 @@ void MainWindow::on_pushButton_ImportPLC_clicked()
                                                   tr("Line Labels (*.csv );;"));
     if (path.isEmpty())
         return;
-    // Detached, so the view does not follow every appended row.
-    ui->treeView_signals->setModel(nullptr);
     SignalListImporter importer(this, ui->plainTextEdit_2);
-    const bool imported =
-        importer.importFile(path, signalModel.get(), dbManager.get(),
-                            {objectsModel.get(), datasetsModel.get(), reportsModel.get()});
-    showSignalList();
-    if (imported)
+    // Detached while refilled, so the view does not follow every appended row.
+    connect(&importer, &SignalListImporter::replacing, this,
+            [this] { ui->treeView_signals->setModel(nullptr); });
+    connect(&importer, &SignalListImporter::replaced, this, [this, path] {
+        showSignalList();
         ui->lineEdit_Labels->setText(path);
+    });
+    importer.importFile(path, signalModel.get(), dbManager.get(),
+                        {objectsModel.get(), datasetsModel.get(), reportsModel.get()});
 }

@@ -86,7 +86,9 @@ bool SignalListImporter::importFile(const QString &path, QStandardItemModel *sig
             return false;
         }
     }
+    emit replacing();
     PlcDataImport().showSignals(list, signalModel, infoScreen);
+    emit replaced();
     tellWhatToCheck(path, list, looseBindings(selections, *signalModel));
     return true;
 }
@@ -117,16 +119,17 @@ void SignalListImporter::tellWhatToCheck(const QString &path, const SignalListFi
     if (list.skippedLines > 0) {
         notes.append(
             tr("Lines skipped because they do not hold the four fields "
-               "number;address;label;type: %1 (the first is line %2).")
+               "number;address;label;type: %1; the first is line %2.")
                 .arg(QString::number(list.skippedLines), QString::number(list.firstSkippedLine)));
     }
     if (loose.count > 0) {
-        QString names = loose.names.join(QStringLiteral(", "));
+        // One name a line: labels may hold commas.
+        QStringList names = loose.names;
         if (loose.moreNames)
-            names += QStringLiteral(", ...");
+            names.append(QStringLiteral("..."));
         notes.append(tr("Signal bindings in the selections that name no label of the new list: "
-                        "%1 (kept as they are).\n%2")
-                         .arg(QString::number(loose.count), names));
+                        "%1. They are kept as they are:\n%2")
+                         .arg(QString::number(loose.count), names.join(QLatin1Char('\n'))));
     }
     if (notes.isEmpty())
         return;

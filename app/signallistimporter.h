@@ -41,6 +41,11 @@ public:
     static LooseBindings looseBindings(const QList<QStandardItemModel *> &selections,
                                        const QStandardItemModel &signalList);
 
+signals:
+    // Around the refill of the signal model, so views can let go of it.
+    void replacing();
+    void replaced();
+
 private:
     void tellWhatToCheck(const QString &path, const SignalListFile &list,
                          const LooseBindings &loose);
