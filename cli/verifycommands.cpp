@@ -1,0 +1,277 @@
+#include "verifycommands.h"
+
+#include "clisupport.h"
+#include "commandlinetool.h"
+#include "compareengine.h"
+#include "comparesource.h"
+#include "consoleprompt.h"
+#include "iec61850dbmanager.h"
+#include "projectpicks.h"
+#include "projectupdate.h"
+#include "scldataexporter.h"
+#include "selecteddatasetsmodel.h"
+#include "selecteditemsmodel.h"
+#include "selectedobjectsmodel.h"
+#include "selectedreportsmodel.h"
+#include "sqliteconnector.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QStandardItemModel>
+#include <QStringList>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+const QString Verify = QStringLiteral("verify");
+const QString Update = QStringLiteral("update");
+
+// A project opened as the program opens one, without a window.
+struct ProjectDocument
+{
+    SelectedItemsModel scl;
+    SelectedObjectsModel objects;
+    SelectedDatasetsModel datasets;
+    SelectedReportsModel reports;
+    std::unique_ptr<SqliteConnector> connector;
+    std::unique_ptr<Iec61850DbManager> db;
+
+    ProjectDocument()
+    {
+        QObject::connect(&datasets, &SelectedDatasetsModel::datasetUpdate, &reports,
+                         &SelectedReportsModel::onDataSetUpdate);
+    }
+    ~ProjectDocument()
+    {
+        db.reset();
+        connector.reset();
+    }
+
+    bool load(const QString &path, QString *problem)
+    {
+        if (!isReadableFile(path, problem))
+            return false;
+        if (sniffFileKind(path) != FileKind::Project) {
+            *problem = QStringLiteral("%1 is not a project file").arg(path);
+            return false;
+        }
+        connector = std::make_unique<SqliteConnector>();
+        connector->setDatabaseName(path);
+        if (!connector->open()) {
+            *problem = QStringLiteral("%1: cannot open the project file (%2)")
+                           .arg(path, connector->database().lastError().text());
+            return false;
+        }
+        db = std::make_unique<Iec61850DbManager>(connector.get());
+        db->upgradeProject();
+        SclDataExporter loader;
+        if (!loader.loadSclModel(&scl, db.get())) {
+            *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);
+            return false;
+        }
+        if (!loader.loadSelections(&objects, &datasets, &reports, db.get())) {
+            *problem = QStringLiteral("%1: the selections cannot be read").arg(path);
+            return false;
+        }
+        return true;
+    }
+
+    ProjectPicks picks() const
+    {
+        return ProjectPicks::fromModels(&scl, &objects, &datasets, &reports);
+    }
+};
+
+struct CompareOptions
+{
+    QCommandLineOption scl{QStringLiteral("scl"), QStringLiteral("The SCL file to check against."),
+                           QStringLiteral("FILE")};
+    QCommandLineOption ied{QStringLiteral("ied"),
+                           QStringLiteral("The IED of the file (by default the project's)."),
+                           QStringLiteral("NAME")};
+};
+
+int fail(QTextStream &err, const QString &message)
+{
+    err << CommandLineTool::programName() << ": " << message.simplified() << '\n';
+    err.flush();
+    return CommandLineTool::Failure;
+}
+
+int usage(QTextStream &err, const QString &message)
+{
+    err << CommandLineTool::programName() << ": " << message << '\n';
+    err.flush();
+    return CommandLineTool::UsageError;
+}
+
+void printFindings(const CompareFindings &findings, QTextStream &out)
+{
+    for (const CompareFinding &finding : findings)
+        out << findingLine(finding) << '\n';
+}
+
+QString summary(const CompareFindings &findings, int pickCount)
+{
+    int counts[3] = {0, 0, 0};
+    for (const CompareFinding &finding : findings)
+        ++counts[int(finding.severity)];
+    return QStringLiteral("%1 picks checked: %2 errors, %3 warnings, %4 infos")
+        .arg(pickCount)
+        .arg(counts[0])
+        .arg(counts[1])
+        .arg(counts[2]);
+}
+
+} // namespace
+
+QString VerifyCommands::verifySynopsis()
+{
+    return QStringLiteral("PROJECT.sclpro --scl FILE.scd [--ied NAME]");
+}
+
+QString VerifyCommands::verifyDescription()
+{
+    return QStringLiteral(
+        "Checks the picks of a project against one IED of an SCL file and prints each "
+        "difference on a line: severity, pick, what differs, expected and found. Exit code 0 "
+        "when no difference is an error, 1 otherwise.");
+}
+
+QString VerifyCommands::updateSynopsis()
+{
+    return QStringLiteral("PROJECT.sclpro --scl FILE.scd [--ied NAME] [--out NEW.sclpro] "
+                          "[--force] [--removed LIST.csv]");
+}
+
+QString VerifyCommands::updateDescription()
+{
+    return QStringLiteral(
+        "Moves a project to a newer SCL file: replaces its model with the new parse, keeps "
+        "every pick that still resolves with its bindings and settings and removes the others, "
+        "listing them. Writes NEW.sclpro with --out; the project itself only with --force. "
+        "Nothing changes when the write fails.");
+}
+
+int VerifyCommands::verify(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    const CompareOptions options;
+    parser.addOptions({options.scl, options.ied});
+    int exitCode = CommandLineTool::Success;
+    if (!parseSubcommand(
+            parser, {CommandLineTool::programName(), Verify, verifySynopsis(), verifyDescription()},
+            arguments, 1, out, err, &exitCode))
+        return exitCode;
+    if (!parser.isSet(options.scl))
+        return usage(err, QStringLiteral("verify: --scl is required (see --help)"));
+
+    ConsolePrompt prompt;
+    ProjectDocument document;
+    QString problem;
+    if (!document.load(parser.positionalArguments().at(0), &problem))
+        return fail(err, problem);
+    const ProjectPicks picks = document.picks();
+    SclFileSource source(parser.value(options.scl), parser.value(options.ied), picks.iedName);
+    ModelSnapshot found;
+    if (!source.fetch(&found, &problem))
+        return fail(err, problem);
+    const ComparisonResult result = CompareEngine::compare(picks, found);
+    printFindings(result.findings, out);
+    out << summary(result.findings, picks.count()) << '\n';
+    out.flush();
+    return result.hasErrors() ? CommandLineTool::Failure : CommandLineTool::Success;
+}
+
+int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    const CompareOptions options;
+    const QCommandLineOption outOption(QStringLiteral("out"),
+                                       QStringLiteral("The updated project to write."),
+                                       QStringLiteral("NEW.sclpro"));
+    const QCommandLineOption forceOption(
+        QStringLiteral("force"),
+        QStringLiteral("Writes the project in place, or replaces an existing --out file."));
+    const QCommandLineOption removedOption(
+        QStringLiteral("removed"), QStringLiteral("Saves the list of removed picks as CSV."),
+        QStringLiteral("LIST.csv"));
+    parser.addOptions({options.scl, options.ied, outOption, forceOption, removedOption});
+    int exitCode = CommandLineTool::Success;
+    if (!parseSubcommand(
+            parser, {CommandLineTool::programName(), Update, updateSynopsis(), updateDescription()},
+            arguments, 1, out, err, &exitCode))
+        return exitCode;
+    if (!parser.isSet(options.scl))
+        return usage(err, QStringLiteral("update: --scl is required (see --help)"));
+    const bool force = parser.isSet(forceOption);
+    if (!parser.isSet(outOption) && !force)
+        return usage(err, QStringLiteral("update: give --out NEW.sclpro, or --force to "
+                                         "update the project in place"));
+
+    const QString projectPath = parser.positionalArguments().at(0);
+    const QString target = parser.isSet(outOption) ? parser.value(outOption) : projectPath;
+    const bool copy = target != projectPath;
+    QString problem;
+    if (!isReadableFile(projectPath, &problem))
+        return fail(err, problem);
+    if (copy && QFileInfo::exists(target) && !force)
+        return fail(err,
+                    QStringLiteral("%1 exists already; add --force to replace it").arg(target));
+
+    ConsolePrompt prompt;
+    QString projectIed;
+    {
+        ProjectDocument original;
+        if (!original.load(projectPath, &problem))
+            return fail(err, problem);
+        projectIed = original.picks().iedName;
+    }
+    SclFileSource source(parser.value(options.scl), parser.value(options.ied), projectIed);
+    ModelSnapshot found;
+    if (!source.fetch(&found, &problem))
+        return fail(err, problem);
+    if (copy) {
+        if (QFileInfo::exists(target) && !QFile::remove(target))
+            return fail(err, QStringLiteral("%1 cannot be replaced").arg(target));
+        if (!QFile::copy(projectPath, target))
+            return fail(err, QStringLiteral("%1 cannot be written").arg(target));
+    }
+    // Only a copy made here is removed when the update fails.
+    const auto failCopy = [&](const QString &message) {
+        if (copy)
+            QFile::remove(target);
+        return fail(err, message);
+    };
+
+    int removedCount = 0;
+    {
+        ProjectDocument document;
+        if (!document.load(target, &problem))
+            return failCopy(problem);
+        const ProjectPicks picks = document.picks();
+        const ComparisonResult result = CompareEngine::compare(picks, found);
+        printFindings(result.findings, out);
+        ProjectUpdate update(source.model(), found, &document.objects, &document.datasets,
+                             &document.reports);
+        const QVector<RemovedPick> removed = update.applyToSelections(picks, result);
+        if (!update.writeProject(document.db.get()))
+            return failCopy(
+                QStringLiteral("%1 could not be written; it was left as it was").arg(target));
+        for (const RemovedPick &pick : removed)
+            out << "removed: " << ProjectUpdate::pickKindText(pick.kind) << ' ' << pick.reference
+                << ": " << pick.reason << '\n';
+        removedCount = removed.size();
+        if (parser.isSet(removedOption) &&
+            !ProjectUpdate::writeRemovedCsv(parser.value(removedOption), removed, &problem))
+            return fail(err, problem);
+        out << "Updated " << target << " from " << source.description() << ": "
+            << picks.count() - removedCount << " picks kept, " << removedCount << " removed\n";
+    }
+    out.flush();
+    return CommandLineTool::Success;
+}

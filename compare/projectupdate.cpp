@@ -1,0 +1,375 @@
+#include "projectupdate.h"
+
+#include "dbschema.h"
+#include "iec61850dbmanager.h"
+#include "sclmodel.h"
+#include "selecteddatasetsmodel.h"
+#include "selectedobjectsmodel.h"
+#include "selectedreportsmodel.h"
+#include "sqltext.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <QStandardItemModel>
+#include <QTextStream>
+
+#include <QPersistentModelIndex>
+
+#include <functional>
+
+namespace {
+
+constexpr int ObjectMmsTypeColumn = 2;
+constexpr int DataSetResultColumn = 5;
+constexpr int DataSetMmsTypeColumn = 6;
+constexpr int ReportDataSetColumn = 1;
+constexpr int ReportConfRevColumn = 6;
+
+QList<QStandardItem *> rowCells(QStandardItem *parent, int row)
+{
+    QList<QStandardItem *> cells;
+    for (int column = 0; column < parent->columnCount(); ++column) {
+        if (QStandardItem *cell = parent->child(row, column))
+            cells.append(cell);
+    }
+    return cells;
+}
+
+void queueSubtree(const QStandardItem *node, int table, Iec61850DbManager *db)
+{
+    db->insertRow({const_cast<QStandardItem *>(node)}, table, true);
+    for (int row = 0; row < node->rowCount(); ++row) {
+        if (const QStandardItem *child = node->child(row, 0))
+            queueSubtree(child, table, db);
+    }
+}
+
+void queueSelectionRow(const QList<QStandardItem *> &row, const QStandardItem *parentFirst,
+                       int table, Iec61850DbManager *db)
+{
+    QStandardItem *first = row.value(0);
+    if (!first)
+        return;
+    first->setData(parentFirst ? parentFirst->data(NodeIdRole) : QVariant(-1), ParentIdRole);
+    db->insertRow(row, table, true);
+    for (int child = 0; child < first->rowCount(); ++child)
+        queueSelectionRow(rowCells(first, child), first, table, db);
+}
+
+QString renamed(const QString &reference, const QString &oldIed, const QString &newIed)
+{
+    if (oldIed == newIed || !reference.startsWith(oldIed))
+        return reference;
+    return newIed + reference.mid(oldIed.size());
+}
+
+void setCellText(QStandardItemModel *model, QStandardItem *parent, int row, int column,
+                 const QString &text)
+{
+    QStandardItem *cell = parent ? parent->child(row, column) : model->item(row, column);
+    if (cell && cell->text() != text)
+        cell->setText(text);
+}
+
+using CellTexts = QHash<QString, QPair<QString, QString>>;
+
+// The result signal and MMS type of every row below a data set, keyed by the
+// texts on the way to it, the member's own without the IED name.
+void collectMemberCells(const QStandardItem *node, const QString &key, const QString &iedName,
+                        CellTexts *cells)
+{
+    for (int row = 0; row < node->rowCount(); ++row) {
+        const QStandardItem *child = node->child(row, 0);
+        if (!child)
+            continue;
+        const QString text =
+            key.isNull() ? ModelSnapshot::relative(child->text(), iedName) : child->text();
+        const QString childKey = key + QLatin1Char('\n') + text;
+        const QStandardItem *result = node->child(row, DataSetResultColumn);
+        const QStandardItem *type = node->child(row, DataSetMmsTypeColumn);
+        cells->insert(childKey,
+                      {result ? result->text() : QString(), type ? type->text() : QString()});
+        collectMemberCells(child, childKey, iedName, cells);
+    }
+}
+
+void restoreMemberCells(QStandardItem *node, const QString &key, const QString &iedName,
+                        const CellTexts &cells)
+{
+    for (int row = 0; row < node->rowCount(); ++row) {
+        QStandardItem *child = node->child(row, 0);
+        if (!child)
+            continue;
+        const QString text =
+            key.isNull() ? ModelSnapshot::relative(child->text(), iedName) : child->text();
+        const QString childKey = key + QLatin1Char('\n') + text;
+        const auto old = cells.constFind(childKey);
+        if (old != cells.constEnd()) {
+            QStandardItem *result = node->child(row, DataSetResultColumn);
+            if (result && result->isEnabled())
+                result->setText(old->first);
+            QStandardItem *type = node->child(row, DataSetMmsTypeColumn);
+            if (type && type->isEnabled() && !old->second.isEmpty())
+                type->setText(old->second);
+        }
+        restoreMemberCells(child, childKey, iedName, cells);
+    }
+}
+
+} // namespace
+
+ProjectUpdate::ProjectUpdate(const QStandardItemModel *newModel, const ModelSnapshot &found,
+                             SelectedObjectsModel *objects, SelectedDatasetsModel *dataSets,
+                             SelectedReportsModel *reports)
+    : newModel(newModel), found(found), objects(objects), dataSets(dataSets), reports(reports)
+{
+}
+
+QString ProjectUpdate::pickKindText(PickKind kind)
+{
+    switch (kind) {
+    case PickKind::Ied:
+        return QCoreApplication::translate("ProjectUpdate", "IED");
+    case PickKind::DataObject:
+        return QCoreApplication::translate("ProjectUpdate", "Data object");
+    case PickKind::DataSet:
+        return QCoreApplication::translate("ProjectUpdate", "Data set");
+    case PickKind::Report:
+        break;
+    }
+    return QCoreApplication::translate("ProjectUpdate", "Report");
+}
+
+QVector<RemovedPick> ProjectUpdate::applyToSelections(const ProjectPicks &picks,
+                                                      const ComparisonResult &comparison)
+{
+    QHash<QPair<int, int>, QString> reasons;
+    for (const CompareFinding &finding : comparison.findings) {
+        const QPair<int, int> key(int(finding.pickKind), finding.pickRow);
+        if (!reasons.contains(key))
+            reasons.insert(key, finding.what);
+    }
+    // Rows move while picks are rebuilt and removed; persistent indexes follow them.
+    const auto rowsOf = [](QStandardItemModel *model, auto &list) {
+        QVector<QPersistentModelIndex> rows;
+        for (const auto &pick : list)
+            rows.append(model ? QPersistentModelIndex(model->index(pick.row, 0))
+                              : QPersistentModelIndex());
+        return rows;
+    };
+    const QVector<QPersistentModelIndex> objectRows = rowsOf(objects, picks.objects);
+    const QVector<QPersistentModelIndex> dataSetRows = rowsOf(dataSets, picks.dataSets);
+    const QVector<QPersistentModelIndex> reportRows = rowsOf(reports, picks.reports);
+
+    const QString oldIed = picks.iedName;
+    for (int i = 0; i < picks.objects.size(); ++i) {
+        if (comparison.objectResolved.value(i) && objectRows.at(i).isValid())
+            refreshObject(picks.objects.at(i), objectRows.at(i).row(), oldIed);
+    }
+    for (int i = 0; i < picks.dataSets.size(); ++i) {
+        if (comparison.dataSetResolved.value(i) && dataSetRows.at(i).isValid())
+            refreshDataSet(picks.dataSets.at(i), dataSetRows.at(i).row(), oldIed);
+    }
+    for (int i = 0; i < picks.reports.size(); ++i) {
+        if (comparison.reportResolved.value(i) && reportRows.at(i).isValid())
+            refreshReport(picks.reports.at(i), reportRows.at(i).row(), oldIed);
+    }
+
+    QVector<RemovedPick> removed;
+    const auto removeUnresolved = [&](SelectedItemsModel *model, PickKind kind, const auto &list,
+                                      const QVector<bool> &resolved,
+                                      const QVector<QPersistentModelIndex> &rows) {
+        for (int i = 0; i < list.size(); ++i) {
+            if (resolved.value(i, true))
+                continue;
+            removed.append(
+                {kind, list.at(i).reference, reasons.value({int(kind), list.at(i).row})});
+            if (model && rows.at(i).isValid())
+                model->removeNode(rows.at(i).row());
+        }
+    };
+    removeUnresolved(objects, PickKind::DataObject, picks.objects, comparison.objectResolved,
+                     objectRows);
+    removeUnresolved(dataSets, PickKind::DataSet, picks.dataSets, comparison.dataSetResolved,
+                     dataSetRows);
+    removeUnresolved(reports, PickKind::Report, picks.reports, comparison.reportResolved,
+                     reportRows);
+    if (dataSets)
+        dataSets->emitDatasetUpdate();
+    return removed;
+}
+
+void ProjectUpdate::refreshObject(const ObjectPick &pick, int row, const QString &oldIed)
+{
+    QStandardItem *first = objects ? objects->item(row, 0) : nullptr;
+    if (!first)
+        return;
+    first->setText(renamed(first->text(), oldIed, found.iedName));
+    const QString path = ModelSnapshot::relative(pick.reference, oldIed);
+    const SnapshotObject object = found.objects.value(found.objectKey(path, pick.constraint));
+    if (object.mmsType >= 0 && pick.mmsType >= 0)
+        setCellText(objects, nullptr, row, ObjectMmsTypeColumn,
+                    valueListName(ValueList::MmsType, object.mmsType));
+    // Attribute rows: the same walk as the picks were read with.
+    std::function<void(QStandardItem *, const QString &)> walk = [&](QStandardItem *node,
+                                                                     const QString &base) {
+        for (int childRow = 0; childRow < node->rowCount(); ++childRow) {
+            QStandardItem *child = node->child(childRow, 0);
+            if (!child)
+                continue;
+            const QString childPath = base + QLatin1Char('.') + nodeNamePart(child->text());
+            const SnapshotObject leaf =
+                found.objects.value(found.objectKey(childPath, pick.constraint));
+            const QStandardItem *type = node->child(childRow, ObjectMmsTypeColumn);
+            if (leaf.mmsType >= 0 && type && !type->text().isEmpty())
+                setCellText(objects, node, childRow, ObjectMmsTypeColumn,
+                            valueListName(ValueList::MmsType, leaf.mmsType));
+            walk(child, childPath);
+        }
+    };
+    walk(first, path);
+}
+
+const QStandardItem *ProjectUpdate::newDataSetNode(const QString &relativeReference) const
+{
+    const QStandardItem *ied = newModel ? newModel->item(0, 0) : nullptr;
+    const QStandardItem *branch = ied ? ied->child(SclBranch::DataSetsRow, 0) : nullptr;
+    const QStandardItem *root = branch ? branch->child(0, 0) : nullptr;
+    const QString text = found.iedName + relativeReference;
+    for (int d = 0; root && d < root->rowCount(); ++d) {
+        const QStandardItem *device = root->child(d, 0);
+        for (int n = 0; device && n < device->rowCount(); ++n) {
+            const QStandardItem *node = device->child(n, 0);
+            for (int s = 0; node && s < node->rowCount(); ++s) {
+                if (node->child(s, 0) && node->child(s, 0)->text() == text)
+                    return node->child(s, 0);
+            }
+        }
+    }
+    return nullptr;
+}
+
+void ProjectUpdate::refreshDataSet(const DataSetPick &pick, int row, const QString &oldIed)
+{
+    if (!dataSets)
+        return;
+    const QString reference = ModelSnapshot::relative(pick.reference, oldIed);
+    const QStandardItem *source = newDataSetNode(reference);
+    if (!source)
+        return;
+    QStringList newMembers;
+    for (int member = 0; member < source->rowCount(); ++member)
+        newMembers.append(source->child(member, 0) ? source->child(member, 0)->text() : QString());
+    if (source->text() == pick.reference && newMembers == pick.members)
+        return;
+
+    // The pick is rebuilt from the new data set; its own signals and those of
+    // members that remain are carried over.
+    QStandardItem *oldFirst = dataSets->item(row, 0);
+    if (!oldFirst)
+        return;
+    QStringList topCells;
+    for (int column = 1; column < dataSets->columnCount(); ++column)
+        topCells.append(dataSets->item(row, column) ? dataSets->item(row, column)->text()
+                                                    : QString());
+    CellTexts memberCells;
+    collectMemberCells(oldFirst, QString(), oldIed, &memberCells);
+    dataSets->removeNode(row);
+    if (!dataSets->addNode(const_cast<QStandardItem *>(source), source->text(), QString()))
+        return;
+    const int added = dataSets->rowCount() - 1;
+    dataSets->fillAddedRow(dataSets->item(added, 0));
+    for (int column = 1; column < dataSets->columnCount(); ++column) {
+        QStandardItem *cell = dataSets->item(added, column);
+        if (cell && cell->isEnabled())
+            cell->setText(topCells.value(column - 1));
+    }
+    restoreMemberCells(dataSets->item(added, 0), QString(), found.iedName, memberCells);
+    dataSets->insertRow(row, dataSets->takeRow(added));
+}
+
+void ProjectUpdate::refreshReport(const ReportPick &pick, int row, const QString &oldIed)
+{
+    QStandardItem *first = reports ? reports->item(row, 0) : nullptr;
+    if (!first)
+        return;
+    const QString key = ModelSnapshot::reportKey(ModelSnapshot::relative(pick.reference, oldIed));
+    const SnapshotReport report = found.reports.value(key);
+    // What the IED's configuration states follows the new file; the options
+    // the client writes stay the engineer's.
+    if (first->text() != report.reference) {
+        first->setText(report.reference);
+        reports->registerName(report.reference, QString());
+    }
+    first->setData(report.buffered ? BufferedReportKind : UnbufferedReportKind, KindRole);
+    setCellText(reports, nullptr, row, ReportDataSetColumn,
+                found.iedName + report.dataSetReference);
+    setCellText(reports, nullptr, row, ReportConfRevColumn, QString::number(report.confRev));
+}
+
+bool ProjectUpdate::writeProject(Iec61850DbManager *db) const
+{
+    const QStandardItem *ied = newModel ? newModel->item(0, 0) : nullptr;
+    if (!db || !ied)
+        return false;
+    const QVector<QStringList> connections = db->selectTexts(ConnectionsTable, QString());
+    if (connections.isEmpty())
+        return false;
+
+    db->deleteRows(DbSchema::DataObjectsModelName, {}, true);
+    db->deleteRows(DbSchema::DatasetsModelName, {}, true);
+    db->deleteRows(DbSchema::ReportsModelName, {}, true);
+    const QList<QPair<int, int>> branches{{SclBranch::DataObjectsRow, DataObjectsModelTable},
+                                          {SclBranch::DataSetsRow, DatasetsModelTable},
+                                          {SclBranch::ReportsRow, ReportsModelTable}};
+    for (const auto &branch : branches) {
+        const QStandardItem *root = ied->child(branch.first, 0);
+        for (int row = 0; root && row < root->rowCount(); ++row) {
+            if (const QStandardItem *child = root->child(row, 0))
+                queueSubtree(child, branch.second, db);
+        }
+    }
+    db->queueStatement(QStringLiteral("UPDATE %1 SET name=%2, nplateConfRev=%3 WHERE id=%4;")
+                           .arg(SqlText::identifier(DbSchema::ConnectionsName),
+                                SqlText::literal(found.iedName),
+                                SqlText::literal(found.namePlateRevision),
+                                QString::number(connections.first().value(0).toInt())));
+
+    db->clearSelectionTables(true, true);
+    const QList<QPair<QStandardItemModel *, int>> selections{
+        {objects, DataObjectsTable}, {dataSets, DatasetsTable}, {reports, ReportsTable}};
+    for (const auto &selection : selections) {
+        QStandardItem *root = selection.first ? selection.first->invisibleRootItem() : nullptr;
+        for (int row = 0; root && row < root->rowCount(); ++row)
+            queueSelectionRow(rowCells(root, row), nullptr, selection.second, db);
+    }
+    return db->commitQueued();
+}
+
+bool ProjectUpdate::writeRemovedCsv(const QString &path, const QVector<RemovedPick> &removed,
+                                    QString *problem)
+{
+    const auto quoted = [](QString text) {
+        return QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+               QLatin1Char('"');
+    };
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        *problem = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QTextStream stream(&file);
+    stream.setCodec("UTF-8");
+    stream << "Selection,Reference,Reason\n";
+    for (const RemovedPick &pick : removed)
+        stream << quoted(pickKindText(pick.kind)) << ',' << quoted(pick.reference) << ','
+               << quoted(pick.reason) << '\n';
+    stream.flush();
+    if (!file.commit()) {
+        *problem = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
