@@ -3,19 +3,66 @@
 #include "userprompt.h"
 
 #include <QContextMenuEvent>
+#include <QMenu>
+
+#include <algorithm>
 
 CidItemsTree::CidItemsTree(QWidget *parent) : SelectedItemsTree(parent) {}
 
+QModelIndexList CidItemsTree::selectedNodes() const
+{
+    if (!selectionModel())
+        return {};
+    QModelIndexList nodes;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes()) {
+        if (index.column() == 0)
+            nodes.append(index);
+    }
+    // Rows as they stand in the tree, whatever order they were clicked in.
+    auto path = [](QModelIndex index) {
+        QList<int> rows;
+        for (; index.isValid(); index = index.parent())
+            rows.prepend(index.row());
+        return rows;
+    };
+    std::sort(nodes.begin(), nodes.end(),
+              [&path](const QModelIndex &a, const QModelIndex &b) { return path(a) < path(b); });
+    return nodes;
+}
+
 void CidItemsTree::contextMenuEvent(QContextMenuEvent *event)
 {
-    if (isReadOnly() || !selectionModel())
+    if (!selectionModel())
         return;
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
-    if (connectionsOnlyMenu && selected.first().parent().isValid())
+    QMenu menu(this);
+    // Nodes below a branch can be picked; the project root and the branch
+    // roots cannot.
+    const bool pickable = std::any_of(selected.cbegin(), selected.cend(), [](const QModelIndex &i) {
+        return i.parent().isValid() && i.parent().parent().isValid();
+    });
+    if (pickable) {
+        connect(menu.addAction(tr("Pick Selected")), &QAction::triggered, this,
+                &CidItemsTree::pickRequested);
+    }
+    if (!isReadOnly() && !(connectionsOnlyMenu && selected.first().parent().isValid())) {
+        connect(menu.addAction(tr("Delete")), &QAction::triggered, this,
+                &CidItemsTree::deleteSelectedItems);
+    }
+    if (!menu.actions().isEmpty())
+        UserPrompt::exec(&menu, event->globalPos());
+}
+
+void CidItemsTree::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        state() != EditingState && selectionModel() && selectionModel()->hasSelection()) {
+        emit pickRequested();
         return;
-    showDeleteMenu(event->globalPos());
+    }
+    SelectedItemsTree::keyPressEvent(event);
 }
 
 void CidItemsTree::deleteSelectedItems()

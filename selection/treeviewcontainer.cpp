@@ -1,13 +1,17 @@
 #include "treeviewcontainer.h"
 #include "ui_treeviewcontainer.h"
 
+#include "filterfield.h"
 #include "referencepath.h"
 #include "sclmodel.h"
 #include "selecteddatasetsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
 #include "stationscoperesources.h"
+#include "userprompt.h"
 
+#include <QApplication>
+#include <QShortcut>
 #include <QStandardItem>
 
 TreeviewContainer::TreeviewContainer(QWidget *parent)
@@ -20,7 +24,19 @@ TreeviewContainer::TreeviewContainer(QWidget *parent)
     connect(ui->treeView_CID, &QTreeView::pressed, this, &TreeviewContainer::onCidTreePressed);
     connect(ui->treeView_CID, &CidItemsTree::connectionRemoved, this,
             &TreeviewContainer::onConnectionRemoved);
+    connect(ui->treeView_CID, &CidItemsTree::pickRequested, this, &TreeviewContainer::pickSelected);
+    ui->treeView_CID->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ui->splitter_horizontal->setSizes({50, 500});
+
+    ui->filterField_CID->setView(ui->treeView_CID);
+    ui->filterField_CID->setSelectAllVisible(true);
+    ui->filterField_DO->setView(ui->treeView_SelectedDataObjects);
+    ui->filterField_DS->setView(ui->treeView_SelectedDatasets);
+    ui->filterField_reps->setView(ui->treeView_SelectedReports);
+    for (FilterField *field : {ui->filterField_DO, ui->filterField_DS, ui->filterField_reps})
+        field->setMatchAllColumns(true);
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &TreeviewContainer::focusFilter);
 
     ui->treeView_CID->applyTheme(QColor("#454f5d"), QColor("#FFFFFF"));
     ui->treeView_SelectedDataObjects->applyTheme(QColor("#AED581"), QColor());
@@ -76,6 +92,24 @@ CidItemsTree *TreeviewContainer::cidTree() const
     return ui->treeView_CID;
 }
 
+FilterField *TreeviewContainer::cidFilter() const
+{
+    return ui->filterField_CID;
+}
+
+void TreeviewContainer::focusFilter()
+{
+    const QWidget *focus = QApplication::focusWidget();
+    for (FilterField *field : {ui->filterField_DO, ui->filterField_DS, ui->filterField_reps}) {
+        const QWidget *pane = field->parentWidget();
+        if (focus && pane && pane->isAncestorOf(focus)) {
+            field->focusField();
+            return;
+        }
+    }
+    ui->filterField_CID->focusField();
+}
+
 void TreeviewContainer::clearAll()
 {
     for (SelectedItemsModel *model : {static_cast<SelectedItemsModel *>(objectsModel),
@@ -99,31 +133,103 @@ QString TreeviewContainer::buttonStyleSheet(const QColor &color, const QString &
              QStringLiteral("color: %1").arg(text.name()), text.name(), className);
 }
 
-void TreeviewContainer::onCidTreeDoubleClicked(const QModelIndex &index)
+TreeviewContainer::PickTarget TreeviewContainer::pickTarget(QStandardItem *item) const
 {
-    if (!sclModel || !index.isValid())
-        return;
-    QStandardItem *item = sclModel->itemFromIndex(index);
     if (!item || !item->parent())
-        return;
+        return {};
     QStandardItem *branch = item;
     while (branch->parent() && branch->parent()->parent())
         branch = branch->parent();
     const QString branchText = branch->text();
     if (branchText == SclBranch::DataObjects) {
         const ReferencePath path = referencePath(item);
-        if (objectsModel && path.constraint >= 0)
-            objectsModel->addNode(item, path.path, FunctionalConstraintList().at(path.constraint));
+        if (path.constraint >= 0)
+            return {objectsModel, path.path, FunctionalConstraintList().at(path.constraint)};
     } else if (branchText == SclBranch::DataSets) {
-        if (datasetsModel)
-            datasetsModel->addNode(item, item->text(), QString());
+        return {datasetsModel, item->text(), QString()};
     } else if (branchText == SclBranch::Reports) {
-        if (reportsModel) {
-            reportsModel->addNode(item, item->text(), QString());
-            if (datasetsModel)
-                reportsModel->onDataSetUpdate(datasetsModel->datasetNames());
+        return {reportsModel, item->text(), QString()};
+    }
+    return {};
+}
+
+void TreeviewContainer::onCidTreeDoubleClicked(const QModelIndex &index)
+{
+    if (!sclModel || !index.isValid())
+        return;
+    QStandardItem *item = sclModel->itemFromIndex(index);
+    const PickTarget target = pickTarget(item);
+    if (!target.model)
+        return;
+    target.model->addNode(item, target.name, target.group);
+    if (target.model == reportsModel && datasetsModel)
+        reportsModel->onDataSetUpdate(datasetsModel->datasetNames());
+}
+
+void TreeviewContainer::pickSelected()
+{
+    pickNodes(ui->treeView_CID->selectedNodes());
+}
+
+int TreeviewContainer::pickNodes(const QModelIndexList &nodes)
+{
+    if (!sclModel || nodes.isEmpty())
+        return 0;
+    if (nodes.size() == 1) {
+        auto rows = [this] {
+            int total = 0;
+            for (const SelectedItemsModel *model :
+                 {static_cast<SelectedItemsModel *>(objectsModel),
+                  static_cast<SelectedItemsModel *>(datasetsModel),
+                  static_cast<SelectedItemsModel *>(reportsModel)})
+                total += model ? model->rowCount() : 0;
+            return total;
+        };
+        const int before = rows();
+        onCidTreeDoubleClicked(nodes.first());
+        return rows() - before;
+    }
+    int picked = 0;
+    int duplicates = 0;
+    int refused = 0;
+    bool reportsPicked = false;
+    {
+        // The rules' own messages would come once per node.
+        MessageCollector collector;
+        for (const QModelIndex &index : nodes) {
+            QStandardItem *item = sclModel->itemFromIndex(index.siblingAtColumn(0));
+            const PickTarget target = pickTarget(item);
+            if (!target.model) {
+                ++refused;
+                continue;
+            }
+            const QStringList &taken =
+                target.model->registeredNames().value(SelectedItemsModel::groupKey(target.group));
+            if (taken.contains(target.name)) {
+                ++duplicates;
+                continue;
+            }
+            if (target.model->addNode(item, target.name, target.group)) {
+                ++picked;
+                reportsPicked = reportsPicked || target.model == reportsModel;
+            } else {
+                ++refused;
+            }
         }
     }
+    if (reportsPicked && datasetsModel)
+        reportsModel->onDataSetUpdate(datasetsModel->datasetNames());
+    if (duplicates > 0 || refused > 0) {
+        QString text = tr("%1 of %2 selected nodes picked.").arg(picked).arg(nodes.size());
+        if (duplicates > 0)
+            text += QLatin1Char('\n') + tr("%1 already picked: skipped.").arg(duplicates);
+        if (refused > 0)
+            text += QLatin1Char('\n') + tr("%1 cannot be picked: only data objects, data "
+                                           "attributes, data sets and reports can.")
+                                            .arg(refused);
+        UserPrompt::information(this, tr("Stationscope"), text);
+    }
+    return picked;
 }
 
 void TreeviewContainer::onCidTreePressed(const QModelIndex &index)

@@ -1,13 +1,15 @@
 #ifndef STATIONSCOPE_TREEVIEWCONTAINER_H
 #define STATIONSCOPE_TREEVIEWCONTAINER_H
 
+#include <QModelIndexList>
 #include <QWidget>
 #include <memory>
 
 class CidItemsTree;
+class FilterField;
 class QAbstractButton;
 class QColor;
-class QModelIndex;
+class QStandardItem;
 class SelectedDatasetsModel;
 class SelectedItemsModel;
 class SelectedItemsTree;
@@ -34,7 +36,13 @@ public:
                             SelectedReportsModel *reports);
     void setTagSelector(TagSelector *selector);
     CidItemsTree *cidTree() const;
+    FilterField *cidFilter() const;
     void clearAll();
+
+    // Picks each node as a double-click would; nodes already picked are
+    // skipped, and what was skipped or refused is told in one message at the
+    // end. Gives the number of rows added.
+    int pickNodes(const QModelIndexList &nodes);
 
     // Style sheet of a pane button in the given colour; the text is white on
     // dark colours and black on light ones.
@@ -48,6 +56,9 @@ public slots:
     void onCidTreeDoubleClicked(const QModelIndex &index);
     void onCidTreePressed(const QModelIndex &index);
     void onConnectionRemoved(int conId);
+    void pickSelected();
+    // Focuses the filter of the pane that holds the focus, or the CID tree's.
+    void focusFilter();
 
 private slots:
     void on_toolButton_expandDO_clicked(bool checked);
@@ -61,6 +72,14 @@ private slots:
     void on_toolButton_doExpand_clicked();
 
 private:
+    // Where a node of the SCL model goes when it is picked.
+    struct PickTarget
+    {
+        SelectedItemsModel *model = nullptr;
+        QString name;
+        QString group;
+    };
+    PickTarget pickTarget(QStandardItem *item) const;
     void togglePane(QWidget *pane, QAbstractButton *button, const SelectedItemsTree *tree,
                     bool hidden);
     void expandTree(SelectedItemsTree *tree, QAbstractButton *button, bool expand);

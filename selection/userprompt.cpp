@@ -59,6 +59,35 @@ QString UserPrompt::existingDirectory(QWidget *parent, const QString &caption,
         {FileRequest::ExistingDirectory, parent, caption, directory, QString(), options});
 }
 
+MessageCollector::MessageCollector() : previous(UserPrompt::install(this)) {}
+
+MessageCollector::~MessageCollector()
+{
+    UserPrompt::install(previous);
+}
+
+QMessageBox::StandardButton MessageCollector::message(const PromptMessage &request)
+{
+    kept.append(request);
+    return request.defaultButton != QMessageBox::NoButton ? request.defaultButton : QMessageBox::Ok;
+}
+
+QString MessageCollector::chooseFile(const FileRequest &request)
+{
+    return previous ? previous->chooseFile(request) : WidgetUserPrompt().chooseFile(request);
+}
+
+int MessageCollector::execDialog(QDialog *dialog)
+{
+    return previous ? previous->execDialog(dialog) : WidgetUserPrompt().execDialog(dialog);
+}
+
+QAction *MessageCollector::execMenu(QMenu *menu, const QPoint &globalPos)
+{
+    return previous ? previous->execMenu(menu, globalPos)
+                    : WidgetUserPrompt().execMenu(menu, globalPos);
+}
+
 QMessageBox::StandardButton WidgetUserPrompt::message(const PromptMessage &request)
 {
     if (request.kind == PromptMessage::About) {

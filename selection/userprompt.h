@@ -2,6 +2,7 @@
 #define STATIONSCOPE_USERPROMPT_H
 
 #include <QFileDialog>
+#include <QList>
 #include <QMessageBox>
 #include <QString>
 
@@ -74,6 +75,29 @@ public:
     {
         return current().execMenu(menu, globalPos);
     }
+};
+
+// Keeps the messages of a run of many steps instead of showing each, so that
+// the run can end with one summary. Installed while it lives; everything that
+// is not a message goes to the prompt it replaced.
+class MessageCollector : public UserPrompt
+{
+public:
+    MessageCollector();
+    ~MessageCollector() override;
+    MessageCollector(const MessageCollector &) = delete;
+    MessageCollector &operator=(const MessageCollector &) = delete;
+
+    QMessageBox::StandardButton message(const PromptMessage &request) override;
+    QString chooseFile(const FileRequest &request) override;
+    int execDialog(QDialog *dialog) override;
+    QAction *execMenu(QMenu *menu, const QPoint &globalPos) override;
+
+    const QList<PromptMessage> &messages() const { return kept; }
+
+private:
+    UserPrompt *previous = nullptr;
+    QList<PromptMessage> kept;
 };
 
 // Answers with real dialogs.

@@ -1,6 +1,7 @@
 // The selection tab as the engineer uses it: the example station parsed into
 // the SCL model, picks routed by branch, editors opened from cells.
 #include "ciditemstree.h"
+#include "filterfield.h"
 #include "sclmodel.h"
 #include "sclparser.h"
 #include "scriptedprompt.h"
@@ -10,6 +11,7 @@
 #include "selectedreportsmodel.h"
 #include "tagselector.h"
 #include "testpaths.h"
+#include "treefiltermodel.h"
 #include "treeviewcontainer.h"
 
 #include <QAbstractButton>
@@ -45,6 +47,8 @@ private slots:
     void selectorCellsOpenNoTextEditor();
     void deleteKeyRemovesPickButNotFromReadOnlyTree();
     void contextMenuOffersDelete();
+    void filterFieldHidesCountsAndSteps();
+    void pickingManySkipsDuplicatesWithOneMessage();
 
 private:
     QStandardItem *node(const QStringList &texts) const;
@@ -444,6 +448,67 @@ void TreeviewContainerTest::contextMenuOffersDelete()
     cid->selectionModel()->select(sclModel->index(0, 0), QItemSelectionModel::ClearAndSelect);
     QApplication::sendEvent(cid->viewport(), &event);
     QCOMPARE(prompt.menus.size(), 1);
+}
+
+void TreeviewContainerTest::filterFieldHidesCountsAndSteps()
+{
+    FilterField *filter = container->cidFilter();
+    CidItemsTree *cid = container->cidTree();
+    filter->setText("ln:XCBR Pos");
+    filter->applyNow();
+    const QModelIndexList found = filter->filterModel()->matches();
+    QVERIFY(found.size() > 1);
+    QCOMPARE(filter->countText(), QStringLiteral("%1 matches").arg(found.size()));
+    const QModelIndex breaker = node({"DataObjects", "BAY1_PROT", "CTRL", "XCBR1"})->index();
+    const QModelIndex command = node({"DataObjects", "BAY1_PROT", "CTRL", "Q0CSWI1"})->index();
+    QVERIFY(cid->isExpanded(breaker) && !cid->isRowHidden(breaker.row(), breaker.parent()));
+    QVERIFY(cid->isRowHidden(command.row(), command.parent()));
+
+    QTest::keyClick(filter->lineEdit(), Qt::Key_Return);
+    QCOMPARE(cid->currentIndex(), found.first());
+    QTest::keyClick(cid, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(cid->currentIndex(), found.last());
+    QTest::keyClick(filter->lineEdit(), Qt::Key_F3);
+    QCOMPARE(cid->currentIndex(), found.first());
+    QCOMPARE(filter->countText(), QStringLiteral("1 of %1").arg(found.size()));
+
+    QTest::keyClick(filter->lineEdit(), Qt::Key_Escape);
+    QVERIFY(filter->lineEdit()->text().isEmpty());
+    QVERIFY(!cid->isRowHidden(command.row(), command.parent()));
+}
+
+void TreeviewContainerTest::pickingManySkipsDuplicatesWithOneMessage()
+{
+    ScriptedPrompt prompt;
+    doubleClick({"DataSets", "BAY1_PROT", "CTRL", "LLN0", "BAY1_PROTCTRL/LLN0.StatusDS"});
+    FilterField *filter = container->cidFilter();
+    filter->setText("ln:XCBR Pos");
+    filter->selectAllMatches();
+    CidItemsTree *cid = container->cidTree();
+    const int positions = filter->filterModel()->matches().size();
+    QVERIFY(positions > 2);
+    const QModelIndexList dataSets{
+        node({"DataSets", "BAY1_PROT", "CTRL", "LLN0", "BAY1_PROTCTRL/LLN0.StatusDS"})->index(),
+        node({"DataSets", "BAY1_PROT", "CTRL", "LLN0"})->index()};
+    for (const QModelIndex &index : dataSets)
+        cid->selectionModel()->select(index, QItemSelectionModel::Select);
+    QCOMPARE(cid->selectedNodes().size(), positions + 2);
+
+    QTest::keyClick(cid, Qt::Key_Return);
+    QCOMPARE(objects->rowCount(), positions);
+    QCOMPARE(datasets->rowCount(), 1);
+    QCOMPARE(prompt.messages.size(), 1);
+    QCOMPARE(prompt.messages.first().text,
+             QStringLiteral("%1 of %2 selected nodes picked.\n1 already picked: skipped.\n1 "
+                            "cannot be picked: only data objects, data attributes, data sets "
+                            "and reports can.")
+                 .arg(positions)
+                 .arg(positions + 2));
+
+    // Once more: everything is a duplicate, still one message.
+    QCOMPARE(container->pickNodes(cid->selectedNodes()), 0);
+    QCOMPARE(objects->rowCount(), positions);
+    QCOMPARE(prompt.messages.size(), 2);
 }
 
 QTEST_MAIN(TreeviewContainerTest)
