@@ -215,7 +215,14 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
 
     const QString projectPath = parser.positionalArguments().at(0);
     const QString target = parser.isSet(outOption) ? parser.value(outOption) : projectPath;
-    const bool copy = target != projectPath;
+    // The same file under another name is the project itself.
+    const bool copy =
+        QFileInfo(target).absoluteFilePath() != QFileInfo(projectPath).absoluteFilePath() &&
+        (!QFileInfo::exists(target) ||
+         QFileInfo(target).canonicalFilePath() != QFileInfo(projectPath).canonicalFilePath());
+    if (!copy && !force)
+        return usage(err, QStringLiteral("update: --out names the project itself; add --force "
+                                         "to update it in place"));
     QString problem;
     if (!isReadableFile(projectPath, &problem))
         return fail(err, problem);

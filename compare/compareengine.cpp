@@ -58,7 +58,8 @@ void CompareEngine::compareIed()
     }
     if (!found.namePlateRevision.isNull() &&
         picks.namePlateRevision.trimmed() != found.namePlateRevision.trimmed()) {
-        add(FindingSeverity::Warning, PickKind::Ied, -1, picks.iedName,
+        // Only a sign that the configuration moved on; the picks tell what broke.
+        add(FindingSeverity::Info, PickKind::Ied, -1, picks.iedName,
             text("name plate configuration revision differs"), picks.namePlateRevision,
             found.namePlateRevision);
     }

@@ -331,10 +331,12 @@ bool ProjectUpdate::writeProject(Iec61850DbManager *db) const
                 queueSubtree(child, branch.second, db);
         }
     }
-    db->queueStatement(QStringLiteral("UPDATE %1 SET name=%2, nplateConfRev=%3 WHERE id=%4;")
-                           .arg(SqlText::identifier(DbSchema::ConnectionsName),
-                                SqlText::literal(found.iedName),
-                                SqlText::literal(found.namePlateRevision),
+    QString assignments = QStringLiteral("name=%1").arg(SqlText::literal(found.iedName));
+    if (!found.namePlateRevision.isNull())
+        assignments +=
+            QStringLiteral(", nplateConfRev=%1").arg(SqlText::literal(found.namePlateRevision));
+    db->queueStatement(QStringLiteral("UPDATE %1 SET %2 WHERE id=%3;")
+                           .arg(SqlText::identifier(DbSchema::ConnectionsName), assignments,
                                 QString::number(connections.first().value(0).toInt())));
 
     db->clearSelectionTables(true, true);

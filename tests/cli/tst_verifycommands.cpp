@@ -70,6 +70,8 @@ void TestVerifyCommands::exitCodes_data()
                                 << 1;
     QTest::newRow("in place without --force")
         << QStringList{"update", "@", "--scl", fixture("station_v2.scd")} << 2;
+    QTest::newRow("--out naming the project")
+        << QStringList{"update", "@", "--scl", fixture("station_v2.scd"), "--out", "@"} << 2;
     QTest::newRow("unknown IED") << QStringList{"update", "@",
                                                 "--scl",  fixture("station_v2.scd"),
                                                 "--ied",  "NONE",
