@@ -120,6 +120,10 @@ void TreeviewContainer::clearAll()
     }
     if (sclModel)
         sclModel->clear();
+    // The next project starts unfiltered.
+    for (FilterField *field :
+         {ui->filterField_CID, ui->filterField_DO, ui->filterField_DS, ui->filterField_reps})
+        field->clear();
     ui->label_cidName->setText(tr("No CID selected"));
     currentConnectionId = -1;
 }
