@@ -2,6 +2,7 @@
 
 #include "mmsserverconnection.h"
 
+#include <QDateTime>
 #include <QTcpSocket>
 
 namespace {
@@ -12,16 +13,59 @@ QString peerText(const QTcpSocket *socket)
            QString::number(socket->peerPort());
 }
 
+quint64 now()
+{
+    return quint64(QDateTime::currentMSecsSinceEpoch());
+}
+
 } // namespace
 
 IedServer::IedServer(std::shared_ptr<const MmsServerModel> model, QObject *parent)
-    : QObject(parent), model(std::move(model)), server(this)
+    : QObject(parent), model(std::move(model)), server(this), reports(this->model),
+      reportTimer(this)
 {
     connect(&server, &QTcpServer::newConnection, this, &IedServer::acceptConnections);
+    reportTimer.setSingleShot(true);
+    reportTimer.setTimerType(Qt::PreciseTimer);
+    connect(&reportTimer, &QTimer::timeout, this, &IedServer::sendReports);
+    // Changes may come from any thread; the engine hears of them on ours.
+    changeListener = this->model->addChangeListener(
+        [this](const QVector<MmsValueChange> &changes) { queueChanges(changes); });
+}
+
+void IedServer::queueChanges(const QVector<MmsValueChange> &changes)
+{
+    QMutexLocker locker(&queuedLock);
+    for (const MmsValueChange &change : changes) {
+        MmsValueChange &queued = queuedChanges[change.domain + QLatin1Char('/') + change.item];
+        queued.domain = change.domain;
+        queued.item = change.item;
+        queued.reasons |= change.reasons;
+    }
+    if (!takeScheduled) {
+        takeScheduled = true;
+        QMetaObject::invokeMethod(this, &IedServer::takeQueuedChanges, Qt::QueuedConnection);
+    }
+}
+
+void IedServer::takeQueuedChanges()
+{
+    QVector<MmsValueChange> changes;
+    {
+        QMutexLocker locker(&queuedLock);
+        changes.reserve(queuedChanges.size());
+        for (const MmsValueChange &change : qAsConst(queuedChanges))
+            changes.append(change);
+        queuedChanges.clear();
+        takeScheduled = false;
+    }
+    reports.valuesChanged(changes, now());
+    sendReports();
 }
 
 IedServer::~IedServer()
 {
+    model->removeChangeListener(changeListener);
     close();
 }
 
@@ -51,8 +95,18 @@ void IedServer::acceptConnections()
             continue;
         }
         socket->setReadBufferSize(Tpkt::MaxPacketSize * 2);
-        connections.insert(socket,
-                           {std::make_shared<MmsServerConnection>(model), peerText(socket)});
+        const int id = nextConnectionId++;
+        connections.insert(socket, {std::make_shared<MmsServerConnection>(model, &reports, id),
+                                    peerText(socket), id});
+        // A peer that does not read is not served until it has caught up;
+        // buffered reports held back for it go then.
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            if (socket->bytesToWrite() > 0)
+                return;
+            if (socket->bytesAvailable() > 0)
+                readFrom(socket);
+            sendReports();
+        });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             forget(socket);
@@ -67,23 +121,60 @@ void IedServer::readFrom(QTcpSocket *socket)
     const std::shared_ptr<MmsServerConnection> &connection = peer.connection;
     if (!connection)
         return;
+    if (socket->bytesToWrite() > MaxUnsentBytes)
+        return;
     const bool wasAssociated = connection->state() == MmsServerConnection::Associated;
     QByteArray output;
     while (socket->bytesAvailable() > 0 && connection->state() != MmsServerConnection::Closed)
         output += connection->receive(socket->read(connection->bytesWanted()));
     if (!output.isEmpty())
         socket->write(output);
-    if (!wasAssociated && connection->state() == MmsServerConnection::Associated)
+    if (!wasAssociated && connection->state() == MmsServerConnection::Associated) {
+        reports.addConnection(peer.id, connection->negotiated().localDetail);
         emit associationEstablished(peer.name);
+    }
     if (connection->state() == MmsServerConnection::Closed) {
         forget(socket);
         socket->disconnectFromHost(); // after the release response is out
+        return;
     }
+    // A GI report follows the response of the write that asked for it.
+    sendReports();
+}
+
+void IedServer::sendReports()
+{
+    QSet<int> congested;
+    QHash<int, QTcpSocket *> sockets;
+    for (auto it = connections.cbegin(); it != connections.cend(); ++it) {
+        sockets.insert(it->id, it.key());
+        if (it.key()->bytesToWrite() > MaxUnsentBytes)
+            congested.insert(it->id);
+    }
+    for (const ReportControlEngine::Outgoing &report : reports.collect(now(), congested)) {
+        QTcpSocket *socket = sockets.value(report.connection);
+        if (socket)
+            socket->write(connections.value(socket).connection->unconfirmed(report.pdu));
+    }
+    scheduleReports();
+}
+
+void IedServer::scheduleReports()
+{
+    const quint64 deadline = reports.nextDeadline();
+    if (!deadline) {
+        reportTimer.stop();
+        return;
+    }
+    const quint64 current = now();
+    reportTimer.start(deadline > current ? int(qMin<quint64>(deadline - current, 3600000)) : 0);
 }
 
 void IedServer::forget(QTcpSocket *socket)
 {
     const Peer peer = connections.take(socket);
+    if (peer.id)
+        reports.removeConnection(peer.id);
     if (peer.connection && peer.connection->wasAssociated())
         emit associationClosed(peer.name);
 }

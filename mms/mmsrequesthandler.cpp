@@ -2,6 +2,9 @@
 
 #include "berwriter.h"
 #include "mmsservices.h"
+#include "reportcontrolengine.h"
+
+#include <QDateTime>
 
 #include <algorithm>
 
@@ -17,6 +20,16 @@ const MmsServiceError PduSize{MmsServiceError::Service, 3};
 
 // Access error of a read for a variable that is not there.
 constexpr int DataObjectNonExistent = 10;
+constexpr int DataObjectAccessDenied = 3;
+constexpr int DataTypeInconsistent = 7;
+
+// Clients may write descriptions, settings and substitutions; status,
+// measurements and configuration belong to the device.
+bool writableConstraint(const QString &item)
+{
+    const QString fc = item.section(QLatin1Char('$'), 1, 1);
+    return fc == QLatin1String("DC") || fc == QLatin1String("SP") || fc == QLatin1String("SV");
+}
 
 QByteArray rejectArgument(const MmsPdu &pdu)
 {
@@ -36,8 +49,9 @@ int nameListResponseSize(quint32 invokeId, int namesSize)
 
 } // namespace
 
-MmsRequestHandler::MmsRequestHandler(std::shared_ptr<const MmsServerModel> model)
-    : model(std::move(model))
+MmsRequestHandler::MmsRequestHandler(std::shared_ptr<const MmsServerModel> model,
+                                     ReportControlEngine *reports, int connection)
+    : model(std::move(model)), reports(reports), connection(connection)
 {
 }
 
@@ -70,6 +84,8 @@ QByteArray MmsRequestHandler::confirmed(const MmsPdu &pdu, int maxPduSize) const
         return getNameList(pdu, maxPduSize);
     case MmsServices::Read:
         return read(pdu, maxPduSize);
+    case MmsWrite::ServiceTag:
+        return write(pdu, maxPduSize);
     case MmsServices::GetVariableAccessAttributes:
         return variableAccessAttributes(pdu, maxPduSize);
     case MmsServices::GetNamedVariableListAttributes:
@@ -162,6 +178,48 @@ QByteArray MmsRequestHandler::read(const MmsPdu &pdu, int maxPduSize) const
             results.append(MmsValue::dataAccessError(DataObjectNonExistent));
     }
     return fitted(pdu.invokeId, MmsServices::readResponse(results), maxPduSize);
+}
+
+QByteArray MmsRequestHandler::write(const MmsPdu &pdu, int maxPduSize) const
+{
+    MmsWriteRequest request;
+    if (!MmsWrite::decodeRequest(pdu.serviceReader(), pdu.service, &request))
+        return rejectArgument(pdu);
+    QList<MmsObjectName> variables = request.variables;
+    if (request.namedList) {
+        const MmsServerDataSet *dataSet =
+            model->dataSet(request.listName.domain, request.listName.item);
+        if (!dataSet)
+            return MmsPduCodec::confirmedError(pdu.invokeId, ObjectNonExistent);
+        variables = dataSet->members;
+    }
+    QList<MmsWriteResult> results;
+    for (int i = 0; i < variables.size(); ++i) {
+        const MmsValue value = request.values.value(i);
+        results.append(value.isNull() ? MmsWriteResult::failure(DataTypeInconsistent)
+                                      : writeVariable(variables.at(i), value));
+    }
+    return fitted(pdu.invokeId, MmsWrite::response(results), maxPduSize);
+}
+
+MmsWriteResult MmsRequestHandler::writeVariable(const MmsObjectName &name,
+                                                const MmsValue &value) const
+{
+    if (name.scope != MmsObjectName::DomainSpecific)
+        return MmsWriteResult::failure(DataObjectNonExistent);
+    if (reports && reports->handles(name.domain, name.item)) {
+        return reports->write(connection, name.domain, name.item, value,
+                              quint64(QDateTime::currentMSecsSinceEpoch()));
+    }
+    MmsTypeSpec type;
+    MmsValue current;
+    if (!model->find(name.domain, name.item, &type, &current))
+        return MmsWriteResult::failure(DataObjectNonExistent);
+    if (!writableConstraint(name.item))
+        return MmsWriteResult::failure(DataObjectAccessDenied);
+    if (model->update(name.domain, name.item, value) != MmsServerModel::Updated)
+        return MmsWriteResult::failure(DataTypeInconsistent);
+    return MmsWriteResult::ok();
 }
 
 QByteArray MmsRequestHandler::variableAccessAttributes(const MmsPdu &pdu, int maxPduSize) const

@@ -3,20 +3,26 @@
 
 // Answers the MMS PDUs of an associated client from a server model:
 // getNameList (with continuation, within the negotiated PDU size), read,
-// getVariableAccessAttributes and getNamedVariableListAttributes; a reject for
-// any other service and for PDUs that do not parse.
+// write, getVariableAccessAttributes and getNamedVariableListAttributes; a
+// reject for any other service and for PDUs that do not parse. Writes to
+// report control blocks go to the reporting engine, when there is one, in the
+// name of this handler's connection.
 
 #include "mmspdu.h"
 #include "mmsservermodel.h"
+#include "mmswrite.h"
 
 #include <QByteArray>
 
 #include <memory>
 
+class ReportControlEngine;
+
 class MmsRequestHandler
 {
 public:
-    explicit MmsRequestHandler(std::shared_ptr<const MmsServerModel> model);
+    explicit MmsRequestHandler(std::shared_ptr<const MmsServerModel> model,
+                               ReportControlEngine *reports = nullptr, int connection = 0);
 
     // The answer to one received MMS PDU (empty when none is due).
     QByteArray answer(const QByteArray &pduBytes, int maxPduSize) const;
@@ -25,12 +31,16 @@ private:
     QByteArray confirmed(const MmsPdu &pdu, int maxPduSize) const;
     QByteArray getNameList(const MmsPdu &pdu, int maxPduSize) const;
     QByteArray read(const MmsPdu &pdu, int maxPduSize) const;
+    QByteArray write(const MmsPdu &pdu, int maxPduSize) const;
+    MmsWriteResult writeVariable(const MmsObjectName &name, const MmsValue &value) const;
     QByteArray variableAccessAttributes(const MmsPdu &pdu, int maxPduSize) const;
     QByteArray variableListAttributes(const MmsPdu &pdu, int maxPduSize) const;
     // The response, or a PDU-size error when it would not fit.
     QByteArray fitted(quint32 invokeId, const QByteArray &service, int maxPduSize) const;
 
     std::shared_ptr<const MmsServerModel> model;
+    ReportControlEngine *reports;
+    int connection;
 };
 
 #endif

@@ -13,9 +13,17 @@ int atLeastOne(int proposed, int limit)
 
 } // namespace
 
-MmsServerConnection::MmsServerConnection(std::shared_ptr<const MmsServerModel> model)
-    : handler(std::move(model)), reassembler(MaxPduSize + HeaderAllowance)
+MmsServerConnection::MmsServerConnection(std::shared_ptr<const MmsServerModel> model,
+                                         ReportControlEngine *reports, int connection)
+    : handler(std::move(model), reports, connection), reassembler(MaxPduSize + HeaderAllowance)
 {
+}
+
+QByteArray MmsServerConnection::unconfirmed(const QByteArray &mmsPdu) const
+{
+    if (currentState != Associated)
+        return QByteArray();
+    return sendData(IsoMessageCodec::data(mmsContext, mmsPdu));
 }
 
 QByteArray MmsServerConnection::close()

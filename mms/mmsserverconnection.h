@@ -21,7 +21,9 @@ class MmsServerConnection
 public:
     enum State { AwaitingTransport, AwaitingAssociation, Associated, Closed };
 
-    explicit MmsServerConnection(std::shared_ptr<const MmsServerModel> model);
+    // Writes to report control blocks go to reports (when given) as connection.
+    explicit MmsServerConnection(std::shared_ptr<const MmsServerModel> model,
+                                 ReportControlEngine *reports = nullptr, int connection = 0);
 
     // Takes bytes from the peer (best at most bytesWanted() at a time) and
     // returns what to send. Once closed, nothing more is taken.
@@ -31,6 +33,9 @@ public:
     // Whether an association was accepted on this connection, even if it ended.
     bool wasAssociated() const { return associatedOnce; }
     const MmsInitiateParameters &negotiated() const { return parameters; }
+    // The bytes that carry an unconfirmed MMS PDU to the peer; nothing unless
+    // associated.
+    QByteArray unconfirmed(const QByteArray &mmsPdu) const;
 
     static constexpr int MaxPduSize = 65000;
 

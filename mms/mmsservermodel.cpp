@@ -1,5 +1,7 @@
 #include "mmsservermodel.h"
 
+#include <QMutexLocker>
+
 #include <algorithm>
 
 namespace {
@@ -16,15 +18,54 @@ int sortKey(QChar c)
     return u < 0x80 ? u : 3000 + u;
 }
 
-void flatten(const QString &prefix, const MmsTypeSpec &type, QStringList *names)
+// Every name below prefix, with the component positions that lead to it.
+void flatten(const QString &prefix, const QVector<int> &path, const MmsTypeSpec &type,
+             QStringList *names, QHash<QString, QVector<int>> *paths)
 {
     if (type.type() != MmsType::Structure)
         return;
     for (int i = 0; i < type.componentCount(); ++i) {
         const QString name = prefix + QLatin1Char('$') + type.componentName(i);
+        QVector<int> componentPath = path;
+        componentPath.append(i);
         names->append(name);
-        flatten(name, type.component(i), names);
+        paths->insert(name, componentPath);
+        flatten(name, componentPath, type.component(i), names, paths);
     }
+}
+
+bool isQuality(const QString &name)
+{
+    return name == QLatin1String("q");
+}
+
+bool isTimeStamp(const QString &name)
+{
+    return name == QLatin1String("t");
+}
+
+// Compares the leaves of two values of one type and records those that count.
+void compareLeaves(const QString &domain, const QString &item, const QString &name,
+                   const MmsTypeSpec &type, const MmsValue &before, const MmsValue &after,
+                   QVector<MmsValueChange> *changes)
+{
+    if (type.type() == MmsType::Structure) {
+        for (int i = 0; i < type.componentCount(); ++i) {
+            const QString component = type.componentName(i);
+            compareLeaves(domain, item + QLatin1Char('$') + component, component, type.component(i),
+                          before.element(i), after.element(i), changes);
+        }
+        return;
+    }
+    if (isTimeStamp(name))
+        return;
+    int reasons = 0;
+    if (isQuality(name))
+        reasons = before == after ? 0 : 2;
+    else
+        reasons = before == after ? 4 : 1;
+    if (reasons)
+        changes->append({domain, item, reasons});
 }
 
 } // namespace
@@ -62,7 +103,8 @@ void MmsServerModel::finish()
             const MmsServerVariable &variable = d.variables.at(i);
             index.variables.insert(variable.name, i);
             index.variableNames << variable.name;
-            flatten(variable.name, variable.type, &index.variableNames);
+            index.paths.insert(variable.name, {i});
+            flatten(variable.name, {i}, variable.type, &index.variableNames, &index.paths);
         }
         for (int i = 0; i < d.dataSets.size(); ++i) {
             index.dataSets.insert(d.dataSets.at(i).name, i);
@@ -87,30 +129,13 @@ QStringList MmsServerModel::dataSetNames(const QString &domain) const
 bool MmsServerModel::find(const QString &domain, const QString &item, MmsTypeSpec *type,
                           MmsValue *value) const
 {
-    const auto index = indexes.constFind(domain);
-    if (index == indexes.constEnd())
+    QReadLocker locker(&valueLock);
+    const MmsTypeSpec *foundType = nullptr;
+    const MmsValue *foundValue = locate(domain, item, &foundType);
+    if (!foundType)
         return false;
-    const QStringList parts = item.split(QLatin1Char('$'));
-    const int variableIndex = index->variables.value(parts.first(), -1);
-    if (variableIndex < 0)
-        return false;
-    const MmsServerVariable &variable =
-        domainList.at(domainIndex.value(domain)).variables.at(variableIndex);
-    const MmsTypeSpec *currentType = &variable.type;
-    const MmsValue *currentValue = &variable.value;
-    for (int i = 1; i < parts.size(); ++i) {
-        if (currentType->type() != MmsType::Structure)
-            return false;
-        const int component = currentType->indexOf(parts.at(i));
-        if (component < 0)
-            return false;
-        currentType = &currentType->component(component);
-        currentValue = currentValue && component < currentValue->elementCount()
-                           ? &currentValue->elements()[size_t(component)]
-                           : nullptr;
-    }
-    *type = *currentType;
-    *value = currentValue && !currentValue->isNull() ? *currentValue : currentType->defaultValue();
+    *type = *foundType;
+    *value = foundValue && !foundValue->isNull() ? *foundValue : foundType->defaultValue();
     return true;
 }
 
@@ -123,4 +148,129 @@ const MmsServerDataSet *MmsServerModel::dataSet(const QString &domain, const QSt
     if (dataSetIndex < 0)
         return nullptr;
     return &domainList.at(domainIndex.value(domain)).dataSets.at(dataSetIndex);
+}
+
+bool MmsServerModel::fits(const MmsTypeSpec &type, const MmsValue &value)
+{
+    if (value.isNull())
+        return false;
+    switch (type.type()) {
+    case MmsType::Structure:
+        if (value.type() != MmsType::Structure || value.elementCount() != type.componentCount())
+            return false;
+        for (int i = 0; i < type.componentCount(); ++i) {
+            if (!fits(type.component(i), value.elements()[size_t(i)]))
+                return false;
+        }
+        return true;
+    case MmsType::Array:
+        if (value.type() != MmsType::Array || value.elementCount() != type.elementCount())
+            return false;
+        for (const MmsValue &element : value.elements()) {
+            if (!fits(type.element(), element))
+                return false;
+        }
+        return true;
+    case MmsType::BitString:
+        return value.type() == MmsType::BitString &&
+               (type.size() < 0 ? value.bitStringSize() <= -type.size()
+                                : value.bitStringSize() == type.size());
+    case MmsType::OctetString:
+    case MmsType::VisibleString:
+        return value.type() == type.type() &&
+               (type.size() < 0 ? value.octets().size() <= -type.size()
+                                : type.size() == 0 || value.octets().size() == type.size());
+    default:
+        return value.type() == type.type();
+    }
+}
+
+MmsValue *MmsServerModel::locate(const QString &domain, const QString &item,
+                                 const MmsTypeSpec **type) const
+{
+    const auto index = indexes.constFind(domain);
+    if (index == indexes.constEnd())
+        return nullptr;
+    const auto path = index->paths.constFind(item);
+    if (path == index->paths.constEnd())
+        return nullptr;
+    MmsServerVariable &variable = domainList[domainIndex.value(domain)].variables[path->first()];
+    const MmsTypeSpec *currentType = &variable.type;
+    MmsValue *currentValue = &variable.value;
+    for (int i = 1; i < path->size(); ++i) {
+        const int component = path->at(i);
+        currentType = &currentType->component(component);
+        // A model filled without values answers its types' defaults.
+        currentValue = currentValue && component < currentValue->elementCount()
+                           ? const_cast<MmsValue *>(&currentValue->elements()[size_t(component)])
+                           : nullptr;
+    }
+    *type = currentType;
+    return currentValue;
+}
+
+MmsServerModel::UpdateResult MmsServerModel::apply(const MmsValueUpdate &update,
+                                                   QVector<MmsValueChange> *changes) const
+{
+    const MmsTypeSpec *type = nullptr;
+    MmsValue *current = locate(update.domain, update.item, &type);
+    if (!type)
+        return NoSuchObject;
+    if (!current)
+        return TypeMismatch; // the model holds no value there to replace
+    if (!fits(*type, update.value))
+        return TypeMismatch;
+    if (changes) {
+        compareLeaves(update.domain, update.item, update.item.section(QLatin1Char('$'), -1), *type,
+                      *current, update.value, changes);
+    }
+    *current = update.value;
+    return Updated;
+}
+
+MmsServerModel::UpdateResult MmsServerModel::update(const QString &domain, const QString &item,
+                                                    const MmsValue &value, bool quiet) const
+{
+    QVector<MmsValueChange> changes;
+    UpdateResult result;
+    {
+        QWriteLocker locker(&valueLock);
+        result = apply({domain, item, value}, quiet ? nullptr : &changes);
+    }
+    if (!changes.isEmpty())
+        notify(changes);
+    return result;
+}
+
+void MmsServerModel::update(const QVector<MmsValueUpdate> &updates) const
+{
+    QVector<MmsValueChange> changes;
+    {
+        QWriteLocker locker(&valueLock);
+        for (const MmsValueUpdate &one : updates)
+            apply(one, &changes);
+    }
+    if (!changes.isEmpty())
+        notify(changes);
+}
+
+int MmsServerModel::addChangeListener(ChangeListener listener) const
+{
+    QMutexLocker locker(&listenerLock);
+    const int id = nextListener++;
+    listeners.emplace(id, std::move(listener));
+    return id;
+}
+
+void MmsServerModel::removeChangeListener(int id) const
+{
+    QMutexLocker locker(&listenerLock);
+    listeners.erase(id);
+}
+
+void MmsServerModel::notify(const QVector<MmsValueChange> &changes) const
+{
+    QMutexLocker locker(&listenerLock);
+    for (const auto &listener : listeners)
+        listener.second(changes);
 }

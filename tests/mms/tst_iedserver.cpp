@@ -289,8 +289,8 @@ void TestIedServer::answersRequests_data()
         << confirmed(MmsServices::getNamedVariableListAttributesRequest(item("LLN0$None")))
         << MmsPduCodec::confirmedError(7, nonExistent);
 
-    QTest::newRow("write is not served")
-        << confirmed(Ber::tlv(0xa5, QByteArray::fromHex("a000a000")))
+    QTest::newRow("defineNamedVariableList is not served")
+        << confirmed(Ber::tlv(0xab, QByteArray::fromHex("a000a000")))
         << MmsPduCodec::reject(7, true, MmsPdu::RejectedConfirmedRequest, 1);
     QTest::newRow("malformed request")
         << confirmed(Ber::tlv(MmsServices::GetNameList, QByteArray::fromHex("a0038001")))
