@@ -4,6 +4,7 @@
 
 #include "clisupport.h"
 #include "iedserverthread.h"
+#include "iedsimulator.h"
 #include "iedsimulatormodel.h"
 #include "onlinebrowse.h"
 #include "sclparser.h"
@@ -125,7 +126,15 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const QCommandLineOption bindOption(QStringLiteral("bind"),
                                         QStringLiteral("Address to listen on (default: all)."),
                                         QStringLiteral("ADDR"));
-    parser.addOptions({iedOption, portOption, bindOption});
+    const QCommandLineOption simulateOption(
+        QStringLiteral("simulate"),
+        QStringLiteral("Let measured values (MX) change and status values (ST) toggle now and "
+                       "then, with their q and t, so that reports flow."));
+    const QCommandLineOption stepOption(
+        QStringLiteral("step"),
+        QStringLiteral("With --simulate: milliseconds between changes (default 1000)."),
+        QStringLiteral("MS"), QStringLiteral("1000"));
+    parser.addOptions({iedOption, portOption, bindOption, simulateOption, stepOption});
     const Subcommand command = subcommand(QStringLiteral("serve"));
     int exitCode = Success;
     if (!parseSubcommand(parser,
@@ -136,6 +145,9 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const int port = parser.value(portOption).toInt(&ok);
     if (!ok || port < 0 || port > 65535)
         return usage(QStringLiteral("serve: --port takes a number from 0 to 65535"));
+    const int step = parser.value(stepOption).toInt(&ok);
+    if (!ok || step <= 0)
+        return usage(QStringLiteral("serve: --step takes milliseconds"));
     QHostAddress address = QHostAddress::Any;
     if (parser.isSet(bindOption) && !address.setAddress(parser.value(bindOption)))
         return usage(
@@ -176,13 +188,22 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
 
     const QString iedName =
         parser.isSet(iedOption) ? parser.value(iedOption) : SclParser().loadIedNames(file).value(0);
+    IedSimulator simulator(model);
+    if (parser.isSet(simulateOption))
+        simulator.start(step);
     out << "Serving " << iedName << " of " << file << " on " << address.toString() << " port "
-        << server.serverPort() << "; Ctrl+C stops\n";
+        << server.serverPort();
+    if (simulator.isRunning()) {
+        out << ", simulating " << simulator.measuredCount() << " measured and "
+            << simulator.statusCount() << " status values";
+    }
+    out << "; Ctrl+C stops\n";
     out.flush();
     QCoreApplication::exec();
 
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    simulator.stop();
     server.stop();
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);

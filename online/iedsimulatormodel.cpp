@@ -118,6 +118,145 @@ ControlBlocks readControlBlocks(const QString &fileName, const QString &iedName)
     return blocks;
 }
 
+// A DAI's configured value: "LD/LN" and the path below the LN without the
+// functional constraint, "Mod$stVal" or "NamPlt$vendor".
+struct ConfiguredValue
+{
+    QString lnKey;
+    QString path;
+    QString text;
+};
+
+struct ConfiguredValues
+{
+    QVector<ConfiguredValue> values;
+    QHash<QString, int> enumOrds; // EnumVal text -> ord, over every EnumType
+};
+
+// Streams the file for the Val of each DAI of iedName and the enumerations.
+ConfiguredValues readConfiguredValues(const QString &fileName, const QString &iedName)
+{
+    ConfiguredValues configured;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return configured;
+    QXmlStreamReader xml(&file);
+    bool inIed = false;
+    QString ldInst;
+    QString lnKey;
+    QStringList path; // DOI, SDI ... names down to the DAI
+    bool inDai = false;
+    bool valTaken = false;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        const QStringRef tag = xml.name();
+        if (token == QXmlStreamReader::EndElement) {
+            if (tag == QLatin1String("IED"))
+                inIed = false;
+            else if (tag == QLatin1String("DOI") || tag == QLatin1String("SDI") ||
+                     tag == QLatin1String("DAI")) {
+                if (!path.isEmpty())
+                    path.removeLast();
+                inDai = false;
+            }
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (tag == QLatin1String("IED")) {
+            inIed = a.value(QLatin1String("name")) == iedName;
+        } else if (tag == QLatin1String("EnumVal")) {
+            const int ord = a.value(QLatin1String("ord")).toInt();
+            const QString text = xml.readElementText().trimmed();
+            if (!configured.enumOrds.contains(text))
+                configured.enumOrds.insert(text, ord);
+        } else if (!inIed) {
+            continue;
+        } else if (tag == QLatin1String("LDevice")) {
+            ldInst = a.value(QLatin1String("inst")).toString();
+        } else if (tag == QLatin1String("LN0") || tag == QLatin1String("LN")) {
+            lnKey = ldInst + QLatin1Char('/') + a.value(QLatin1String("prefix")) +
+                    a.value(QLatin1String("lnClass")) + a.value(QLatin1String("inst"));
+            path.clear();
+        } else if (tag == QLatin1String("DOI") || tag == QLatin1String("SDI") ||
+                   tag == QLatin1String("DAI")) {
+            // Array elements (ix) keep their type's defaults.
+            path.append(a.hasAttribute(QLatin1String("ix"))
+                            ? QString()
+                            : a.value(QLatin1String("name")).toString());
+            inDai = tag == QLatin1String("DAI");
+            valTaken = false;
+        } else if (tag == QLatin1String("Val") && inDai && !valTaken) {
+            valTaken = true;
+            const QString text = xml.readElementText().trimmed();
+            if (!path.contains(QString()))
+                configured.values.append({lnKey, path.join(QLatin1Char('$')), text});
+        }
+    }
+    return configured;
+}
+
+// The value of type that text configures; null when it does not fit.
+MmsValue configuredValue(const MmsTypeSpec &type, const QString &text,
+                         const QHash<QString, int> &enumOrds)
+{
+    bool ok = false;
+    switch (type.type()) {
+    case MmsType::Boolean:
+        return MmsValue::boolean(text == QLatin1String("true") || text == QLatin1String("1"));
+    case MmsType::Integer: {
+        const qint64 number = text.toLongLong(&ok);
+        if (ok)
+            return MmsValue::integer(number);
+        const auto ord = enumOrds.constFind(text);
+        return ord != enumOrds.constEnd() ? MmsValue::integer(ord.value()) : MmsValue();
+    }
+    case MmsType::Unsigned: {
+        const quint64 number = text.toULongLong(&ok);
+        return ok ? MmsValue::unsignedInteger(number) : MmsValue();
+    }
+    case MmsType::Float: {
+        if (type.size() == 64) {
+            const double number = text.toDouble(&ok);
+            return ok ? MmsValue::doubleFloatingPoint(number) : MmsValue();
+        }
+        const float number = text.toFloat(&ok);
+        return ok ? MmsValue::floatingPoint(number) : MmsValue();
+    }
+    case MmsType::VisibleString:
+        return MmsValue::visibleString(text.toLatin1().left(qAbs(type.size())));
+    case MmsType::String:
+        return MmsValue::mmsString(text.left(qAbs(type.size())));
+    case MmsType::OctetString:
+        return MmsValue::octetString(text.toLatin1().left(qAbs(type.size())));
+    default:
+        return MmsValue();
+    }
+}
+
+// Puts the configured values into the finished model, each under the first
+// functional constraint of its logical node that has the attribute.
+void applyConfiguredValues(const MmsServerModel &model, const QString &iedName,
+                           const ConfiguredValues &configured)
+{
+    for (const ConfiguredValue &entry : configured.values) {
+        const QString domain = iedName + entry.lnKey.section(QLatin1Char('/'), 0, 0);
+        const QString ln = entry.lnKey.section(QLatin1Char('/'), 1);
+        for (const QString &fc : constraintOrder()) {
+            const QString item = ln + QLatin1Char('$') + fc + QLatin1Char('$') + entry.path;
+            MmsTypeSpec type;
+            MmsValue current;
+            if (!model.find(domain, item, &type, &current))
+                continue;
+            const MmsValue value = configuredValue(type, entry.text, configured.enumOrds);
+            if (!value.isNull())
+                model.update(domain, item, value, true);
+            break;
+        }
+    }
+}
+
 QStandardItem *childWithText(const QStandardItem *parent, const QString &text)
 {
     for (int row = 0; parent && row < parent->rowCount(); ++row) {
@@ -304,5 +443,6 @@ std::shared_ptr<MmsServerModel> IedSimulatorModel::fromSclModel(const QStandardI
         }
     }
     model->finish();
+    applyConfiguredValues(*model, iedName, readConfiguredValues(fileName, iedName));
     return model;
 }

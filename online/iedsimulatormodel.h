@@ -4,8 +4,8 @@
 // The MMS server model of one IED of an SCL file, for a simulated device:
 // domains named IED name + LD inst, one variable per logical node (its data
 // objects by functional constraint, report control block instances under RP
-// and BR), data sets as named variable lists. Values are the defaults of their
-// types, control models as configured.
+// and BR), data sets as named variable lists. Values are those the file
+// configures (DAI Val, control models), else the defaults of their types.
 
 #include "mmsservermodel.h"
 

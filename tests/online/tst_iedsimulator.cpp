@@ -1,14 +1,18 @@
 // The simulated IED on 127.0.0.1, browsed by our own client: the browse gives
 // what the reference client printed when it browsed the reference server
-// serving the same SCL file, and every association is announced.
+// serving the same SCL file, and every association is announced. Simulated
+// values reach a subscriber as data change reports.
 
 #include "browsetranscript.h"
 #include "iedbrowser.h"
 #include "iedconnection.h"
+#include "iedserver.h"
 #include "iedserverthread.h"
+#include "iedsimulator.h"
 #include "iedsimulatormodel.h"
 #include "isomessage.h"
 #include "mmspdu.h"
+#include "reportclient.h"
 #include "testpaths.h"
 #include "tracefile.h"
 
@@ -30,6 +34,7 @@ private slots:
     void announcesEveryAssociation();
     void refusesSecondServerOnSamePort();
     void captureHasNoMalformedPackets();
+    void simulatedValuesReachReports();
 
 private:
     std::shared_ptr<MmsServerModel> simpleIo();
@@ -212,6 +217,39 @@ void TestIedSimulator::captureHasNoMalformedPackets()
     };
     QVERIFY(count(QStringLiteral("mms")) > 20);
     QCOMPARE(count(QStringLiteral("_ws.malformed || _ws.expert.severity >= error")), 0);
+}
+
+void TestIedSimulator::simulatedValuesReachReports()
+{
+    const auto model = simpleIo();
+    IedServer server(model);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    IedSimulator simulator(model);
+    simulator.setSeed(16);
+    QCOMPARE(simulator.measuredCount(), 4); // AnIn1..4 mag.f
+    QCOMPARE(simulator.statusCount(), 9);   // SPCSO1..4, Ind1..4, LPHD1 Proxy
+    ReportClient client(QStringLiteral("simpleIOGenericIO"));
+    QVERIFY(client.associate(server.serverPort()));
+    const QString rcb = QStringLiteral("LLN0$BR$Measurements01");
+    const QList<MmsWriteResult> results =
+        client.write({{rcb + "$TrgOps", ReportClient::bits(TriggerOptionDataChanged, 6)},
+                      {rcb + "$BufTm", MmsValue::unsignedInteger(0)},
+                      {rcb + "$RptEna", MmsValue::boolean(true)}});
+    QCOMPARE(results, QList<MmsWriteResult>({{}, {}, {}}));
+    simulator.step();
+    QVERIFY(client.waitForReports(4));
+    QVector<bool> changed(8, false);
+    for (const Iec61850Report &report : qAsConst(client.reports)) {
+        QCOMPARE(report.reasons, QVector<int>({ReasonDataChange}));
+        changed[report.includedMembers().first()] = true;
+    }
+    // The floats changed; their q was good before and stays good.
+    QCOMPARE(changed, QVector<bool>({true, false, true, false, true, false, true, false}));
+    MmsTypeSpec type;
+    MmsValue time;
+    QVERIFY(model->find(QStringLiteral("simpleIOGenericIO"), QStringLiteral("GGIO1$MX$AnIn1$t"),
+                        &type, &time));
+    QVERIFY(time.utcTimeMs() > 0);
 }
 
 QTEST_MAIN(TestIedSimulator)

@@ -255,6 +255,11 @@ void TestIedSimulatorModel::servesControlBlocksAsConfigured()
     QVERIFY(!model->find(domain, QStringLiteral("LLN0$BR$Measurements04"), &type, &value));
     QVERIFY(model->find(domain, QStringLiteral("GGIO1$CF$SPCSO1$ctlModel"), &type, &value));
     QCOMPARE(value.toInt32(), 1); // direct-with-normal-security
+    // Configured values (DAI Val) instead of type defaults; enumerations by ord.
+    QVERIFY(model->find(domain, QStringLiteral("LLN0$DC$NamPlt$vendor"), &type, &value));
+    QCOMPARE(value.toString(), QStringLiteral("MZ Automation"));
+    QVERIFY(model->find(domain, QStringLiteral("GGIO1$ST$Mod$stVal"), &type, &value));
+    QCOMPARE(value.toInt32(), 1); // on
     const MmsServerDataSet *events2 = model->dataSet(domain, QStringLiteral("LLN0$Events2"));
     QVERIFY(events2);
     QCOMPARE(events2->members.size(), 4);
