@@ -53,6 +53,27 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
          [self](const QStringList &a) {
              return self->serveSimulator(a);
          }},
+        {QStringLiteral("read"), QStringLiteral("HOST[:PORT] REF[FC]... [--timeout MS]"),
+         QStringLiteral("Reads values of a live IED over MMS and prints each with its type, "
+                        "quality and time stamp decoded; a data object with all its attributes, "
+                        "one a line. Without [FC], every constraint the object has."),
+         [self](const QStringList &a) {
+             return self->readValues(a);
+         }},
+        {QStringLiteral("watch"),
+         QStringLiteral("HOST[:PORT] RCBREF... [--seconds N] [--gi] [--trgops LIST] "
+                        "[--optflds LIST] [--intgpd MS] [--buftm MS] | PROJECT.sclpro "
+                        "[--host HOST[:PORT]] [--seconds N]"),
+         QStringLiteral("Reserves and enables report control blocks of a live IED (written "
+                        "LD/LLN0$BR$name or LD/LLN0.BR.name) and prints every report: received "
+                        "time, block, RptID, sequence number, then a line per included member "
+                        "with value, quality, time stamp and reason. With a project: every "
+                        "picked report, with the project's settings and IED address, and the "
+                        "signal bound to each member. The blocks are disabled on the way out, "
+                        "also at Ctrl+C."),
+         [self](const QStringList &a) {
+             return self->watchReports(a);
+         }},
     };
 }
 

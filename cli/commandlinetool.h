@@ -42,6 +42,8 @@ private:
     int dump(const QStringList &arguments);
     int browseDevice(const QStringList &arguments);
     int serveSimulator(const QStringList &arguments);
+    int readValues(const QStringList &arguments);
+    int watchReports(const QStringList &arguments);
 
     int fail(const QString &message);
     int usage(const QString &message);

@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 struct Run
@@ -109,6 +111,7 @@ private slots:
     void serveAndBrowseTogether();
     void onlineRefusals_data();
     void onlineRefusals();
+    void readAndWatchTheSimulator();
 
 private:
     QString example(const QString &name) const { return sourceFile("examples/" + name); }
@@ -125,7 +128,8 @@ void CommandLineTest::init()
 void CommandLineTest::helpOnEveryCommand_data()
 {
     QTest::addColumn<QString>("command");
-    for (const char *command : {"ieds", "new", "export", "dump", "browse", "serve"})
+    for (const char *command :
+         {"ieds", "new", "export", "dump", "browse", "serve", "read", "watch"})
         QTest::newRow(command) << QString::fromLatin1(command);
 }
 
@@ -492,6 +496,12 @@ void CommandLineTest::onlineRefusals_data()
         << QStringList{"serve", "absent.scd"} << 1 << QString("absent.scd");
     QTest::newRow("serve: unknown IED")
         << QStringList{"serve", "EXAMPLE", "--ied", "NOPE"} << 1 << QString("NOPE");
+    QTest::newRow("read: nobody listening")
+        << QStringList{"read", "127.0.0.1:1", "LD/LLN0.Mod[ST]"} << 1 << QString("127.0.0.1");
+    QTest::newRow("watch: no control block")
+        << QStringList{"watch", "127.0.0.1:1", "LD/LLN0.XX.rcb"} << 2 << QString("LD/LLN0.XX.rcb");
+    QTest::newRow("watch: no reference")
+        << QStringList{"watch", "127.0.0.1:1"} << 2 << QString("RCB");
     QTest::newRow("serve: bad port")
         << QStringList{"serve", "EXAMPLE", "--port", "70000"} << 2 << QString("--port");
 }
@@ -505,6 +515,75 @@ void CommandLineTest::onlineRefusals()
     const Run run = runCli(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(named), qPrintable(run.err));
+}
+
+void CommandLineTest::readAndWatchTheSimulator()
+{
+    QProcess serve;
+    serve.start(QStringLiteral(STATIONSCOPE_CLI),
+                {"serve", example("substation.scd"), "--ied", "BAY2_MEAS", "--port", "0", "--bind",
+                 "127.0.0.1"});
+    QVERIFY(serve.waitForReadyRead(30000));
+    const QString address =
+        "127.0.0.1:" + QString::fromUtf8(serve.readLine()).section(" port ", 1).section(';', 0, 0);
+    const QString rcb = QStringLiteral("BAY2_MEASMEAS/LLN0$RP$urcbMeas01");
+
+    const Run read = runCli(
+        {"read", address, "BAY2_MEASMEAS/LLN0.Mod[ST]", "BAY2_MEASMEAS/MMXU1.TotW.mag.f[MX]"});
+    QCOMPARE(read.exitCode, 0);
+    QVERIFY2(read.out.startsWith("BAY2_MEASMEAS/LLN0.Mod[ST]: structure\n  stVal: integer "),
+             qPrintable(read.out));
+    QVERIFY(read.out.contains("\n  q: quality good\n  t: utc-time "));
+    QVERIFY(read.out.contains("\nBAY2_MEASMEAS/MMXU1.TotW.mag.f[MX]: float "));
+
+    // Stopped with Ctrl+C while a second client is refused the same block.
+    QProcess watch;
+    watch.start(QStringLiteral(STATIONSCOPE_CLI),
+                {"watch", address, "BAY2_MEASMEAS/LLN0.RP.urcbMeas01", "--gi", "--intgpd", "300"});
+    QString watched;
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (watched += QString::fromUtf8(watch.readAll())).contains("Enabled " + rcb),
+        qPrintable(watched + watch.readAllStandardError()), 20000);
+    const Run refused = runCli({"watch", address, rcb, "--seconds", "1"});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(firstLineNames(refused, rcb), qPrintable(refused.err));
+    QTRY_VERIFY_WITH_TIMEOUT((watched += QString::fromUtf8(watch.readAll())).contains("integrity"),
+                             10000);
+    ::kill(pid_t(watch.processId()), SIGINT);
+    QVERIFY(watch.waitForFinished(10000));
+    QCOMPARE(watch.exitCode(), 0);
+    QVERIFY(QString::fromUtf8(watch.readAll()).contains("Disabled " + rcb + '\n'));
+
+    // A project's pick with its settings, bound to a signal of the RTU.
+    const QString project = dir->filePath("live.sclpro");
+    QCOMPARE(
+        runCli({"new", example("substation.scd"), "--ied", "BAY2_MEAS", "--out", project}).exitCode,
+        0);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "picks");
+        db.setDatabaseName(project);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec("INSERT INTO iec61850_reports VALUES (NULL, 1, 0, 6, "
+                           "'BAY2_MEASMEAS/LLN0.RP.urcbMeas', 'BAY2_MEASMEAS/LLN0.Measurands', 25, "
+                           "1, 3, 0, 1, 500, 50, 159, '-', '-', '-', '-', '-')"));
+        QVERIFY(query.exec("INSERT INTO iec61850_datasets_and_objects VALUES (NULL, 1, 0, 5, -1, "
+                           "0, '0', 'BAY2_MEASMEAS/LLN0.Measurands', '-', '-', '-', '-', '-', 0, "
+                           "'-')"));
+        QVERIFY(query.exec("INSERT INTO iec61850_datasets_and_objects VALUES (NULL, 2, 0, 8, 1, 1, "
+                           "'0', 'BAY2_MEASMEAS/MMXU1.TotW.mag.f[MX]', '-', '-', '-', '-', "
+                           "'AI_TOTW', 7, '-')"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("picks");
+    const Run picked = runCli({"watch", project, "--host", address, "--seconds", "1"});
+    QCOMPARE(picked.exitCode, 0);
+    QVERIFY2(picked.out.contains("\n  [0] BAY2_MEASMEAS/MMXU1.TotW.mag.f[MX] = ") &&
+                 picked.out.contains("  q=-  t=-  reason=GI  -> AI_TOTW\n"),
+             qPrintable(picked.out));
+    QVERIFY(picked.out.contains("Disabled " + rcb + '\n'));
+    serve.terminate();
+    QVERIFY(serve.waitForFinished(10000));
 }
 
 QTEST_MAIN(CommandLineTest)

@@ -1,0 +1,488 @@
+// The subcommands on a live IED's values and reports: read and watch.
+
+#include "commandlinetool.h"
+
+#include "clisupport.h"
+#include "consoleprompt.h"
+#include "iec61850dbmanager.h"
+#include "iedconnection.h"
+#include "livevaluetext.h"
+#include "objectreference.h"
+#include "reportwatch.h"
+#include "scldataexporter.h"
+#include "sclmodel.h"
+#include "selecteddatasetsmodel.h"
+#include "selecteditemsmodel.h"
+#include "selectedobjectsmodel.h"
+#include "selectedreportsmodel.h"
+#include "sqliteconnector.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QStandardItem>
+#include <QTextStream>
+
+#include <csignal>
+#include <memory>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here; the watch loop looks at the pipe.
+    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
+}
+
+// Ctrl+C and SIGTERM while it lives end a watch through a self-pipe, so the
+// blocks it enabled are disabled before the process ends.
+class StopSignal
+{
+public:
+    StopSignal()
+    {
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, stopPipe) != 0)
+            return;
+        std::signal(SIGINT, onStopSignal);
+        std::signal(SIGTERM, onStopSignal);
+    }
+    ~StopSignal()
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        for (int &end : stopPipe) {
+            if (end >= 0)
+                ::close(end);
+            end = -1;
+        }
+    }
+    StopSignal(const StopSignal &) = delete;
+    StopSignal &operator=(const StopSignal &) = delete;
+
+    bool raised() const
+    {
+        pollfd watched{stopPipe[0], POLLIN, 0};
+        return stopPipe[0] >= 0 && ::poll(&watched, 1, 0) > 0;
+    }
+};
+
+// "host", "host:port" or "[v6 address]:port".
+bool splitAddress(const QString &text, QString *host, int *port)
+{
+    *port = 102;
+    QString rest = text;
+    if (rest.startsWith(QLatin1Char('['))) {
+        const int close = rest.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return false;
+        *host = rest.mid(1, close - 1);
+        rest = rest.mid(close + 1);
+        if (rest.isEmpty())
+            return !host->isEmpty();
+        if (!rest.startsWith(QLatin1Char(':')))
+            return false;
+        rest = rest.mid(1);
+    } else {
+        const int colon = rest.lastIndexOf(QLatin1Char(':'));
+        if (colon < 0 || rest.count(QLatin1Char(':')) > 1) {
+            *host = rest;
+            return !host->isEmpty();
+        }
+        *host = rest.left(colon);
+        rest = rest.mid(colon + 1);
+    }
+    bool ok = false;
+    *port = rest.toInt(&ok);
+    return ok && *port > 0 && *port <= 65535 && !host->isEmpty();
+}
+
+// The count of positional arguments, at least minimum, for parseSubcommand
+// to check: these commands take a list.
+int positionalCount(const QList<QCommandLineOption> &options, const QStringList &arguments,
+                    int minimum)
+{
+    QCommandLineParser probe;
+    probe.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    probe.addOptions(options);
+    probe.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    probe.parse(QStringList{QStringLiteral("probe")} + arguments);
+    return qMax(minimum, probe.positionalArguments().size());
+}
+
+// "dchg,qchg,period,gi" or a number as the project stores it.
+bool parseFlags(const QString &text, const QStringList &names, int *flags)
+{
+    bool numeric = false;
+    *flags = text.toInt(&numeric);
+    if (numeric)
+        return *flags >= 0;
+    *flags = 0;
+    for (const QString &word : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const int bit = names.indexOf(word.trimmed());
+        if (bit < 0)
+            return false;
+        *flags |= 1 << bit;
+    }
+    return true;
+}
+
+const QStringList TriggerNames{"dchg", "qchg", "dupd", "period", "gi"};
+const QStringList OptionNames{"seqNum",  "timeStamp", "reasonCode", "dataSet",     "dataRef",
+                              "bufOvfl", "entryID",   "configRef",  "segmentation"};
+
+// The project's connection node: its value column by row.
+QString connectionValue(const QStandardItemModel &scl, int row)
+{
+    const QStandardItem *ied = scl.item(0);
+    const QStandardItem *connection = ied ? ied->child(SclBranch::ConnectionRow) : nullptr;
+    const QStandardItem *value = connection ? connection->child(row, 1) : nullptr;
+    return value ? value->text().trimmed() : QString();
+}
+
+QString cellText(const QStandardItem *row, int column)
+{
+    const QStandardItem *parent = row->parent() ? row->parent() : row->model()->invisibleRootItem();
+    const QStandardItem *cell = parent->child(row->row(), column);
+    const QString text = cell ? cell->text().trimmed() : QString();
+    return text == QLatin1String("-") ? QString() : text;
+}
+
+// "mag.f=AI_1 q=AI_1Q": the attributes of a data object member bound one by one.
+void collectBoundLeaves(const QStandardItem *node, const QString &path, QStringList *parts)
+{
+    for (int row = 0; row < node->rowCount(); ++row) {
+        const QStandardItem *child = node->child(row);
+        // Leaves read "f{MX,FLOAT32}"; the name is what comes before the brace.
+        const QString name = child->text().section(QLatin1Char('{'), 0, 0);
+        const QString childPath = path.isEmpty() ? name : path + QLatin1Char('.') + name;
+        const QString signal = cellText(child, SelectedDatasetsModel::ResultSignalColumn);
+        if (!signal.isEmpty())
+            parts->append(childPath + QLatin1Char('=') + signal);
+        collectBoundLeaves(child, childPath, parts);
+    }
+}
+
+// Member reference -> result signal of every data set picked in the project.
+QHash<QString, QHash<QString, QString>> boundSignals(const SelectedDatasetsModel &datasets)
+{
+    QHash<QString, QHash<QString, QString>> bound;
+    for (int row = 0; row < datasets.rowCount(); ++row) {
+        const QStandardItem *dataSet = datasets.item(row);
+        QHash<QString, QString> &members = bound[dataSet->text()];
+        for (int child = 0; child < dataSet->rowCount(); ++child) {
+            const QStandardItem *member = dataSet->child(child);
+            QString signal = cellText(member, SelectedDatasetsModel::ResultSignalColumn);
+            if (signal.isEmpty()) {
+                QStringList parts;
+                collectBoundLeaves(member, QString(), &parts);
+                signal = parts.join(QLatin1Char(' '));
+            }
+            members.insert(member->text(), signal);
+        }
+    }
+    return bound;
+}
+
+// The picks of a project file, loaded as Open Project loads them.
+struct ProjectPicks
+{
+    SelectedItemsModel scl;
+    SelectedObjectsModel objects;
+    SelectedDatasetsModel datasets;
+    SelectedReportsModel reports;
+    QStandardItemModel signalList;
+
+    bool load(const QString &path, QString *problem)
+    {
+        if (!isReadableFile(path, problem))
+            return false;
+        if (sniffFileKind(path) != FileKind::Project) {
+            *problem = QStringLiteral("%1 is not a project file").arg(path);
+            return false;
+        }
+        SqliteConnector connector;
+        connector.setDatabaseName(path);
+        if (!connector.open()) {
+            *problem = QStringLiteral("%1: cannot open the project file").arg(path);
+            return false;
+        }
+        auto db = std::make_unique<Iec61850DbManager>(&connector);
+        db->upgradeProject();
+        SclDataExporter loader;
+        if (!loader.loadSclModel(&scl, db.get())) {
+            *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);
+            return false;
+        }
+        if (!loader.loadSelections(&objects, &datasets, &reports, db.get())) {
+            *problem = QStringLiteral("%1: the selections cannot be read").arg(path);
+            return false;
+        }
+        return true;
+    }
+
+    QList<WatchedBlock> blocks() const
+    {
+        const QHash<QString, QHash<QString, QString>> bound = boundSignals(datasets);
+        QList<WatchedBlock> result;
+        for (int row = 0; row < reports.rowCount(); ++row) {
+            const QStandardItem *report = reports.item(row);
+            WatchedBlock block;
+            block.reference = report->text();
+            const bool indexed =
+                cellText(report, SelectedReportsModel::IsIndexedColumn) == QLatin1String("true") ||
+                cellText(report, SelectedReportsModel::IsIndexedColumn) == QLatin1String("1");
+            if (indexed)
+                block.instances =
+                    qMax(1, cellText(report, SelectedReportsModel::MaxIndexColumn).toInt());
+            block.trgOps = cellText(report, SelectedReportsModel::TriggerTypeColumn).toInt();
+            block.optFlds = cellText(report, SelectedReportsModel::OptFieldsColumn).toInt();
+            block.intgPd = cellText(report, SelectedReportsModel::IntPeriodColumn).toLongLong();
+            block.bufTm = cellText(report, SelectedReportsModel::BufferingTimeColumn).toLongLong();
+            block.gi = block.trgOps & 16;
+            block.signalByMember =
+                bound.value(cellText(report, SelectedReportsModel::DatasetRefPathColumn));
+            result << block;
+        }
+        return result;
+    }
+};
+
+} // namespace
+
+int CommandLineTool::readValues(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"),
+        QStringLiteral("Connect and request time-out in milliseconds (default 10000 and 5000)."),
+        QStringLiteral("MS"));
+    parser.addOption(timeoutOption);
+    const Subcommand command = subcommand(QStringLiteral("read"));
+    int exitCode = Success;
+    if (!parseSubcommand(
+            parser, {programName(), command.name, command.synopsis, command.description}, arguments,
+            positionalCount({timeoutOption}, arguments, 2), out, err, &exitCode))
+        return exitCode;
+    const QStringList positional = parser.positionalArguments();
+    QString host;
+    int port = 0;
+    if (!splitAddress(positional.first(), &host, &port))
+        return usage(QStringLiteral("read: \"%1\" is no HOST[:PORT]").arg(positional.first()));
+    IedConnection connection;
+    if (parser.isSet(timeoutOption)) {
+        const int timeout = parser.value(timeoutOption).toInt();
+        if (timeout <= 0)
+            return usage(QStringLiteral("read: --timeout takes milliseconds"));
+        connection.setConnectTimeout(timeout);
+        connection.setRequestTimeout(timeout);
+    }
+    const IedClientError connected = connection.connect(host, quint16(port));
+    if (connected != IedClientError::Ok)
+        return fail(QStringLiteral("cannot connect to %1 port %2: %3")
+                        .arg(host)
+                        .arg(port)
+                        .arg(iedClientErrorName(connected)));
+
+    int failures = 0;
+    for (const QString &text : positional.mid(1)) {
+        ObjectReference reference;
+        if (!ObjectReference::parse(text, &reference) || reference.path.isEmpty()) {
+            err << programName() << ": read: \"" << text << "\" is no LD/LN.DO[.DA][FC]\n";
+            ++failures;
+            continue;
+        }
+        const QString plain = text.left(
+            text.indexOf(QLatin1Char('[')) < 0 ? text.size() : text.indexOf(QLatin1Char('[')));
+        QStringList constraints{reference.fc};
+        IedClientError error = IedClientError::Ok;
+        if (reference.fc.isEmpty()) {
+            // Without a constraint: every one the data object has.
+            constraints.clear();
+            for (const QString &child : connection.dataDirectoryFc(plain, &error)) {
+                const QString fc = child.section(QLatin1Char('['), 1).chopped(1);
+                if (!constraints.contains(fc))
+                    constraints << fc;
+            }
+            if (constraints.isEmpty()) {
+                err << programName() << ": read " << text << ": "
+                    << iedClientErrorName(
+                           error == IedClientError::Ok ? IedClientError::ObjectDoesNotExist : error)
+                    << '\n';
+                ++failures;
+                continue;
+            }
+        }
+        for (const QString &fc : qAsConst(constraints)) {
+            const MmsValue value = connection.readObject(plain, fc, &error);
+            const QString name = plain + QLatin1Char('[') + fc + QLatin1Char(']');
+            if (error != IedClientError::Ok) {
+                err << programName() << ": read " << name << ": " << iedClientErrorName(error)
+                    << '\n';
+                ++failures;
+                continue;
+            }
+            if (value.type() != MmsType::Structure && value.type() != MmsType::Array) {
+                out << name << ": " << LiveValueText::typedValue(value, reference.path.last())
+                    << '\n';
+                continue;
+            }
+            const MmsTypeSpec type = connection.variableSpecification(plain, fc, &error);
+            out << name << ": " << value.typeString() << '\n';
+            for (const QString &line : LiveValueText::attributeLines(value, type))
+                out << "  " << line << '\n';
+        }
+    }
+    connection.close();
+    out.flush();
+    err.flush();
+    return failures ? Failure : Success;
+}
+
+int CommandLineTool::watchReports(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption secondsOption(
+        QStringLiteral("seconds"), QStringLiteral("Stop after N seconds (default: at Ctrl+C)."),
+        QStringLiteral("N"));
+    const QCommandLineOption hostOption(
+        QStringLiteral("host"),
+        QStringLiteral("With a project: the IED's address instead of the project's."),
+        QStringLiteral("HOST[:PORT]"));
+    const QCommandLineOption giOption(QStringLiteral("gi"),
+                                      QStringLiteral("Ask for a general interrogation once "
+                                                     "enabled."));
+    const QCommandLineOption trgOpsOption(
+        QStringLiteral("trgops"), QStringLiteral("Triggers to write: dchg,qchg,dupd,period,gi."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption optFldsOption(
+        QStringLiteral("optflds"),
+        QStringLiteral("Optional fields to write: seqNum,timeStamp,reasonCode,dataSet,dataRef,"
+                       "bufOvfl,entryID,configRef,segmentation."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption intgPdOption(QStringLiteral("intgpd"),
+                                          QStringLiteral("Integrity period to write."),
+                                          QStringLiteral("MS"));
+    const QCommandLineOption bufTmOption(
+        QStringLiteral("buftm"), QStringLiteral("Buffer time to write."), QStringLiteral("MS"));
+    const QList<QCommandLineOption> options{secondsOption, hostOption,   giOption,   trgOpsOption,
+                                            optFldsOption, intgPdOption, bufTmOption};
+    parser.addOptions(options);
+    const Subcommand command = subcommand(QStringLiteral("watch"));
+    int exitCode = Success;
+    if (!parseSubcommand(parser,
+                         {programName(), command.name, command.synopsis, command.description},
+                         arguments, positionalCount(options, arguments, 1), out, err, &exitCode))
+        return exitCode;
+    const QStringList positional = parser.positionalArguments();
+    qint64 seconds = -1;
+    if (parser.isSet(secondsOption)) {
+        bool ok = false;
+        seconds = parser.value(secondsOption).toLongLong(&ok);
+        if (!ok || seconds < 0)
+            return usage(QStringLiteral("watch: --seconds takes a number of seconds"));
+    }
+
+    QString address = positional.first();
+    QList<WatchedBlock> blocks;
+    const bool project = QFileInfo::exists(positional.first()) ||
+                         positional.first().endsWith(QLatin1String(".sclpro"));
+    if (project) {
+        if (positional.size() != 1)
+            return usage(QStringLiteral("watch: a project takes no RCB references"));
+        ConsolePrompt prompt;
+        ProjectPicks picks;
+        QString problem;
+        if (!picks.load(positional.first(), &problem))
+            return fail(problem);
+        blocks = picks.blocks();
+        if (blocks.isEmpty())
+            return fail(QStringLiteral("%1 has no report picked").arg(positional.first()));
+        if (parser.isSet(hostOption)) {
+            address = parser.value(hostOption);
+        } else {
+            address = connectionValue(picks.scl, 2);
+            const QString portText = connectionValue(picks.scl, 3);
+            if (!portText.isEmpty() && portText != QLatin1String("102"))
+                address += QLatin1Char(':') + portText;
+        }
+    } else {
+        if (positional.size() < 2)
+            return usage(QStringLiteral("watch: name at least one RCB (see --help)"));
+        WatchedBlock settings;
+        settings.gi = parser.isSet(giOption);
+        int flags = 0;
+        if (parser.isSet(trgOpsOption)) {
+            if (!parseFlags(parser.value(trgOpsOption), TriggerNames, &flags))
+                return usage(QStringLiteral("watch: --trgops takes dchg,qchg,dupd,period,gi"));
+            settings.trgOps = flags;
+        }
+        if (parser.isSet(optFldsOption)) {
+            if (!parseFlags(parser.value(optFldsOption), OptionNames, &flags))
+                return usage(
+                    QStringLiteral("watch: --optflds takes %1").arg(OptionNames.join(',')));
+            settings.optFlds = flags;
+        }
+        bool ok = true;
+        if (parser.isSet(intgPdOption))
+            settings.intgPd = parser.value(intgPdOption).toUInt(&ok);
+        if (ok && parser.isSet(bufTmOption))
+            settings.bufTm = parser.value(bufTmOption).toUInt(&ok);
+        if (!ok)
+            return usage(QStringLiteral("watch: --intgpd and --buftm take milliseconds"));
+        for (const QString &reference : positional.mid(1)) {
+            if (ReportWatch::browseForm(reference).isEmpty())
+                return usage(QStringLiteral("watch: \"%1\" is no RCB reference "
+                                            "(LD/LLN0$RP$name or LD/LLN0.BR.name)")
+                                 .arg(reference));
+            settings.reference = reference;
+            blocks << settings;
+        }
+    }
+    QString host;
+    int port = 0;
+    if (!splitAddress(address, &host, &port))
+        return usage(QStringLiteral("watch: \"%1\" is no HOST[:PORT]").arg(address));
+
+    StopSignal stop;
+    IedConnection connection;
+    const IedClientError connected = connection.connect(host, quint16(port));
+    if (connected != IedClientError::Ok)
+        return fail(QStringLiteral("cannot connect to %1 port %2: %3")
+                        .arg(host)
+                        .arg(port)
+                        .arg(iedClientErrorName(connected)));
+    QString problem;
+    bool watched = true;
+    int reports = 0;
+    {
+        ReportWatch watch(connection, out);
+        for (const WatchedBlock &block : qAsConst(blocks)) {
+            if (stop.raised() || !watch.enable(block, &problem)) {
+                watched = false;
+                break;
+            }
+        }
+        if (watched) {
+            out << "Watching " << watch.enabledCount() << " report control blocks of " << host
+                << " port " << port << "; Ctrl+C stops\n";
+            out.flush();
+            watched = watch.run(
+                seconds < 0 ? -1 : seconds * 1000, [&] { return stop.raised(); }, &problem);
+        }
+        watch.disableAll();
+        reports = watch.reportCount();
+    }
+    out << reports << " reports";
+    if (connection.droppedReports() || connection.malformedReports())
+        out << ", " << connection.droppedReports() << " dropped (queue full), "
+            << connection.malformedReports() << " malformed";
+    out << '\n';
+    out.flush();
+    connection.close();
+    return watched ? Success : fail(problem);
+}

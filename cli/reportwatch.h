@@ -1,0 +1,80 @@
+#ifndef STATIONSCOPE_REPORTWATCH_H
+#define STATIONSCOPE_REPORTWATCH_H
+
+// Subscribes to report control blocks of one live IED and prints every
+// report they send: reserves and enables each block with the settings asked
+// for, waits, and disables what it enabled on the way out.
+
+#include "clientreport.h"
+#include "iedconnection.h"
+#include "mmstypespec.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QTextStream;
+
+struct WatchedBlock
+{
+    // "LD/LLN0$RP$name" or "LD/LLN0.RP.name"; with instances > 0 the base
+    // name of an indexed block, whose instances name01 ... are tried in turn.
+    QString reference;
+    int instances = 0;
+    // Settings to write; -1 keeps the block's own.
+    int optFlds = -1;
+    int trgOps = -1;
+    qint64 intgPd = -1;
+    qint64 bufTm = -1;
+    bool gi = false;
+    // Data set member reference ("LD/LN.DO.DA[FC]") -> the signal bound to it.
+    QHash<QString, QString> signalByMember;
+};
+
+class ReportWatch
+{
+public:
+    ReportWatch(IedConnection &connection, QTextStream &out);
+    ~ReportWatch();
+    ReportWatch(const ReportWatch &) = delete;
+    ReportWatch &operator=(const ReportWatch &) = delete;
+
+    // Reads, configures and enables one block (then interrogates it when
+    // asked); false with a line naming the block and the server's error.
+    bool enable(const WatchedBlock &block, QString *problem);
+    // Prints reports as they come until ms have passed (forever when
+    // negative) or stopRequested says so; false when the connection fails.
+    bool run(qint64 ms, const std::function<bool()> &stopRequested, QString *problem);
+    // Disables every block this watch enabled, once.
+    void disableAll();
+
+    int reportCount() const { return reports; }
+    int enabledCount() const { return enabled.size(); }
+
+    // "LD/LLN0$RP$name" whichever way it was written; empty for no RCB reference.
+    static QString browseForm(const QString &reference);
+
+private:
+    struct Enabled
+    {
+        QString reference; // browse form, the instance enabled
+        ClientReportControlBlock block;
+        QStringList members;
+        QHash<int, MmsTypeSpec> types; // of data object members
+        QStringList memberSignals;
+    };
+
+    bool enableInstance(const WatchedBlock &block, const QString &reference, IedClientError *error,
+                        QString *problem);
+    void print(const Enabled &target, const ClientReport &report);
+
+    IedConnection &connection;
+    QTextStream &out;
+    QList<Enabled> enabled;
+    int reports = 0;
+};
+
+#endif
