@@ -4,6 +4,7 @@
 #include "ciditemstree.h"
 #include "connectioneditguard.h"
 #include "iec61850dbmanager.h"
+#include "onlinecontroller.h"
 #include "recentfiles.h"
 #include "selecteddatasetsmodel.h"
 #include "selecteditemsmodel.h"
@@ -74,6 +75,8 @@ MainWindow::MainWindow(QWidget *parent)
     connectionGuard = new ConnectionEditGuard(sclModel.get(), this, this);
     connect(connectionGuard, &ConnectionEditGuard::valueAccepted, this,
             &MainWindow::onNodeDataChanged);
+
+    onlineController = std::make_unique<OnlineController>(onlineWindowParts());
 }
 
 MainWindow::~MainWindow() = default;

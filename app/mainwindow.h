@@ -10,6 +10,8 @@
 
 class ConnectionEditGuard;
 class Iec61850DbManager;
+class OnlineController;
+struct OnlineWindowParts;
 class QCloseEvent;
 class QDateTime;
 class QMenu;
@@ -67,6 +69,7 @@ public:
     void testRead();
     QStandardItemModel *onlineDataSets() const { return onlineDataSetsModel.get(); }
     QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
+    OnlineController *online() const { return onlineController.get(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -104,6 +107,8 @@ private:
     void importWorkbook(const QString &path, const SclDataExporter::WorkbookContent &content);
     void createProject(const QString &path);
     void showSignalList();
+    // The widgets and models the online work uses.
+    OnlineWindowParts onlineWindowParts();
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<SelectedItemsModel> sclModel;
@@ -120,6 +125,9 @@ private:
     QString workbookPath;
     UnsavedChangesTracker *unsavedChanges = nullptr;
     ConnectionEditGuard *connectionGuard = nullptr;
+    // Declared after the models it works on, so it goes, joining its
+    // thread, before they do.
+    std::unique_ptr<OnlineController> onlineController;
 };
 
 #endif

@@ -1,50 +1,38 @@
-// The Connect To IED panel: the online browse and the fixed test read.
+// The Connect To IED panel: its buttons hand their work to the online controller.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "onlinebrowse.h"
-#include "selecteditemsmodel.h"
-#include "treeviewcontainer.h"
+#include "onlinecontroller.h"
 
-#include <QStandardItemModel>
-
-namespace {
-
-// Enables the window again on every way out of a click.
-class DisabledWhileRunning
+OnlineWindowParts MainWindow::onlineWindowParts()
 {
-public:
-    explicit DisabledWhileRunning(QWidget *window) : window(window) { window->setEnabled(false); }
-    ~DisabledWhileRunning() { window->setEnabled(true); }
-    DisabledWhileRunning(const DisabledWhileRunning &) = delete;
-    DisabledWhileRunning &operator=(const DisabledWhileRunning &) = delete;
-
-private:
-    QWidget *window;
-};
-
-} // namespace
+    OnlineWindowParts parts;
+    parts.window = this;
+    parts.connectButton = ui->pushButton_connectIed;
+    parts.readObjectButton = ui->pushButton_ReadObject;
+    parts.readReportButton = ui->pushButton_ReadRaport;
+    parts.testReadButton = ui->pushButton_4;
+    parts.host = ui->lineEdit_IP;
+    parts.port = ui->lineEdit_Port;
+    parts.infoScreen = ui->plainTextEdit_2;
+    parts.statusBar = ui->statusBar;
+    parts.trees = ui->widget_treeContainer;
+    parts.scl = sclModel.get();
+    parts.onlineDataSets = onlineDataSetsModel.get();
+    parts.onlineReports = onlineReportsModel.get();
+    parts.datasets = datasetsModel.get();
+    parts.reports = reportsModel.get();
+    return parts;
+}
 
 void MainWindow::on_pushButton_connectIed_clicked()
 {
-    ui->widget_treeContainer->setSclModel(nullptr);
-    sclModel->clearSelection();
-    sclModel->setHorizontalHeaderLabels({QStringLiteral("CID")});
     browseIed();
-    ui->widget_treeContainer->setSclModel(sclModel.get());
 }
 
 void MainWindow::browseIed()
 {
-    const QString host = ui->lineEdit_IP->text();
-    const int port = OnlineBrowse::portFromText(ui->lineEdit_Port->text());
-    const DisabledWhileRunning disabled(this);
-    onlineDataSetsModel->clear();
-    onlineReportsModel->clear();
-    OnlineBrowse browse(
-        [this](const QString &line) { ui->plainTextEdit_2->appendPlainText(line); });
-    browse.browseIed(host, port,
-                     {sclModel.get(), onlineDataSetsModel.get(), onlineReportsModel.get()});
+    onlineController->browse();
 }
 
 void MainWindow::on_pushButton_4_clicked()
@@ -54,10 +42,5 @@ void MainWindow::on_pushButton_4_clicked()
 
 void MainWindow::testRead()
 {
-    const QString host = ui->lineEdit_IP->text();
-    const int port = OnlineBrowse::portFromText(ui->lineEdit_Port->text());
-    const DisabledWhileRunning disabled(this);
-    OnlineBrowse browse(
-        [this](const QString &line) { ui->plainTextEdit_2->appendPlainText(line); });
-    browse.testRead(host, port);
+    onlineController->testRead();
 }

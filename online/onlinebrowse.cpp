@@ -12,15 +12,36 @@
 
 namespace {
 
-// Nothing browsed from a live IED can be renamed: the texts are its references.
-QStandardItem *makeItem(const QString &text, const char *icon, int kind)
+const char *iconOf(int kind)
 {
-    auto *item = new QStandardItem(text);
-    if (icon)
-        item->setIcon(QIcon(QString::fromLatin1(icon)));
-    item->setData(kind, KindRole);
-    item->setEditable(false);
-    return item;
+    switch (kind) {
+    case LogicalDeviceKind:
+        return ":/images/DEVICE.png";
+    case LogicalNodeKind:
+        return ":/images/LN.png";
+    case DataObjectKind:
+        return ":/images/DO.png";
+    case DataAttributeKind:
+        return ":/images/DA.png";
+    case DataSetKind:
+        return ":/images/DS.png";
+    case UnbufferedReportKind:
+        return ":/images/RP.png";
+    case BufferedReportKind:
+        return ":/images/BR.png";
+    default:
+        return nullptr;
+    }
+}
+
+void addIconsBelow(QStandardItem *parent)
+{
+    for (int row = 0; row < parent->rowCount(); ++row) {
+        QStandardItem *item = parent->child(row);
+        if (const char *icon = iconOf(item->data(KindRole).toInt()))
+            item->setIcon(QIcon(QString::fromLatin1(icon)));
+        addIconsBelow(item);
+    }
 }
 
 QStandardItem *appendTo(QStandardItemModel *model, QStandardItem *parent, QStandardItem *item)
@@ -34,12 +55,60 @@ QStandardItem *appendTo(QStandardItemModel *model, QStandardItem *parent, QStand
     return item;
 }
 
+// Forgets the connection before it goes, so a late cancel cannot reach it.
+class ActiveReset
+{
+public:
+    explicit ActiveReset(std::function<void()> reset) : reset(std::move(reset)) {}
+    ~ActiveReset() { reset(); }
+    ActiveReset(const ActiveReset &) = delete;
+    ActiveReset &operator=(const ActiveReset &) = delete;
+
+private:
+    std::function<void()> reset;
+};
+
 } // namespace
 
 OnlineBrowse::OnlineBrowse(LineSink infoScreen)
     : infoScreen(std::move(infoScreen)), eventPump([] { QCoreApplication::processEvents(); })
 {
     initStationscopeResources();
+}
+
+// Nothing browsed from a live IED can be renamed: the texts are its references.
+QStandardItem *OnlineBrowse::makeItem(const QString &text, int kind) const
+{
+    auto *item = new QStandardItem(text);
+    if (withIcons) {
+        if (const char *icon = iconOf(kind))
+            item->setIcon(QIcon(QString::fromLatin1(icon)));
+    }
+    item->setData(kind, KindRole);
+    item->setEditable(false);
+    return item;
+}
+
+void OnlineBrowse::addIcons(QStandardItemModel *model)
+{
+    if (model)
+        addIconsBelow(model->invisibleRootItem());
+}
+
+void OnlineBrowse::cancel()
+{
+    QMutexLocker lock(&activeMutex);
+    cancelled = true;
+    if (active)
+        active->cancel();
+}
+
+void OnlineBrowse::setActive(IedConnection *connection)
+{
+    QMutexLocker lock(&activeMutex);
+    active = connection;
+    if (active && cancelled)
+        active->cancel();
 }
 
 void OnlineBrowse::setTimeouts(int connectMs, int requestMs)
@@ -73,10 +142,13 @@ bool OnlineBrowse::open(IedConnection &connection, const QString &host, int port
         connection.setConnectTimeout(connectTimeoutMs);
     if (requestTimeoutMs > 0)
         connection.setRequestTimeout(requestTimeoutMs);
-    if (port <= 0 || port > 65535)
+    if (port <= 0 || port > 65535) {
+        lastConnectError = IedClientError::InvalidArgument;
         return false;
-    return connection.connect(QString::fromLatin1(host.toLatin1()), quint16(port)) ==
-           IedClientError::Ok;
+    }
+    setActive(&connection);
+    lastConnectError = connection.connect(QString::fromLatin1(host.toLatin1()), quint16(port));
+    return lastConnectError == IedClientError::Ok;
 }
 
 bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
@@ -87,6 +159,7 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
         return false;
 
     IedConnection connection;
+    const ActiveReset reset([this] { setActive(nullptr); });
     if (!open(connection, host, port)) {
         infoScreen(QStringLiteral("Connection failed!\n"));
         return false;
@@ -98,20 +171,20 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
     if (error == IedClientError::Ok) {
         for (const QString &device : devices) {
             QStandardItem *deviceA =
-                appendTo(trees.complete, nullptr,
-                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind));
+                appendTo(trees.complete, nullptr, makeItem(device, LogicalDeviceKind));
             QStandardItem *deviceB =
-                appendTo(trees.dataSets, nullptr,
-                         makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind));
-            QStandardItem *deviceC = appendTo(
-                trees.reports, nullptr, makeItem(device, ":/images/DEVICE.png", LogicalDeviceKind));
+                appendTo(trees.dataSets, nullptr, makeItem(device, LogicalDeviceKind));
+            QStandardItem *deviceC =
+                appendTo(trees.reports, nullptr, makeItem(device, LogicalDeviceKind));
             const QStringList nodes = connection.logicalDeviceDirectory(device);
             for (const QString &node : nodes) {
+                if (cancelled)
+                    break;
                 const QString nodeReference = device + QLatin1Char('/') + node;
                 eventPump();
                 infoScreen(nodeReference);
                 auto nodeItem = [&] {
-                    return makeItem(nodeReference, ":/images/LN.png", LogicalNodeKind);
+                    return makeItem(nodeReference, LogicalNodeKind);
                 };
                 QStandardItem *nodeA = appendTo(trees.complete, deviceA, nodeItem());
                 QStandardItem *nodeB = appendTo(trees.dataSets, deviceB, nodeItem());
@@ -123,8 +196,7 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                     const QString objectReference = nodeReference + QLatin1Char('.') + object;
                     infoScreen(QStringLiteral("   ") + objectReference);
                     QStandardItem *objectItem =
-                        appendTo(trees.complete, nodeA,
-                                 makeItem(objectReference, ":/images/DO.png", DataObjectKind));
+                        appendTo(trees.complete, nodeA, makeItem(objectReference, DataObjectKind));
                     addDataAttributes(objectReference, connection, 6, objectItem);
                 }
 
@@ -133,11 +205,9 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                 for (const QString &dataSet : dataSets) {
                     const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
                     QStandardItem *dataSetA =
-                        appendTo(trees.complete, nodeA,
-                                 makeItem(dataSetReference, ":/images/DS.png", DataSetKind));
+                        appendTo(trees.complete, nodeA, makeItem(dataSetReference, DataSetKind));
                     QStandardItem *dataSetB =
-                        appendTo(trees.dataSets, nodeB,
-                                 makeItem(dataSetReference, ":/images/DS.png", DataSetKind));
+                        appendTo(trees.dataSets, nodeB, makeItem(dataSetReference, DataSetKind));
                     bool deletable = false;
                     const QStringList members =
                         connection.dataSetDirectory(dataSetReference, &deletable);
@@ -146,10 +216,8 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                                                            .arg(deletable ? 1 : 0));
                     for (const QString &member : members) {
                         infoScreen(QStringLiteral("      ") + member);
-                        appendTo(trees.complete, dataSetA,
-                                 makeItem(member, nullptr, DataSetMemberKind));
-                        appendTo(trees.dataSets, dataSetB,
-                                 makeItem(member, nullptr, DataSetMemberKind));
+                        appendTo(trees.complete, dataSetA, makeItem(member, DataSetMemberKind));
+                        appendTo(trees.dataSets, dataSetB, makeItem(member, DataSetMemberKind));
                     }
                 }
 
@@ -157,14 +225,13 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                 {
                     IedConnection::AcsiClass acsiClass;
                     const char *separator;
-                    const char *icon;
                     int kind;
                     const char *line;
                 };
                 const ReportClass reportClasses[] = {
-                    {IedConnection::AcsiClass::Urcb, "$RP$", ":/images/RP.png",
-                     UnbufferedReportKind, "RP: %2 -> DS: %1"},
-                    {IedConnection::AcsiClass::Brcb, "$BR$", ":/images/BR.png", BufferedReportKind,
+                    {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind,
+                     "RP: %2 -> DS: %1"},
+                    {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind,
                      "BR: %2 -> DS: %1"},
                 };
                 for (const ReportClass &reportClass : reportClasses) {
@@ -174,7 +241,7 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                         const QString blockReference =
                             nodeReference + QLatin1String(reportClass.separator) + block;
                         auto blockItem = [&] {
-                            return makeItem(blockReference, reportClass.icon, reportClass.kind);
+                            return makeItem(blockReference, reportClass.kind);
                         };
                         appendTo(trees.complete, nodeA, blockItem());
                         appendTo(trees.reports, nodeC, blockItem());
@@ -208,7 +275,7 @@ void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &co
     const QStringList names = connection.dataDirectoryFc(base);
     for (const QString &name : names) {
         const QString childReference = base + QLatin1Char('.') + name;
-        auto *item = makeItem(childReference, ":/images/DA.png", DataAttributeKind);
+        auto *item = makeItem(childReference, DataAttributeKind);
         if (parent)
             parent->appendRow(item);
         else
@@ -224,6 +291,7 @@ void OnlineBrowse::testRead(const QString &host, int port)
     if (!acceptHost(host))
         return;
     IedConnection connection;
+    const ActiveReset reset([this] { setActive(nullptr); });
     if (!open(connection, host, port))
         return;
     IedClientError error = IedClientError::Ok;

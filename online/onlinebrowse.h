@@ -6,8 +6,12 @@
 // with their members and the report control blocks. Also the fixed test read.
 // Each call makes its own connection and ends it before returning.
 
+#include "iedclienterror.h"
+
+#include <QMutex>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 class IedConnection;
@@ -40,6 +44,18 @@ public:
     // window can paint its lines; by default processes pending events.
     void setEventPump(std::function<void()> pump) { eventPump = std::move(pump); }
 
+    // Off the GUI thread items must be made without icons; addIcons gives
+    // them theirs once the trees are back on it.
+    void setIconsEnabled(bool enabled) { withIcons = enabled; }
+    static void addIcons(QStandardItemModel *model);
+
+    // Callable from any thread: the call in progress ends soon, its trees
+    // as far as they got.
+    void cancel();
+    bool isCancelled() const { return cancelled; }
+    // Why the last connection failed (Ok when it did not).
+    IedClientError connectError() const { return lastConnectError; }
+
     // False when the address is refused or the connection fails.
     bool browseIed(const QString &host, int port, const Trees &trees);
     void addDataAttributes(const QString &reference, IedConnection &connection, int indent,
@@ -54,8 +70,16 @@ private:
     bool acceptHost(const QString &host);
     bool open(IedConnection &connection, const QString &host, int port);
 
+    QStandardItem *makeItem(const QString &text, int kind) const;
+    void setActive(IedConnection *connection);
+
     LineSink infoScreen;
     std::function<void()> eventPump;
+    bool withIcons = true;
+    std::atomic<bool> cancelled{false};
+    QMutex activeMutex;
+    IedConnection *active = nullptr;
+    IedClientError lastConnectError = IedClientError::Ok;
     int connectTimeoutMs = -1;
     int requestTimeoutMs = -1;
 };

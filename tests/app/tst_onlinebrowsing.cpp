@@ -1,17 +1,31 @@
-// The Connect To IED panel of the main window against the simulated IED.
+// The Connect To IED panel of the main window against the simulated IED:
+// the browse, Read Object, Read Rapor and a silent peer, the work running
+// while the window goes on.
 
+#include "iedconnection.h"
 #include "iedserverthread.h"
 #include "iedsimulatormodel.h"
+#include "livereportcontroller.h"
+#include "livereportmodel.h"
 #include "mainwindow.h"
+#include "onlinecontroller.h"
+#include "onlinesession.h"
+#include "sclparser.h"
 #include "scriptedprompt.h"
+#include "selecteddatasetsmodel.h"
+#include "selecteditemsmodel.h"
 #include "temporarysettings.h"
 #include "testpaths.h"
+#include "treeviewcontainer.h"
 
+#include <QAbstractItemModelTester>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTreeView>
 #include <QtTest>
@@ -44,9 +58,17 @@ private slots:
     void cleanup();
     void connectListsTheSimulatedIed();
     void refusedConnectionLeavesEmptyTreesAndAnEnabledWindow();
+    void readObjectFillsTheValueColumn_data();
+    void readObjectFillsTheValueColumn();
+    void readRaporShowsReportsWithTheirSignals();
+    void silentPeerLeavesTheWindowWorkingAndCancelEndsIt();
 
 private:
     void click(quint16 port);
+    void openPanel(quint16 port);
+    bool waitUntilIdle(int ms = 20000);
+    QStandardItemModel *cidModel() const;
+    static QStandardItem *find(QStandardItem *parent, const QString &text);
 
     TemporarySettings settings;
     ScriptedPrompt *prompt = nullptr;
@@ -71,6 +93,12 @@ void OnlineBrowsingTest::cleanup()
 
 void OnlineBrowsingTest::click(quint16 port)
 {
+    openPanel(port);
+    window->findChild<QPushButton *>("pushButton_connectIed")->click();
+}
+
+void OnlineBrowsingTest::openPanel(quint16 port)
+{
     // The engineer opens the top panel and chooses the live device.
     window->findChild<QPushButton *>("togglePanelButton")->click();
     QTest::keyClick(window->findChild<QGroupBox *>("groupBox"), Qt::Key_Space);
@@ -78,7 +106,26 @@ void OnlineBrowsingTest::click(quint16 port)
     watcher.states.clear();
     window->findChild<QLineEdit *>("lineEdit_IP")->setText("127.0.0.1");
     window->findChild<QLineEdit *>("lineEdit_Port")->setText(QString::number(port));
-    window->findChild<QPushButton *>("pushButton_connectIed")->click();
+}
+
+bool OnlineBrowsingTest::waitUntilIdle(int ms)
+{
+    return QTest::qWaitFor([this] { return !window->online()->session()->isBusy(); }, ms);
+}
+
+QStandardItemModel *OnlineBrowsingTest::cidModel() const
+{
+    return qobject_cast<QStandardItemModel *>(
+        window->findChild<QTreeView *>("treeView_CID")->model());
+}
+
+QStandardItem *OnlineBrowsingTest::find(QStandardItem *parent, const QString &text)
+{
+    for (int row = 0; parent && row < parent->rowCount(); ++row) {
+        if (parent->child(row)->text() == text)
+            return parent->child(row);
+    }
+    return nullptr;
 }
 
 void OnlineBrowsingTest::connectListsTheSimulatedIed()
@@ -88,11 +135,14 @@ void OnlineBrowsingTest::connectListsTheSimulatedIed()
         IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY2_MEAS"),
         QHostAddress::LocalHost, 0));
     click(server.serverPort());
+    // Only the online buttons wait for the work; the window stays usable.
+    QVERIFY(!window->findChild<QPushButton *>("pushButton_connectIed")->isEnabled());
+    QVERIFY(waitUntilIdle());
     server.stop();
 
-    QCOMPARE(watcher.states, (QList<bool>{false, true}));
-    auto *cid =
-        qobject_cast<QStandardItemModel *>(window->findChild<QTreeView *>("treeView_CID")->model());
+    QVERIFY(watcher.states.isEmpty());
+    QVERIFY(window->findChild<QPushButton *>("pushButton_connectIed")->isEnabled());
+    auto *cid = cidModel();
     QVERIFY(cid);
     QCOMPARE(cid->headerData(0, Qt::Horizontal).toString(), QStringLiteral("CID"));
     QVERIFY(cid->rowCount() > 0);
@@ -115,8 +165,9 @@ void OnlineBrowsingTest::refusedConnectionLeavesEmptyTreesAndAnEnabledWindow()
     const quint16 port = closed.serverPort();
     closed.close();
     click(port);
+    QVERIFY(waitUntilIdle());
     QVERIFY(window->isEnabled());
-    QCOMPARE(watcher.states, (QList<bool>{false, true}));
+    QVERIFY(watcher.states.isEmpty());
     auto *cid =
         qobject_cast<QStandardItemModel *>(window->findChild<QTreeView *>("treeView_CID")->model());
     QCOMPARE(cid->rowCount(), 0);
@@ -124,6 +175,144 @@ void OnlineBrowsingTest::refusedConnectionLeavesEmptyTreesAndAnEnabledWindow()
     QVERIFY(window->findChild<QPlainTextEdit *>("plainTextEdit_2")
                 ->toPlainText()
                 .endsWith("Connection failed!\n"));
+    QVERIFY2(window->statusBar()->currentMessage().contains("refused"),
+             qPrintable(window->statusBar()->currentMessage()));
+}
+
+void OnlineBrowsingTest::readObjectFillsTheValueColumn_data()
+{
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<QString>("renamedTo");
+    QTest::addColumn<QString>("valueRow");
+    QTest::addColumn<QString>("expected");
+    const QString node = "BAY2_MEASMEAS/MMXU1";
+    QTest::newRow("attribute") << QStringList{node, node + ".Hz", node + ".Hz.q[MX]"} << QString()
+                               << node + ".Hz.q[MX]"
+                               << "good";
+    QTest::newRow("data object") << QStringList{node, node + ".Hz"} << QString()
+                                 << node + ".Hz.t[MX]"
+                                 << "T";
+    QTest::newRow("missing object") << QStringList{node, node + ".Hz", node + ".Hz.q[MX]"}
+                                    << node + ".Hz.nothere[MX]" << node + ".Hz.nothere[MX]"
+                                    << "Error: OBJECT_DOES_NOT_EXIST";
+}
+
+void OnlineBrowsingTest::readObjectFillsTheValueColumn()
+{
+    QFETCH(QStringList, path);
+    QFETCH(QString, renamedTo);
+    QFETCH(QString, valueRow);
+    QFETCH(QString, expected);
+    IedServerThread server;
+    QVERIFY(server.start(
+        IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY2_MEAS"),
+        QHostAddress::LocalHost, 0));
+    click(server.serverPort());
+    QVERIFY(waitUntilIdle());
+
+    QStandardItem *item = cidModel()->item(0);
+    for (const QString &text : path) {
+        item = find(item, text);
+        QVERIFY2(item, qPrintable(text));
+    }
+    if (!renamedTo.isEmpty())
+        item->setText(renamedTo);
+    window->findChild<QTreeView *>("treeView_CID")->setCurrentIndex(item->index());
+    window->findChild<QPushButton *>("pushButton_ReadObject")->click();
+    QVERIFY(waitUntilIdle());
+    server.stop();
+
+    QStandardItem *row = item->text() == valueRow ? item : find(item, valueRow);
+    QVERIFY(row);
+    QStandardItem *parent = row->parent();
+    QVERIFY(parent->child(row->row(), 1));
+    QVERIFY2(parent->child(row->row(), 1)->text().contains(expected),
+             qPrintable(parent->child(row->row(), 1)->text()));
+    QCOMPARE(cidModel()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+}
+
+void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
+{
+    auto *container = window->findChild<TreeviewContainer *>("widget_treeContainer");
+    auto *scl = qobject_cast<SelectedItemsModel *>(cidModel());
+    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    parser.loadIedNames(sourceFile("examples/substation.scd"));
+    QVERIFY(parser.parse("BAY1_PROT", scl));
+    QStandardItem *ied = scl->item(0);
+    QStandardItem *lln0DataSets = find(find(find(ied->child(2), "BAY1_PROT"), "CTRL"), "LLN0");
+    QStandardItem *lln0Reports = find(find(find(ied->child(3), "BAY1_PROT"), "CTRL"), "LLN0");
+    QStandardItem *dataSet = find(lln0DataSets, "BAY1_PROTCTRL/LLN0.StatusDS");
+    QStandardItem *report = find(lln0Reports, "BAY1_PROTCTRL/LLN0.RP.urcbStatus");
+    QVERIFY(dataSet && report);
+    container->onCidTreeDoubleClicked(dataSet->index());
+    container->onCidTreeDoubleClicked(report->index());
+    auto *datasets = qobject_cast<SelectedDatasetsModel *>(
+        container->findChild<QTreeView *>("treeView_SelectedDatasets")->model());
+    QStandardItem *pickedSet = datasets->item(0);
+    QStandardItem *breaker = pickedSet->child(0);
+    QVERIFY(breaker->text().startsWith("BAY1_PROTCTRL/XCBR1.Pos"));
+    pickedSet->child(0, SelectedDatasetsModel::ResultSignalColumn)->setText("BAY1_CB_POS");
+
+    IedServerThread server;
+    QVERIFY(server.start(
+        IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY1_PROT"),
+        QHostAddress::LocalHost, 0));
+    openPanel(server.serverPort());
+    LiveReportModel *live = window->online()->liveReports()->model();
+    QAbstractItemModelTester tester(live);
+    window->findChild<QPushButton *>("pushButton_ReadRaport")->click();
+    QVERIFY(window->online()->session()->isBusy());
+
+    // The general interrogation brings every member at once.
+    QTRY_VERIFY_WITH_TIMEOUT(live->rowCount() > 0, 10000);
+    QStringList boundRows;
+    for (int row = 0; row < live->rowCount(); ++row) {
+        if (live->index(row, LiveReportModel::SignalColumn).data().toString() == "BAY1_CB_POS")
+            boundRows << live->index(row, LiveReportModel::MemberColumn).data().toString();
+    }
+    QVERIFY2(!boundRows.isEmpty(), qPrintable(live->toCsv()));
+    QCOMPARE(boundRows.first(), QStringLiteral("BAY1_PROTCTRL/XCBR1.Pos[ST]"));
+    QStandardItem *liveValue = pickedSet->child(0, LiveReportController::liveValueColumn());
+    QVERIFY(liveValue && !liveValue->text().isEmpty());
+    window->findChild<QPlainTextEdit *>("plainTextEdit_2")->clear();
+    window->resize(1400, 900);
+    QVERIFY(window->grab().save(QDir::current().filePath("online-live-reports.png")));
+
+    window->findChild<QPushButton *>("pushButton_stopReports")->click();
+    QVERIFY(waitUntilIdle(3000));
+    IedConnection check;
+    QCOMPARE(check.connect("127.0.0.1", server.serverPort()), IedClientError::Ok);
+    IedClientError error = IedClientError::Ok;
+    const ClientReportControlBlock block =
+        check.getRCBValues("BAY1_PROTCTRL/LLN0$RP$urcbStatus", &error);
+    QCOMPARE(error, IedClientError::Ok);
+    QVERIFY(!block.rptEna());
+    check.close();
+    server.stop();
+}
+
+void OnlineBrowsingTest::silentPeerLeavesTheWindowWorkingAndCancelEndsIt()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(20);
+    click(silent.serverPort());
+    QTest::qWait(400);
+    QVERIFY(window->online()->session()->isBusy());
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+
+    QElapsedTimer cancelTime;
+    cancelTime.start();
+    auto *cancel = window->findChild<QPushButton *>("pushButton_cancelOnline");
+    QVERIFY(cancel->isVisible());
+    cancel->click();
+    QVERIFY(waitUntilIdle(2000));
+    QVERIFY2(cancelTime.elapsed() < 500, qPrintable(QString::number(cancelTime.elapsed())));
+    QVERIFY(!cancel->isVisible());
+    QVERIFY(window->findChild<QPushButton *>("pushButton_connectIed")->isEnabled());
 }
 
 QTEST_MAIN(OnlineBrowsingTest)

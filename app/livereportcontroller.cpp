@@ -1,0 +1,210 @@
+#include "livereportcontroller.h"
+
+#include "livereportmodel.h"
+#include "livereportpanel.h"
+#include "onlinecontroller.h"
+#include "onlinesession.h"
+#include "selecteddatasetsmodel.h"
+#include "selectedreportsmodel.h"
+
+#include <QAbstractItemView>
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int StatusMessageMs = 10000;
+
+QString cellText(const QStandardItem *row, int column)
+{
+    const QStandardItem *parent = row->parent() ? row->parent() : row->model()->invisibleRootItem();
+    const QStandardItem *cell = parent->child(row->row(), column);
+    const QString text = cell ? cell->text().trimmed() : QString();
+    return text == QLatin1String("-") || text == QLatin1String("NoRef") ? QString() : text;
+}
+
+} // namespace
+
+LiveReportController::LiveReportController(OnlineController *controller)
+    : QObject(controller), controller(controller), reports(new LiveReportModel(this))
+{
+    const OnlineWindowParts &parts = controller->windowParts();
+    reportDock = new QDockWidget(tr("Live Reports"), parts.window);
+    reportDock->setObjectName(QStringLiteral("dockWidget_liveReports"));
+    reportPanel = new LiveReportPanel(reports, reportDock);
+    reportDock->setWidget(reportPanel);
+    parts.window->addDockWidget(Qt::BottomDockWidgetArea, reportDock);
+    reportDock->hide();
+
+    OnlineWorker *worker = controller->session()->worker();
+    connect(worker, &OnlineWorker::reportsReceived, reports, &LiveReportModel::append);
+    connect(worker, &OnlineWorker::watchStarted, this, &LiveReportController::onStarted);
+    connect(worker, &OnlineWorker::watchProblem, this, &LiveReportController::onProblem);
+    connect(worker, &OnlineWorker::finished, this, &LiveReportController::onFinished);
+    connect(reports, &LiveReportModel::valuesUpdated, this, &LiveReportController::showLiveValues);
+    connect(reportPanel, &LiveReportPanel::stopRequested, this, &LiveReportController::stop);
+}
+
+LiveReportController::~LiveReportController() = default;
+
+int LiveReportController::liveValueColumn()
+{
+    return SelectedDatasetsModel::ColumnCount;
+}
+
+QVector<ReportSubscription> LiveReportController::subscriptions(const SelectedReportsModel &picks)
+{
+    QVector<ReportSubscription> result;
+    for (int row = 0; row < picks.rowCount(); ++row) {
+        const QStandardItem *report = picks.item(row);
+        ReportSubscription block;
+        block.reference = report->text();
+        const QString indexed = cellText(report, SelectedReportsModel::IsIndexedColumn);
+        if (indexed == QLatin1String("true") || indexed == QLatin1String("1"))
+            block.instances =
+                qMax(1, cellText(report, SelectedReportsModel::MaxIndexColumn).toInt());
+        bool ok = false;
+        const int trgOps = cellText(report, SelectedReportsModel::TriggerTypeColumn).toInt(&ok);
+        if (ok)
+            block.trgOps = trgOps;
+        const int optFlds = cellText(report, SelectedReportsModel::OptFieldsColumn).toInt(&ok);
+        if (ok)
+            block.optFlds = optFlds;
+        const qint64 intgPd =
+            cellText(report, SelectedReportsModel::IntPeriodColumn).toLongLong(&ok);
+        if (ok)
+            block.intgPd = intgPd;
+        const qint64 bufTm =
+            cellText(report, SelectedReportsModel::BufferingTimeColumn).toLongLong(&ok);
+        if (ok)
+            block.bufTm = bufTm;
+        // General interrogation is one of the trigger options the engineer picks.
+        block.gi = block.trgOps < 0 || (block.trgOps & 16);
+        result.append(block);
+    }
+    return result;
+}
+
+QHash<QString, QString> LiveReportController::boundSignals(const SelectedDatasetsModel &datasets)
+{
+    QHash<QString, QString> bound;
+    for (int row = 0; row < datasets.rowCount(); ++row) {
+        const QStandardItem *dataSet = datasets.item(row);
+        for (int child = 0; child < dataSet->rowCount(); ++child) {
+            const QStandardItem *member = dataSet->child(child);
+            QString signal = cellText(member, SelectedDatasetsModel::ResultSignalColumn);
+            QStringList parts;
+            for (int leaf = 0; signal.isEmpty() && leaf < member->rowCount(); ++leaf) {
+                const QString attribute =
+                    cellText(member->child(leaf), SelectedDatasetsModel::ResultSignalColumn);
+                if (!attribute.isEmpty())
+                    parts << member->child(leaf)->text() + QLatin1Char('=') + attribute;
+            }
+            if (signal.isEmpty())
+                signal = parts.join(QLatin1Char(' '));
+            if (!signal.isEmpty())
+                bound.insert(LiveReportModel::memberKey(member->text()), signal);
+        }
+    }
+    return bound;
+}
+
+void LiveReportController::start()
+{
+    const OnlineWindowParts &parts = controller->windowParts();
+    const QVector<ReportSubscription> picks = subscriptions(*parts.reports);
+    if (picks.isEmpty()) {
+        parts.statusBar->showMessage(
+            tr("No reports are picked: pick them in the Reports selection first."),
+            StatusMessageMs);
+        return;
+    }
+    if (controller->host().isEmpty() || controller->port() <= 0) {
+        parts.statusBar->showMessage(tr("No IED address: fill in the address and port."),
+                                     StatusMessageMs);
+        return;
+    }
+    reports->clear();
+    reports->setSignals(boundSignals(*parts.datasets));
+    problems = 0;
+    if (!controller->session()->watchReports(controller->host(), controller->port(), picks))
+        return;
+    watching = true;
+    reportPanel->setWatching(true);
+    reportPanel->setStatus(
+        tr("Connecting to %1:%2 ...").arg(controller->host()).arg(controller->port()));
+    reportDock->show();
+    reportDock->raise();
+}
+
+void LiveReportController::stop()
+{
+    if (!watching)
+        return;
+    reportPanel->setStatus(tr("Stopping ..."));
+    controller->session()->stop();
+}
+
+void LiveReportController::onStarted(const QStringList &blocks)
+{
+    if (!watching)
+        return;
+    reportPanel->setStatus(blocks.isEmpty()
+                               ? tr("No report could be enabled.")
+                               : tr("Watching %1").arg(blocks.join(QLatin1String(", "))));
+    controller->windowParts().infoScreen->appendPlainText(
+        tr("Reports enabled: %1").arg(blocks.join(QLatin1String(", "))));
+}
+
+void LiveReportController::onProblem(const QString &problem)
+{
+    if (!watching)
+        return;
+    ++problems;
+    controller->windowParts().infoScreen->appendPlainText(problem);
+    controller->windowParts().statusBar->showMessage(problem, StatusMessageMs);
+}
+
+void LiveReportController::onFinished()
+{
+    if (!watching)
+        return;
+    watching = false;
+    reports->flush();
+    reportPanel->setWatching(false);
+    reportPanel->setStatus(tr("Stopped: %1 rows").arg(reports->rowCount()));
+}
+
+void LiveReportController::showLiveValues(const QHash<QString, QString> &lastValueByMember)
+{
+    SelectedDatasetsModel *datasets = controller->windowParts().datasets;
+    const int column = liveValueColumn();
+    // Live values are no edit of the engineer's: the project must not count
+    // them as changes, so the model stays quiet and the views repaint.
+    if (!datasets->horizontalHeaderItem(column))
+        datasets->setHorizontalHeaderItem(column, new QStandardItem(tr("Live Value")));
+    const bool wasBlocked = datasets->blockSignals(true);
+    for (int row = 0; row < datasets->rowCount(); ++row) {
+        QStandardItem *dataSet = datasets->item(row);
+        for (int child = 0; child < dataSet->rowCount(); ++child) {
+            const QString key = LiveReportModel::memberKey(dataSet->child(child)->text());
+            const auto found = lastValueByMember.constFind(key);
+            if (found == lastValueByMember.constEnd())
+                continue;
+            QStandardItem *cell = dataSet->child(child, column);
+            if (!cell) {
+                cell = new QStandardItem;
+                cell->setEditable(false);
+                dataSet->setChild(child, column, cell);
+            }
+            cell->setText(found.value());
+        }
+    }
+    datasets->blockSignals(wasBlocked);
+    const auto views = controller->windowParts().window->findChildren<QAbstractItemView *>(
+        QStringLiteral("treeView_SelectedDatasets"));
+    for (QAbstractItemView *view : views)
+        view->viewport()->update();
+}

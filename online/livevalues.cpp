@@ -1,0 +1,165 @@
+#include "livevalues.h"
+
+#include "iedclienterror.h"
+#include "mmsreport.h"
+
+#include <QDateTime>
+#include <QStandardItem>
+#include <QStandardItemModel>
+#include <QStringList>
+
+namespace LiveValues {
+
+QString timeText(const MmsValue &value)
+{
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(value.utcTimeMs()), Qt::UTC);
+    QString text = time.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzzZ"));
+    const QString quality = TimeQuality::text(value.utcTimeQuality());
+    if (!quality.isEmpty())
+        text += QStringLiteral(" [%1]").arg(quality);
+    return text;
+}
+
+QString qualityText(const MmsValue &value)
+{
+    return Quality::text(value.toQuality()).replace(QLatin1Char('|'), QLatin1String(", "));
+}
+
+QString text(const MmsValue &value, const QString &name)
+{
+    if (value.isNull())
+        return QString();
+    switch (value.type()) {
+    case MmsType::UtcTime:
+        return timeText(value);
+    case MmsType::BitString:
+        return name == QLatin1String("q") ? qualityText(value) : value.toText();
+    case MmsType::DataAccessError:
+        return iedClientErrorName(iedClientErrorFromDataAccessError(value.dataAccessErrorCode()));
+    case MmsType::VisibleString:
+    case MmsType::String:
+        return value.toString();
+    default:
+        return value.toText();
+    }
+}
+
+namespace {
+
+void collectLeaves(const MmsValue &value, const MmsTypeSpec &type, const QString &path,
+                   QStringList *pairs)
+{
+    if (value.type() == MmsType::Structure && type.type() == MmsType::Structure) {
+        for (int i = 0; i < value.elementCount(); ++i) {
+            const QString name = type.componentName(i);
+            const QString childPath = path.isEmpty() ? name : path + QLatin1Char('.') + name;
+            if (i < type.componentCount())
+                collectLeaves(value.element(i), type.component(i), childPath, pairs);
+        }
+        return;
+    }
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    pairs->append(path + QLatin1Char('=') + text(value, path.mid(dot + 1)));
+}
+
+} // namespace
+
+Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name)
+{
+    Parts result;
+    if (value.type() != MmsType::Structure || type.type() != MmsType::Structure ||
+        type.componentCount() != value.elementCount()) {
+        result.value = text(value, name);
+        if (name == QLatin1String("q"))
+            result.quality = result.value;
+        return result;
+    }
+    QStringList pairs;
+    for (int i = 0; i < value.elementCount(); ++i) {
+        const QString component = type.componentName(i);
+        if (component == QLatin1String("q") && value.element(i).type() == MmsType::BitString)
+            result.quality = qualityText(value.element(i));
+        else if (component == QLatin1String("t") && value.element(i).type() == MmsType::UtcTime)
+            result.timestamp = timeText(value.element(i));
+        else
+            collectLeaves(value.element(i), type.component(i), component, &pairs);
+    }
+    // One leaf, as mag.f or stVal, needs no name.
+    if (pairs.size() == 1)
+        result.value = pairs.first().section(QLatin1Char('='), 1);
+    else
+        result.value = pairs.join(QLatin1String("; "));
+    return result;
+}
+
+QString reasonText(int reasons)
+{
+    static const struct
+    {
+        int bit;
+        const char *name;
+    } names[] = {{ReasonDataChange, "data-change"},
+                 {ReasonQualityChange, "quality-change"},
+                 {ReasonDataUpdate, "data-update"},
+                 {ReasonIntegrity, "integrity"},
+                 {ReasonGi, "gi"},
+                 {ReasonApplicationTrigger, "application-trigger"}};
+    QStringList words;
+    for (const auto &entry : names) {
+        if (reasons & entry.bit)
+            words << QLatin1String(entry.name);
+    }
+    return words.join(QLatin1Char('|'));
+}
+
+void setValueText(QStandardItem *item, const QString &text)
+{
+    QStandardItem *parent = item->parent();
+    if (!parent && item->model())
+        parent = item->model()->invisibleRootItem();
+    if (!parent)
+        return;
+    QStandardItem *cell = parent->child(item->row(), ValueColumn);
+    if (!cell) {
+        cell = new QStandardItem;
+        cell->setEditable(false);
+        parent->setChild(item->row(), ValueColumn, cell);
+    }
+    cell->setText(text);
+}
+
+int fill(QStandardItem *item, const MmsValue &value, const MmsTypeSpec &type, const QString &fc,
+         const NameOf &nameOf, const NameOf &fcOf)
+{
+    const bool composite =
+        (value.type() == MmsType::Structure && type.type() == MmsType::Structure) ||
+        (value.type() == MmsType::Array && type.type() == MmsType::Array);
+    if (!composite || item->rowCount() == 0) {
+        setValueText(item, text(value, nameOf(item)));
+        return 1;
+    }
+    int written = 0;
+    for (int row = 0; row < item->rowCount(); ++row) {
+        QStandardItem *child = item->child(row);
+        const QString childFc = fcOf(child);
+        if (!childFc.isEmpty() && !fc.isEmpty() && childFc != fc)
+            continue;
+        const QString name = nameOf(child);
+        if (value.type() == MmsType::Array) {
+            const QString digits = name.mid(1, name.size() - 2);
+            bool ok = false;
+            const int index = digits.toInt(&ok);
+            if (ok && name.startsWith(QLatin1Char('[')) && index < value.elementCount())
+                written += fill(child, value.element(index), type.element(), fc, nameOf, fcOf);
+            continue;
+        }
+        const int index = type.indexOf(name);
+        if (index >= 0 && index < value.elementCount())
+            written += fill(child, value.element(index), type.component(index), fc, nameOf, fcOf);
+    }
+    if (written == 0)
+        setValueText(item, value.toText());
+    return written;
+}
+
+} // namespace LiveValues

@@ -1,0 +1,52 @@
+#ifndef STATIONSCOPE_LIVEVALUES_H
+#define STATIONSCOPE_LIVEVALUES_H
+
+// Texts of values read from a live IED as the engineer reads them: quality as
+// words, time stamps in ISO 8601 UTC with their time quality, data access
+// errors by name; and the distribution of a read value over the tree rows of
+// the attributes it holds.
+
+#include "mmstypespec.h"
+#include "mmsvalue.h"
+
+#include <QString>
+
+#include <functional>
+
+class QStandardItem;
+
+namespace LiveValues {
+
+// name: the attribute's name; a bit string named "q" is a quality.
+QString text(const MmsValue &value, const QString &name = QString());
+QString timeText(const MmsValue &value);
+QString qualityText(const MmsValue &value);
+
+// A data object's or attribute's value split into its parts for one line:
+// the value (a single leaf plainly, else "name=value" pairs), its q and t.
+struct Parts
+{
+    QString value;
+    QString quality;
+    QString timestamp;
+};
+Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name);
+
+// The ReasonForInclusion bits as words: "data-change|gi".
+QString reasonText(int reasons);
+
+// The column the values are shown in.
+constexpr int ValueColumn = 1;
+
+// Writes into the value column of item and of the rows below it the parts of
+// value that their names (nameOf) select; rows whose constraint (fcOf, empty
+// when the tree has none) is not fc are left alone. Returns the rows written.
+using NameOf = std::function<QString(const QStandardItem *)>;
+int fill(QStandardItem *item, const MmsValue &value, const MmsTypeSpec &type, const QString &fc,
+         const NameOf &nameOf, const NameOf &fcOf);
+// Writes one text into item's value column.
+void setValueText(QStandardItem *item, const QString &text);
+
+} // namespace LiveValues
+
+#endif

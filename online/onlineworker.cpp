@@ -1,0 +1,362 @@
+#include "onlineworker.h"
+
+#include "clientreport.h"
+#include "clientreportcontrolblock.h"
+#include "iedconnection.h"
+#include "livevalues.h"
+#include "objectreference.h"
+#include "onlinebrowse.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QMutexLocker>
+#include <QStandardItemModel>
+#include <QThread>
+
+namespace {
+
+// How long the watch loop waits for reports before it looks at its flags.
+constexpr int WatchSliceMs = 100;
+// Disabling on the way out must not keep a Stop waiting on a silent peer.
+constexpr int StopRequestTimeoutMs = 400;
+
+QString withoutFc(const QString &reference)
+{
+    const int bracket = reference.indexOf(QLatin1Char('['));
+    return bracket < 0 ? reference : reference.left(bracket);
+}
+
+// What one enabled block needs to turn its reports into lines.
+struct WatchedBlock
+{
+    QString reference;
+    ClientReportControlBlock block;
+    QStringList members;
+    QVector<MmsTypeSpec> types; // per member; an empty structure when unknown
+};
+
+void appendEntries(const WatchedBlock &target, const ClientReport &report,
+                   QVector<LiveReportEntry> *entries)
+{
+    const int count = report.dataSetSize();
+    for (int member = 0; member < count; ++member) {
+        if (!report.isIncluded(member))
+            continue;
+        LiveReportEntry entry;
+        entry.receivedMs = report.receivedMs();
+        entry.rcb = target.reference;
+        if (report.hasSeqNum())
+            entry.seqNum = QString::number(report.seqNum());
+        entry.member = report.memberReference(member);
+        if (entry.member.isEmpty())
+            entry.member = report.dataReference(member);
+        ObjectReference parsed;
+        const QString name = ObjectReference::parse(entry.member, &parsed) && !parsed.path.isEmpty()
+                                 ? parsed.path.last()
+                                 : QString();
+        const LiveValues::Parts parts =
+            LiveValues::parts(report.value(member), target.types.value(member), name);
+        entry.value = parts.value;
+        entry.quality = parts.quality;
+        entry.timestamp = parts.timestamp;
+        entry.reason = LiveValues::reasonText(report.reasonForInclusion(member));
+        entries->append(entry);
+    }
+}
+
+// "LD/LLN0.BR.name" as servers name it in reports: "LD/LLN0$BR$name".
+QString blockReference(QString reference)
+{
+    const int slash = reference.indexOf(QLatin1Char('/'));
+    for (const char *kind : {"RP", "BR"}) {
+        const QString dotted = QStringLiteral(".%1.").arg(QLatin1String(kind));
+        const int at = reference.indexOf(dotted, slash);
+        if (at >= 0)
+            return reference.replace(at, dotted.size(),
+                                     QStringLiteral("$%1$").arg(QLatin1String(kind)));
+    }
+    return reference;
+}
+
+} // namespace
+
+void registerOnlineWorkerTypes()
+{
+    qRegisterMetaType<OnlineTrees>();
+    qRegisterMetaType<QVector<ObjectRead>>();
+    qRegisterMetaType<QVector<ObjectReadResult>>();
+    qRegisterMetaType<QVector<ReportSubscription>>();
+    qRegisterMetaType<QVector<LiveReportEntry>>();
+    qRegisterMetaType<IedClientError>();
+}
+
+OnlineWorker::OnlineWorker(QObject *parent) : QObject(parent)
+{
+    registerOnlineWorkerTypes();
+}
+
+OnlineWorker::~OnlineWorker() = default;
+
+void OnlineWorker::setTimeouts(int connectMs, int requestMs)
+{
+    connectTimeoutMs = connectMs;
+    requestTimeoutMs = requestMs;
+}
+
+void OnlineWorker::arm()
+{
+    cancelled = false;
+    stopRequested = false;
+}
+
+void OnlineWorker::cancel()
+{
+    QMutexLocker lock(&activeMutex);
+    cancelled = true;
+    stopRequested = true;
+    if (activeConnection)
+        activeConnection->cancel();
+    if (activeBrowse)
+        activeBrowse->cancel();
+}
+
+void OnlineWorker::setActive(IedConnection *connection)
+{
+    QMutexLocker lock(&activeMutex);
+    activeConnection = connection;
+    if (connection && cancelled)
+        connection->cancel();
+}
+
+void OnlineWorker::setActiveBrowse(OnlineBrowse *browse)
+{
+    QMutexLocker lock(&activeMutex);
+    activeBrowse = browse;
+    if (browse && cancelled)
+        browse->cancel();
+}
+
+bool OnlineWorker::connectTo(IedConnection &connection, const QString &host, int port)
+{
+    if (connectTimeoutMs > 0)
+        connection.setConnectTimeout(connectTimeoutMs);
+    if (requestTimeoutMs > 0)
+        connection.setRequestTimeout(requestTimeoutMs);
+    setActive(&connection);
+    IedClientError error = IedClientError::InvalidArgument;
+    if (port > 0 && port <= 65535 && host.toLatin1().size() <= OnlineBrowse::MaxHostLength)
+        error = connection.connect(host, quint16(port));
+    if (error == IedClientError::Ok)
+        return true;
+    if (!cancelled)
+        emit connectFailed(error);
+    return false;
+}
+
+void OnlineWorker::browse(const QString &host, int port)
+{
+    OnlineBrowse browse([this](const QString &line) { emit infoLine(line); });
+    browse.setEventPump([] {});
+    browse.setIconsEnabled(false);
+    if (connectTimeoutMs > 0 || requestTimeoutMs > 0)
+        browse.setTimeouts(connectTimeoutMs, requestTimeoutMs);
+    setActiveBrowse(&browse);
+
+    OnlineTrees trees;
+    trees.complete = std::make_shared<QStandardItemModel>();
+    trees.dataSets = std::make_shared<QStandardItemModel>();
+    trees.reports = std::make_shared<QStandardItemModel>();
+    const bool connected = browse.browseIed(
+        host, port, {trees.complete.get(), trees.dataSets.get(), trees.reports.get()});
+    setActiveBrowse(nullptr);
+    if (!connected && !cancelled && browse.connectError() != IedClientError::Ok)
+        emit connectFailed(browse.connectError());
+    if (!cancelled) {
+        QThread *receiver = QCoreApplication::instance()->thread();
+        trees.complete->moveToThread(receiver);
+        trees.dataSets->moveToThread(receiver);
+        trees.reports->moveToThread(receiver);
+        emit browseFinished(trees);
+    }
+    emit finished(cancelled);
+}
+
+void OnlineWorker::testRead(const QString &host, int port)
+{
+    OnlineBrowse browse([this](const QString &line) { emit infoLine(line); });
+    browse.setEventPump([] {});
+    if (connectTimeoutMs > 0 || requestTimeoutMs > 0)
+        browse.setTimeouts(connectTimeoutMs, requestTimeoutMs);
+    setActiveBrowse(&browse);
+    browse.testRead(host, port);
+    setActiveBrowse(nullptr);
+    emit finished(cancelled);
+}
+
+void OnlineWorker::readObjects(const QString &host, int port, const QVector<ObjectRead> &reads)
+{
+    IedConnection connection;
+    if (connectTo(connection, host, port)) {
+        QVector<ObjectReadResult> results;
+        for (const ObjectRead &read : reads) {
+            if (cancelled)
+                break;
+            ObjectReadResult result;
+            result.request = read;
+            result.value = connection.readObject(read.reference, read.fc, &result.error);
+            if (result.error == IedClientError::Ok && !result.value.isNull() &&
+                (result.value.type() == MmsType::Structure ||
+                 result.value.type() == MmsType::Array))
+                result.type = connection.variableSpecification(read.reference, read.fc);
+            results.append(result);
+        }
+        connection.close();
+        if (!cancelled)
+            emit objectsRead(results);
+    }
+    setActive(nullptr);
+    emit finished(cancelled);
+}
+
+void OnlineWorker::watchReports(const QString &host, int port,
+                                const QVector<ReportSubscription> &subscriptions)
+{
+    using Block = ClientReportControlBlock;
+    IedConnection connection;
+    if (!connectTo(connection, host, port)) {
+        setActive(nullptr);
+        emit finished(cancelled);
+        return;
+    }
+    QVector<LiveReportEntry> pending;
+    QList<WatchedBlock> watched;
+    QStringList enabledNames;
+
+    auto enable = [&](const ReportSubscription &settings, const QString &reference,
+                      QString *problem) {
+        IedClientError error = IedClientError::Ok;
+        ClientReportControlBlock block = connection.getRCBValues(reference, &error);
+        if (error == IedClientError::Ok && (block.rptEna() || block.resv()))
+            error = IedClientError::AccessDenied;
+        WatchedBlock target;
+        target.reference = reference;
+        if (error == IedClientError::Ok)
+            target.members = connection.dataSetDirectory(block.dataSetReference(), nullptr, &error);
+        if (error != IedClientError::Ok) {
+            *problem = tr("%1: %2").arg(reference, iedClientErrorName(error));
+            return false;
+        }
+        for (const QString &member : qAsConst(target.members)) {
+            ObjectReference parsed;
+            MmsTypeSpec type;
+            if (ObjectReference::parse(member, &parsed) && parsed.path.size() == 1)
+                type = connection.variableSpecification(withoutFc(member), parsed.fc);
+            target.types.append(type);
+        }
+        int mask = Block::ElementRptEna;
+        if (!block.isBuffered()) {
+            block.setResv(true);
+            mask |= Block::ElementResv;
+        }
+        if (settings.optFlds >= 0) {
+            block.setOptFlds(settings.optFlds);
+            mask |= Block::ElementOptFlds;
+        }
+        if (settings.trgOps >= 0) {
+            block.setTrgOps(settings.trgOps);
+            mask |= Block::ElementTrgOps;
+        }
+        if (settings.intgPd >= 0) {
+            block.setIntgPd(quint32(settings.intgPd));
+            mask |= Block::ElementIntgPd;
+        }
+        if (settings.bufTm >= 0) {
+            block.setBufTm(quint32(settings.bufTm));
+            mask |= Block::ElementBufTm;
+        }
+        block.setRptEna(true);
+        const int index = watched.size();
+        connection.installReportHandler(
+            reference, block.rptId(),
+            [&watched, &pending, index](const ClientReport &report) {
+                appendEntries(watched.at(index), report, &pending);
+            },
+            target.members);
+        target.block = block;
+        watched.append(target);
+        error = connection.setRCBValues(block, mask, true);
+        if (error != IedClientError::Ok) {
+            connection.uninstallReportHandler(reference);
+            watched.removeLast();
+            *problem = tr("%1: %2").arg(reference, iedClientErrorName(error));
+            if (connection.isConnected()) {
+                block.setRptEna(false);
+                connection.setRCBValues(block, Block::ElementRptEna, true);
+            }
+            return false;
+        }
+        if (settings.gi) {
+            block.setGi(true);
+            connection.setRCBValues(block, Block::ElementGi, true);
+        }
+        return true;
+    };
+
+    for (ReportSubscription settings : subscriptions) {
+        if (cancelled || stopRequested)
+            break;
+        settings.reference = blockReference(settings.reference);
+        QString problem;
+        if (settings.instances <= 0) {
+            if (enable(settings, settings.reference, &problem))
+                enabledNames << settings.reference;
+            else
+                emit watchProblem(problem);
+            continue;
+        }
+        bool done = false;
+        for (int index = 1; !done && index <= settings.instances && connection.isConnected();
+             ++index) {
+            const QString instance =
+                settings.reference + QString::number(index).rightJustified(2, QLatin1Char('0'));
+            done = enable(settings, instance, &problem);
+            if (done)
+                enabledNames << instance;
+        }
+        if (!done)
+            emit watchProblem(problem);
+    }
+    emit watchStarted(enabledNames);
+
+    while (!cancelled && !stopRequested && connection.isConnected()) {
+        const IedClientError error = connection.processIncoming(WatchSliceMs);
+        if (!pending.isEmpty()) {
+            emit reportsReceived(pending);
+            pending.clear();
+        }
+        if (error != IedClientError::Ok) {
+            emit watchProblem(tr("The connection ended: %1").arg(iedClientErrorName(error)));
+            break;
+        }
+    }
+
+    connection.setRequestTimeout(StopRequestTimeoutMs);
+    for (const WatchedBlock &target : qAsConst(watched)) {
+        connection.uninstallReportHandler(target.reference);
+        if (!connection.isConnected())
+            break;
+        ClientReportControlBlock block = target.block;
+        block.setRptEna(false);
+        int mask = Block::ElementRptEna;
+        if (!block.isBuffered()) {
+            block.setResv(false);
+            mask |= Block::ElementResv;
+        }
+        if (connection.setRCBValues(block, mask, true) == IedClientError::Timeout)
+            connection.abort();
+    }
+    if (connection.isConnected())
+        connection.close();
+    setActive(nullptr);
+    emit finished(cancelled);
+}
