@@ -6,6 +6,7 @@
 #include "comparesource.h"
 #include "consoleprompt.h"
 #include "iec61850dbmanager.h"
+#include "liveiedsource.h"
 #include "projectpicks.h"
 #include "projectupdate.h"
 #include "scldataexporter.h"
@@ -131,15 +132,15 @@ QString summary(const CompareFindings &findings, int pickCount)
 
 QString VerifyCommands::verifySynopsis()
 {
-    return QStringLiteral("PROJECT.sclpro --scl FILE.scd [--ied NAME]");
+    return QStringLiteral("PROJECT.sclpro (--host HOST[:PORT] | --scl FILE.scd [--ied NAME])");
 }
 
 QString VerifyCommands::verifyDescription()
 {
     return QStringLiteral(
-        "Checks the picks of a project against one IED of an SCL file and prints each "
-        "difference on a line: severity, pick, what differs, expected and found. Exit code 0 "
-        "when no difference is an error, 1 otherwise.");
+        "Checks the picks of a project against the live IED at HOST (port 102 unless given) or "
+        "one IED of an SCL file and prints each difference on a line: severity, pick, what "
+        "differs, expected and found. Exit code 0 when no difference is an error, 1 otherwise.");
 }
 
 QString VerifyCommands::updateSynopsis()
@@ -161,14 +162,25 @@ int VerifyCommands::verify(const QStringList &arguments, QTextStream &out, QText
 {
     QCommandLineParser parser;
     const CompareOptions options;
-    parser.addOptions({options.scl, options.ied});
+    const QCommandLineOption hostOption(QStringLiteral("host"),
+                                        QStringLiteral("The live IED to check against."),
+                                        QStringLiteral("HOST[:PORT]"));
+    parser.addOptions({options.scl, options.ied, hostOption});
     int exitCode = CommandLineTool::Success;
     if (!parseSubcommand(
             parser, {CommandLineTool::programName(), Verify, verifySynopsis(), verifyDescription()},
             arguments, 1, out, err, &exitCode))
         return exitCode;
-    if (!parser.isSet(options.scl))
-        return usage(err, QStringLiteral("verify: --scl is required (see --help)"));
+    if (parser.isSet(options.scl) == parser.isSet(hostOption))
+        return usage(err, QStringLiteral("verify: give either --host or --scl (see --help)"));
+    if (parser.isSet(hostOption) && parser.isSet(options.ied))
+        return usage(err, QStringLiteral("verify: --ied goes with --scl only"));
+    QString host;
+    int port = 0;
+    if (parser.isSet(hostOption) &&
+        !LiveIedSource::splitAddress(parser.value(hostOption), &host, &port))
+        return usage(
+            err, QStringLiteral("verify: \"%1\" is no HOST[:PORT]").arg(parser.value(hostOption)));
 
     ConsolePrompt prompt;
     ProjectDocument document;
@@ -176,9 +188,15 @@ int VerifyCommands::verify(const QStringList &arguments, QTextStream &out, QText
     if (!document.load(parser.positionalArguments().at(0), &problem))
         return fail(err, problem);
     const ProjectPicks picks = document.picks();
-    SclFileSource source(parser.value(options.scl), parser.value(options.ied), picks.iedName);
+    std::unique_ptr<CompareSource> source;
+    if (host.isEmpty())
+        source = std::make_unique<SclFileSource>(parser.value(options.scl),
+                                                 parser.value(options.ied), picks.iedName);
+    else
+        source = std::make_unique<LiveIedSource>(host, port, picks.iedName,
+                                                 LiveIedSource::devicesOf(picks));
     ModelSnapshot found;
-    if (!source.fetch(&found, &problem))
+    if (!source->fetch(&found, &problem))
         return fail(err, problem);
     const ComparisonResult result = CompareEngine::compare(picks, found);
     printFindings(result.findings, out);

@@ -1,9 +1,12 @@
 #include "../compare/comparetesthelpers.h"
 #include "commandlinetool.h"
+#include "iedserverthread.h"
+#include "iedsimulatormodel.h"
 #include "scldataexporter.h"
 #include "scriptedprompt.h"
 #include "verifycommands.h"
 
+#include <QHostAddress>
 #include <QTextStream>
 
 // Exit codes of verify and update on a project of the first station revision.
@@ -20,6 +23,8 @@ private slots:
 private:
     int run(const QStringList &arguments);
     QTemporaryDir dir;
+    // The simulated IED of each station revision.
+    IedServerThread servers[2];
     QString projectPath;
     QString output;
 };
@@ -40,6 +45,11 @@ void TestVerifyCommands::initTestCase()
     project.close();
     projectPath = dir.filePath(QStringLiteral("station.sclpro"));
     QVERIFY(QFile::copy(project.path, projectPath));
+    for (int revision = 0; revision < 2; ++revision) {
+        const QString file = fixture(revision == 0 ? "station_v1.scd" : "station_v2.scd");
+        QVERIFY(servers[revision].start(IedSimulatorModel::fromSclFile(file, Ied),
+                                        QHostAddress::LocalHost, 0));
+    }
 }
 
 int TestVerifyCommands::run(const QStringList &arguments)
@@ -65,6 +75,13 @@ void TestVerifyCommands::exitCodes_data()
     QTest::newRow("dropped block")
         << QStringList{"verify", "@", "--scl", fixture("station_v2.scd")} << 1;
     QTest::newRow("no source") << QStringList{"verify", "@"} << 2;
+    QTest::newRow("live, same revision") << QStringList{"verify", "@", "--host", "@v1"} << 0;
+    QTest::newRow("live, dropped block") << QStringList{"verify", "@", "--host", "@v2"} << 1;
+    QTest::newRow("live, nobody listening")
+        << QStringList{"verify", "@", "--host", "127.0.0.1:1"} << 1;
+    QTest::newRow("both sources") << QStringList{"verify", "@",     "--host",
+                                                 "@v1",    "--scl", fixture("station_v1.scd")}
+                                  << 2;
     QTest::newRow("no project") << QStringList{"verify", "missing.sclpro", "--scl",
                                                fixture("station_v1.scd")}
                                 << 1;
@@ -84,6 +101,10 @@ void TestVerifyCommands::exitCodes()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^@$")), projectPath);
+    for (int revision = 0; revision < 2; ++revision)
+        arguments.replaceInStrings(
+            QStringLiteral("@v%1").arg(revision + 1),
+            QStringLiteral("127.0.0.1:%1").arg(servers[revision].serverPort()));
     QCOMPARE(run(arguments), exitCode);
 }
 

@@ -1,0 +1,58 @@
+#ifndef STATIONSCOPE_LIVEIEDSOURCE_H
+#define STATIONSCOPE_LIVEIEDSOURCE_H
+
+// The model a live IED shows a client: the browse gives the devices, data
+// sets and report control blocks, one type description per logical node
+// and functional constraint gives the MMS types, and a read gives the name
+// plate's configuration revision. Blocking; run it off the GUI thread.
+
+#include "comparesource.h"
+#include "iedconnection.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+struct BrowsedLogicalNode;
+struct ProjectPicks;
+
+class LiveIedSource : public CompareSource
+{
+public:
+    // projectIed and projectDevices (LD insts such as "CTRL") tell where the
+    // IED name ends in the server's domain names, which join the two.
+    LiveIedSource(const QString &host, int port, const QString &projectIed,
+                  const QStringList &projectDevices);
+    ~LiveIedSource() override;
+
+    bool fetch(ModelSnapshot *snapshot, QString *problem) override;
+    QString description() const override;
+
+    void setTimeouts(int connectMs, int requestMs);
+    // Hears each logical node reference before it is listed.
+    void setProgress(std::function<void(const QString &)> progress);
+    // Thread-safe: ends the check in progress.
+    void cancel();
+
+    // The LD insts the picks name, for the constructor.
+    static QStringList devicesOf(const ProjectPicks &picks);
+    // "host", "host:port" or "[v6 address]:port"; 102 when no port is given.
+    static bool splitAddress(const QString &text, QString *host, int *port);
+
+private:
+    QString iedNameOf(const QStringList &domains) const;
+    void addObjects(ModelSnapshot *snapshot, const BrowsedLogicalNode &node, const QString &lnPath);
+    QString readNamePlate(const QStringList &domains);
+
+    QString host;
+    int port;
+    QString projectIed;
+    QStringList projectDevices;
+    std::function<void(const QString &)> progress;
+    IedConnection connection;
+    std::atomic_bool cancelled{false};
+};
+
+#endif
