@@ -456,8 +456,11 @@ void IedConnection::dispatchReports()
         const MmsInformationReport information = mms.takeReport();
         // Command terminations and LastApplError travel the same way; they
         // are not reports of a control block.
-        if (!information.isReport())
+        if (!information.isReport()) {
+            if (informationHandler)
+                informationHandler(information);
             continue;
+        }
         Iec61850Report content;
         if (!MmsReportCodec::decodeReport(information.values, &content)) {
             ++undecodableReports;

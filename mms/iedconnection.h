@@ -111,6 +111,14 @@ public:
                               const ReportHandler &handler,
                               const QStringList &dataSetMembers = QStringList());
     void uninstallReportHandler(const QString &rcbReference);
+    using InformationReportHandler = std::function<void(const MmsInformationReport &)>;
+    // The information reports that are no control block reports (command
+    // terminations, LastApplError) go to handler, inside processIncoming
+    // only; an empty handler drops them.
+    void setInformationReportHandler(const InformationReportHandler &handler)
+    {
+        informationHandler = handler;
+    }
     // Hands the reports that came in meanwhile to their handlers, then waits
     // up to msecs for more, handing each over as it comes.
     IedClientError processIncoming(int msecs);
@@ -165,6 +173,7 @@ private:
     QStringList domainList;
     QHash<QString, Domain> domains;
     QList<ReportSubscription> subscriptions;
+    InformationReportHandler informationHandler;
     qint64 undecodableReports = 0;
     qint64 unhandledCount = 0;
 };
