@@ -268,6 +268,17 @@ void TestMmsCodec::valueAccessors()
     QCOMPARE(stamp.toText(), QStringLiteral("20261207073301.148Z"));
     QCOMPARE(MmsValue::dataAccessError(10).dataAccessErrorCode(), 10);
     QCOMPARE(MmsValue::floatingPoint(0.9463f).toText(), QStringLiteral("0.946300"));
+
+    // Quality as libiec61850 numbers it: validity in bits 0-1, then the details.
+    const MmsValue quality = MmsValue::bitString(hex("4110"), 13);
+    QCOMPARE(quality.toQuality(),
+             quint16(Quality::ValidityInvalid | Quality::OldData | Quality::Test));
+    QCOMPARE(Quality::text(quality.toQuality()), QStringLiteral("invalid|oldData|test"));
+    QCOMPARE(Quality::text(Quality::ValidityQuestionable | Quality::SourceSubstituted),
+             QStringLiteral("questionable|substituted"));
+    QCOMPARE(TimeQuality::text(TimeQuality::ClockFailure | 31),
+             QStringLiteral("clock-failure|accuracy unspecified"));
+    QCOMPARE(MmsValue::binaryTimeFromMs(1796656599340ull).octets(), hex("0347392c3d41"));
 }
 
 void TestMmsCodec::typeNames_data()
