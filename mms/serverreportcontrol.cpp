@@ -189,6 +189,10 @@ int ServerReportControl::write(int connection, const QString &attribute, const M
         return ObjectNonExistent;
     if (!MmsServerModel::fits(type.component(index), value))
         return TypeInconsistent;
+    // What the server counts or keeps is never the client's to set.
+    if (attribute == QLatin1String("ConfRev") || attribute == QLatin1String("SqNum") ||
+        attribute == QLatin1String("TimeofEntry") || attribute == QLatin1String("Owner"))
+        return ObjectAccessDenied;
     if (ownerId != 0 && ownerId != connection)
         return TemporarilyUnavailable;
     const int result = writeAttribute(connection, attribute, value, now);
@@ -237,9 +241,6 @@ int ServerReportControl::writeAttribute(int connection, const QString &attribute
     }
     if (rptEna)
         return TemporarilyUnavailable;
-    if (attribute == QLatin1String("ConfRev") || attribute == QLatin1String("SqNum") ||
-        attribute == QLatin1String("TimeofEntry") || attribute == QLatin1String("Owner"))
-        return ObjectAccessDenied;
     if (attribute == QLatin1String("Resv")) {
         resv = value.boolean();
         ownerId = resv ? connection : 0;

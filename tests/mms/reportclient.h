@@ -24,6 +24,8 @@ public:
     MmsWriteResult write(const QString &item, const MmsValue &value);
     bool waitForReports(int count, int timeoutMs = 3000);
     void close() { socket.abort(); }
+    // Leaves what the server sends in the network, as a client that hangs.
+    void stopReading() { socket.setReadBufferSize(1); }
 
     // Bit n (from 1) of an option or trigger string is 1 << (n - 1).
     static MmsValue bits(int mask, int count);

@@ -62,6 +62,10 @@ std::shared_ptr<MmsServerModel> reportingModel()
     for (const char *member : {"GGIO1$ST$Ind1$stVal", "GGIO1$ST$Ind2$stVal", "GGIO1$ST$Ind3"})
         events.members.append({MmsObjectName::DomainSpecific, Device, QLatin1String(member)});
     device.dataSets.append(events);
+    MmsServerDataSet many{QStringLiteral("LLN0$Many"), {}, false};
+    for (int i = 0; i < 300; ++i)
+        many.members.append(events.members.at(i % events.members.size()));
+    device.dataSets.append(many);
     model->finish();
     return model;
 }
@@ -87,6 +91,7 @@ private slots:
     void reservesForTheEnablingAssociation();
     void resynchronisesBufferedBlock();
     void segmentsReportsLargerThanThePdu();
+    void dropsReportsForAClientThatDoesNotRead();
 
 private:
     void setStatus(const QString &item, bool value);
@@ -250,6 +255,20 @@ void TestServerReports::segmentsReportsLargerThanThePdu()
             covered[member] = true;
     }
     QCOMPARE(covered, QVector<bool>(3, true));
+}
+
+void TestServerReports::dropsReportsForAClientThatDoesNotRead()
+{
+    ReportClient client(Device);
+    QVERIFY(client.associate(server->serverPort()));
+    const QList<MmsWriteResult> results =
+        client.write({{Urcb + "$DatSet", MmsValue::visibleString("LD0/LLN0$Many")},
+                      {Urcb + "$TrgOps", ReportClient::bits(TriggerOptionIntegrity, 6)},
+                      {Urcb + "$IntgPd", MmsValue::unsignedInteger(1)},
+                      {Urcb + "$RptEna", MmsValue::boolean(true)}});
+    QCOMPARE(results, QList<MmsWriteResult>({{}, {}, {}, {}}));
+    client.stopReading();
+    QTRY_VERIFY_WITH_TIMEOUT(server->droppedReports() > 0, 20000);
 }
 
 QTEST_GUILESS_MAIN(TestServerReports)
