@@ -7,6 +7,7 @@
 #include "iedsimulatormodel.h"
 #include "livereportcontroller.h"
 #include "livereportmodel.h"
+#include "livereportpanel.h"
 #include "mainwindow.h"
 #include "onlinecontroller.h"
 #include "onlinesession.h"
@@ -181,24 +182,31 @@ void OnlineBrowsingTest::refusedConnectionLeavesEmptyTreesAndAnEnabledWindow()
 
 void OnlineBrowsingTest::readObjectFillsTheValueColumn_data()
 {
+    QTest::addColumn<bool>("fromProject");
     QTest::addColumn<QStringList>("path");
     QTest::addColumn<QString>("renamedTo");
     QTest::addColumn<QString>("valueRow");
     QTest::addColumn<QString>("expected");
     const QString node = "BAY2_MEASMEAS/MMXU1";
-    QTest::newRow("attribute") << QStringList{node, node + ".Hz", node + ".Hz.q[MX]"} << QString()
-                               << node + ".Hz.q[MX]"
+    QTest::newRow("attribute") << false << QStringList{node, node + ".Hz", node + ".Hz.q[MX]"}
+                               << QString() << node + ".Hz.q[MX]"
                                << "good";
-    QTest::newRow("data object") << QStringList{node, node + ".Hz"} << QString()
+    QTest::newRow("data object") << false << QStringList{node, node + ".Hz"} << QString()
                                  << node + ".Hz.t[MX]"
                                  << "T";
-    QTest::newRow("missing object") << QStringList{node, node + ".Hz", node + ".Hz.q[MX]"}
+    QTest::newRow("missing object") << false << QStringList{node, node + ".Hz", node + ".Hz.q[MX]"}
                                     << node + ".Hz.nothere[MX]" << node + ".Hz.nothere[MX]"
                                     << "Error: OBJECT_DOES_NOT_EXIST";
+    // The address comes from the project's connection rows.
+    QTest::newRow("project data object")
+        << true << QStringList{"BAY2_MEAS", "MEAS", "MMXU1", "MX", "Hz"} << QString()
+        << "q{MX,Quality}"
+        << "good";
 }
 
 void OnlineBrowsingTest::readObjectFillsTheValueColumn()
 {
+    QFETCH(bool, fromProject);
     QFETCH(QStringList, path);
     QFETCH(QString, renamedTo);
     QFETCH(QString, valueRow);
@@ -207,10 +215,25 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn()
     QVERIFY(server.start(
         IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY2_MEAS"),
         QHostAddress::LocalHost, 0));
-    click(server.serverPort());
-    QVERIFY(waitUntilIdle());
+    QStandardItem *item = nullptr;
+    if (fromProject) {
+        SclParser parser(nullptr, nullptr, nullptr, nullptr);
+        parser.loadIedNames(sourceFile("examples/substation.scd"));
+        QVERIFY(parser.parse("BAY2_MEAS", qobject_cast<SelectedItemsModel *>(cidModel())));
+        item = cidModel()->item(0);
+        QStandardItem *connection = item->child(0);
+        connection->child(2, 1)->setText("127.0.0.1");
+        connection->child(3, 1)->setText(QString::number(server.serverPort()));
+        openPanel(0);
+        window->findChild<QLineEdit *>("lineEdit_IP")->clear();
+        window->findChild<QLineEdit *>("lineEdit_Port")->clear();
+        item = item->child(1);
+    } else {
+        click(server.serverPort());
+        QVERIFY(waitUntilIdle());
+        item = cidModel()->item(0);
+    }
 
-    QStandardItem *item = cidModel()->item(0);
     for (const QString &text : path) {
         item = find(item, text);
         QVERIFY2(item, qPrintable(text));
@@ -289,6 +312,15 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     QVERIFY(!block.rptEna());
     check.close();
     server.stop();
+
+    QTemporaryDir folder;
+    prompt->fileAnswers.enqueue(folder.filePath("reports.csv"));
+    QVERIFY(window->online()->liveReports()->panel()->saveCsv());
+    QFile saved(folder.filePath("reports.csv"));
+    QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString csv = QString::fromUtf8(saved.readAll());
+    QVERIFY(csv.startsWith("Received;RCB;SqNum;Member;Value;Quality;Timestamp;Reason;"));
+    QVERIFY(csv.contains(";BAY1_CB_POS\n"));
 }
 
 void OnlineBrowsingTest::silentPeerLeavesTheWindowWorkingAndCancelEndsIt()
