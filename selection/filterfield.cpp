@@ -1,8 +1,10 @@
 #include "filterfield.h"
 
+#include "stationscoperesources.h"
 #include "treefiltermodel.h"
 
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,24 +13,28 @@
 #include <QTreeView>
 
 FilterField::FilterField(QWidget *parent)
-    : QWidget(parent), edit(new QLineEdit(this)), count(new QLabel(this)),
-      selectAll(new QToolButton(this)), engine(new TreeFilterModel(this))
+    : QWidget(parent), edit(new QLineEdit(this)), clearButton(new QToolButton(this)),
+      count(new QLabel(this)), selectAll(new QToolButton(this)), engine(new TreeFilterModel(this))
 {
+    initStationscopeResources();
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     edit->setObjectName(QStringLiteral("lineEdit_filter"));
-    edit->setClearButtonEnabled(true);
     edit->setPlaceholderText(tr("Filter (Ctrl+F)"));
     edit->setToolTip(
         tr("Text or regular expression, with fc:ST, ln:XCBR or ld:CTRL to narrow it down.\n"
            "Enter or F3: next match, Shift+F3: previous match, Esc: clear."));
+    clearButton->setObjectName(QStringLiteral("toolButton_clearFilter"));
+    clearButton->setIcon(QIcon(QStringLiteral(":/images/clean_pane_small.png")));
+    clearButton->setToolTip(tr("Clear the filter (Esc)"));
     count->setObjectName(QStringLiteral("label_filterCount"));
     selectAll->setObjectName(QStringLiteral("toolButton_selectMatches"));
     selectAll->setText(tr("Select all"));
     selectAll->setToolTip(tr("Select all matches"));
     selectAll->setVisible(false);
     layout->addWidget(edit, 1);
+    layout->addWidget(clearButton);
     layout->addWidget(count);
     layout->addWidget(selectAll);
 
@@ -39,6 +45,7 @@ FilterField::FilterField(QWidget *parent)
         cursor = -1;
         schedule();
     });
+    connect(clearButton, &QToolButton::clicked, this, &FilterField::clear);
     connect(selectAll, &QToolButton::clicked, this, &FilterField::selectAllMatches);
     edit->installEventFilter(this);
 }

@@ -65,6 +65,7 @@ private:
     void attachModel();
 
     QLineEdit *edit = nullptr;
+    QToolButton *clearButton = nullptr;
     QLabel *count = nullptr;
     QToolButton *selectAll = nullptr;
     TreeFilterModel *engine = nullptr;
