@@ -3,6 +3,7 @@
 #include "berwriter.h"
 #include "mmsservices.h"
 #include "reportcontrolengine.h"
+#include "servercontrol.h"
 
 #include <QDateTime>
 
@@ -207,10 +208,11 @@ MmsWriteResult MmsRequestHandler::writeVariable(const MmsObjectName &name,
 {
     if (name.scope != MmsObjectName::DomainSpecific)
         return MmsWriteResult::failure(DataObjectNonExistent);
-    if (reports && reports->handles(name.domain, name.item)) {
-        return reports->write(connection, name.domain, name.item, value,
-                              quint64(QDateTime::currentMSecsSinceEpoch()));
-    }
+    const quint64 now = quint64(QDateTime::currentMSecsSinceEpoch());
+    if (reports && reports->handles(name.domain, name.item))
+        return reports->write(connection, name.domain, name.item, value, now);
+    if (ServerControl::isOperate(name.item))
+        return ServerControl::operate(*model, name.domain, name.item, value, now);
     MmsTypeSpec type;
     MmsValue current;
     if (!model->find(name.domain, name.item, &type, &current))

@@ -8,6 +8,8 @@
 #include "mmspdu.h"
 #include "mmsserverconnection.h"
 #include "mmsservices.h"
+#include "mmswrite.h"
+#include "reportcontrolengine.h"
 #include "testpaths.h"
 #include "tracefile.h"
 
@@ -22,6 +24,8 @@ private slots:
     void init();
     void answersLikeReferenceServer_data();
     void answersLikeReferenceServer();
+    void answersWritesLikeReferenceServer_data();
+    void answersWritesLikeReferenceServer();
     void continuesNameListsWithinSmallPdus();
     void servesControlBlocksAsConfigured();
     void refusesUnusableFiles_data();
@@ -190,6 +194,49 @@ void TestIedSimulatorModel::answersLikeReferenceServer()
                      withoutVolatileValues(theirValues.at(k)).toText());
     }
     QVERIFY(compared > 0);
+}
+
+void TestIedSimulatorModel::answersWritesLikeReferenceServer_data()
+{
+    QTest::addColumn<QString>("traceName");
+    QTest::addColumn<int>("writes");
+    // Trace 09 resynchronises on an entry id of the reference server's buffer.
+    QTest::newRow("08 unbuffered report") << "08_report_unbuffered" << 5;
+    QTest::newRow("10 writes and errors") << "10_read_write_errors" << 5;
+}
+
+void TestIedSimulatorModel::answersWritesLikeReferenceServer()
+{
+    QFETCH(QString, traceName);
+    QFETCH(int, writes);
+    TraceFile trace;
+    QVERIFY2(trace.load(traceName), qPrintable(trace.errorString()));
+    const auto model = IedSimulatorModel::fromSclFile(sample("simpleIO_direct_control.cid"));
+    QVERIFY(model);
+    ReportControlEngine reports(model);
+    reports.addConnection(1, MmsServerConnection::MaxPduSize);
+    MmsServerConnection connection(model, &reports, 1);
+    const QList<TraceMessage> &messages = trace.messages();
+    int compared = 0;
+    for (int i = 0; i < messages.size(); ++i) {
+        if (!messages.at(i).fromClient)
+            continue;
+        const QList<QByteArray> answers =
+            messagesIn(connection.receive(messages.at(i).packets.join()));
+        for (int j = i + 1; j < messages.size() && !messages.at(j).fromClient; ++j) {
+            const MmsPdu theirs = mmsOf(messages.at(j).userData);
+            if (theirs.kind != MmsPdu::ConfirmedResponse ||
+                theirs.service.tag != MmsWrite::ServiceTag)
+                continue;
+            QVERIFY(!answers.isEmpty());
+            QVERIFY2(answers.first() == messages.at(j).userData,
+                     qPrintable(QStringLiteral("frame %1: %2")
+                                    .arg(messages.at(j).frame)
+                                    .arg(describe(mmsOf(answers.first())))));
+            ++compared;
+        }
+    }
+    QCOMPARE(compared, writes);
 }
 
 void TestIedSimulatorModel::continuesNameListsWithinSmallPdus()
