@@ -296,14 +296,30 @@ int CommandLineTool::readValues(const QStringList &arguments)
             ++failures;
             continue;
         }
-        const QString plain = text.left(
-            text.indexOf(QLatin1Char('[')) < 0 ? text.size() : text.indexOf(QLatin1Char('[')));
+        // The MMS form "LD/LN$FC$DO$DA" carries its constraint after the node.
+        if (reference.fc.isEmpty() && reference.path.size() > 1 &&
+            text.contains(QLatin1Char('$')) &&
+            ObjectReferences::isFunctionalConstraint(reference.path.first()))
+            reference.fc = reference.path.takeFirst();
+        const QString plain = reference.logicalDevice + QLatin1Char('/') + reference.logicalNode +
+                              QLatin1Char('.') + reference.path.join(QLatin1Char('.'));
         QStringList constraints{reference.fc};
         IedClientError error = IedClientError::Ok;
         if (reference.fc.isEmpty()) {
-            // Without a constraint: every one the data object has.
+            // Without a constraint: every one the data object has; an
+            // attribute has those its parent lists it under.
             constraints.clear();
-            for (const QString &child : connection.dataDirectoryFc(plain, &error)) {
+            QStringList children = connection.dataDirectoryFc(plain, &error);
+            if (children.isEmpty() && reference.path.size() > 1) {
+                const QString leaf = reference.path.last() + QLatin1Char('[');
+                const QString parent = plain.left(plain.lastIndexOf(QLatin1Char('.')));
+                children.clear();
+                for (const QString &child : connection.dataDirectoryFc(parent, &error)) {
+                    if (child.startsWith(leaf))
+                        children << child;
+                }
+            }
+            for (const QString &child : qAsConst(children)) {
                 const QString fc = child.section(QLatin1Char('['), 1).chopped(1);
                 if (!constraints.contains(fc))
                     constraints << fc;
@@ -481,6 +497,8 @@ int CommandLineTool::watchReports(const QStringList &arguments)
     if (connection.droppedReports() || connection.malformedReports())
         out << ", " << connection.droppedReports() << " dropped (queue full), "
             << connection.malformedReports() << " malformed";
+    if (connection.unhandledReports())
+        out << ", " << connection.unhandledReports() << " of no block watched";
     out << '\n';
     out.flush();
     connection.close();
