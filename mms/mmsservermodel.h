@@ -66,6 +66,7 @@ class MmsServerModel
 public:
     // The domain of that name, added when new.
     MmsServerDomain &domain(const QString &name);
+    // Names and types; once served, read values through find().
     const QVector<MmsServerDomain> &domains() const { return domainList; }
 
     // Builds the sorted name lists and the indexes. Call once, after filling.
