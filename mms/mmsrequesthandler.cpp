@@ -4,10 +4,12 @@
 #include "mmsservices.h"
 #include "reportcontrolengine.h"
 #include "servercontrol.h"
+#include "servercontrols.h"
 
 #include <QDateTime>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -52,12 +54,31 @@ int nameListResponseSize(quint32 invokeId, int namesSize)
 
 MmsRequestHandler::MmsRequestHandler(std::shared_ptr<const MmsServerModel> model,
                                      ReportControlEngine *reports, int connection)
-    : model(std::move(model)), reports(reports), connection(connection)
+    : model(std::move(model)), reports(reports), connection(connection),
+      controls(ServerControls::forModel(this->model))
 {
+}
+
+MmsRequestHandler::~MmsRequestHandler()
+{
+    controls->removeConnection(connection);
+}
+
+QList<QByteArray> MmsRequestHandler::takeUnconfirmedBefore() const
+{
+    return std::exchange(unconfirmedBefore, {});
+}
+
+QList<QByteArray> MmsRequestHandler::takeUnconfirmedAfter() const
+{
+    return std::exchange(unconfirmedAfter, {});
 }
 
 QByteArray MmsRequestHandler::answer(const QByteArray &pduBytes, int maxPduSize) const
 {
+    // What an earlier answer brought about and nobody took is stale now.
+    unconfirmedBefore.clear();
+    unconfirmedAfter.clear();
     MmsPdu pdu;
     if (!MmsPduCodec::decode(pduBytes, &pdu)) {
         // A confirmed request that names its invoke id gets it back.
@@ -172,8 +193,11 @@ QByteArray MmsRequestHandler::read(const MmsPdu &pdu, int maxPduSize) const
     for (const MmsObjectName &name : qAsConst(variables)) {
         MmsTypeSpec type;
         MmsValue value;
-        if (name.scope == MmsObjectName::DomainSpecific &&
-            model->find(name.domain, name.item, &type, &value))
+        if (name.scope == MmsObjectName::DomainSpecific && ServerControls::handlesRead(name.item))
+            results.append(controls->readSelect(connection, name.domain, name.item,
+                                                quint64(QDateTime::currentMSecsSinceEpoch())));
+        else if (name.scope == MmsObjectName::DomainSpecific &&
+                 model->find(name.domain, name.item, &type, &value))
             results.append(value);
         else
             results.append(MmsValue::dataAccessError(DataObjectNonExistent));
@@ -211,6 +235,13 @@ MmsWriteResult MmsRequestHandler::writeVariable(const MmsObjectName &name,
     const quint64 now = quint64(QDateTime::currentMSecsSinceEpoch());
     if (reports && reports->handles(name.domain, name.item))
         return reports->write(connection, name.domain, name.item, value, now);
+    if (ServerControls::handlesWrite(name.item)) {
+        ServerControls::WriteOutcome outcome =
+            controls->write(connection, name.domain, name.item, value, now);
+        unconfirmedBefore += outcome.before;
+        unconfirmedAfter += outcome.after;
+        return outcome.result;
+    }
     if (ServerControl::isOperate(name.item))
         return ServerControl::operate(*model, name.domain, name.item, value, now);
     MmsTypeSpec type;

@@ -13,10 +13,12 @@
 #include "mmswrite.h"
 
 #include <QByteArray>
+#include <QList>
 
 #include <memory>
 
 class ReportControlEngine;
+class ServerControls;
 
 class MmsRequestHandler
 {
@@ -24,8 +26,17 @@ public:
     explicit MmsRequestHandler(std::shared_ptr<const MmsServerModel> model,
                                ReportControlEngine *reports = nullptr, int connection = 0);
 
+    ~MmsRequestHandler();
+    MmsRequestHandler(const MmsRequestHandler &) = delete;
+    MmsRequestHandler &operator=(const MmsRequestHandler &) = delete;
+
     // The answer to one received MMS PDU (empty when none is due).
     QByteArray answer(const QByteArray &pduBytes, int maxPduSize) const;
+    // The unconfirmed PDUs a control command brought about (LastApplError,
+    // CommandTermination), due before the answer and after it; each call
+    // empties its list.
+    QList<QByteArray> takeUnconfirmedBefore() const;
+    QList<QByteArray> takeUnconfirmedAfter() const;
 
 private:
     QByteArray confirmed(const MmsPdu &pdu, int maxPduSize) const;
@@ -41,6 +52,9 @@ private:
     std::shared_ptr<const MmsServerModel> model;
     ReportControlEngine *reports;
     int connection;
+    std::shared_ptr<ServerControls> controls;
+    mutable QList<QByteArray> unconfirmedBefore;
+    mutable QList<QByteArray> unconfirmedAfter;
 };
 
 #endif

@@ -15,6 +15,8 @@ constexpr int ModeOff = 5;
 // The position range of a step position (valWTr.posVal).
 constexpr int MinPosition = -64;
 constexpr int MaxPosition = 63;
+// Time stamps of executed commands: accuracy of 10 bits of the fraction.
+constexpr quint8 TimeAccuracy = 0x0a;
 
 const QString Co = QStringLiteral("$CO$");
 
@@ -46,6 +48,27 @@ MmsValue memberOf(const MmsServerModel &model, const QString &domain, const QStr
 ServerControls::ServerControls(std::shared_ptr<const MmsServerModel> model)
     : model(std::move(model)), random(QRandomGenerator::securelySeeded())
 {
+}
+
+std::shared_ptr<ServerControls>
+ServerControls::forModel(const std::shared_ptr<const MmsServerModel> &model)
+{
+    static QMutex registryLock;
+    static QHash<const MmsServerModel *, std::weak_ptr<ServerControls>> registry;
+    QMutexLocker lock(&registryLock);
+    for (auto it = registry.begin(); it != registry.end();) {
+        if (it->expired())
+            it = registry.erase(it);
+        else
+            ++it;
+    }
+    // Controls hold their model, so a live entry cannot name a model that died.
+    std::shared_ptr<ServerControls> controls = registry.value(model.get()).lock();
+    if (!controls) {
+        controls = std::make_shared<ServerControls>(model);
+        registry.insert(model.get(), controls);
+    }
+    return controls;
 }
 
 bool ServerControls::handlesWrite(const QString &item)
@@ -136,6 +159,10 @@ MmsValue ServerControls::readSelect(int connection, const QString &domain, const
 {
     const QString object = item.section(QLatin1Char('$'), 0, -2);
     const MmsValue refused = MmsValue::visibleString(QByteArray());
+    MmsTypeSpec type;
+    MmsValue current;
+    if (!model->find(domain, item, &type, &current))
+        return MmsValue::dataAccessError(ObjectNonExistent);
     ControlModel controlModelValue = ControlModel::StatusOnly;
     if (!controlModel(domain, object, &controlModelValue) ||
         controlModelValue != ControlModel::SboNormal || blockedByMode(domain, object))
@@ -263,7 +290,7 @@ bool ServerControls::execute(const Command &command, quint64 now) const
         set(changedFc, QStringLiteral("mxVal"), ctlVal);
     }
     set(changedFc, QStringLiteral("q"), MmsValue::bitString(QByteArray(2, '\0'), 13));
-    set(changedFc, QStringLiteral("t"), MmsValue::utcTimeFromMs(now, 0));
+    set(changedFc, QStringLiteral("t"), MmsValue::utcTimeFromMs(now, TimeAccuracy));
     set(st, QStringLiteral("origin"),
         memberOf(*model, command.domain, item, command.value, QStringLiteral("origin")));
     set(st, QStringLiteral("ctlNum"),

@@ -27,6 +27,11 @@ class ServerControls
 public:
     explicit ServerControls(std::shared_ptr<const MmsServerModel> model);
 
+    // The instance every connection to model shares, made on first use; it
+    // lives while someone holds it.
+    static std::shared_ptr<ServerControls>
+    forModel(const std::shared_ptr<const MmsServerModel> &model);
+
     static constexpr int DefaultSelectTimeoutMs = 30000;
     void setSelectTimeout(int ms) { selectTimeoutMs = ms; }
     // This share of operates (0 to 100) is refused as blocked by the process.
@@ -46,7 +51,8 @@ public:
     WriteOutcome write(int connection, const QString &domain, const QString &item,
                        const MmsValue &value, quint64 now);
     // The select of normal security: the object's reference when it is now
-    // selected by connection, an empty string when not.
+    // selected by connection, an empty string when not; object-non-existent
+    // for an item the model lacks.
     MmsValue readSelect(int connection, const QString &domain, const QString &item, quint64 now);
     // Selections held by a closed connection end.
     void removeConnection(int connection);

@@ -2,6 +2,7 @@
 // positive path, the refusals with their AddCause, the select time-out and
 // cancel. Time is given, so the time-out takes no waiting.
 
+#include "controlpeer.h"
 #include "mmspdu.h"
 #include "mmsreport.h"
 #include "servercontrols.h"
@@ -21,55 +22,6 @@ namespace {
 
 const QString Device = QStringLiteral("IEDLD");
 constexpr int SelectTimeoutMs = 50;
-
-MmsTypeSpec structureOf(std::initializer_list<std::pair<const char *, MmsTypeSpec>> members)
-{
-    MmsTypeSpec type = MmsTypeSpec::structure();
-    for (const auto &member : members)
-        type.addComponent(QLatin1String(member.first), member.second);
-    return type;
-}
-
-MmsTypeSpec operType()
-{
-    return structureOf({{"ctlVal", MmsTypeSpec::boolean()},
-                        {"origin", structureOf({{"orCat", MmsTypeSpec::integer(8)},
-                                                {"orIdent", MmsTypeSpec::octetString(-64)}})},
-                        {"ctlNum", MmsTypeSpec::unsignedInteger(8)},
-                        {"T", MmsTypeSpec::utcTime()},
-                        {"Test", MmsTypeSpec::boolean()},
-                        {"Check", MmsTypeSpec::bitString(-2)}});
-}
-
-// SPCSO0 to SPCSO4 have the control models 0 to 4.
-std::shared_ptr<MmsServerModel> controlModel()
-{
-    auto model = std::make_shared<MmsServerModel>();
-    const MmsTypeSpec status = structureOf({{"stVal", MmsTypeSpec::boolean()},
-                                            {"q", MmsTypeSpec::bitString(-13)},
-                                            {"t", MmsTypeSpec::utcTime()}});
-    const MmsTypeSpec co = structureOf({{"SBO", MmsTypeSpec::visibleString(-64)},
-                                        {"SBOw", operType()},
-                                        {"Oper", operType()},
-                                        {"Cancel", operType()}});
-    MmsTypeSpec st = structureOf({{"Beh", structureOf({{"stVal", MmsTypeSpec::integer(8)}})}});
-    MmsTypeSpec cos = MmsTypeSpec::structure();
-    MmsTypeSpec cf = MmsTypeSpec::structure();
-    for (int i = 0; i <= 4; ++i) {
-        const QString name = QStringLiteral("SPCSO%1").arg(i);
-        st.addComponent(name, status);
-        cos.addComponent(name, co);
-        cf.addComponent(name, structureOf({{"ctlModel", MmsTypeSpec::integer(8)}}));
-    }
-    const MmsTypeSpec ggio = structureOf({{"ST", st}, {"CO", cos}, {"CF", cf}});
-    model->domain(Device).variables.append({QStringLiteral("GGIO1"), ggio, ggio.defaultValue()});
-    model->finish();
-    model->update(Device, QStringLiteral("GGIO1$ST$Beh$stVal"), MmsValue::integer(1));
-    for (int i = 0; i <= 4; ++i)
-        model->update(Device, QStringLiteral("GGIO1$CF$SPCSO%1$ctlModel").arg(i),
-                      MmsValue::integer(i));
-    return model;
-}
 
 MmsValue command(bool ctlVal, quint32 ctlNum)
 {
@@ -145,7 +97,7 @@ void TestServerControls::commands()
     QFETCH(int, terminated);
     QFETCH(bool, stVal);
 
-    const auto model = controlModel();
+    const auto model = ControlPeer::exampleModel();
     ServerControls controls(model);
     controls.setSelectTimeout(SelectTimeoutMs);
     const QString object = QStringLiteral("GGIO1$CO$SPCSO%1").arg(ctlModel);
