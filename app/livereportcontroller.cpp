@@ -7,7 +7,6 @@
 #include "selecteddatasetsmodel.h"
 #include "selectedreportsmodel.h"
 
-#include <QAbstractItemView>
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QPlainTextEdit>
@@ -28,12 +27,13 @@ QString cellText(const QStandardItem *row, int column)
 } // namespace
 
 LiveReportController::LiveReportController(OnlineController *controller)
-    : QObject(controller), controller(controller), reports(new LiveReportModel(this))
+    : QObject(controller), controller(controller), reports(new LiveReportModel(this)),
+      bound(new BoundSignalModel(this))
 {
     const OnlineWindowParts &parts = controller->windowParts();
     reportDock = new QDockWidget(tr("Live Reports"), parts.window);
     reportDock->setObjectName(QStringLiteral("dockWidget_liveReports"));
-    reportPanel = new LiveReportPanel(reports, reportDock);
+    reportPanel = new LiveReportPanel(reports, bound, reportDock);
     reportDock->setWidget(reportPanel);
     parts.window->addDockWidget(Qt::BottomDockWidgetArea, reportDock);
     reportDock->hide();
@@ -43,16 +43,11 @@ LiveReportController::LiveReportController(OnlineController *controller)
     connect(worker, &OnlineWorker::watchStarted, this, &LiveReportController::onStarted);
     connect(worker, &OnlineWorker::watchProblem, this, &LiveReportController::onProblem);
     connect(worker, &OnlineWorker::finished, this, &LiveReportController::onFinished);
-    connect(reports, &LiveReportModel::valuesUpdated, this, &LiveReportController::showLiveValues);
+    connect(reports, &LiveReportModel::entriesShown, bound, &BoundSignalModel::update);
     connect(reportPanel, &LiveReportPanel::stopRequested, this, &LiveReportController::stop);
 }
 
 LiveReportController::~LiveReportController() = default;
-
-int LiveReportController::liveValueColumn()
-{
-    return SelectedDatasetsModel::ColumnCount;
-}
 
 QVector<ReportSubscription> LiveReportController::subscriptions(const SelectedReportsModel &picks)
 {
@@ -87,9 +82,9 @@ QVector<ReportSubscription> LiveReportController::subscriptions(const SelectedRe
     return result;
 }
 
-QHash<QString, QString> LiveReportController::boundSignals(const SelectedDatasetsModel &datasets)
+QVector<SignalBinding> LiveReportController::boundSignals(const SelectedDatasetsModel &datasets)
 {
-    QHash<QString, QString> bound;
+    QVector<SignalBinding> bound;
     for (int row = 0; row < datasets.rowCount(); ++row) {
         const QStandardItem *dataSet = datasets.item(row);
         for (int child = 0; child < dataSet->rowCount(); ++child) {
@@ -105,7 +100,7 @@ QHash<QString, QString> LiveReportController::boundSignals(const SelectedDataset
             if (signal.isEmpty())
                 signal = parts.join(QLatin1Char(' '));
             if (!signal.isEmpty())
-                bound.insert(LiveReportModel::memberKey(member->text()), signal);
+                bound.append({member->text(), signal});
         }
     }
     return bound;
@@ -127,7 +122,12 @@ void LiveReportController::start()
         return;
     }
     reports->clear();
-    reports->setSignals(boundSignals(*parts.datasets));
+    const QVector<SignalBinding> bindings = boundSignals(*parts.datasets);
+    QHash<QString, QString> signalByMember;
+    for (const SignalBinding &binding : bindings)
+        signalByMember.insert(binding.member, binding.signal);
+    reports->setSignals(signalByMember);
+    bound->setBindings(bindings);
     problems = 0;
     if (!controller->session()->watchReports(controller->host(), controller->port(), picks))
         return;
@@ -175,36 +175,4 @@ void LiveReportController::onFinished()
     reports->flush();
     reportPanel->setWatching(false);
     reportPanel->setStatus(tr("Stopped: %1 rows").arg(reports->rowCount()));
-}
-
-void LiveReportController::showLiveValues(const QHash<QString, QString> &lastValueByMember)
-{
-    SelectedDatasetsModel *datasets = controller->windowParts().datasets;
-    const int column = liveValueColumn();
-    // Live values are no edit of the engineer's: the project must not count
-    // them as changes, so the model stays quiet and the views repaint.
-    if (!datasets->horizontalHeaderItem(column))
-        datasets->setHorizontalHeaderItem(column, new QStandardItem(tr("Live Value")));
-    const bool wasBlocked = datasets->blockSignals(true);
-    for (int row = 0; row < datasets->rowCount(); ++row) {
-        QStandardItem *dataSet = datasets->item(row);
-        for (int child = 0; child < dataSet->rowCount(); ++child) {
-            const QString key = LiveReportModel::memberKey(dataSet->child(child)->text());
-            const auto found = lastValueByMember.constFind(key);
-            if (found == lastValueByMember.constEnd())
-                continue;
-            QStandardItem *cell = dataSet->child(child, column);
-            if (!cell) {
-                cell = new QStandardItem;
-                cell->setEditable(false);
-                dataSet->setChild(child, column, cell);
-            }
-            cell->setText(found.value());
-        }
-    }
-    datasets->blockSignals(wasBlocked);
-    const auto views = controller->windowParts().window->findChildren<QAbstractItemView *>(
-        QStringLiteral("treeView_SelectedDatasets"));
-    for (QAbstractItemView *view : views)
-        view->viewport()->update();
 }

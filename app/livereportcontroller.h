@@ -3,10 +3,11 @@
 
 // Read Rapor: watches every report picked in the project with its picked
 // settings, shows the members that come in, with the signal bound to each,
-// in a dock of its own, and the last value of each bound member in the data
-// set selection beside its signal. Stop disables the blocks and releases the
-// association.
+// in a dock of its own, and beside each signal bound in the data set
+// selection the last value of its member. Stop disables the blocks and
+// releases the association.
 
+#include "boundsignalmodel.h"
 #include "onlineworker.h"
 
 #include <QHash>
@@ -28,18 +29,17 @@ public:
     ~LiveReportController() override;
 
     LiveReportModel *model() const { return reports; }
+    BoundSignalModel *boundSignalModel() const { return bound; }
     LiveReportPanel *panel() const { return reportPanel; }
     QDockWidget *dock() const { return reportDock; }
     bool isWatching() const { return watching; }
 
     // The picked report control blocks with their settings.
     static QVector<ReportSubscription> subscriptions(const SelectedReportsModel &picks);
-    // Member reference -> the result signal bound to it in the data set
-    // selection (a data object's attributes bound one by one: "name=signal" each).
-    static QHash<QString, QString> boundSignals(const SelectedDatasetsModel &datasets);
-    // The data set selection's column that shows the last received values;
-    // it belongs to the watch, not to the project.
-    static int liveValueColumn();
+    // The result signals bound to data set members in the data set selection,
+    // in its order (a data object's attributes bound one by one: "name=signal"
+    // each).
+    static QVector<SignalBinding> boundSignals(const SelectedDatasetsModel &datasets);
 
 public slots:
     void start();
@@ -49,10 +49,10 @@ private:
     void onStarted(const QStringList &blocks);
     void onProblem(const QString &problem);
     void onFinished();
-    void showLiveValues(const QHash<QString, QString> &lastValueByMember);
 
     OnlineController *controller;
     LiveReportModel *reports;
+    BoundSignalModel *bound;
     QDockWidget *reportDock;
     LiveReportPanel *reportPanel;
     bool watching = false;

@@ -1,5 +1,6 @@
 #include "livereportpanel.h"
 
+#include "boundsignalmodel.h"
 #include "livereportmodel.h"
 #include "userprompt.h"
 
@@ -13,24 +14,40 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSplitter>
 #include <QTableView>
 #include <QTextStream>
 #include <QVBoxLayout>
 
-LiveReportPanel::LiveReportPanel(LiveReportModel *model, QWidget *parent)
-    : QWidget(parent), model(model), view(new QTableView(this)), status(new QLabel(this)),
-      stopButton(new QPushButton(tr("Stop"), this))
+namespace {
+
+void setUpTable(QTableView *table)
+{
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setWordWrap(false);
+}
+
+} // namespace
+
+LiveReportPanel::LiveReportPanel(LiveReportModel *model, BoundSignalModel *bound, QWidget *parent)
+    : QWidget(parent), model(model), view(new QTableView), boundView(new QTableView),
+      status(new QLabel(this)), stopButton(new QPushButton(tr("Stop"), this))
 {
     setObjectName(QStringLiteral("liveReportPanel"));
     view->setObjectName(QStringLiteral("tableView_liveReports"));
     view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
-    view->verticalHeader()->hide();
-    view->horizontalHeader()->setStretchLastSection(true);
-    view->setWordWrap(false);
-    const int widths[] = {170, 170, 60, 260, 120, 120, 250, 110};
+    setUpTable(view);
+    boundView->setObjectName(QStringLiteral("tableView_boundSignals"));
+    boundView->setModel(bound);
+    setUpTable(boundView);
+    const int boundWidths[] = {150, 120, 90, 250};
+    for (int column = 0; column < int(sizeof boundWidths / sizeof *boundWidths); ++column)
+        boundView->setColumnWidth(column, boundWidths[column]);
+    const int widths[] = {100, 250, 60, 300, 150, 120, 290, 110};
     for (int column = 0; column < int(sizeof widths / sizeof *widths); ++column)
         view->setColumnWidth(column, widths[column]);
 
@@ -49,7 +66,12 @@ LiveReportPanel::LiveReportPanel(LiveReportModel *model, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(buttons);
-    layout->addWidget(view);
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(boundView);
+    splitter->addWidget(view);
+    splitter->setStretchFactor(1, 2);
+    splitter->setSizes({620, 980});
+    layout->addWidget(splitter, 1);
 
     connect(stopButton, &QPushButton::clicked, this, &LiveReportPanel::stopRequested);
     connect(copyButton, &QPushButton::clicked, this, &LiveReportPanel::copyToClipboard);
@@ -59,6 +81,7 @@ LiveReportPanel::LiveReportPanel(LiveReportModel *model, QWidget *parent)
         if (view->selectionModel()->selectedRows().isEmpty())
             view->scrollToBottom();
     });
+    setMinimumHeight(220);
     setWatching(false);
 }
 

@@ -2,10 +2,12 @@
 #define STATIONSCOPE_LIVEREPORTPANEL_H
 
 // The live report table with its Stop, Copy and Save buttons and a line that
-// says what the watch is doing.
+// says what the watch is doing; beside it the bound signals with their last
+// values.
 
 #include <QWidget>
 
+class BoundSignalModel;
 class LiveReportModel;
 class QLabel;
 class QPushButton;
@@ -16,9 +18,10 @@ class LiveReportPanel : public QWidget
     Q_OBJECT
 
 public:
-    explicit LiveReportPanel(LiveReportModel *model, QWidget *parent = nullptr);
+    LiveReportPanel(LiveReportModel *model, BoundSignalModel *bound, QWidget *parent = nullptr);
 
     QTableView *table() const { return view; }
+    QTableView *boundSignalTable() const { return boundView; }
     void setWatching(bool watching);
     void setStatus(const QString &text);
 
@@ -36,6 +39,7 @@ signals:
 private:
     LiveReportModel *model;
     QTableView *view;
+    QTableView *boundView;
     QLabel *status;
     QPushButton *stopButton;
 };

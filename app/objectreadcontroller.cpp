@@ -143,5 +143,9 @@ void ObjectReadController::onObjectsRead(const QVector<ObjectReadResult> &result
         }
         LiveValues::fill(item, result.value, result.type, result.request.fc, nameOf, fcOf);
     }
-    parts.trees->cidTree()->expand(index);
+    // The tree's first column is sized to its texts: bring the values into view.
+    CidItemsTree *tree = parts.trees->cidTree();
+    tree->expand(index);
+    tree->resizeColumnToContents(LiveValues::ValueColumn);
+    tree->scrollTo(index.sibling(index.row(), LiveValues::ValueColumn));
 }

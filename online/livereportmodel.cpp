@@ -66,7 +66,12 @@ QVariant LiveReportModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return QVariant();
-    return cell(rows[size_t(index.row())], index.column());
+    const LiveReportEntry &entry = rows[size_t(index.row())];
+    // The table shows the time of day; the date is in the tool tip and the CSV.
+    if (role == Qt::DisplayRole && index.column() == ReceivedColumn)
+        return QDateTime::fromMSecsSinceEpoch(entry.receivedMs, Qt::UTC)
+            .toString(QStringLiteral("hh:mm:ss.zzz"));
+    return cell(entry, index.column());
 }
 
 QVariant LiveReportModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -141,15 +146,12 @@ void LiveReportModel::flush()
         rows.erase(rows.begin(), rows.begin() + overflow);
         endRemoveRows();
     }
-    QHash<QString, QString> lastValues;
     beginInsertRows(QModelIndex(), int(rows.size()), int(rows.size()) + pending.size() - 1);
-    for (const LiveReportEntry &entry : qAsConst(pending)) {
-        rows.push_back(entry);
-        lastValues.insert(memberKey(entry.member), entry.value);
-    }
+    rows.insert(rows.end(), pending.cbegin(), pending.cend());
     endInsertRows();
+    const QVector<LiveReportEntry> shown = pending;
     pending.clear();
-    emit valuesUpdated(lastValues);
+    emit entriesShown(shown);
 }
 
 void LiveReportModel::clear()

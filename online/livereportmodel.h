@@ -60,9 +60,8 @@ public:
     QString toCsv() const;
 
 signals:
-    // After each update: the last value of each member that came in, by
-    // memberKey.
-    void valuesUpdated(const QHash<QString, QString> &lastValueByMember);
+    // After each update: the entries it showed, oldest first.
+    void entriesShown(const QVector<LiveReportEntry> &entries);
 
 private:
     QString cell(const LiveReportEntry &entry, int column) const;

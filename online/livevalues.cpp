@@ -33,7 +33,15 @@ QString text(const MmsValue &value, const QString &name)
     case MmsType::UtcTime:
         return timeText(value);
     case MmsType::BitString:
-        return name == QLatin1String("q") ? qualityText(value) : value.toText();
+        if (name == QLatin1String("q"))
+            return qualityText(value);
+        // A double point position (Dbpos) reads as its state.
+        if (name == QLatin1String("stVal") && value.bitStringSize() == 2) {
+            static const char *const positions[] = {"intermediate", "off", "on", "bad"};
+            const int state = (value.bitStringBit(0) ? 2 : 0) + (value.bitStringBit(1) ? 1 : 0);
+            return QStringLiteral("%1 (%2)").arg(QLatin1String(positions[state]), value.toText());
+        }
+        return value.toText();
     case MmsType::DataAccessError:
         return iedClientErrorName(iedClientErrorFromDataAccessError(value.dataAccessErrorCode()));
     case MmsType::VisibleString:
@@ -62,6 +70,16 @@ void collectLeaves(const MmsValue &value, const MmsTypeSpec &type, const QString
     pairs->append(path + QLatin1Char('=') + text(value, path.mid(dot + 1)));
 }
 
+// The attributes that carry what a status or measured data object says.
+bool isMainValue(const QString &component)
+{
+    static const QStringList names{QStringLiteral("stVal"),  QStringLiteral("mag"),
+                                   QStringLiteral("cVal"),   QStringLiteral("general"),
+                                   QStringLiteral("actVal"), QStringLiteral("setVal"),
+                                   QStringLiteral("setMag")};
+    return names.contains(component);
+}
+
 } // namespace
 
 Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name)
@@ -75,15 +93,21 @@ Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name)
         return result;
     }
     QStringList pairs;
+    QStringList mainPairs;
     for (int i = 0; i < value.elementCount(); ++i) {
         const QString component = type.componentName(i);
         if (component == QLatin1String("q") && value.element(i).type() == MmsType::BitString)
             result.quality = qualityText(value.element(i));
         else if (component == QLatin1String("t") && value.element(i).type() == MmsType::UtcTime)
             result.timestamp = timeText(value.element(i));
+        else if (isMainValue(component))
+            collectLeaves(value.element(i), type.component(i), component, &mainPairs);
         else
             collectLeaves(value.element(i), type.component(i), component, &pairs);
     }
+    // The value a data object stands for, when it has one, without the rest.
+    if (!mainPairs.isEmpty())
+        pairs = mainPairs;
     // One leaf, as mag.f or stVal, needs no name.
     if (pairs.size() == 1)
         result.value = pairs.first().section(QLatin1Char('='), 1);

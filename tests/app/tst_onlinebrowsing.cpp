@@ -295,8 +295,13 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     }
     QVERIFY2(!boundRows.isEmpty(), qPrintable(live->toCsv()));
     QCOMPARE(boundRows.first(), QStringLiteral("BAY1_PROTCTRL/XCBR1.Pos[ST]"));
-    QStandardItem *liveValue = pickedSet->child(0, LiveReportController::liveValueColumn());
-    QVERIFY(liveValue && !liveValue->text().isEmpty());
+    BoundSignalModel *bound = window->online()->liveReports()->boundSignalModel();
+    QAbstractItemModelTester boundTester(bound);
+    QCOMPARE(bound->index(0, BoundSignalModel::SignalColumn).data().toString(),
+             QStringLiteral("BAY1_CB_POS"));
+    QVERIFY(!bound->index(0, BoundSignalModel::ValueColumn).data().toString().isEmpty());
+    // The picks stay as the project stores them.
+    QCOMPARE(datasets->columnCount(), int(SelectedDatasetsModel::ColumnCount));
     window->findChild<QPlainTextEdit *>("plainTextEdit_2")->clear();
     window->resize(1400, 900);
     QVERIFY(window->grab().save(QDir::current().filePath("online-live-reports.png")));
