@@ -218,6 +218,8 @@ void ReportWatch::print(const Enabled &target, const ClientReport &report)
     out << received.toString(QStringLiteral("hh:mm:ss.zzz")) << ' ' << target.reference
         << " RptID=" << report.rptId() << " SeqNum="
         << (report.hasSeqNum() ? QString::number(report.seqNum()) : QStringLiteral("-"));
+    if (report.content().has(ReportOptionEntryId))
+        out << " EntryID=" << report.entryId().toHex();
     if (report.hasBufOvfl() && report.bufOvfl())
         out << " buffer-overflow";
     if (!report.matchesDataSet())
