@@ -5,6 +5,7 @@
 #include "connectioneditguard.h"
 #include "iec61850dbmanager.h"
 #include "onlinecontroller.h"
+#include "projectcheckcontroller.h"
 #include "recentfiles.h"
 #include "selecteddatasetsmodel.h"
 #include "selecteditemsmodel.h"
@@ -77,9 +78,28 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::onNodeDataChanged);
 
     onlineController = std::make_unique<OnlineController>(onlineWindowParts());
+    new ProjectCheckController(projectCheckParts(), this);
 }
 
 MainWindow::~MainWindow() = default;
+
+ProjectCheckParts MainWindow::projectCheckParts()
+{
+    return {this,
+            sclModel.get(),
+            objectsModel.get(),
+            datasetsModel.get(),
+            reportsModel.get(),
+            onlineController.get(),
+            [this] { return projectPath; },
+            [this] { return dbManager.get(); },
+            [this] {
+                const QString path = projectPath;
+                closeProject();
+                if (connectProject(path, false))
+                    loadProject(path);
+            }};
+}
 
 QString MainWindow::baseTitle()
 {

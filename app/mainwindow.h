@@ -12,6 +12,7 @@ class ConnectionEditGuard;
 class Iec61850DbManager;
 class OnlineController;
 struct OnlineWindowParts;
+struct ProjectCheckParts;
 class QCloseEvent;
 class QDateTime;
 class QMenu;
@@ -109,6 +110,8 @@ private:
     void showSignalList();
     // The widgets and models the online work uses.
     OnlineWindowParts onlineWindowParts();
+    // The models and project access the Project menu's checks use.
+    ProjectCheckParts projectCheckParts();
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<SelectedItemsModel> sclModel;

@@ -1,6 +1,7 @@
 #include "liveiedsource.h"
 
 #include "iedbrowser.h"
+#include "iedconnection.h"
 #include "projectpicks.h"
 #include "sclmodel.h"
 
@@ -114,8 +115,8 @@ QString LiveIedSource::description() const
 
 void LiveIedSource::setTimeouts(int connectMs, int requestMs)
 {
-    connection.setConnectTimeout(connectMs);
-    connection.setRequestTimeout(requestMs);
+    connectTimeout = connectMs;
+    requestTimeout = requestMs;
 }
 
 void LiveIedSource::setProgress(std::function<void(const QString &)> listener)
@@ -125,8 +126,10 @@ void LiveIedSource::setProgress(std::function<void(const QString &)> listener)
 
 void LiveIedSource::cancel()
 {
+    const QMutexLocker locker(&activeLock);
     cancelled = true;
-    connection.cancel();
+    if (active)
+        active->cancel();
 }
 
 QStringList LiveIedSource::devicesOf(const ProjectPicks &picks)
@@ -202,7 +205,7 @@ QString LiveIedSource::iedNameOf(const QStringList &domains) const
     return prefix;
 }
 
-QString LiveIedSource::readNamePlate(const QStringList &domains)
+QString LiveIedSource::readNamePlate(IedConnection &connection, const QStringList &domains)
 {
     for (const QString &domain : domains) {
         IedClientError error = IedClientError::Ok;
@@ -216,8 +219,8 @@ QString LiveIedSource::readNamePlate(const QStringList &domains)
     return QString();
 }
 
-void LiveIedSource::addObjects(ModelSnapshot *snapshot, const BrowsedLogicalNode &node,
-                               const QString &lnPath)
+void LiveIedSource::addObjects(IedConnection &connection, ModelSnapshot *snapshot,
+                               const BrowsedLogicalNode &node, const QString &lnPath)
 {
     QStringList constraints;
     for (const BrowsedDataObject &dataObject : node.dataObjects) {
@@ -257,6 +260,25 @@ void LiveIedSource::addObjects(ModelSnapshot *snapshot, const BrowsedLogicalNode
 
 bool LiveIedSource::fetch(ModelSnapshot *snapshot, QString *problem)
 {
+    IedConnection connection;
+    connection.setConnectTimeout(connectTimeout);
+    connection.setRequestTimeout(requestTimeout);
+    {
+        const QMutexLocker locker(&activeLock);
+        if (cancelled) {
+            *problem = text("the check of %1 was cancelled").arg(description());
+            return false;
+        }
+        active = &connection;
+    }
+    const bool fetched = fetchFrom(connection, snapshot, problem);
+    const QMutexLocker locker(&activeLock);
+    active = nullptr;
+    return fetched;
+}
+
+bool LiveIedSource::fetchFrom(IedConnection &connection, ModelSnapshot *snapshot, QString *problem)
+{
     const IedClientError connected = connection.connect(host, quint16(port));
     if (connected != IedClientError::Ok) {
         *problem =
@@ -277,12 +299,12 @@ bool LiveIedSource::fetch(ModelSnapshot *snapshot, QString *problem)
 
     ModelSnapshot found;
     found.iedName = iedNameOf(domains);
-    found.namePlateRevision = readNamePlate(domains);
+    found.namePlateRevision = readNamePlate(connection, domains);
     for (const BrowsedLogicalDevice &device : browsed.logicalDevices) {
         for (const BrowsedLogicalNode &node : device.logicalNodes) {
             found.nodeCount += 2;
             const QString lnPath = ModelSnapshot::relative(node.reference, found.iedName);
-            addObjects(&found, node, lnPath);
+            addObjects(connection, &found, node, lnPath);
             for (const BrowsedDataSet &dataSet : node.dataSets) {
                 QStringList members;
                 for (const QString &member : dataSet.members)

@@ -7,7 +7,8 @@
 // plate's configuration revision. Blocking; run it off the GUI thread.
 
 #include "comparesource.h"
-#include "iedconnection.h"
+
+#include <QMutex>
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@
 #include <functional>
 
 struct BrowsedLogicalNode;
+class IedConnection;
 struct ProjectPicks;
 
 class LiveIedSource : public CompareSource
@@ -43,15 +45,21 @@ public:
 
 private:
     QString iedNameOf(const QStringList &domains) const;
-    void addObjects(ModelSnapshot *snapshot, const BrowsedLogicalNode &node, const QString &lnPath);
-    QString readNamePlate(const QStringList &domains);
+    bool fetchFrom(IedConnection &connection, ModelSnapshot *snapshot, QString *problem);
+    void addObjects(IedConnection &connection, ModelSnapshot *snapshot,
+                    const BrowsedLogicalNode &node, const QString &lnPath);
+    QString readNamePlate(IedConnection &connection, const QStringList &domains);
 
     QString host;
     int port;
     QString projectIed;
     QStringList projectDevices;
     std::function<void(const QString &)> progress;
-    IedConnection connection;
+    int connectTimeout = 10000;
+    int requestTimeout = 5000;
+    // The connection lives on the thread that fetches; cancel() reaches it here.
+    QMutex activeLock;
+    IedConnection *active = nullptr;
     std::atomic_bool cancelled{false};
 };
 

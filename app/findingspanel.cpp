@@ -1,0 +1,80 @@
+#include "findingspanel.h"
+
+#include "findingsmodel.h"
+#include "userprompt.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+FindingsPanel::FindingsPanel(FindingsModel *model, QWidget *parent)
+    : QDockWidget(tr("Findings"), parent), model(model), summary(new QLabel), view(new QTreeView),
+      saveButton(new QPushButton(tr("Save as CSV...")))
+{
+    setObjectName(QStringLiteral("dockWidget_findings"));
+    summary->setObjectName(QStringLiteral("label_findings"));
+    summary->setWordWrap(true);
+    summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    view->setObjectName(QStringLiteral("treeView_findings"));
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setAlternatingRowColors(true);
+    view->setUniformRowHeights(true);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->header()->setStretchLastSection(true);
+    saveButton->setObjectName(QStringLiteral("pushButton_saveFindings"));
+    saveButton->setEnabled(false);
+
+    auto *body = new QWidget;
+    auto *layout = new QVBoxLayout(body);
+    layout->setContentsMargins(4, 4, 4, 4);
+    auto *top = new QHBoxLayout;
+    top->addWidget(summary, 1);
+    top->addWidget(saveButton);
+    layout->addLayout(top);
+    layout->addWidget(view);
+    setWidget(body);
+
+    connect(saveButton, &QPushButton::clicked, this, &FindingsPanel::saveAsCsv);
+    connect(model, &QAbstractItemModel::modelReset, this,
+            [this] { saveButton->setEnabled(this->model->rowCount() > 0); });
+}
+
+void FindingsPanel::showList(const QString &caption)
+{
+    summary->setText(caption);
+    for (int column = 0; column + 1 < model->columnCount(); ++column)
+        view->resizeColumnToContents(column);
+    show();
+    raise();
+}
+
+void FindingsPanel::clear()
+{
+    model->clear();
+    summary->clear();
+}
+
+QString FindingsPanel::caption() const
+{
+    return summary->text();
+}
+
+void FindingsPanel::saveAsCsv()
+{
+    const QString folder = QSettings().value(QStringLiteral("lastProjectPath")).toString();
+    const QString path = UserPrompt::saveFileName(
+        this, tr("Save list as CSV"), QDir(folder).filePath(QStringLiteral("findings.csv")),
+        tr("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QString problem;
+    if (!model->writeCsv(path, &problem))
+        UserPrompt::warning(
+            this, tr("Save list as CSV"),
+            tr("%1 could not be written: %2").arg(QDir::toNativeSeparators(path), problem));
+}
