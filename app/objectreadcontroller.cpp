@@ -10,6 +10,8 @@
 #include "selecteditemsmodel.h"
 #include "treeviewcontainer.h"
 
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QStatusBar>
 
 namespace {
@@ -147,5 +149,8 @@ void ObjectReadController::onObjectsRead(const QVector<ObjectReadResult> &result
     CidItemsTree *tree = parts.trees->cidTree();
     tree->expand(index);
     tree->resizeColumnToContents(LiveValues::ValueColumn);
-    tree->scrollTo(index.sibling(index.row(), LiveValues::ValueColumn));
+    const int valueStart = tree->header()->sectionPosition(LiveValues::ValueColumn);
+    const int half = tree->viewport()->width() / 2;
+    if (valueStart > half)
+        tree->horizontalScrollBar()->setValue(valueStart - half);
 }
