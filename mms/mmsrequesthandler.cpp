@@ -3,7 +3,6 @@
 #include "berwriter.h"
 #include "mmsservices.h"
 #include "reportcontrolengine.h"
-#include "servercontrol.h"
 #include "servercontrols.h"
 
 #include <QDateTime>
@@ -242,8 +241,6 @@ MmsWriteResult MmsRequestHandler::writeVariable(const MmsObjectName &name,
         unconfirmedAfter += outcome.after;
         return outcome.result;
     }
-    if (ServerControl::isOperate(name.item))
-        return ServerControl::operate(*model, name.domain, name.item, value, now);
     MmsTypeSpec type;
     MmsValue current;
     if (!model->find(name.domain, name.item, &type, &current))

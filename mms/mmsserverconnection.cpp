@@ -105,8 +105,16 @@ QByteArray MmsServerConnection::handleMessage(const QByteArray &bytes)
         if (message.presentation.contextId != mmsContext)
             return close();
         const QByteArray answer = handler.answer(message.mms, pduSize);
-        return answer.isEmpty() ? QByteArray()
-                                : sendData(IsoMessageCodec::data(mmsContext, answer));
+        // A refused control's LastApplError precedes the write response, a
+        // command termination follows it.
+        QByteArray output;
+        for (const QByteArray &pdu : handler.takeUnconfirmedBefore())
+            output += unconfirmed(pdu);
+        if (!answer.isEmpty())
+            output += sendData(IsoMessageCodec::data(mmsContext, answer));
+        for (const QByteArray &pdu : handler.takeUnconfirmedAfter())
+            output += unconfirmed(pdu);
+        return output;
     }
     case IsoMessage::ReleaseRequest: {
         const QByteArray response = sendData(IsoMessageCodec::releaseResponse(acseContext));
