@@ -191,10 +191,10 @@ IedClientError MmsConnection::readTpdu(const QDeadlineTimer &deadline, CotpTpdu 
         if (socket.bytesAvailable() == 0) {
             if (socket.state() != QAbstractSocket::ConnectedState)
                 return IedClientError::ConnectionLost;
-            if (deadline.hasExpired())
-                return IedClientError::Timeout;
             if (cancelRequested)
                 return IedClientError::ConnectionLost;
+            // With the time up, a wait of zero still takes what the system
+            // has received: without an event loop nothing else reads it.
             if (!socket.waitForReadyRead(sliceTime(deadline)) && socket.bytesAvailable() == 0) {
                 if (socket.state() != QAbstractSocket::ConnectedState)
                     return IedClientError::ConnectionLost;
