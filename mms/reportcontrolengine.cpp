@@ -156,19 +156,17 @@ std::vector<ReportControlEngine::Outgoing> ReportControlEngine::collect(quint64 
     for (const auto &block : blocks) {
         block->advance(now);
         const int owner = block->owner();
-        if (!block->enabled() || !pduSizes.contains(owner))
-            continue;
-        if (congested.contains(owner)) {
-            if (!block->buffered())
+        if (block->enabled() && pduSizes.contains(owner)) {
+            if (!congested.contains(owner)) {
+                for (const ReportEntry &entry : block->takeEntries()) {
+                    for (const QByteArray &pdu : encode(*block, entry, pduSizes.value(owner)))
+                        outgoing.push_back({owner, pdu});
+                }
+            } else if (!block->buffered()) {
                 block->countDropped(int(block->takeEntries().size()));
-            continue;
+            }
         }
-        const std::vector<ReportEntry> entries = block->takeEntries();
-        for (const ReportEntry &entry : entries) {
-            for (const QByteArray &pdu : encode(*block, entry, pduSizes.value(owner)))
-                outgoing.push_back({owner, pdu});
-        }
-        if (!entries.empty())
+        if (block->takeValueChanged())
             mirror(*block);
     }
     return outgoing;

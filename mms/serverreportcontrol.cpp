@@ -143,6 +143,7 @@ quint32 ServerReportControl::takeSequenceNumber()
 {
     const quint32 current = sqNum;
     sqNum = isBuffered ? (sqNum + 1) & 0xffff : (sqNum + 1) & 0xff;
+    valueChanged = true;
     return current;
 }
 
@@ -444,6 +445,7 @@ void ServerReportControl::addEntry(ReportEntry entry)
     lastEntryId = entry.id;
     timeOfEntry = entry.time;
     entryId = entryIdOctets(entry.id);
+    valueChanged = true;
     entries.push_back(std::move(entry));
     while (int(entries.size()) > MaxBufferedEntries) {
         if (entries.front().id > lastSentId)

@@ -18,6 +18,7 @@
 #include <QVector>
 
 #include <deque>
+#include <utility>
 
 struct ReportEntry
 {
@@ -81,6 +82,8 @@ public:
     // The sequence number of the next report (counted modulo the attribute's
     // size) and its advance.
     quint32 takeSequenceNumber();
+    // Whether SqNum, EntryID or TimeofEntry moved since the last call.
+    bool takeValueChanged() { return std::exchange(valueChanged, false); }
     // Entries dropped because their connection could not take them.
     void countDropped(int count) { dropped += count; }
     int droppedEntries() const { return dropped; }
@@ -133,6 +136,7 @@ private:
     bool overflow = false;
     bool resync = false; // an EntryID was written: resend after it
     int dropped = 0;
+    bool valueChanged = false;
 };
 
 #endif
