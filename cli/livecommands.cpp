@@ -244,8 +244,16 @@ struct ProjectPicks
             block.intgPd = cellText(report, SelectedReportsModel::IntPeriodColumn).toLongLong();
             block.bufTm = cellText(report, SelectedReportsModel::BufferingTimeColumn).toLongLong();
             block.gi = block.trgOps & 16;
-            block.signalByMember =
-                bound.value(cellText(report, SelectedReportsModel::DatasetRefPathColumn));
+            const QString dataSet = cellText(report, SelectedReportsModel::DatasetRefPathColumn);
+            block.signalByMember = bound.value(dataSet);
+            ObjectReference dataSetReference;
+            if (ObjectReference::parse(dataSet, &dataSetReference))
+                block.dataSet = dataSetReference.logicalDevice + QLatin1Char('/') +
+                                dataSetReference.plainItem();
+            const QString check = cellText(report, SelectedReportsModel::ConfRevCheckColumn);
+            if (check == QLatin1String("1") || check == QLatin1String("true"))
+                block.confRev =
+                    cellText(report, SelectedReportsModel::ConfRevNumberColumn).toLongLong();
             result << block;
         }
         return result;

@@ -92,12 +92,19 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
         *problem = QStringLiteral("%1: in use by another client").arg(reference);
         return false;
     }
+    QString dataSet = block.dataSetReference();
+    const bool otherDataSet = !settings.dataSet.isEmpty() && settings.dataSet != dataSet;
+    if (otherDataSet)
+        dataSet = settings.dataSet;
+    else if (settings.confRev >= 0 && block.confRev() != settings.confRev)
+        out << "Note: " << reference << " has ConfRev " << block.confRev() << ", "
+            << settings.confRev << " expected\n";
     Enabled target;
     target.reference = reference;
-    target.members = connection.dataSetDirectory(block.dataSetReference(), nullptr, error);
+    target.members = connection.dataSetDirectory(dataSet, nullptr, error);
     if (*error != IedClientError::Ok) {
         *problem = QStringLiteral("%1: cannot read the members of data set %2: %3")
-                       .arg(reference, block.dataSetReference(), errorText(*error));
+                       .arg(reference, dataSet, errorText(*error));
         return false;
     }
     for (int i = 0; i < target.members.size(); ++i) {
@@ -118,6 +125,10 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
     }
 
     int mask = Block::ElementRptEna;
+    if (otherDataSet) {
+        block.setDataSetReference(dataSet);
+        mask |= Block::ElementDatSet;
+    }
     if (settings.optFlds >= 0) {
         block.setOptFlds(settings.optFlds);
         mask |= Block::ElementOptFlds;

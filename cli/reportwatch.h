@@ -30,6 +30,10 @@ struct WatchedBlock
     qint64 intgPd = -1;
     qint64 bufTm = -1;
     bool gi = false;
+    // "LD/LN$Name", written when the block names another data set; empty keeps it.
+    QString dataSet;
+    // The configuration revision expected; a block with another is noted.
+    qint64 confRev = -1;
     // Data set member reference ("LD/LN.DO.DA[FC]") -> the signal bound to it.
     QHash<QString, QString> signalByMember;
 };
