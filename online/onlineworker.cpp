@@ -162,10 +162,15 @@ void OnlineWorker::browse(const QString &host, int port)
         browse.setTimeouts(connectTimeoutMs, requestTimeoutMs);
     setActiveBrowse(&browse);
 
+    // Whichever thread lets a tree go last, the model is deleted on its own.
+    auto makeModel = [] {
+        return std::shared_ptr<QStandardItemModel>(
+            new QStandardItemModel, [](QStandardItemModel *model) { model->deleteLater(); });
+    };
     OnlineTrees trees;
-    trees.complete = std::make_shared<QStandardItemModel>();
-    trees.dataSets = std::make_shared<QStandardItemModel>();
-    trees.reports = std::make_shared<QStandardItemModel>();
+    trees.complete = makeModel();
+    trees.dataSets = makeModel();
+    trees.reports = makeModel();
     const bool connected = browse.browseIed(
         host, port, {trees.complete.get(), trees.dataSets.get(), trees.reports.get()});
     setActiveBrowse(nullptr);
