@@ -130,7 +130,8 @@ void IedServer::readFrom(QTcpSocket *socket)
     if (!output.isEmpty())
         socket->write(output);
     if (!wasAssociated && connection->state() == MmsServerConnection::Associated) {
-        reports.addConnection(peer.id, connection->negotiated().localDetail);
+        reports.addConnection(peer.id, connection->negotiated().localDetail,
+                              socket->peerAddress().toString());
         emit associationEstablished(peer.name);
     }
     if (connection->state() == MmsServerConnection::Closed) {
@@ -174,7 +175,7 @@ void IedServer::forget(QTcpSocket *socket)
 {
     const Peer peer = connections.take(socket);
     if (peer.id)
-        reports.removeConnection(peer.id);
+        reports.removeConnection(peer.id, now());
     if (peer.connection && peer.connection->wasAssociated())
         emit associationClosed(peer.name);
 }

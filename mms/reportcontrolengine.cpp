@@ -54,17 +54,19 @@ ReportControlEngine::ReportControlEngine(std::shared_ptr<const MmsServerModel> m
     }
 }
 
-void ReportControlEngine::addConnection(int connection, int maxPduSize)
+void ReportControlEngine::addConnection(int connection, int maxPduSize, const QString &peer)
 {
     pduSizes.insert(connection, maxPduSize);
+    peers.insert(connection, peer);
 }
 
-void ReportControlEngine::removeConnection(int connection)
+void ReportControlEngine::removeConnection(int connection, quint64 now)
 {
     pduSizes.remove(connection);
+    const QString peer = peers.take(connection);
     for (const auto &block : blocks) {
         if (block->owner() == connection) {
-            block->release(connection);
+            block->release(connection, peer, now);
             mirror(*block);
         }
     }
@@ -105,7 +107,7 @@ MmsWriteResult ReportControlEngine::write(int connection, const QString &domain,
     // The block as a whole is set attribute by attribute, never at once.
     if (attribute.isEmpty())
         return MmsWriteResult::failure(ServerReportControl::ObjectAccessDenied);
-    const int result = block->write(connection, attribute, value, now);
+    const int result = block->write(connection, peers.value(connection), attribute, value, now);
     mirror(*block);
     return result == ServerReportControl::Success ? MmsWriteResult::ok()
                                                   : MmsWriteResult::failure(result);

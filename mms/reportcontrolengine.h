@@ -26,9 +26,11 @@ class ReportControlEngine
 public:
     explicit ReportControlEngine(std::shared_ptr<const MmsServerModel> model);
 
-    void addConnection(int connection, int maxPduSize);
+    // peer: the client's address, which may take back a buffered block it
+    // held within ResvTms.
+    void addConnection(int connection, int maxPduSize, const QString &peer = QString());
     // Disables and releases what the connection held.
-    void removeConnection(int connection);
+    void removeConnection(int connection, quint64 now = 0);
 
     // Whether item is a report control block or one of its attributes.
     bool handles(const QString &domain, const QString &item) const;
@@ -65,6 +67,7 @@ private:
     std::vector<std::unique_ptr<ServerReportControl>> blocks;
     QHash<QString, ServerReportControl *> byName; // "domain/LLN0$RP$name"
     QHash<int, int> pduSizes;                     // connection -> negotiated PDU size
+    QHash<int, QString> peers;                    // connection -> address
 };
 
 #endif

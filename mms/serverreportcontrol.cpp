@@ -182,8 +182,8 @@ QVector<int> ServerReportControl::membersCovering(const QString &key) const
     return found;
 }
 
-int ServerReportControl::write(int connection, const QString &attribute, const MmsValue &value,
-                               quint64 now)
+int ServerReportControl::write(int connection, const QString &peer, const QString &attribute,
+                               const MmsValue &value, quint64 now)
 {
     const int index = type.indexOf(attribute);
     if (index < 0)
@@ -196,6 +196,10 @@ int ServerReportControl::write(int connection, const QString &attribute, const M
         return ObjectAccessDenied;
     if (ownerId != 0 && ownerId != connection)
         return TemporarilyUnavailable;
+    if (heldUntil && now >= heldUntil)
+        heldUntil = 0;
+    if (heldUntil && peer != heldFor)
+        return TemporarilyUnavailable;
     const int result = writeAttribute(connection, attribute, value, now);
     const bool reservation =
         attribute == QLatin1String("Resv") || attribute == QLatin1String("ResvTms");
@@ -207,6 +211,7 @@ int ServerReportControl::write(int connection, const QString &attribute, const M
 
 void ServerReportControl::reserveFor(int connection)
 {
+    heldUntil = 0;
     if (isBuffered) {
         if (resvTms == 0)
             resvTms = ImplicitReservationSeconds;
@@ -338,11 +343,15 @@ int ServerReportControl::enable(int connection, quint64 now)
     return Success;
 }
 
-void ServerReportControl::release(int connection)
+void ServerReportControl::release(int connection, const QString &peer, quint64 now)
 {
     if (ownerId != connection)
         return;
     ownerId = 0;
+    if (isBuffered && resvTms > 0) {
+        heldFor = peer;
+        heldUntil = now + quint64(resvTms) * 1000;
+    }
     rptEna = false;
     giPending = false;
     if (!isBuffered) {

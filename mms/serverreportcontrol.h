@@ -56,10 +56,13 @@ public:
     // The structure as a read returns it now.
     MmsValue value() const;
 
-    // Writes one attribute for a connection; Success or a WriteError.
-    int write(int connection, const QString &attribute, const MmsValue &value, quint64 now);
-    // The association ended: what it enabled stops, its reservation ends.
-    void release(int connection);
+    // Writes one attribute for a connection from peer (its address); Success
+    // or a WriteError.
+    int write(int connection, const QString &peer, const QString &attribute, const MmsValue &value,
+              quint64 now);
+    // The association ended: what it enabled stops, its reservation ends. A
+    // buffered block stays held for the peer's address ResvTms seconds.
+    void release(int connection, const QString &peer, quint64 now);
 
     // Whether a change of this leaf concerns the block now.
     bool listening() const { return (rptEna || isBuffered) && !members.isEmpty(); }
@@ -121,6 +124,8 @@ private:
     quint64 timeOfEntry = 0;
     int resvTms = 0;
     int ownerId = 0;
+    QString heldFor; // the address a buffered block waits for after its association
+    quint64 heldUntil = 0;
 
     QList<MmsObjectName> members;
     QHash<QString, int> memberIndex; // "domain/item" -> position

@@ -6,6 +6,7 @@
 #include "iec61850types.h"
 #include "iedserver.h"
 #include "reportclient.h"
+#include "reportcontrolengine.h"
 
 #include <QtTest>
 
@@ -89,6 +90,7 @@ private slots:
     void refusesWrites_data();
     void refusesWrites();
     void reservesForTheEnablingAssociation();
+    void holdsBufferedBlockForItsAddress();
     void resynchronisesBufferedBlock();
     void segmentsReportsLargerThanThePdu();
     void dropsReportsForAClientThatDoesNotRead();
@@ -207,6 +209,26 @@ void TestServerReports::reservesForTheEnablingAssociation()
     first.close();
     QVERIFY(QTest::qWaitFor([&] { return server->connectionCount() == 1; }, 2000));
     QCOMPARE(second.write(Urcb + "$RptEna", MmsValue::boolean(true)), MmsWriteResult::ok());
+}
+
+void TestServerReports::holdsBufferedBlockForItsAddress()
+{
+    ReportControlEngine engine(model);
+    engine.addConnection(1, 65000, "10.0.0.1");
+    engine.addConnection(2, 65000, "10.0.0.2");
+    const quint64 start = 1000000;
+    const auto enable = [&](int connection, quint64 at) {
+        return engine.write(connection, Device, Brcb + "$RptEna", MmsValue::boolean(true), at);
+    };
+    QCOMPARE(engine.write(1, Device, Brcb + "$ResvTms", MmsValue::integer(2), start),
+             MmsWriteResult::ok());
+    QCOMPARE(enable(1, start), MmsWriteResult::ok());
+    engine.removeConnection(1, start);
+    QCOMPARE(enable(2, start + 1000), denied(2));
+    engine.addConnection(3, 65000, "10.0.0.1"); // the same client, back within ResvTms
+    QCOMPARE(enable(3, start + 1500), MmsWriteResult::ok());
+    engine.removeConnection(3, start + 1500);
+    QCOMPARE(enable(2, start + 3600), MmsWriteResult::ok());
 }
 
 void TestServerReports::resynchronisesBufferedBlock()
