@@ -8,6 +8,7 @@
 #include "iedsimulatormodel.h"
 #include "onlinebrowse.h"
 #include "sclparser.h"
+#include "servercontrols.h"
 #include "treeprinter.h"
 
 #include <QCommandLineParser>
@@ -134,7 +135,13 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
         QStringLiteral("step"),
         QStringLiteral("With --simulate: milliseconds between changes (default 1000)."),
         QStringLiteral("MS"), QStringLiteral("1000"));
-    parser.addOptions({iedOption, portOption, bindOption, simulateOption, stepOption});
+    const QCommandLineOption refuseOption(
+        QStringLiteral("refuse-controls"),
+        QStringLiteral("Refuse this share of control commands (blocked by process), so that "
+                       "failure paths can be tried."),
+        QStringLiteral("N%"), QStringLiteral("0%"));
+    parser.addOptions(
+        {iedOption, portOption, bindOption, simulateOption, stepOption, refuseOption});
     const Subcommand command = subcommand(QStringLiteral("serve"));
     int exitCode = Success;
     if (!parseSubcommand(parser,
@@ -148,6 +155,12 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const int step = parser.value(stepOption).toInt(&ok);
     if (!ok || step <= 0)
         return usage(QStringLiteral("serve: --step takes milliseconds"));
+    QString share = parser.value(refuseOption);
+    if (share.endsWith(QLatin1Char('%')))
+        share.chop(1);
+    const int refusal = share.toInt(&ok);
+    if (!ok || refusal < 0 || refusal > 100)
+        return usage(QStringLiteral("serve: --refuse-controls takes a share from 0% to 100%"));
     QHostAddress address = QHostAddress::Any;
     if (parser.isSet(bindOption) && !address.setAddress(parser.value(bindOption)))
         return usage(
@@ -161,6 +174,8 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     if (!model)
         return fail(problem);
 
+    const std::shared_ptr<ServerControls> controls = ServerControls::forModel(model);
+    controls->setRefusalPercent(refusal);
     IedServerThread server;
     if (!server.start(model, address, quint16(port)))
         return fail(QStringLiteral("cannot listen on %1 port %2: %3")
@@ -197,6 +212,8 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
         out << ", simulating " << simulator.measuredCount() << " measured and "
             << simulator.statusCount() << " status values";
     }
+    if (refusal > 0)
+        out << ", refusing " << refusal << "% of control commands";
     out << "; Ctrl+C stops\n";
     out.flush();
     QCoreApplication::exec();

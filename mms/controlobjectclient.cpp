@@ -273,3 +273,30 @@ bool ControlObjectClient::succeeded() const
     return error == IedClientError::Ok && terminationState != Termination::Negative &&
            terminationState != Termination::TimedOut;
 }
+
+QString ControlObjectClient::lastApplErrorText() const
+{
+    if (!applErrorReceived)
+        return QString();
+    return QStringLiteral("LastApplError ctlNum %1, Error %2 (%3), AddCause %4 (%5)")
+        .arg(applError.ctlNum)
+        .arg(applError.error)
+        .arg(ControlError::name(applError.error))
+        .arg(applError.addCause)
+        .arg(ControlAddCause::name(applError.addCause));
+}
+
+QString ControlObjectClient::terminationText() const
+{
+    switch (terminationState) {
+    case Termination::Positive:
+        return QStringLiteral("CommandTermination+");
+    case Termination::Negative:
+        return QStringLiteral("CommandTermination-");
+    case Termination::TimedOut:
+        return QStringLiteral("no CommandTermination within %1 ms").arg(terminationTimeoutMs);
+    case Termination::NotExpected:
+        break;
+    }
+    return QString();
+}

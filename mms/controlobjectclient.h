@@ -57,6 +57,11 @@ public:
     quint32 ctlNum() const { return counter; }
     // The write went through and no negative or missing termination followed.
     bool succeeded() const;
+    // "LastApplError ctlNum 1, Error 0 (No-error), AddCause 18 (Object-not-selected)";
+    // empty when none came.
+    QString lastApplErrorText() const;
+    // "CommandTermination+", "CommandTermination-" ...; empty when none is due.
+    QString terminationText() const;
 
 private:
     MmsValue commandValue(const MmsTypeSpec &type, const MmsValue &ctlVal, quint64 time) const;

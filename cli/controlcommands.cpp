@@ -1,0 +1,222 @@
+#include "controlcommands.h"
+
+#include "clisupport.h"
+#include "commandlinetool.h"
+#include "controlobjectclient.h"
+#include "iedconnection.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+namespace {
+
+const QString Name = QStringLiteral("operate");
+
+// "host", "host:port" or "[v6 address]:port".
+bool splitAddress(const QString &text, QString *host, int *port)
+{
+    *port = 102;
+    QString rest = text;
+    if (rest.startsWith(QLatin1Char('['))) {
+        const int close = rest.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return false;
+        *host = rest.mid(1, close - 1);
+        rest = rest.mid(close + 1);
+        if (rest.isEmpty())
+            return !host->isEmpty();
+        if (!rest.startsWith(QLatin1Char(':')))
+            return false;
+        rest = rest.mid(1);
+    } else {
+        const int colon = rest.lastIndexOf(QLatin1Char(':'));
+        if (colon < 0 || rest.count(QLatin1Char(':')) > 1) {
+            *host = rest;
+            return !host->isEmpty();
+        }
+        *host = rest.left(colon);
+        rest = rest.mid(colon + 1);
+    }
+    bool ok = false;
+    *port = rest.toInt(&ok);
+    return ok && *port > 0 && *port <= 65535 && !host->isEmpty();
+}
+
+int usage(QTextStream &err, const QString &message)
+{
+    err << CommandLineTool::programName() << ": " << Name << ": " << message << '\n';
+    return CommandLineTool::UsageError;
+}
+
+// Prints one step and its outcome; true when it went through.
+bool printStep(QTextStream &out, const ControlObjectClient &control, const QString &step,
+               bool written)
+{
+    out << step << ": "
+        << (written ? QStringLiteral("OK")
+                    : QStringLiteral("refused, ") + iedClientErrorName(control.lastError()));
+    const QString applError = control.lastApplErrorText();
+    const QString termination = control.terminationText();
+    if (!applError.isEmpty() && termination.isEmpty())
+        out << "; " << applError;
+    out << '\n';
+    if (!termination.isEmpty()) {
+        out << termination;
+        if (!applError.isEmpty())
+            out << ": " << applError;
+        out << '\n';
+    }
+    out.flush();
+    return written && control.succeeded();
+}
+
+bool parseOrigin(const QString &text, ControlOrigin *origin)
+{
+    const int colon = text.indexOf(QLatin1Char(':'));
+    bool ok = false;
+    origin->category = text.left(colon).toInt(&ok);
+    origin->identity = colon < 0 ? QByteArray() : text.mid(colon + 1).toUtf8();
+    return ok && origin->category >= 0 && origin->category <= 8 && origin->identity.size() <= 64;
+}
+
+} // namespace
+
+QString ControlCommands::operateSynopsis()
+{
+    return QStringLiteral("HOST[:PORT] REF VALUE [--select] [--test] [--check synchro,interlock] "
+                          "[--origin CAT:IDENT] [--cancel] [--timeout MS]");
+}
+
+QString ControlCommands::operateDescription()
+{
+    return QStringLiteral(
+        "Sends a command to control object REF (LD/LN.DO) of a live IED by its control model, "
+        "read first: a select where the model needs one (reading SBO, or writing SBOw with "
+        "VALUE), then the operate, and for enhanced security the wait for the "
+        "CommandTermination. --select stops after the select, --cancel cancels it instead of "
+        "operating. VALUE: true/false or on/off, or a number. Origin category 3 (remote "
+        "control) and identity \"stationscope\" unless --origin. Prints each step with its "
+        "outcome and any AddCause in words; exit code 0 on a positive outcome, 1 otherwise.");
+}
+
+int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption selectOption(QStringLiteral("select"),
+                                          QStringLiteral("Only select; no operate."));
+    const QCommandLineOption cancelOption(QStringLiteral("cancel"),
+                                          QStringLiteral("Select, then cancel; no operate."));
+    const QCommandLineOption testOption(QStringLiteral("test"),
+                                        QStringLiteral("Send the command with Test set."));
+    const QCommandLineOption checkOption(QStringLiteral("check"),
+                                         QStringLiteral("Checks asked for: synchro, interlock."),
+                                         QStringLiteral("LIST"));
+    const QCommandLineOption originOption(
+        QStringLiteral("origin"),
+        QStringLiteral("Originator category and identity (3:stationscope)."),
+        QStringLiteral("CAT:IDENT"));
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"),
+        QStringLiteral("Connect and request time-out in milliseconds (default 10000 and 5000)."),
+        QStringLiteral("MS"));
+    parser.addOptions(
+        {selectOption, cancelOption, testOption, checkOption, originOption, timeoutOption});
+    int exitCode = CommandLineTool::Success;
+    if (!parseSubcommand(
+            parser, {CommandLineTool::programName(), Name, operateSynopsis(), operateDescription()},
+            arguments, 3, out, err, &exitCode))
+        return exitCode;
+    const QStringList positional = parser.positionalArguments();
+    QString host;
+    int port = 0;
+    if (!splitAddress(positional.at(0), &host, &port))
+        return usage(err, QStringLiteral("\"%1\" is no HOST[:PORT]").arg(positional.at(0)));
+    if (parser.isSet(selectOption) && parser.isSet(cancelOption))
+        return usage(err, QStringLiteral("--select and --cancel exclude each other"));
+    ControlOrigin origin;
+    if (parser.isSet(originOption) && !parseOrigin(parser.value(originOption), &origin))
+        return usage(err, QStringLiteral("--origin takes CAT:IDENT, a category 0 to 8"));
+    bool synchro = false;
+    bool interlock = false;
+    for (const QString &word :
+         parser.value(checkOption).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (word.trimmed() == QLatin1String("synchro"))
+            synchro = true;
+        else if (word.trimmed() == QLatin1String("interlock"))
+            interlock = true;
+        else
+            return usage(err, QStringLiteral("--check takes synchro and interlock"));
+    }
+    IedConnection connection;
+    if (parser.isSet(timeoutOption)) {
+        const int timeout = parser.value(timeoutOption).toInt();
+        if (timeout <= 0)
+            return usage(err, QStringLiteral("--timeout takes milliseconds"));
+        connection.setConnectTimeout(timeout);
+        connection.setRequestTimeout(timeout);
+    }
+
+    const IedClientError connected = connection.connect(host, quint16(port));
+    if (connected != IedClientError::Ok) {
+        err << CommandLineTool::programName() << ": cannot connect to " << host << " port " << port
+            << ": " << iedClientErrorName(connected) << '\n';
+        return CommandLineTool::Failure;
+    }
+    ControlObjectClient control(connection, positional.at(1));
+    const IedClientError loaded = control.load();
+    if (loaded != IedClientError::Ok) {
+        err << CommandLineTool::programName() << ": " << Name << ": cannot read the control "
+            << "model of " << positional.at(1) << ": " << iedClientErrorName(loaded) << '\n';
+        connection.close();
+        return CommandLineTool::Failure;
+    }
+    const ControlModel model = control.controlModel();
+    out << control.reference() << ": ctlModel " << int(model) << " ("
+        << ControlModels::name(int(model)) << ")";
+    if (model == ControlModel::StatusOnly) {
+        out << ", no commands\n";
+        connection.close();
+        return CommandLineTool::Failure;
+    }
+    out << ", ctlVal " << ControlValues::kind(control.ctlValType()) << '\n';
+    const MmsValue value = ControlValues::fromText(control.ctlValType(), positional.at(2));
+    if (value.isNull()) {
+        connection.close();
+        return usage(err, QStringLiteral("\"%1\" is no %2 value")
+                              .arg(positional.at(2), ControlValues::kind(control.ctlValType())));
+    }
+    control.setOrigin(origin);
+    control.setTestMode(parser.isSet(testOption));
+    control.setSynchroCheck(synchro);
+    control.setInterlockCheck(interlock);
+
+    bool positive = true;
+    if ((parser.isSet(selectOption) || parser.isSet(cancelOption)) &&
+        !ControlModels::isSelectBeforeOperate(model)) {
+        err << CommandLineTool::programName() << ": " << Name << ": "
+            << ControlModels::name(int(model)) << " has no select\n";
+        positive = false;
+    } else if (model == ControlModel::SboNormal) {
+        const bool selected = control.select();
+        positive = printStep(out, control, QStringLiteral("select (read SBO)"), selected);
+    } else if (model == ControlModel::SboEnhanced) {
+        const bool selected = control.selectWithValue(value);
+        positive = printStep(
+            out, control,
+            QStringLiteral("select with value (write SBOw, ctlNum %1)").arg(control.ctlNum()),
+            selected);
+    }
+    if (positive && parser.isSet(cancelOption)) {
+        const bool cancelled = control.cancel();
+        positive = printStep(out, control, QStringLiteral("cancel (write Cancel)"), cancelled);
+    } else if (positive && !parser.isSet(selectOption)) {
+        const bool operated = control.operate(value);
+        positive = printStep(out, control,
+                             QStringLiteral("operate (write Oper, ctlNum %1, Test %2)")
+                                 .arg(control.ctlNum())
+                                 .arg(parser.isSet(testOption) ? "on" : "off"),
+                             operated);
+    }
+    connection.close();
+    return positive ? CommandLineTool::Success : CommandLineTool::Failure;
+}
