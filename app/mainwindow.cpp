@@ -3,6 +3,7 @@
 
 #include "ciditemstree.h"
 #include "connectioneditguard.h"
+#include "controltestcontroller.h"
 #include "iec61850dbmanager.h"
 #include "onlinecontroller.h"
 #include "projectcheckcontroller.h"
@@ -78,6 +79,7 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::onNodeDataChanged);
 
     onlineController = std::make_unique<OnlineController>(onlineWindowParts());
+    new ControlTestController(onlineController.get());
     new ProjectCheckController(projectCheckParts(), this);
 }
 

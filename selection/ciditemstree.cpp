@@ -51,6 +51,7 @@ void CidItemsTree::contextMenuEvent(QContextMenuEvent *event)
         connect(menu.addAction(tr("Delete")), &QAction::triggered, this,
                 &CidItemsTree::deleteSelectedItems);
     }
+    emit contextMenuAboutToShow(&menu, indexAt(event->pos()));
     if (!menu.actions().isEmpty())
         UserPrompt::exec(&menu, event->globalPos());
 }

@@ -194,6 +194,7 @@ void SelectedItemsTree::showDeleteMenu(const QPoint &globalPos)
     QMenu menu(this);
     QAction *remove = menu.addAction(tr("Delete"));
     connect(remove, &QAction::triggered, this, &SelectedItemsTree::deleteSelectedItems);
+    emit contextMenuAboutToShow(&menu, indexAt(viewport()->mapFromGlobal(globalPos)));
     UserPrompt::exec(&menu, globalPos);
 }
 

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+class QMenu;
 class QStandardItem;
 class TagSelector;
 
@@ -40,6 +41,11 @@ public slots:
     // expanded branch made expanding a large model quadratic.
     void scheduleColumnSizing();
     virtual void deleteSelectedItems();
+
+signals:
+    // Before a context menu of the tree is shown, with the row it was asked
+    // for: connected directly, a receiver may add its own actions.
+    void contextMenuAboutToShow(QMenu *menu, const QModelIndex &index);
 
 protected:
     // Cells whose value comes from a selector or a dialog open no text editor.

@@ -1,0 +1,75 @@
+#include "controltestcontroller.h"
+
+#include "controltestdialog.h"
+#include "controltestsession.h"
+#include "objectreadcontroller.h"
+#include "onlinecontroller.h"
+#include "sclmodel.h"
+#include "selecteditemstree.h"
+#include "treeviewcontainer.h"
+
+#include <QAbstractProxyModel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QStandardItemModel>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int StatusMessageMs = 5000;
+
+} // namespace
+
+ControlTestController::ControlTestController(OnlineController *online)
+    : QObject(online), online(online)
+{
+    const OnlineWindowParts &parts = online->windowParts();
+    for (SelectedItemsTree *tree : parts.trees->findChildren<SelectedItemsTree *>()) {
+        connect(tree, &SelectedItemsTree::contextMenuAboutToShow, this,
+                &ControlTestController::addActions, Qt::DirectConnection);
+    }
+}
+
+QString ControlTestController::controlReference(const QStandardItem *item)
+{
+    if (!item || item->data(KindRole).toInt() != DataObjectKind)
+        return QString();
+    const QVector<ObjectRead> reads = ObjectReadController::readsFor(item);
+    if (reads.size() != 1 || reads.first().fc != QLatin1String("CO"))
+        return QString();
+    return reads.first().reference;
+}
+
+void ControlTestController::addActions(QMenu *menu, const QModelIndex &index)
+{
+    QModelIndex source = index;
+    while (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(source.model()))
+        source = proxy->mapToSource(source);
+    const auto *model = qobject_cast<const QStandardItemModel *>(source.model());
+    if (!model)
+        return;
+    const QString reference =
+        controlReference(model->itemFromIndex(source.sibling(source.row(), 0)));
+    if (reference.isEmpty())
+        return;
+    menu->addSeparator();
+    connect(menu->addAction(tr("Test control...")), &QAction::triggered, this,
+            [this, reference] { openDialog(reference); });
+}
+
+void ControlTestController::openDialog(const QString &reference)
+{
+    const OnlineWindowParts &parts = online->windowParts();
+    const QString host = online->host();
+    const int port = online->port();
+    if (host.isEmpty() || port <= 0) {
+        parts.statusBar->showMessage(tr("No IED address: fill in the address and port."),
+                                     StatusMessageMs);
+        return;
+    }
+    auto *dialog =
+        new ControlTestDialog(reference, ControlTestSession::address(host, port), parts.window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    new ControlTestSession(dialog, host, port, reference, &confirmedAddresses);
+    dialog->show();
+}

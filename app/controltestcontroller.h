@@ -1,0 +1,34 @@
+#ifndef STATIONSCOPE_CONTROLTESTCONTROLLER_H
+#define STATIONSCOPE_CONTROLTESTCONTROLLER_H
+
+// Adds "Test control..." to the context menu of a control object (a CO data
+// object of the Data Objects selection or of the CID tree) and opens the Test
+// control dialog for it, addressed as the online work is.
+
+#include <QObject>
+#include <QSet>
+
+class OnlineController;
+class QMenu;
+class QModelIndex;
+class QStandardItem;
+
+class ControlTestController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ControlTestController(OnlineController *online);
+
+    // "LD/LN.DO" of a control object's node; empty for any other node.
+    static QString controlReference(const QStandardItem *item);
+
+private:
+    void addActions(QMenu *menu, const QModelIndex &index);
+    void openDialog(const QString &reference);
+
+    OnlineController *online;
+    QSet<QString> confirmedAddresses;
+};
+
+#endif
