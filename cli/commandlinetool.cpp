@@ -2,6 +2,7 @@
 
 #include "clisupport.h"
 #include "sclparser.h"
+#include "verifycommands.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -73,6 +74,16 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
                         "also at Ctrl+C."),
          [self](const QStringList &a) {
              return self->watchReports(a);
+         }},
+        {QStringLiteral("verify"), VerifyCommands::verifySynopsis(),
+         VerifyCommands::verifyDescription(),
+         [self](const QStringList &a) {
+             return VerifyCommands::verify(a, self->out, self->err);
+         }},
+        {QStringLiteral("update"), VerifyCommands::updateSynopsis(),
+         VerifyCommands::updateDescription(),
+         [self](const QStringList &a) {
+             return VerifyCommands::update(a, self->out, self->err);
          }},
     };
 }
