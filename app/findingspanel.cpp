@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QSettings>
 #include <QTreeView>
@@ -49,6 +50,12 @@ void FindingsPanel::showList(const QString &caption)
     summary->setText(caption);
     for (int column = 0; column + 1 < model->columnCount(); ++column)
         view->resizeColumnToContents(column);
+    if (isHidden() && !shownBefore) {
+        // A quarter of the window: the selections it points at stay in view.
+        if (auto *window = qobject_cast<QMainWindow *>(parentWidget()))
+            window->resizeDocks({this}, {window->height() / 4}, Qt::Vertical);
+    }
+    shownBefore = true;
     show();
     raise();
 }

@@ -31,6 +31,7 @@ private:
     QLabel *summary;
     QTreeView *view;
     QPushButton *saveButton;
+    bool shownBefore = false;
 };
 
 #endif

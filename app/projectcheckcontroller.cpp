@@ -77,6 +77,14 @@ QString summaryText(const CompareFindings &findings, int pickCount, const QStrin
         .arg(counts[2]);
 }
 
+// The sources word their problems for a command line's error line.
+QString sentence(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text.at(0).toUpper();
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
+
 } // namespace
 
 ProjectCheckController::ProjectCheckController(const ProjectCheckParts &parts, QObject *parent)
@@ -204,6 +212,7 @@ void ProjectCheckController::checkAgainstSclFile()
         return;
     const SelectionMarks::Rows rows = rowMarks->capture();
     rowMarks->clear();
+    findingsPanel->clear();
     status(tr("Reading %1 ...").arg(QDir::toNativeSeparators(fileName)));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     SclFileSource source(fileName, ied, picks.iedName);
@@ -213,7 +222,7 @@ void ProjectCheckController::checkAgainstSclFile()
     QApplication::restoreOverrideCursor();
     if (!fetched) {
         parts.window->statusBar()->clearMessage();
-        UserPrompt::warning(parts.window, tr("Check against SCL file"), problem);
+        UserPrompt::warning(parts.window, tr("Check against SCL file"), sentence(problem));
         return;
     }
     showFindings(CompareEngine::compare(picks, found), picks.count(), source.description(), rows);
@@ -236,6 +245,7 @@ void ProjectCheckController::checkAgainstIed()
         ProjectPicks::fromModels(parts.scl, parts.objects, parts.datasets, parts.reports));
     running->rows = rowMarks->capture();
     rowMarks->clear();
+    findingsPanel->clear();
     updateActions();
     const QString address = running->source.description();
     status(tr("Checking against %1 ...").arg(address));
@@ -262,7 +272,7 @@ void ProjectCheckController::onLiveFinished()
         parts.window->statusBar()->clearMessage();
     } else if (!run->fetched) {
         parts.window->statusBar()->clearMessage();
-        UserPrompt::warning(parts.window, tr("Check against IED"), run->problem);
+        UserPrompt::warning(parts.window, tr("Check against IED"), sentence(run->problem));
     } else {
         showFindings(CompareEngine::compare(run->picks, run->found), run->picks.count(),
                      run->source.description(), run->rows);
@@ -310,7 +320,7 @@ void ProjectCheckController::updateFromSclFile()
     const bool fetched = source.fetch(&found, &problem);
     QApplication::restoreOverrideCursor();
     if (!fetched) {
-        UserPrompt::warning(parts.window, title, problem);
+        UserPrompt::warning(parts.window, title, sentence(problem));
         return;
     }
     const ComparisonResult result = CompareEngine::compare(picks, found);

@@ -24,7 +24,7 @@ QIcon severityIcon(FindingSeverity severity)
     case FindingSeverity::Error:
         return QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
     case FindingSeverity::Warning:
-        return QIcon(QStringLiteral(":/images/warning.png"));
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
     case FindingSeverity::Info:
         break;
     }
