@@ -174,5 +174,8 @@ void LiveReportController::onFinished()
     watching = false;
     reports->flush();
     reportPanel->setWatching(false);
-    reportPanel->setStatus(tr("Stopped: %1 rows").arg(reports->rowCount()));
+    if (problems > 0 && reports->rowCount() == 0)
+        reportPanel->setStatus(tr("Nothing was watched: see the Info Screen."));
+    else
+        reportPanel->setStatus(tr("Stopped: %1 rows").arg(reports->rowCount()));
 }

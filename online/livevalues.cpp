@@ -8,6 +8,8 @@
 #include <QStandardItemModel>
 #include <QStringList>
 
+#include <functional>
+
 namespace LiveValues {
 
 QString timeText(const MmsValue &value)
@@ -85,8 +87,22 @@ bool isMainValue(const QString &component)
 Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name)
 {
     Parts result;
-    if (value.type() != MmsType::Structure || type.type() != MmsType::Structure ||
-        type.componentCount() != value.elementCount()) {
+    // Without a type the parts have no names: a structure shows its leaves.
+    if (value.type() == MmsType::Structure && type.componentCount() != value.elementCount()) {
+        QStringList leaves;
+        std::function<void(const MmsValue &)> collect = [&](const MmsValue &part) {
+            if (part.type() == MmsType::Structure) {
+                for (const MmsValue &element : part.elements())
+                    collect(element);
+            } else {
+                leaves << text(part);
+            }
+        };
+        collect(value);
+        result.value = leaves.join(QLatin1String("; "));
+        return result;
+    }
+    if (value.type() != MmsType::Structure || type.type() != MmsType::Structure) {
         result.value = text(value, name);
         if (name == QLatin1String("q"))
             result.quality = result.value;

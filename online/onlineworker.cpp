@@ -78,6 +78,34 @@ QString blockReference(QString reference)
     return reference;
 }
 
+// The blocks a server offers for "LD/LN$RP$name": the block itself, or the
+// instances name01, name02 ... of an indexed one; the reference alone when
+// the server lists none.
+QStringList blockInstances(IedConnection &connection, const QString &reference)
+{
+    for (const char *kind : {"$RP$", "$BR$"}) {
+        const int at = reference.indexOf(QLatin1String(kind));
+        if (at < 0)
+            continue;
+        const QString node = reference.left(at);
+        const QString name = reference.mid(at + 4);
+        const bool buffered = QLatin1String(kind) == QLatin1String("$BR$");
+        const QStringList blocks = connection.logicalNodeDirectory(
+            node, buffered ? IedConnection::AcsiClass::Brcb : IedConnection::AcsiClass::Urcb);
+        QStringList found;
+        for (const QString &block : blocks) {
+            const QString suffix = block.mid(name.size());
+            bool digits = false;
+            suffix.toInt(&digits);
+            if (block == name || (block.startsWith(name) && suffix.size() == 2 && digits))
+                found << node + QLatin1String(kind) + block;
+        }
+        if (!found.isEmpty())
+            return found;
+    }
+    return {reference};
+}
+
 } // namespace
 
 void registerOnlineWorkerTypes()
@@ -311,29 +339,28 @@ void OnlineWorker::watchReports(const QString &host, int port,
         if (cancelled || stopRequested)
             break;
         settings.reference = blockReference(settings.reference);
+        QStringList candidates;
+        for (int index = 1; index <= settings.instances; ++index)
+            candidates << settings.reference +
+                              QString::number(index).rightJustified(2, QLatin1Char('0'));
+        if (candidates.isEmpty())
+            candidates = blockInstances(connection, settings.reference);
+        // The first instance the server lets us have.
         QString problem;
-        if (settings.instances <= 0) {
-            if (enable(settings, settings.reference, &problem))
-                enabledNames << settings.reference;
-            else
-                emit watchProblem(problem);
-            continue;
-        }
         bool done = false;
-        for (int index = 1; !done && index <= settings.instances && connection.isConnected();
-             ++index) {
-            const QString instance =
-                settings.reference + QString::number(index).rightJustified(2, QLatin1Char('0'));
-            done = enable(settings, instance, &problem);
+        for (const QString &candidate : qAsConst(candidates)) {
+            if (done || !connection.isConnected())
+                break;
+            done = enable(settings, candidate, &problem);
             if (done)
-                enabledNames << instance;
+                enabledNames << candidate;
         }
         if (!done)
             emit watchProblem(problem);
     }
     emit watchStarted(enabledNames);
 
-    while (!cancelled && !stopRequested && connection.isConnected()) {
+    while (!enabledNames.isEmpty() && !cancelled && !stopRequested && connection.isConnected()) {
         const IedClientError error = connection.processIncoming(WatchSliceMs);
         if (!pending.isEmpty()) {
             emit reportsReceived(pending);
