@@ -351,6 +351,12 @@ bool LiveIedSource::fetchFrom(IedConnection &connection, ModelSnapshot *snapshot
             (!served.contains(block) && known->reference > instance->reference))
             found.reports.insert(block, instance.value());
     }
+    // A cancel during the type descriptions leaves the snapshot short.
+    if (cancelled) {
+        *problem = text("the check of %1 was cancelled").arg(description());
+        connection.abort();
+        return false;
+    }
     connection.close();
     *snapshot = found;
     return true;
