@@ -266,9 +266,12 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     QStandardItem *lln0Reports = find(find(find(ied->child(3), "BAY1_PROT"), "CTRL"), "LLN0");
     QStandardItem *dataSet = find(lln0DataSets, "BAY1_PROTCTRL/LLN0.StatusDS");
     QStandardItem *report = find(lln0Reports, "BAY1_PROTCTRL/LLN0.RP.urcbStatus");
-    QVERIFY(dataSet && report);
+    // An indexed block too: the IED offers it as urcbMeas01.
+    QStandardItem *indexedReport = find(lln0Reports, "BAY1_PROTCTRL/LLN0.RP.urcbMeas");
+    QVERIFY(dataSet && report && indexedReport);
     container->onCidTreeDoubleClicked(dataSet->index());
     container->onCidTreeDoubleClicked(report->index());
+    container->onCidTreeDoubleClicked(indexedReport->index());
     auto *datasets = qobject_cast<SelectedDatasetsModel *>(
         container->findChild<QTreeView *>("treeView_SelectedDatasets")->model());
     QStandardItem *pickedSet = datasets->item(0);
@@ -287,7 +290,14 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     QVERIFY(window->online()->session()->isBusy());
 
     // The general interrogation brings every member at once.
-    QTRY_VERIFY_WITH_TIMEOUT(live->rowCount() > 0, 10000);
+    auto sawBlock = [live](const QString &block) {
+        for (int row = 0; row < live->rowCount(); ++row) {
+            if (live->index(row, LiveReportModel::RcbColumn).data().toString().endsWith(block))
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(sawBlock("$RP$urcbStatus") && sawBlock("$RP$urcbMeas01"), 10000);
     QStringList boundRows;
     for (int row = 0; row < live->rowCount(); ++row) {
         if (live->index(row, LiveReportModel::SignalColumn).data().toString() == "BAY1_CB_POS")
@@ -315,6 +325,8 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
         check.getRCBValues("BAY1_PROTCTRL/LLN0$RP$urcbStatus", &error);
     QCOMPARE(error, IedClientError::Ok);
     QVERIFY(!block.rptEna());
+    QVERIFY(!check.getRCBValues("BAY1_PROTCTRL/LLN0$RP$urcbMeas01", &error).rptEna());
+    QCOMPARE(error, IedClientError::Ok);
     check.close();
     server.stop();
 
