@@ -7,6 +7,7 @@ namespace {
 // Clock synchronised, ten bits of fraction accuracy.
 constexpr quint8 SimulatedTimeQuality = 0x0a;
 constexpr int ToggleOneIn = 10;
+constexpr int QuestionableOneIn = 50;
 
 // The path of the first floating-point leaf below type, "mag$f"; empty if none.
 QString firstFloat(const MmsTypeSpec &type, const QString &prefix = QString())
@@ -100,14 +101,22 @@ void IedSimulator::start(int periodMs)
 void IedSimulator::addStamps(const Point &point, quint64 now,
                              QVector<MmsValueUpdate> *updates) const
 {
-    if (point.hasQuality) {
-        updates->append({point.domain, point.dataObject + QStringLiteral("$q"),
-                         MmsValue::bitString(QByteArray(2, '\0'), 13)});
-    }
+    if (point.hasQuality)
+        updates->append(
+            {point.domain, point.dataObject + QStringLiteral("$q"), qualityOf(point.questionable)});
     if (point.hasTime) {
         updates->append({point.domain, point.dataObject + QStringLiteral("$t"),
                          MmsValue::utcTimeFromMs(now, SimulatedTimeQuality)});
     }
+}
+
+MmsValue IedSimulator::qualityOf(bool questionable)
+{
+    // Validity is the first two bits: 00 good, 11 questionable.
+    QByteArray bits(2, '\0');
+    if (questionable)
+        bits[0] = char(0xc0);
+    return MmsValue::bitString(bits, 13);
 }
 
 void IedSimulator::step()
@@ -121,6 +130,7 @@ void IedSimulator::step()
         const double next = point.centre + (point.value.toDouble() - point.centre) * 0.8 + noise;
         point.value = point.doublePrecision ? MmsValue::doubleFloatingPoint(next)
                                             : MmsValue::floatingPoint(float(next));
+        point.questionable = !point.questionable && random.bounded(QuestionableOneIn) == 0;
         updates.append({point.domain, point.dataObject + '$' + point.attribute, point.value});
         addStamps(point, now, &updates);
     }

@@ -6,7 +6,9 @@
 // as mag.f) wanders around where it started, and now and then a status value
 // (a boolean stVal, or a double point position) toggles; their q and t are
 // written with them, so report control blocks see data changes as from a
-// device. Runs on the thread it lives on; the model may be served elsewhere.
+// device; a measured value turns questionable for a step now and then, for
+// quality changes. Runs on the thread it lives on; the model may be served
+// elsewhere.
 
 #include "mmsservermodel.h"
 
@@ -44,12 +46,14 @@ private:
         MmsValue value;
         double centre = 0;
         bool doublePrecision = false;
+        bool questionable = false; // for one step, now and then
         bool hasQuality = false;
         bool hasTime = false;
     };
 
     void collect(const QString &domain, const QString &item, const MmsTypeSpec &type);
     void addStamps(const Point &point, quint64 now, QVector<MmsValueUpdate> *updates) const;
+    static MmsValue qualityOf(bool questionable);
 
     std::shared_ptr<const MmsServerModel> model;
     QVector<Point> measured;
