@@ -62,6 +62,7 @@ private slots:
     void readObjectFillsTheValueColumn_data();
     void readObjectFillsTheValueColumn();
     void readRaporShowsReportsWithTheirSignals();
+    void closingTheWindowEndsTheWatch();
     void silentPeerLeavesTheWindowWorkingAndCancelEndsIt();
 
 private:
@@ -70,6 +71,10 @@ private:
     bool waitUntilIdle(int ms = 20000);
     QStandardItemModel *cidModel() const;
     static QStandardItem *find(QStandardItem *parent, const QString &text);
+    // The example's BAY1_PROT with StatusDS, urcbStatus and urcbMeas picked
+    // and the breaker position bound to BAY1_CB_POS.
+    void pickBay1Reports();
+    SelectedDatasetsModel *pickedDatasets() const;
 
     TemporarySettings settings;
     ScriptedPrompt *prompt = nullptr;
@@ -254,7 +259,7 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn()
     QCOMPARE(cidModel()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
 }
 
-void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
+void OnlineBrowsingTest::pickBay1Reports()
 {
     auto *container = window->findChild<TreeviewContainer *>("widget_treeContainer");
     auto *scl = qobject_cast<SelectedItemsModel *>(cidModel());
@@ -272,13 +277,22 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     container->onCidTreeDoubleClicked(dataSet->index());
     container->onCidTreeDoubleClicked(report->index());
     container->onCidTreeDoubleClicked(indexedReport->index());
-    auto *datasets = qobject_cast<SelectedDatasetsModel *>(
-        container->findChild<QTreeView *>("treeView_SelectedDatasets")->model());
-    QStandardItem *pickedSet = datasets->item(0);
+    QStandardItem *pickedSet = pickedDatasets()->item(0);
     QStandardItem *breaker = pickedSet->child(0);
     QVERIFY(breaker->text().startsWith("BAY1_PROTCTRL/XCBR1.Pos"));
     pickedSet->child(0, SelectedDatasetsModel::ResultSignalColumn)->setText("BAY1_CB_POS");
+}
 
+SelectedDatasetsModel *OnlineBrowsingTest::pickedDatasets() const
+{
+    return qobject_cast<SelectedDatasetsModel *>(
+        window->findChild<QTreeView *>("treeView_SelectedDatasets")->model());
+}
+
+void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
+{
+    pickBay1Reports();
+    SelectedDatasetsModel *datasets = pickedDatasets();
     IedServerThread server;
     QVERIFY(server.start(
         IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY1_PROT"),
@@ -338,6 +352,32 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     const QString csv = QString::fromUtf8(saved.readAll());
     QVERIFY(csv.startsWith("Received;RCB;SqNum;Member;Value;Quality;Timestamp;Reason;"));
     QVERIFY(csv.contains(";BAY1_CB_POS\n"));
+}
+
+void OnlineBrowsingTest::closingTheWindowEndsTheWatch()
+{
+    pickBay1Reports();
+    IedServerThread server;
+    QVERIFY(server.start(
+        IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY1_PROT"),
+        QHostAddress::LocalHost, 0));
+    openPanel(server.serverPort());
+    window->findChild<QPushButton *>("pushButton_ReadRaport")->click();
+    LiveReportModel *live = window->online()->liveReports()->model();
+    QTRY_VERIFY_WITH_TIMEOUT(live->rowCount() > 0, 10000);
+
+    QElapsedTimer closing;
+    closing.start();
+    delete window;
+    window = nullptr;
+    QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+    IedConnection check;
+    QCOMPARE(check.connect("127.0.0.1", server.serverPort()), IedClientError::Ok);
+    IedClientError error = IedClientError::Ok;
+    QVERIFY(!check.getRCBValues("BAY1_PROTCTRL/LLN0$RP$urcbStatus", &error).rptEna());
+    QCOMPARE(error, IedClientError::Ok);
+    check.close();
+    server.stop();
 }
 
 void OnlineBrowsingTest::silentPeerLeavesTheWindowWorkingAndCancelEndsIt()
