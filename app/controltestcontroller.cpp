@@ -34,10 +34,12 @@ QString ControlTestController::controlReference(const QStandardItem *item)
 {
     if (!item || item->data(KindRole).toInt() != DataObjectKind)
         return QString();
-    const QVector<ObjectRead> reads = ObjectReadController::readsFor(item);
-    if (reads.size() != 1 || reads.first().fc != QLatin1String("CO"))
-        return QString();
-    return reads.first().reference;
+    // A browsed data object reads once per constraint of its attributes.
+    for (const ObjectRead &read : ObjectReadController::readsFor(item)) {
+        if (read.fc == QLatin1String("CO"))
+            return read.reference;
+    }
+    return QString();
 }
 
 void ControlTestController::addActions(QMenu *menu, const QModelIndex &index)

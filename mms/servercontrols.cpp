@@ -109,12 +109,24 @@ bool ServerControls::blockedByMode(const QString &domain, const QString &object)
     return false;
 }
 
+quint64 ServerControls::selectTimeout(const QString &domain, const QString &object) const
+{
+    MmsTypeSpec type;
+    MmsValue value;
+    if (model->find(domain, attributeOf(object, QStringLiteral("CF"), QStringLiteral("sboTimeout")),
+                    &type, &value) &&
+        (value.type() == MmsType::Unsigned || value.type() == MmsType::Integer) &&
+        value.toInt64() > 0)
+        return quint64(value.toInt64());
+    return quint64(qMax(0, selectTimeoutMs));
+}
+
 const ServerControls::Selection *ServerControls::selection(const QString &key, quint64 now)
 {
     const auto found = selections.constFind(key);
     if (found == selections.constEnd())
         return nullptr;
-    if (now >= found->time + quint64(selectTimeoutMs)) {
+    if (now >= found->time + found->timeoutMs) {
         selections.erase(found);
         return nullptr;
     }
@@ -172,7 +184,7 @@ MmsValue ServerControls::readSelect(int connection, const QString &domain, const
     const Selection *held = selection(key, now);
     if (held && held->connection != connection)
         return refused;
-    selections.insert(key, {connection, now, MmsValue()});
+    selections.insert(key, {connection, now, MmsValue(), selectTimeout(domain, object)});
     return MmsValue::visibleString(key.toLatin1());
 }
 
@@ -233,7 +245,8 @@ ServerControls::WriteOutcome ServerControls::selectWithValue(int connection, con
     const QString key = command.domain + QLatin1Char('/') + command.object;
     if (selection(key, now))
         return refuse(command, ControlAddCause::ObjectAlreadySelected, ObjectAccessDenied);
-    selections.insert(key, {connection, now, command.value});
+    selections.insert(
+        key, {connection, now, command.value, selectTimeout(command.domain, command.object)});
     return WriteOutcome();
 }
 

@@ -33,6 +33,7 @@ public:
     forModel(const std::shared_ptr<const MmsServerModel> &model);
 
     static constexpr int DefaultSelectTimeoutMs = 30000;
+    // For objects without an sboTimeout [CF] of their own.
     void setSelectTimeout(int ms) { selectTimeoutMs = ms; }
     // This share of operates (0 to 100) is refused as blocked by the process.
     void setRefusalPercent(int percent) { refusalPercent = qBound(0, percent, 100); }
@@ -63,6 +64,7 @@ private:
         int connection = 0;
         quint64 time = 0;
         MmsValue parameters; // the SBOw value; null for a read of SBO
+        quint64 timeoutMs = DefaultSelectTimeoutMs;
     };
     struct Command
     {
@@ -75,6 +77,7 @@ private:
 
     bool controlModel(const QString &domain, const QString &object, ControlModel *model) const;
     bool blockedByMode(const QString &domain, const QString &object) const;
+    quint64 selectTimeout(const QString &domain, const QString &object) const;
     const Selection *selection(const QString &key, quint64 now);
     WriteOutcome operate(int connection, const Command &command, quint64 now);
     WriteOutcome selectWithValue(int connection, const Command &command, quint64 now);
