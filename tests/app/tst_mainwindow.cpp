@@ -183,7 +183,7 @@ void MainWindowTest::formWidgets()
 void MainWindowTest::fileMenuOrder()
 {
     const QList<QAction *> barActions = window->menuBar()->actions();
-    QCOMPARE(actionTexts(barActions), QStringList({"File", "Help"}));
+    QCOMPARE(actionTexts(barActions), QStringList({"File", "Project", "Help"}));
     QCOMPARE(actionTexts(child<QMenu>("menuFile")->actions()),
              QStringList({"New Project...", "Open Project", "Recent Projects...", "|",
                           "Close Project", "Save Project...", "|", "Export to Excell",
