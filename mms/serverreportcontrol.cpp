@@ -229,6 +229,7 @@ int ServerReportControl::writeAttribute(int connection, const QString &attribute
             return rptEna ? TemporarilyUnavailable : enable(connection, now);
         if (rptEna) {
             rptEna = false;
+            giPending = false;
             if (!isBuffered) {
                 entries.clear();
                 pending.fill(0);
@@ -413,6 +414,8 @@ void ServerReportControl::advance(quint64 now)
         flushPending(now);
     const auto whole = [&](int reason) {
         flushPending(now);
+        if (members.isEmpty())
+            return;
         ReportEntry entry;
         entry.time = now;
         entry.reasons = QVector<int>(members.size(), reason);
@@ -424,11 +427,14 @@ void ServerReportControl::advance(quint64 now)
         }
         addEntry(std::move(entry));
     };
-    if (giPending && rptEna) {
+    if (giPending) {
         giPending = false;
-        whole(Gi);
+        if (rptEna)
+            whole(Gi);
     }
-    if (nextIntegrity && now >= nextIntegrity) {
+    if (nextIntegrity && (!(trgOps & Integrity) || intgPd == 0)) {
+        nextIntegrity = 0; // the settings changed since the period started
+    } else if (nextIntegrity && now >= nextIntegrity) {
         if (rptEna || (isBuffered && everEnabled))
             whole(Integrity);
         nextIntegrity += intgPd;
