@@ -34,6 +34,9 @@ QString ControlTestController::controlReference(const QStandardItem *item)
 {
     if (!item || item->data(KindRole).toInt() != DataObjectKind)
         return QString();
+    // A pick of the Data Objects selection is named by its reference.
+    if (!item->parent())
+        return item->data(GroupRole).toString() == QLatin1String("CO") ? item->text() : QString();
     // A browsed data object reads once per constraint of its attributes.
     for (const ObjectRead &read : ObjectReadController::readsFor(item)) {
         if (read.fc == QLatin1String("CO"))

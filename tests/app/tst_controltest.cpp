@@ -2,11 +2,14 @@
 // sent before the engineer confirms the device's address, once per run.
 
 #include "controlpeer.h"
+#include "controltestcontroller.h"
 #include "controltestdialog.h"
 #include "controltestsession.h"
+#include "sclmodel.h"
 #include "scriptedprompt.h"
 
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QtTest>
 
 class TestControlTest : public QObject
@@ -15,6 +18,8 @@ class TestControlTest : public QObject
 
 private slots:
     void confirmationComesFirst();
+    void controlPicks_data();
+    void controlPicks();
 };
 
 void TestControlTest::confirmationComesFirst()
@@ -47,6 +52,34 @@ void TestControlTest::confirmationComesFirst()
     QTRY_VERIFY(dialog.log().contains("CommandTermination+"));
     QCOMPARE(prompt.messages.size(), 2); // asked once for the device
     QCOMPARE(device.commands(), QStringList({"GGIO1$CO$SPCSO4$SBOw", "GGIO1$CO$SPCSO4$Oper"}));
+}
+
+void TestControlTest::controlPicks_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("reference");
+
+    QTest::newRow("control pick") << int(DataObjectKind) << "CO"
+                                  << "IEDLD/GGIO1.SPCSO1";
+    QTest::newRow("status pick") << int(DataObjectKind) << "ST"
+                                 << "";
+    QTest::newRow("attribute pick") << int(DataAttributeKind) << "CO"
+                                    << "";
+}
+
+void TestControlTest::controlPicks()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, group);
+    QFETCH(QString, reference);
+
+    QStandardItemModel picks;
+    auto *pick = new QStandardItem(QStringLiteral("IEDLD/GGIO1.SPCSO1"));
+    pick->setData(kind, KindRole);
+    pick->setData(group, GroupRole);
+    picks.appendRow(pick);
+    QCOMPARE(ControlTestController::controlReference(pick), reference);
 }
 
 QTEST_MAIN(TestControlTest)
