@@ -198,7 +198,7 @@ bool ControlObjectClient::select()
     startCommand();
     if (!checkReady())
         return false;
-    ++counter;
+    nextCtlNum();
     const InformationScope scope(
         connection, [this](const MmsInformationReport &report) { takeInformation(report); });
     const MmsValue sbo = connection.readObject(objectReference + QStringLiteral(".SBO"),
@@ -223,7 +223,7 @@ bool ControlObjectClient::selectWithValue(const MmsValue &ctlVal)
     startCommand();
     if (!checkReady())
         return false;
-    ++counter;
+    nextCtlNum();
     selectTime = now();
     lastCtlVal = ctlVal;
     if (!write(QStringLiteral("SBOw"), sbowType, ctlVal, selectTime)) {
@@ -239,7 +239,7 @@ bool ControlObjectClient::operate(const MmsValue &ctlVal)
     if (!checkReady())
         return false;
     if (!ControlModels::isSelectBeforeOperate(model))
-        ++counter;
+        nextCtlNum();
     // Enhanced security checks the Oper against its SBOw, T included.
     const quint64 time = model == ControlModel::SboEnhanced && selectTime != 0 ? selectTime : now();
     selectTime = 0;

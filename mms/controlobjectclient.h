@@ -68,6 +68,8 @@ private:
     bool write(const QString &member, const MmsTypeSpec &type, const MmsValue &ctlVal,
                quint64 time);
     void startCommand();
+    // ctlNum is an INT8U: it wraps.
+    void nextCtlNum() { counter = (counter + 1) & 0xff; }
     bool checkReady();
     void takeInformation(const MmsInformationReport &report);
     void awaitTermination();
