@@ -76,7 +76,8 @@ QList<quint64> commandTimes(const TraceFile &trace)
         if (!fresh.contains(message.frame) || !decodeMms(message.userData, &pdu) ||
             !MmsWrite::decodeRequest(pdu.serviceReader(), pdu.service, &request))
             continue;
-        for (const MmsValue &member : request.values.value(0).elements()) {
+        const MmsValue command = request.values.value(0);
+        for (const MmsValue &member : command.elements()) {
             if (member.type() == MmsType::UtcTime)
                 times << member.utcTimeMs();
         }
