@@ -44,6 +44,11 @@ LiveReportController::LiveReportController(OnlineController *controller)
     connect(worker, &OnlineWorker::watchProblem, this, &LiveReportController::onProblem);
     connect(worker, &OnlineWorker::finished, this, &LiveReportController::onFinished);
     connect(reports, &LiveReportModel::entriesShown, bound, &BoundSignalModel::update);
+    connect(reports, &LiveReportModel::entriesShown, this, &LiveReportController::showLastValues);
+    // The rows the values were shown in are gone; a watch still ending must
+    // not write into the picks that come next.
+    connect(parts.datasets, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { boundMembers.clear(); });
     connect(reportPanel, &LiveReportPanel::stopRequested, this, &LiveReportController::stop);
 }
 
@@ -128,6 +133,9 @@ void LiveReportController::start()
         signalByMember.insert(binding.member, binding.signal);
     reports->setSignals(signalByMember);
     bound->setBindings(bindings);
+    clearLastValues();
+    for (const SignalBinding &binding : bindings)
+        boundMembers.insert(LiveReportModel::memberKey(binding.member));
     problems = 0;
     if (!controller->session()->watchReports(controller->host(), controller->port(), picks))
         return;
@@ -173,9 +181,38 @@ void LiveReportController::onFinished()
         return;
     watching = false;
     reports->flush();
+    clearLastValues();
     reportPanel->setWatching(false);
     if (problems > 0 && reports->rowCount() == 0)
         reportPanel->setStatus(tr("Nothing was watched: see the Info Screen."));
     else
         reportPanel->setStatus(tr("Stopped: %1 rows").arg(reports->rowCount()));
+}
+
+void LiveReportController::showLastValues(const QVector<LiveReportEntry> &entries)
+{
+    QHash<QString, QString> textByMember;
+    for (const LiveReportEntry &entry : entries) {
+        const QString key = LiveReportModel::memberKey(entry.member);
+        if (boundMembers.contains(key))
+            textByMember.insert(key, BoundSignalModel::valueWithQuality(entry));
+    }
+    if (textByMember.isEmpty())
+        return;
+    SelectedDatasetsModel *datasets = controller->windowParts().datasets;
+    for (int row = 0; row < datasets->rowCount(); ++row) {
+        const QStandardItem *dataSet = datasets->item(row);
+        for (int child = 0; child < dataSet->rowCount(); ++child) {
+            QStandardItem *member = dataSet->child(child);
+            const auto text = textByMember.constFind(LiveReportModel::memberKey(member->text()));
+            if (text != textByMember.constEnd())
+                datasets->setLiveValue(member, text.value());
+        }
+    }
+}
+
+void LiveReportController::clearLastValues()
+{
+    boundMembers.clear();
+    controller->windowParts().datasets->clearLiveValues();
 }

@@ -12,6 +12,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 
 class LiveReportModel;
 class LiveReportPanel;
@@ -49,12 +50,17 @@ private:
     void onStarted(const QStringList &blocks);
     void onProblem(const QString &problem);
     void onFinished();
+    // Writes the newest value of each bound member beside it in the data set
+    // selection, as often as the live table updates.
+    void showLastValues(const QVector<LiveReportEntry> &entries);
+    void clearLastValues();
 
     OnlineController *controller;
     LiveReportModel *reports;
     BoundSignalModel *bound;
     QDockWidget *reportDock;
     LiveReportPanel *reportPanel;
+    QSet<QString> boundMembers;
     bool watching = false;
     int problems = 0;
 };

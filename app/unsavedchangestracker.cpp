@@ -1,5 +1,6 @@
 #include "unsavedchangestracker.h"
 
+#include "selecteddatasetsmodel.h"
 #include "userprompt.h"
 
 #include <QAbstractItemModel>
@@ -11,7 +12,15 @@ void UnsavedChangesTracker::watch(QAbstractItemModel *model)
     connect(model, &QAbstractItemModel::rowsInserted, this, &UnsavedChangesTracker::markModified);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &UnsavedChangesTracker::markModified);
     connect(model, &QAbstractItemModel::rowsMoved, this, &UnsavedChangesTracker::markModified);
-    connect(model, &QAbstractItemModel::dataChanged, this, &UnsavedChangesTracker::markModified);
+    // What a live IED reports beside the data set members is no edit.
+    const int liveColumn = qobject_cast<SelectedDatasetsModel *>(model)
+                               ? int(SelectedDatasetsModel::LiveValueColumn)
+                               : -1;
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this, liveColumn](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                if (topLeft.column() != liveColumn || bottomRight.column() != liveColumn)
+                    markModified();
+            });
 }
 
 void UnsavedChangesTracker::reset()

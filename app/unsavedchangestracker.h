@@ -17,7 +17,8 @@ public:
 
     explicit UnsavedChangesTracker(QObject *parent = nullptr);
 
-    // Any row inserted or removed, or any cell changed, in model counts.
+    // Any row inserted or removed, or any cell changed, in model counts; the
+    // live values of a data set selection do not.
     void watch(QAbstractItemModel *model);
     bool isModified() const { return modified; }
 

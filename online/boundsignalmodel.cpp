@@ -85,3 +85,10 @@ void BoundSignalModel::update(const QVector<LiveReportEntry> &entries)
     if (last >= 0)
         emit dataChanged(index(first, ValueColumn), index(last, TimestampColumn));
 }
+
+QString BoundSignalModel::valueWithQuality(const LiveReportEntry &entry)
+{
+    if (entry.quality.isEmpty() || entry.quality == QLatin1String("good"))
+        return entry.value;
+    return QStringLiteral("%1 (%2)").arg(entry.value, entry.quality);
+}

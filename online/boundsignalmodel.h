@@ -43,6 +43,9 @@ public:
     // Takes the newest value of each bound member among entries.
     void update(const QVector<LiveReportEntry> &entries);
 
+    // "12.5", or "12.5 (questionable)" when the quality is not good.
+    static QString valueWithQuality(const LiveReportEntry &entry);
+
 private:
     struct Row
     {

@@ -4,11 +4,13 @@
 
 #include <QStandardItem>
 
+#include <functional>
+
 SelectedDatasetsModel::SelectedDatasetsModel(QObject *parent) : SelectedItemsModel(parent)
 {
     setHeaderLabels({tr("Name"), tr("Status Signal"), tr("Trig Signal"), tr("RxTime Signal"),
                      tr("RxCount Signal"), tr("Result Signal"), tr("MMS Type"),
-                     tr("DatasetFromReportFlag Signal")});
+                     tr("DatasetFromReportFlag Signal"), tr("Live Value")});
     connect(this, &QAbstractItemModel::rowsRemoved, this, &SelectedDatasetsModel::onRowsRemoved);
     connect(this, &QAbstractItemModel::rowsInserted, this, &SelectedDatasetsModel::onRowsInserted);
 }
@@ -42,6 +44,7 @@ void SelectedDatasetsModel::setupRow(const QList<QStandardItem *> &row, bool top
     const int kind = nodeKind(first);
 
     makeReadOnly(first);
+    makeReadOnly(cell(LiveValueColumn));
     const QVariant kindValue = first->data(KindRole);
     for (QStandardItem *item : row) {
         if (item)
@@ -58,7 +61,7 @@ void SelectedDatasetsModel::setupRow(const QList<QStandardItem *> &row, bool top
         disableCell(cell(MmsTypeColumn));
         break;
     case DataObjectKind:
-        for (int column = StatusSignalColumn; column < ColumnCount; ++column)
+        for (int column = StatusSignalColumn; column < LiveValueColumn; ++column)
             disableCell(cell(column));
         break;
     case DataAttributeKind:
@@ -90,6 +93,45 @@ void SelectedDatasetsModel::fillAddedRow(QStandardItem *node)
         if (QStandardItem *member = node->child(r))
             showMmsTypes(member, MmsTypeColumn);
     }
+}
+
+void SelectedDatasetsModel::setLiveValue(QStandardItem *node, const QString &text)
+{
+    if (!node || node->model() != this || node == invisibleRootItem())
+        return;
+    QStandardItem *cell = rowCell(node, LiveValueColumn);
+    if (!cell) {
+        // Rows loaded from a project come without it.
+        if (text.isEmpty())
+            return;
+        cell = new QStandardItem;
+        makeReadOnly(cell);
+        cell->setData(node->data(KindRole), KindRole);
+        QStandardItem *parent = node->parent() ? node->parent() : invisibleRootItem();
+        parent->setChild(node->row(), LiveValueColumn, cell);
+    }
+    if (cell->text() != text)
+        cell->setText(text);
+}
+
+QString SelectedDatasetsModel::liveValue(const QStandardItem *node) const
+{
+    const QStandardItem *cell = rowCell(node, LiveValueColumn);
+    return cell ? cell->text() : QString();
+}
+
+void SelectedDatasetsModel::clearLiveValues()
+{
+    std::function<void(QStandardItem *)> clearBelow = [&](QStandardItem *parent) {
+        for (int row = 0; row < parent->rowCount(); ++row) {
+            if (QStandardItem *cell = parent->child(row, LiveValueColumn);
+                cell && !cell->text().isEmpty())
+                cell->setText(QString());
+            if (QStandardItem *child = parent->child(row))
+                clearBelow(child);
+        }
+    };
+    clearBelow(invisibleRootItem());
 }
 
 void SelectedDatasetsModel::emitDatasetUpdate()

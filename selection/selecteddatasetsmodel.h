@@ -4,7 +4,9 @@
 #include "selecteditemsmodel.h"
 
 // The picked data sets with their members, bound to the signals that carry a
-// set's status, trigger, reception and result.
+// set's status, trigger, reception and result. The last column shows what a
+// live IED last reported for a member; it belongs to the watch, never to the
+// project, and holds no editor.
 class SelectedDatasetsModel : public SelectedItemsModel
 {
     Q_OBJECT
@@ -19,6 +21,7 @@ public:
         ResultSignalColumn,
         MmsTypeColumn,
         DatasetFromReportFlagSignalColumn,
+        LiveValueColumn,
         ColumnCount
     };
 
@@ -33,6 +36,11 @@ public:
     // Shows the MMS type of every member of a newly added data set.
     void fillAddedRow(QStandardItem *node);
 
+    // The live value shown beside node's signals; an empty text clears it.
+    void setLiveValue(QStandardItem *node, const QString &text);
+    QString liveValue(const QStandardItem *node) const;
+    void clearLiveValues();
+
 signals:
     void datasetUpdate(const QStringList &names);
 
@@ -40,7 +48,6 @@ public slots:
     void emitDatasetUpdate();
     void onRowsRemoved(const QModelIndex &parent, int first, int last);
     void onRowsInserted(const QModelIndex &parent, int first, int last);
-
 };
 
 #endif

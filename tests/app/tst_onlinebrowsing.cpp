@@ -18,6 +18,7 @@
 #include "temporarysettings.h"
 #include "testpaths.h"
 #include "treeviewcontainer.h"
+#include "unsavedchangestracker.h"
 
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
@@ -298,6 +299,7 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
         IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY1_PROT"),
         QHostAddress::LocalHost, 0));
     openPanel(server.serverPort());
+    window->findChild<UnsavedChangesTracker *>()->reset();
     LiveReportModel *live = window->online()->liveReports()->model();
     QAbstractItemModelTester tester(live);
     window->findChild<QPushButton *>("pushButton_ReadRaport")->click();
@@ -324,14 +326,17 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     QCOMPARE(bound->index(0, BoundSignalModel::SignalColumn).data().toString(),
              QStringLiteral("BAY1_CB_POS"));
     QVERIFY(!bound->index(0, BoundSignalModel::ValueColumn).data().toString().isEmpty());
-    // The picks stay as the project stores them.
-    QCOMPARE(datasets->columnCount(), int(SelectedDatasetsModel::ColumnCount));
+    // Beside its signal the bound member shows its last value, which is no edit.
+    QStandardItem *breaker = datasets->item(0)->child(0);
+    QTRY_VERIFY(!datasets->liveValue(breaker).isEmpty());
+    QVERIFY(!window->isWindowModified());
     window->findChild<QPlainTextEdit *>("plainTextEdit_2")->clear();
     window->resize(1400, 900);
     QVERIFY(window->grab().save(QDir::current().filePath("online-live-reports.png")));
 
     window->findChild<QPushButton *>("pushButton_stopReports")->click();
     QVERIFY(waitUntilIdle(3000));
+    QCOMPARE(datasets->liveValue(breaker), QString());
     IedConnection check;
     QCOMPARE(check.connect("127.0.0.1", server.serverPort()), IedClientError::Ok);
     IedClientError error = IedClientError::Ok;

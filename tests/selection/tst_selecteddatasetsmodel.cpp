@@ -94,6 +94,7 @@ private slots:
     void datasetNamesInRowOrder();
     void datasetUpdateFollowsEveryRowChange();
     void fillAddedRowShowsMemberMmsTypes();
+    void liveValuesAreShownAndCleared();
 
 private:
     ScriptedPrompt fallbackPrompt;
@@ -104,8 +105,9 @@ void SelectedDatasetsModelTest::headerLabels()
     SelectedDatasetsModel model;
     const QStringList expected{
         "Name",           "Status Signal", "Trig Signal", "RxTime Signal",
-        "RxCount Signal", "Result Signal", "MMS Type",    "DatasetFromReportFlag Signal"};
-    QCOMPARE(model.columnCount(), 8);
+        "RxCount Signal", "Result Signal", "MMS Type",    "DatasetFromReportFlag Signal",
+        "Live Value"};
+    QCOMPARE(model.columnCount(), 9);
     QCOMPARE(model.columnLabels(), expected);
     for (int column = 0; column < expected.size(); ++column)
         QCOMPARE(model.headerData(column, Qt::Horizontal).toString(), expected[column]);
@@ -199,13 +201,13 @@ void SelectedDatasetsModelTest::cellStatesPerKind_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("topLevel");
     QTest::addColumn<QString>("states");
-    QTest::newRow("data set") << 5 << true << "RSSSSDDS";
-    QTest::newRow("data set, not top-level") << 5 << false << "RSSSSDDS";
-    QTest::newRow("member data object") << 4 << false << "RDDDDDDD";
-    QTest::newRow("member data object, top-level") << 4 << true << "RDDDDDDD";
-    QTest::newRow("member attribute") << 8 << false << "RDDDDSCD";
-    QTest::newRow("member attribute, top-level") << 8 << true << "RDDDDSCD";
-    QTest::newRow("other kind") << 2 << true << "RBBBBBBB";
+    QTest::newRow("data set") << 5 << true << "RSSSSDDSR";
+    QTest::newRow("data set, not top-level") << 5 << false << "RSSSSDDSR";
+    QTest::newRow("member data object") << 4 << false << "RDDDDDDDR";
+    QTest::newRow("member data object, top-level") << 4 << true << "RDDDDDDDR";
+    QTest::newRow("member attribute") << 8 << false << "RDDDDSCDR";
+    QTest::newRow("member attribute, top-level") << 8 << true << "RDDDDSCDR";
+    QTest::newRow("other kind") << 2 << true << "RBBBBBBBR";
 }
 
 void SelectedDatasetsModelTest::cellStatesPerKind()
@@ -238,10 +240,10 @@ void SelectedDatasetsModelTest::pickedSetGetsItsCellStates()
     QStandardItem *set = model.item(0);
     QCOMPARE(set->text(), QStringLiteral("E1C1/LLN0.DS1"));
     QCOMPARE(set->data(GroupRole).toString(), QString());
-    QCOMPARE(rowStates(modelRow(model, set)), QStringLiteral("RSSSSDDS"));
-    QCOMPARE(rowStates(modelRow(model, set->child(0))), QStringLiteral("RDDDDSCD"));
-    QCOMPARE(rowStates(modelRow(model, set->child(1))), QStringLiteral("RDDDDDDD"));
-    QCOMPARE(rowStates(modelRow(model, set->child(1)->child(1))), QStringLiteral("RDDDDSCD"));
+    QCOMPARE(rowStates(modelRow(model, set)), QStringLiteral("RSSSSDDSR"));
+    QCOMPARE(rowStates(modelRow(model, set->child(0))), QStringLiteral("RDDDDSCDR"));
+    QCOMPARE(rowStates(modelRow(model, set->child(1))), QStringLiteral("RDDDDDDDR"));
+    QCOMPARE(rowStates(modelRow(model, set->child(1)->child(1))), QStringLiteral("RDDDDSCDR"));
 }
 
 void SelectedDatasetsModelTest::datasetNamesInRowOrder()
@@ -323,6 +325,29 @@ void SelectedDatasetsModelTest::fillAddedRowShowsMemberMmsTypes()
     QStandardItem loose("E1C1/LLN0.DS9");
     model.fillAddedRow(&loose);
     QCOMPARE(model.rowCount(), 1);
+}
+
+void SelectedDatasetsModelTest::liveValuesAreShownAndCleared()
+{
+    SelectedDatasetsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    std::unique_ptr<QStandardItem> source(dataSet("E1C1/LLN0.DS1"));
+    QVERIFY(model.addNode(source.get(), source->text(), QString()));
+    QStandardItem *set = model.item(0);
+    // A member as a project load builds it: no cell beyond the stored ones.
+    set->appendRow(new QStandardItem("E1C1/MMXU1.TotW.mag[MX]"));
+    const int live = SelectedDatasetsModel::LiveValueColumn;
+
+    model.setLiveValue(set->child(0), "on (questionable)");
+    model.setLiveValue(set->child(2), "12.5");
+    QCOMPARE(model.liveValue(set->child(0)), QStringLiteral("on (questionable)"));
+    QCOMPARE(model.liveValue(set->child(2)), QStringLiteral("12.5"));
+    QCOMPARE(cellState(set->child(0, live)), QChar('R'));
+    QCOMPARE(cellState(set->child(2, live)), QChar('R'));
+
+    model.clearLiveValues();
+    QCOMPARE(model.liveValue(set->child(0)), QString());
+    QCOMPARE(model.liveValue(set->child(2)), QString());
 }
 
 QTEST_MAIN(SelectedDatasetsModelTest)
