@@ -1,6 +1,7 @@
 #include "commandlinetool.h"
 
 #include "clisupport.h"
+#include "controlcommands.h"
 #include "sclparser.h"
 #include "verifycommands.h"
 
@@ -48,9 +49,14 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
          [self](const QStringList &a) {
              return self->browseDevice(a);
          }},
-        {QStringLiteral("serve"), QStringLiteral("FILE.scd [--ied NAME] [--port N] [--bind ADDR]"),
+        {QStringLiteral("serve"),
+         QStringLiteral("FILE.scd [--ied NAME] [--port N] [--bind ADDR] [--simulate] [--step MS] "
+                        "[--refuse-controls N%]"),
          QStringLiteral("Runs a simulated IED serving the model of one IED of an SCL file over "
-                        "MMS until interrupted, printing a line per association."),
+                        "MMS until interrupted, printing a line per association. It serves the "
+                        "file's configured values; with --simulate, measured values change and "
+                        "status values toggle every step, so that reports flow; "
+                        "--refuse-controls refuses that share of control commands."),
          [self](const QStringList &a) {
              return self->serveSimulator(a);
          }},
@@ -74,6 +80,11 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
                         "also at Ctrl+C."),
          [self](const QStringList &a) {
              return self->watchReports(a);
+         }},
+        {QStringLiteral("operate"), ControlCommands::operateSynopsis(),
+         ControlCommands::operateDescription(),
+         [self](const QStringList &a) {
+             return ControlCommands::operate(a, self->out, self->err);
          }},
         {QStringLiteral("verify"), VerifyCommands::verifySynopsis(),
          VerifyCommands::verifyDescription(),
