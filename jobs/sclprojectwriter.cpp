@@ -17,25 +17,10 @@ namespace {
 
 constexpr int ConnectionValueCount = 16;
 
-// The cells of a row that the table stores: a model may show more columns
-// than the file has (live values, for one), and those are never written.
-int storedCellCount(int table)
-{
-    static const QHash<int, DbTable> schema = DbSchema::build();
-    int count = 0;
-    for (const DbColumn &column : schema.value(table).columns) {
-        // The key is the file's own and no cell of a written row.
-        if (column.modelColumn >= 0 && column.name != "db_id")
-            ++count;
-    }
-    return count;
-}
-
-QList<QStandardItem *> rowCells(QStandardItem *parent, int row, int table)
+QList<QStandardItem *> rowCells(QStandardItem *parent, int row)
 {
     QList<QStandardItem *> cells;
-    const int count = qMin(parent->columnCount(), storedCellCount(table));
-    for (int column = 0; column < count; ++column) {
+    for (int column = 0; column < parent->columnCount(); ++column) {
         if (QStandardItem *cell = parent->child(row, column))
             cells.append(cell);
     }
@@ -120,7 +105,7 @@ bool SclDataExporter::writeSelections(SelectedObjectsModel *objects,
         QStandardItem *root = model->invisibleRootItem();
         startProgress(1 + countNodes(root));
         for (int row = 0; row < root->rowCount(); ++row)
-            writeSelectionRow(rowCells(root, row, entry.second), nullptr, entry.second, db, true);
+            writeSelectionRow(rowCells(root, row), nullptr, entry.second, db, true);
     }
     const bool written = db->commitQueued();
     if (!written)
@@ -141,7 +126,7 @@ void SclDataExporter::writeSelectionRow(const QList<QStandardItem *> &row,
     if (reportProgress)
         step();
     for (int child = 0; child < first->rowCount(); ++child)
-        writeSelectionRow(rowCells(first, child, table), first, table, db, reportProgress);
+        writeSelectionRow(rowCells(first, child), first, table, db, reportProgress);
 }
 
 bool SclDataExporter::writeSignals(QStandardItemModel *signalModel, Iec61850DbManager *db)
@@ -151,7 +136,7 @@ bool SclDataExporter::writeSignals(QStandardItemModel *signalModel, Iec61850DbMa
     db->deleteRows(DbSchema::SignalsName, {}, true);
     QStandardItem *root = signalModel->invisibleRootItem();
     for (int row = 0; row < root->rowCount(); ++row)
-        writeSelectionRow(rowCells(root, row, SignalsTable), nullptr, SignalsTable, db, false);
+        writeSelectionRow(rowCells(root, row), nullptr, SignalsTable, db, false);
     const bool written = db->commitQueued();
     if (!written)
         qDebug() << "The signal list was not written to the project";

@@ -90,7 +90,14 @@ QVariantList Iec61850DbManager::rowValues(const QList<QStandardItem *> &row, int
         const bool number = value.type() == QVariant::Int || value.type() == QVariant::LongLong;
         values.append(number && column.isInteger() ? value : QVariant(value.toString()));
     }
-    for (int i = 0; i < row.size(); ++i) {
+    // A model may show more columns than the table stores (live values, for
+    // one): those are never written, whoever composes the row.
+    int storedCells = 0;
+    for (const DbColumn &column : description.columns) {
+        if (column.modelColumn >= 0 && column.name != "db_id")
+            ++storedCells;
+    }
+    for (int i = 0; i < qMin(row.size(), storedCells); ++i) {
         const QStandardItem *cell = row.at(i);
         ValueList list;
         if (codedColumn(table, i, &list))
