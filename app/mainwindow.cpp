@@ -4,6 +4,7 @@
 #include "ciditemstree.h"
 #include "connectioneditguard.h"
 #include "controltestcontroller.h"
+#include "filterfield.h"
 #include "iec61850dbmanager.h"
 #include "onlinecontroller.h"
 #include "projectcheckcontroller.h"
@@ -19,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QShortcut>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QSysInfo>
@@ -51,6 +53,10 @@ MainWindow::MainWindow(QWidget *parent)
                                                  reportsModel.get());
 
     ui->treeView_signals->setModel(signalModel.get());
+    ui->filterField_signals->setView(ui->treeView_signals);
+    ui->filterField_signals->setMatchAllColumns(true);
+    connect(new QShortcut(QKeySequence::Find, ui->tab_2), &QShortcut::activated,
+            ui->filterField_signals, &FilterField::focusField);
 
     unsavedChanges = new UnsavedChangesTracker(this);
     unsavedChanges->watch(objectsModel.get());

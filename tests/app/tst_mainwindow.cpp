@@ -1,3 +1,4 @@
+#include "filterfield.h"
 #include "mainwindow.h"
 #include "scriptedprompt.h"
 #include "temporarysettings.h"
@@ -11,8 +12,10 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QTreeView>
 #include <QtTest>
 
 class MainWindowTest : public QObject
@@ -39,6 +42,7 @@ private slots:
     void saveShortcutOnlyWhenEnabled();
     void aboutNamesVersionAndBuild();
     void clearEmptiesInfoScreen();
+    void signalListFilterHidesOtherSignals();
 
 private:
     template <typename T> T *child(const QString &name)
@@ -319,6 +323,20 @@ void MainWindowTest::clearEmptiesInfoScreen()
     info->setPlainText(QStringLiteral("browse finished\nsecond line"));
     child<QPushButton>("pushButton_2")->click();
     QVERIFY(info->toPlainText().isEmpty());
+}
+
+void MainWindowTest::signalListFilterHidesOtherSignals()
+{
+    auto *view = child<QTreeView>("treeView_signals");
+    auto *model = qobject_cast<QStandardItemModel *>(view->model());
+    QVERIFY(model);
+    for (const char *label : {"BAY1_CB_POS", "BAY1_CB_SEL", "BAY2_P_TOTAL"})
+        model->appendRow({new QStandardItem(), new QStandardItem(), new QStandardItem(label)});
+    auto *filter = child<FilterField>("filterField_signals");
+    filter->setText(QStringLiteral("cb_"));
+    filter->applyNow();
+    QCOMPARE(view->isRowHidden(2, QModelIndex()), true);
+    QCOMPARE(view->isRowHidden(0, QModelIndex()) || view->isRowHidden(1, QModelIndex()), false);
 }
 
 QTEST_MAIN(MainWindowTest)
