@@ -3,6 +3,7 @@
 #include "clisupport.h"
 #include "commandlinetool.h"
 #include "controlobjectclient.h"
+#include "iedaddress.h"
 #include "iedconnection.h"
 
 #include <QCommandLineParser>
@@ -11,36 +12,6 @@
 namespace {
 
 const QString Name = QStringLiteral("operate");
-
-// "host", "host:port" or "[v6 address]:port".
-bool splitAddress(const QString &text, QString *host, int *port)
-{
-    *port = 102;
-    QString rest = text;
-    if (rest.startsWith(QLatin1Char('['))) {
-        const int close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return false;
-        *host = rest.mid(1, close - 1);
-        rest = rest.mid(close + 1);
-        if (rest.isEmpty())
-            return !host->isEmpty();
-        if (!rest.startsWith(QLatin1Char(':')))
-            return false;
-        rest = rest.mid(1);
-    } else {
-        const int colon = rest.lastIndexOf(QLatin1Char(':'));
-        if (colon < 0 || rest.count(QLatin1Char(':')) > 1) {
-            *host = rest;
-            return !host->isEmpty();
-        }
-        *host = rest.left(colon);
-        rest = rest.mid(colon + 1);
-    }
-    bool ok = false;
-    *port = rest.toInt(&ok);
-    return ok && *port > 0 && *port <= 65535 && !host->isEmpty();
-}
 
 int usage(QTextStream &err, const QString &message)
 {
@@ -129,7 +100,7 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
     const QStringList positional = parser.positionalArguments();
     QString host;
     int port = 0;
-    if (!splitAddress(positional.at(0), &host, &port))
+    if (!splitIedAddress(positional.at(0), &host, &port))
         return usage(err, QStringLiteral("\"%1\" is no HOST[:PORT]").arg(positional.at(0)));
     if (parser.isSet(selectOption) && parser.isSet(cancelOption))
         return usage(err, QStringLiteral("--select and --cancel exclude each other"));

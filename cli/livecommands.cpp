@@ -5,6 +5,7 @@
 #include "clisupport.h"
 #include "consoleprompt.h"
 #include "iec61850dbmanager.h"
+#include "iedaddress.h"
 #include "iedconnection.h"
 #include "livevaluetext.h"
 #include "objectreference.h"
@@ -70,36 +71,6 @@ public:
         return stopPipe[0] >= 0 && ::poll(&watched, 1, 0) > 0;
     }
 };
-
-// "host", "host:port" or "[v6 address]:port".
-bool splitAddress(const QString &text, QString *host, int *port)
-{
-    *port = 102;
-    QString rest = text;
-    if (rest.startsWith(QLatin1Char('['))) {
-        const int close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return false;
-        *host = rest.mid(1, close - 1);
-        rest = rest.mid(close + 1);
-        if (rest.isEmpty())
-            return !host->isEmpty();
-        if (!rest.startsWith(QLatin1Char(':')))
-            return false;
-        rest = rest.mid(1);
-    } else {
-        const int colon = rest.lastIndexOf(QLatin1Char(':'));
-        if (colon < 0 || rest.count(QLatin1Char(':')) > 1) {
-            *host = rest;
-            return !host->isEmpty();
-        }
-        *host = rest.left(colon);
-        rest = rest.mid(colon + 1);
-    }
-    bool ok = false;
-    *port = rest.toInt(&ok);
-    return ok && *port > 0 && *port <= 65535 && !host->isEmpty();
-}
 
 // The count of positional arguments, at least minimum, for parseSubcommand
 // to check: these commands take a list.
@@ -279,7 +250,7 @@ int CommandLineTool::readValues(const QStringList &arguments)
     const QStringList positional = parser.positionalArguments();
     QString host;
     int port = 0;
-    if (!splitAddress(positional.first(), &host, &port))
+    if (!splitIedAddress(positional.first(), &host, &port))
         return usage(QStringLiteral("read: \"%1\" is no HOST[:PORT]").arg(positional.first()));
     IedConnection connection;
     if (parser.isSet(timeoutOption)) {
@@ -469,7 +440,7 @@ int CommandLineTool::watchReports(const QStringList &arguments)
     }
     QString host;
     int port = 0;
-    if (!splitAddress(address, &host, &port))
+    if (!splitIedAddress(address, &host, &port))
         return usage(QStringLiteral("watch: \"%1\" is no HOST[:PORT]").arg(address));
 
     StopSignal stop;

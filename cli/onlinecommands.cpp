@@ -3,6 +3,7 @@
 #include "commandlinetool.h"
 
 #include "clisupport.h"
+#include "iedaddress.h"
 #include "iedserverthread.h"
 #include "iedsimulator.h"
 #include "iedsimulatormodel.h"
@@ -34,36 +35,6 @@ void onStopSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-// "host", "host:port" or "[v6 address]:port"; false when the port is no port.
-bool splitAddress(const QString &text, QString *host, int *port)
-{
-    *port = 102;
-    QString rest = text;
-    if (rest.startsWith(QLatin1Char('['))) {
-        const int close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return false;
-        *host = rest.mid(1, close - 1);
-        rest = rest.mid(close + 1);
-        if (rest.isEmpty())
-            return true;
-        if (!rest.startsWith(QLatin1Char(':')))
-            return false;
-        rest = rest.mid(1);
-    } else {
-        const int colon = rest.lastIndexOf(QLatin1Char(':'));
-        if (colon < 0 || rest.count(QLatin1Char(':')) > 1) {
-            *host = rest;
-            return !host->isEmpty();
-        }
-        *host = rest.left(colon);
-        rest = rest.mid(colon + 1);
-    }
-    bool ok = false;
-    *port = rest.toInt(&ok);
-    return ok && *port > 0 && *port <= 65535 && !host->isEmpty();
-}
-
 } // namespace
 
 int CommandLineTool::browseDevice(const QStringList &arguments)
@@ -82,7 +53,7 @@ int CommandLineTool::browseDevice(const QStringList &arguments)
         return exitCode;
     QString host;
     int port = 0;
-    if (!splitAddress(parser.positionalArguments().at(0), &host, &port))
+    if (!splitIedAddress(parser.positionalArguments().at(0), &host, &port))
         return usage(QStringLiteral("browse: \"%1\" is no HOST[:PORT]")
                          .arg(parser.positionalArguments().at(0)));
 

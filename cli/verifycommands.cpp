@@ -6,6 +6,7 @@
 #include "comparesource.h"
 #include "consoleprompt.h"
 #include "iec61850dbmanager.h"
+#include "iedaddress.h"
 #include "liveiedsource.h"
 #include "projectpicks.h"
 #include "projectupdate.h"
@@ -177,8 +178,7 @@ int VerifyCommands::verify(const QStringList &arguments, QTextStream &out, QText
         return usage(err, QStringLiteral("verify: --ied goes with --scl only"));
     QString host;
     int port = 0;
-    if (parser.isSet(hostOption) &&
-        !LiveIedSource::splitAddress(parser.value(hostOption), &host, &port))
+    if (parser.isSet(hostOption) && !splitIedAddress(parser.value(hostOption), &host, &port))
         return usage(
             err, QStringLiteral("verify: \"%1\" is no HOST[:PORT]").arg(parser.value(hostOption)));
 

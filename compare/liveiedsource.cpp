@@ -149,36 +149,6 @@ QStringList LiveIedSource::devicesOf(const ProjectPicks &picks)
     return QStringList(devices.cbegin(), devices.cend());
 }
 
-bool LiveIedSource::splitAddress(const QString &address, QString *hostName, int *portNumber)
-{
-    *portNumber = 102;
-    QString rest = address.trimmed();
-    if (rest.startsWith(QLatin1Char('['))) {
-        const int close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return false;
-        *hostName = rest.mid(1, close - 1);
-        rest = rest.mid(close + 1);
-        if (rest.isEmpty())
-            return !hostName->isEmpty();
-        if (!rest.startsWith(QLatin1Char(':')))
-            return false;
-        rest = rest.mid(1);
-    } else {
-        const int colon = rest.lastIndexOf(QLatin1Char(':'));
-        // More than one colon is a bare IPv6 address.
-        if (colon < 0 || rest.count(QLatin1Char(':')) > 1) {
-            *hostName = rest;
-            return !hostName->isEmpty();
-        }
-        *hostName = rest.left(colon);
-        rest = rest.mid(colon + 1);
-    }
-    bool ok = false;
-    *portNumber = rest.toInt(&ok);
-    return ok && !hostName->isEmpty() && *portNumber > 0 && *portNumber <= 65535;
-}
-
 QString LiveIedSource::iedNameOf(const QStringList &domains) const
 {
     const auto allStartWith = [&](const QString &prefix) {

@@ -40,8 +40,6 @@ public:
 
     // The LD insts the picks name, for the constructor.
     static QStringList devicesOf(const ProjectPicks &picks);
-    // "host", "host:port" or "[v6 address]:port"; 102 when no port is given.
-    static bool splitAddress(const QString &text, QString *host, int *port);
 
 private:
     QString iedNameOf(const QStringList &domains) const;
