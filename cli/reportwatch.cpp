@@ -129,22 +129,8 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
         block.setDataSetReference(dataSet);
         mask |= Block::ElementDatSet;
     }
-    if (settings.optFlds >= 0) {
-        block.setOptFlds(settings.optFlds);
-        mask |= Block::ElementOptFlds;
-    }
-    if (settings.trgOps >= 0) {
-        block.setTrgOps(settings.trgOps);
-        mask |= Block::ElementTrgOps;
-    }
-    if (settings.intgPd >= 0) {
-        block.setIntgPd(quint32(settings.intgPd));
-        mask |= Block::ElementIntgPd;
-    }
-    if (settings.bufTm >= 0) {
-        block.setBufTm(quint32(settings.bufTm));
-        mask |= Block::ElementBufTm;
-    }
+    mask |=
+        block.setSubscription(settings.optFlds, settings.trgOps, settings.intgPd, settings.bufTm);
     block.setRptEna(true);
     connection.installReportHandler(
         reference, block.rptId(),

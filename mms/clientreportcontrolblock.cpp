@@ -101,6 +101,28 @@ void ClientReportControlBlock::setOptFlds(int options)
     written[OptFlds] = flagString(options, 10);
 }
 
+int ClientReportControlBlock::setSubscription(int optFlds, int trgOps, qint64 intgPd, qint64 bufTm)
+{
+    int mask = 0;
+    if (optFlds >= 0) {
+        setOptFlds(optFlds);
+        mask |= ElementOptFlds;
+    }
+    if (trgOps >= 0) {
+        setTrgOps(trgOps);
+        mask |= ElementTrgOps;
+    }
+    if (intgPd >= 0) {
+        setIntgPd(quint32(intgPd));
+        mask |= ElementIntgPd;
+    }
+    if (bufTm >= 0) {
+        setBufTm(quint32(bufTm));
+        mask |= ElementBufTm;
+    }
+    return mask;
+}
+
 void ClientReportControlBlock::setBufTm(quint32 ms)
 {
     written[BufTm] = MmsValue::unsignedInteger(ms);

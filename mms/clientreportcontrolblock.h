@@ -81,6 +81,9 @@ public:
     void setPurgeBuf(bool purge);
     void setEntryId(const QByteArray &entryId);
     void setResvTms(int seconds);
+    // A subscription's settings: each value of 0 or more is set and its
+    // element added to the returned mask; a negative one keeps the block's.
+    int setSubscription(int optFlds, int trgOps, qint64 intgPd, qint64 bufTm);
     // The MMS value written for one element (a single bit of the mask).
     MmsValue elementValue(Element element) const;
     // "RptEna", "DatSet" ...: the item's last name part.
