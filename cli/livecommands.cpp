@@ -9,6 +9,7 @@
 #include "iedconnection.h"
 #include "livevaluetext.h"
 #include "objectreference.h"
+#include "projectdocument.h"
 #include "reportwatch.h"
 #include "scldataexporter.h"
 #include "sclmodel.h"
@@ -16,7 +17,6 @@
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
-#include "sqliteconnector.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -162,39 +162,12 @@ QHash<QString, QHash<QString, QString>> boundSignals(const SelectedDatasetsModel
 // The picks of a project file, loaded as Open Project loads them.
 struct ProjectPicks
 {
-    SelectedItemsModel scl;
-    SelectedObjectsModel objects;
-    SelectedDatasetsModel datasets;
-    SelectedReportsModel reports;
-    QStandardItemModel signalList;
+    ProjectDocument document;
+    const SelectedItemsModel &scl = document.scl;
+    const SelectedDatasetsModel &datasets = document.datasets;
+    const SelectedReportsModel &reports = document.reports;
 
-    bool load(const QString &path, QString *problem)
-    {
-        if (!isReadableFile(path, problem))
-            return false;
-        if (sniffFileKind(path) != FileKind::Project) {
-            *problem = QStringLiteral("%1 is not a project file").arg(path);
-            return false;
-        }
-        SqliteConnector connector;
-        connector.setDatabaseName(path);
-        if (!connector.open()) {
-            *problem = QStringLiteral("%1: cannot open the project file").arg(path);
-            return false;
-        }
-        auto db = std::make_unique<Iec61850DbManager>(&connector);
-        db->upgradeProject();
-        SclDataExporter loader;
-        if (!loader.loadSclModel(&scl, db.get())) {
-            *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);
-            return false;
-        }
-        if (!loader.loadSelections(&objects, &datasets, &reports, db.get())) {
-            *problem = QStringLiteral("%1: the selections cannot be read").arg(path);
-            return false;
-        }
-        return true;
-    }
+    bool load(const QString &path, QString *problem) { return document.loadProject(path, problem); }
 
     QList<WatchedBlock> blocks() const
     {

@@ -6,13 +6,13 @@
 #include "consoleprompt.h"
 #include "iec61850dbmanager.h"
 #include "plcdataimport.h"
+#include "projectdocument.h"
 #include "scldataexporter.h"
 #include "sclparser.h"
 #include "selecteddatasetsmodel.h"
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
-#include "sqliteconnector.h"
 #include "treeprinter.h"
 
 #include <QCommandLineParser>
@@ -20,76 +20,12 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QProgressBar>
-#include <QSqlError>
 #include <QStandardItemModel>
 #include <QTextStream>
 
 #include <memory>
 
 namespace {
-
-// What the program's window holds while a project or workbook is open.
-struct OpenDocument
-{
-    SelectedItemsModel scl;
-    SelectedObjectsModel objects;
-    SelectedDatasetsModel datasets;
-    SelectedReportsModel reports;
-    QStandardItemModel signalList;
-    std::unique_ptr<SqliteConnector> connector;
-    std::unique_ptr<Iec61850DbManager> db;
-
-    OpenDocument()
-    {
-        QObject::connect(&datasets, &SelectedDatasetsModel::datasetUpdate, &reports,
-                         &SelectedReportsModel::onDataSetUpdate);
-    }
-    ~OpenDocument()
-    {
-        // The manager goes before its connector.
-        db.reset();
-        connector.reset();
-    }
-
-    bool connect(const QString &path, QString *problem)
-    {
-        connector = std::make_unique<SqliteConnector>();
-        connector->setDatabaseName(path);
-        if (!connector->open()) {
-            *problem = QStringLiteral("%1: cannot open or create the project file (%2)")
-                           .arg(path, connector->database().lastError().text());
-            connector.reset();
-            return false;
-        }
-        db = std::make_unique<Iec61850DbManager>(connector.get());
-        return true;
-    }
-
-    // As Open Project: upgrade, then the SCL model, the selections and the signal list.
-    bool loadProject(const QString &path, QString *problem)
-    {
-        if (!isReadableFile(path, problem))
-            return false;
-        if (sniffFileKind(path) != FileKind::Project) {
-            *problem = QStringLiteral("%1 is not a project file").arg(path);
-            return false;
-        }
-        if (!connect(path, problem))
-            return false;
-        db->upgradeProject();
-        SclDataExporter loader;
-        if (!loader.loadSclModel(&scl, db.get())) {
-            *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);
-            return false;
-        }
-        if (!loader.loadSelections(&objects, &datasets, &reports, db.get())) {
-            *problem = QStringLiteral("%1: the selections cannot be read").arg(path);
-            return false;
-        }
-        loader.loadSignals(&signalList, db.get());
-        return true;
-    }
-};
 
 } // namespace
 
@@ -155,7 +91,7 @@ int CommandLineTool::createProject(const QStringList &arguments)
         return fail(QStringLiteral("%1 has no IED named \"%2\" (it has %3)")
                         .arg(sclFile, iedName, names.join(QStringLiteral(", "))));
 
-    OpenDocument document;
+    ProjectDocument document;
     // As the new project dialog parses: no selection reacts meanwhile.
     document.scl.setNodeChangedSuppressed(true);
     const bool parsed = sclParser.parse(iedName, &document.scl);
@@ -180,15 +116,13 @@ int CommandLineTool::createProject(const QStringList &arguments)
         PlcDataImport().showSignals(signalList, &document.signalList, nullptr);
         signalCount = signalList.signalFields.size();
         if (!SclDataExporter().writeSignals(&document.signalList, document.db.get())) {
-            document.db.reset();
-            document.connector.reset();
+            document.close();
             QFile::remove(projectPath);
             return fail(QStringLiteral("%1: the signal list could not be stored").arg(projectPath));
         }
     }
     if (!written) {
-        document.db.reset();
-        document.connector.reset();
+        document.close();
         // The file is ours and half written: nobody should open it.
         QFile::remove(projectPath);
         return fail(QStringLiteral("%1: the project could not be written").arg(projectPath));
@@ -231,7 +165,7 @@ int CommandLineTool::exportProject(const QStringList &arguments)
             QStringLiteral("%1 exists already; add --force to replace it").arg(workbookPath));
 
     ConsolePrompt prompt;
-    OpenDocument document;
+    ProjectDocument document;
     QString problem;
     if (!document.loadProject(projectPath, &problem))
         return fail(problem);
@@ -263,7 +197,7 @@ int CommandLineTool::dump(const QStringList &arguments)
         return fail(problem);
 
     ConsolePrompt prompt;
-    OpenDocument document;
+    ProjectDocument document;
     const FileKind kind = sniffFileKind(path);
     if (kind == FileKind::Workbook) {
         SclDataExporter importer;

@@ -8,6 +8,7 @@
 #include "iec61850dbmanager.h"
 #include "iedaddress.h"
 #include "liveiedsource.h"
+#include "projectdocument.h"
 #include "projectpicks.h"
 #include "projectupdate.h"
 #include "scldataexporter.h"
@@ -15,12 +16,10 @@
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
-#include "sqliteconnector.h"
 
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
 #include <QStandardItemModel>
 #include <QStringList>
 #include <QTextStream>
@@ -32,61 +31,11 @@ namespace {
 const QString Verify = QStringLiteral("verify");
 const QString Update = QStringLiteral("update");
 
-// A project opened as the program opens one, without a window.
-struct ProjectDocument
+ProjectPicks picksOf(const ProjectDocument &document)
 {
-    SelectedItemsModel scl;
-    SelectedObjectsModel objects;
-    SelectedDatasetsModel datasets;
-    SelectedReportsModel reports;
-    std::unique_ptr<SqliteConnector> connector;
-    std::unique_ptr<Iec61850DbManager> db;
-
-    ProjectDocument()
-    {
-        QObject::connect(&datasets, &SelectedDatasetsModel::datasetUpdate, &reports,
-                         &SelectedReportsModel::onDataSetUpdate);
-    }
-    ~ProjectDocument()
-    {
-        db.reset();
-        connector.reset();
-    }
-
-    bool load(const QString &path, QString *problem)
-    {
-        if (!isReadableFile(path, problem))
-            return false;
-        if (sniffFileKind(path) != FileKind::Project) {
-            *problem = QStringLiteral("%1 is not a project file").arg(path);
-            return false;
-        }
-        connector = std::make_unique<SqliteConnector>();
-        connector->setDatabaseName(path);
-        if (!connector->open()) {
-            *problem = QStringLiteral("%1: cannot open the project file (%2)")
-                           .arg(path, connector->database().lastError().text());
-            return false;
-        }
-        db = std::make_unique<Iec61850DbManager>(connector.get());
-        db->upgradeProject();
-        SclDataExporter loader;
-        if (!loader.loadSclModel(&scl, db.get())) {
-            *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);
-            return false;
-        }
-        if (!loader.loadSelections(&objects, &datasets, &reports, db.get())) {
-            *problem = QStringLiteral("%1: the selections cannot be read").arg(path);
-            return false;
-        }
-        return true;
-    }
-
-    ProjectPicks picks() const
-    {
-        return ProjectPicks::fromModels(&scl, &objects, &datasets, &reports);
-    }
-};
+    return ProjectPicks::fromModels(&document.scl, &document.objects, &document.datasets,
+                                    &document.reports);
+}
 
 struct CompareOptions
 {
@@ -185,9 +134,9 @@ int VerifyCommands::verify(const QStringList &arguments, QTextStream &out, QText
     ConsolePrompt prompt;
     ProjectDocument document;
     QString problem;
-    if (!document.load(parser.positionalArguments().at(0), &problem))
+    if (!document.loadProject(parser.positionalArguments().at(0), &problem))
         return fail(err, problem);
-    const ProjectPicks picks = document.picks();
+    const ProjectPicks picks = picksOf(document);
     std::unique_ptr<CompareSource> source;
     if (host.isEmpty())
         source = std::make_unique<SclFileSource>(parser.value(options.scl),
@@ -252,9 +201,9 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
     QString projectIed;
     {
         ProjectDocument original;
-        if (!original.load(projectPath, &problem))
+        if (!original.loadProject(projectPath, &problem))
             return fail(err, problem);
-        projectIed = original.picks().iedName;
+        projectIed = picksOf(original).iedName;
     }
     SclFileSource source(parser.value(options.scl), parser.value(options.ied), projectIed);
     ModelSnapshot found;
@@ -276,9 +225,9 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
     int removedCount = 0;
     {
         ProjectDocument document;
-        if (!document.load(target, &problem))
+        if (!document.loadProject(target, &problem))
             return failCopy(problem);
-        const ProjectPicks picks = document.picks();
+        const ProjectPicks picks = picksOf(document);
         const ComparisonResult result = CompareEngine::compare(picks, found);
         printFindings(result.findings, out);
         ProjectUpdate update(source.model(), found, &document.objects, &document.datasets,
