@@ -4,6 +4,7 @@
 // logical devices and nodes, every data object with its attribute tree, the
 // data sets with their members and the control blocks with their values.
 
+#include "benchsupport.h"
 #include "iedbrowser.h"
 #include "iedconnection.h"
 #include "iedserverthread.h"
@@ -145,11 +146,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    // The parser's debug lines would bury the figures.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type != QtDebugMsg)
-            fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    quietBenchMessages();
 
     QString shared =
         QDir(QStringLiteral(STATIONSCOPE_SOURCE_DIR)).filePath(QStringLiteral("../shared"));

@@ -3,6 +3,7 @@
 // each beside a bare baseline measured in the same run: the same rows
 // inserted with one prepared statement in one transaction.
 
+#include "benchsupport.h"
 #include "iec61850dbmanager.h"
 #include "referencepath.h"
 #include "scldataexporter.h"
@@ -139,21 +140,6 @@ void line(const QString &what, int rows, qint64 ms, qint64 baselineMs)
     out.flush();
 }
 
-qint64 keepBest(qint64 best, qint64 ms)
-{
-    return best < 0 ? ms : std::min(best, ms);
-}
-
-template <typename F> qint64 best(int repeat, F run)
-{
-    qint64 result = -1;
-    for (int i = 0; i < repeat; ++i) {
-        const qint64 ms = run();
-        result = result < 0 ? ms : std::min(result, ms);
-    }
-    return result;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -161,10 +147,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type != QtDebugMsg)
-            fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    quietBenchMessages();
 
     SclGeneratorOptions options;
     options.iedCount = 1;
@@ -237,7 +220,7 @@ int main(int argc, char *argv[])
     }
     line(QStringLiteral("write the SCL model"), modelRowCount, write, baselineWrite);
 
-    const qint64 load = best(repeat, [&] {
+    const qint64 load = bestOf(repeat, [&] {
         Project p(project, false);
         SelectedItemsModel loaded;
         QElapsedTimer timer;
@@ -305,7 +288,7 @@ int main(int argc, char *argv[])
     }
     line(QStringLiteral("save the selections"), selected, save, baselineSave);
 
-    const qint64 loadSelections = best(repeat, [&] {
+    const qint64 loadSelections = bestOf(repeat, [&] {
         Project p(project, false);
         SelectedObjectsModel o;
         SelectedDatasetsModel d;

@@ -3,8 +3,10 @@
 // filter field, per keystroke and until the filtered tree is painted; picking
 // 500 selected nodes at once, and the same again when all are duplicates.
 
+#include "benchsupport.h"
 #include "ciditemstree.h"
 #include "filterfield.h"
+#include "scldataexporter.h"
 #include "sclgenerator.h"
 #include "sclmodel.h"
 #include "sclparser.h"
@@ -29,15 +31,13 @@
 
 namespace {
 
-QTextStream out(stdout);
-
-int countNodes(const QStandardItem *item)
+// The item and everything below it.
+int subtreeSize(const QStandardItem *item)
 {
-    int count = 1;
-    for (int row = 0; row < item->rowCount(); ++row)
-        count += countNodes(item->child(row));
-    return count;
+    return 1 + SclDataExporter::countNodes(item);
 }
+
+QTextStream out(stdout);
 
 int countLogicalNodes(const QStandardItem *item)
 {
@@ -89,16 +89,6 @@ public:
     int messages = 0;
 };
 
-template <typename F> qint64 best(int repeat, F run)
-{
-    qint64 result = -1;
-    for (int i = 0; i < repeat; ++i) {
-        const qint64 ms = run();
-        result = result < 0 ? ms : std::min(result, ms);
-    }
-    return result;
-}
-
 void filterFigures(TreeviewContainer &container, int repeat)
 {
     FilterField *filter = container.cidFilter();
@@ -108,7 +98,7 @@ void filterFigures(TreeviewContainer &container, int repeat)
           QStringLiteral("ln:CSWI Pos"), QStringLiteral("fc:ST"), QStringLiteral("stVal"),
           QStringLiteral("^(Beh|Health)$"), QStringLiteral("a"), QString()}) {
         qint64 keystroke = -1;
-        const qint64 filtered = best(repeat, [&] {
+        const qint64 filtered = bestOf(repeat, [&] {
             filter->clear();
             settle(&container);
             QElapsedTimer timer;
@@ -139,7 +129,7 @@ void pickFigures(TreeviewContainer &container, SelectedObjectsModel &objects, in
     CountingPrompt prompt;
     UserPrompt *previous = UserPrompt::install(&prompt);
     int picked = 0;
-    const qint64 first = best(repeat, [&] {
+    const qint64 first = bestOf(repeat, [&] {
         objects.clearSelection();
         settle(&container);
         QElapsedTimer timer;
@@ -149,7 +139,7 @@ void pickFigures(TreeviewContainer &container, SelectedObjectsModel &objects, in
         return timer.elapsed();
     });
     prompt.messages = 0;
-    const qint64 again = best(repeat, [&] {
+    const qint64 again = bestOf(repeat, [&] {
         QElapsedTimer timer;
         timer.start();
         container.pickNodes(nodes);
@@ -170,10 +160,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type != QtDebugMsg)
-            fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    quietBenchMessages();
 
     SclGeneratorOptions options;
     options.iedCount = 1;
@@ -208,8 +195,8 @@ int main(int argc, char *argv[])
     }
     const QStandardItem *dataObjects = model.item(0)->child(SclBranch::DataObjectsRow);
     out << "IED " << SclGenerator::iedName(0) << ": " << countLogicalNodes(dataObjects)
-        << " logical nodes, " << countNodes(model.item(0)) << " model nodes ("
-        << countNodes(dataObjects) << " under DataObjects); best of " << repeat << " runs\n\n";
+        << " logical nodes, " << subtreeSize(model.item(0)) << " model nodes ("
+        << subtreeSize(dataObjects) << " under DataObjects); best of " << repeat << " runs\n\n";
     out.flush();
 
     SelectedObjectsModel objects;
