@@ -56,68 +56,6 @@ bool isTrue(const QXmlStreamAttributes &attributes, const char *name, bool fallb
     return value == QLatin1String("true") || value == QLatin1String("1");
 }
 
-// Streams the file for the data sets and report controls of iedName.
-ControlBlocks readControlBlocks(const QString &fileName, const QString &iedName)
-{
-    ControlBlocks blocks;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return blocks;
-    QXmlStreamReader xml(&file);
-    bool inIed = false;
-    QString ldInst;
-    QString lnKey;
-    DataSetElement *dataSet = nullptr;
-    ReportControlExtras *report = nullptr;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        const QStringRef tag = xml.name();
-        if (token == QXmlStreamReader::EndElement) {
-            if (tag == QLatin1String("IED") && inIed)
-                break;
-            if (tag == QLatin1String("DataSet"))
-                dataSet = nullptr;
-            if (tag == QLatin1String("ReportControl"))
-                report = nullptr;
-            continue;
-        }
-        if (token != QXmlStreamReader::StartElement)
-            continue;
-        const QXmlStreamAttributes a = xml.attributes();
-        if (tag == QLatin1String("IED")) {
-            inIed = a.value(QLatin1String("name")) == iedName;
-        } else if (!inIed) {
-            continue;
-        } else if (tag == QLatin1String("LDevice")) {
-            ldInst = a.value(QLatin1String("inst")).toString();
-        } else if (tag == QLatin1String("LN0") || tag == QLatin1String("LN")) {
-            lnKey = ldInst + QLatin1Char('/') + a.value(QLatin1String("prefix")) +
-                    a.value(QLatin1String("lnClass")) + a.value(QLatin1String("inst"));
-        } else if (tag == QLatin1String("DataSet")) {
-            QVector<DataSetElement> &list = blocks.dataSets[lnKey];
-            list.append({a.value(QLatin1String("name")).toString(), {}});
-            dataSet = &list.last();
-        } else if (tag == QLatin1String("FCDA") && dataSet) {
-            const auto text = [&a](const char *name) {
-                return a.value(QLatin1String(name)).toString();
-            };
-            dataSet->members.append({text("ldInst"), text("prefix"), text("lnClass"),
-                                     text("lnInst"), text("doName"), text("daName"), text("fc")});
-        } else if (tag == QLatin1String("ReportControl")) {
-            report = &blocks.reports[lnKey][a.value(QLatin1String("name")).toString()];
-            report->datSet = a.value(QLatin1String("datSet")).toString();
-        } else if (tag == QLatin1String("TrgOps") && report) {
-            report->gi = isTrue(a, "gi", true);
-        } else if (tag == QLatin1String("OptFields") && report) {
-            report->bufOvfl = isTrue(a, "bufOvfl", true);
-            report->segmentation = isTrue(a, "segmentation", false);
-        } else if (tag == QLatin1String("ClientLN") && report) {
-            report->reserved = true;
-        }
-    }
-    return blocks;
-}
-
 // A DAI's configured value: "LD/LN" and the path below the LN without the
 // functional constraint, "Mod$stVal" or "NamPlt$vendor".
 struct ConfiguredValue
@@ -133,17 +71,30 @@ struct ConfiguredValues
     QHash<QString, int> enumOrds; // EnumVal text -> ord, over every EnumType
 };
 
-// Streams the file for the Val of each DAI of iedName and the enumerations.
-ConfiguredValues readConfiguredValues(const QString &fileName, const QString &iedName)
+// What the SCL model leaves out of one IED: its data sets and report
+// controls, and the Val of each DAI with the enumerations to read them.
+struct IedExtras
 {
+    ControlBlocks blocks;
     ConfiguredValues configured;
+};
+
+// One stream over the file: the enumerations may stand anywhere in it, so it
+// is read to its end.
+IedExtras readIedExtras(const QString &fileName, const QString &iedName)
+{
+    IedExtras extras;
+    ControlBlocks &blocks = extras.blocks;
+    ConfiguredValues &configured = extras.configured;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        return configured;
+        return extras;
     QXmlStreamReader xml(&file);
     bool inIed = false;
     QString ldInst;
     QString lnKey;
+    DataSetElement *dataSet = nullptr;
+    ReportControlExtras *report = nullptr;
     QStringList path; // DOI, SDI ... names down to the DAI
     bool inDai = false;
     bool valTaken = false;
@@ -151,10 +102,14 @@ ConfiguredValues readConfiguredValues(const QString &fileName, const QString &ie
         const QXmlStreamReader::TokenType token = xml.readNext();
         const QStringRef tag = xml.name();
         if (token == QXmlStreamReader::EndElement) {
-            if (tag == QLatin1String("IED"))
+            if (tag == QLatin1String("IED")) {
                 inIed = false;
-            else if (tag == QLatin1String("DOI") || tag == QLatin1String("SDI") ||
-                     tag == QLatin1String("DAI")) {
+            } else if (tag == QLatin1String("DataSet")) {
+                dataSet = nullptr;
+            } else if (tag == QLatin1String("ReportControl")) {
+                report = nullptr;
+            } else if (tag == QLatin1String("DOI") || tag == QLatin1String("SDI") ||
+                       tag == QLatin1String("DAI")) {
                 if (!path.isEmpty())
                     path.removeLast();
                 inDai = false;
@@ -179,6 +134,26 @@ ConfiguredValues readConfiguredValues(const QString &fileName, const QString &ie
             lnKey = ldInst + QLatin1Char('/') + a.value(QLatin1String("prefix")) +
                     a.value(QLatin1String("lnClass")) + a.value(QLatin1String("inst"));
             path.clear();
+        } else if (tag == QLatin1String("DataSet")) {
+            QVector<DataSetElement> &list = blocks.dataSets[lnKey];
+            list.append({a.value(QLatin1String("name")).toString(), {}});
+            dataSet = &list.last();
+        } else if (tag == QLatin1String("FCDA") && dataSet) {
+            const auto text = [&a](const char *name) {
+                return a.value(QLatin1String(name)).toString();
+            };
+            dataSet->members.append({text("ldInst"), text("prefix"), text("lnClass"),
+                                     text("lnInst"), text("doName"), text("daName"), text("fc")});
+        } else if (tag == QLatin1String("ReportControl")) {
+            report = &blocks.reports[lnKey][a.value(QLatin1String("name")).toString()];
+            report->datSet = a.value(QLatin1String("datSet")).toString();
+        } else if (tag == QLatin1String("TrgOps") && report) {
+            report->gi = isTrue(a, "gi", true);
+        } else if (tag == QLatin1String("OptFields") && report) {
+            report->bufOvfl = isTrue(a, "bufOvfl", true);
+            report->segmentation = isTrue(a, "segmentation", false);
+        } else if (tag == QLatin1String("ClientLN") && report) {
+            report->reserved = true;
         } else if (tag == QLatin1String("DOI") || tag == QLatin1String("SDI") ||
                    tag == QLatin1String("DAI")) {
             // Array elements (ix) keep their type's defaults.
@@ -194,7 +169,7 @@ ConfiguredValues readConfiguredValues(const QString &fileName, const QString &ie
                 configured.values.append({lnKey, path.join(QLatin1Char('$')), text});
         }
     }
-    return configured;
+    return extras;
 }
 
 // The value of type that text configures; null when it does not fit.
@@ -410,7 +385,8 @@ std::shared_ptr<MmsServerModel> IedSimulatorModel::fromSclModel(const QStandardI
                                                                 const QString &fileName)
 {
     auto model = std::make_shared<MmsServerModel>();
-    const ControlBlocks blocks = readControlBlocks(fileName, iedName);
+    const IedExtras extras = readIedExtras(fileName, iedName);
+    const ControlBlocks &blocks = extras.blocks;
     const QStandardItem *root = sclModel.item(0);
     const QStandardItem *objects =
         childWithText(childWithText(root, SclBranch::DataObjects), iedName);
@@ -443,6 +419,6 @@ std::shared_ptr<MmsServerModel> IedSimulatorModel::fromSclModel(const QStandardI
         }
     }
     model->finish();
-    applyConfiguredValues(*model, iedName, readConfiguredValues(fileName, iedName));
+    applyConfiguredValues(*model, iedName, extras.configured);
     return model;
 }
