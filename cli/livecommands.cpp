@@ -17,60 +17,16 @@
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
+#include "stopsignal.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QStandardItem>
 #include <QTextStream>
 
-#include <csignal>
 #include <memory>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here; the watch loop looks at the pipe.
-    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &byte, 1);
-}
-
-// Ctrl+C and SIGTERM while it lives end a watch through a self-pipe, so the
-// blocks it enabled are disabled before the process ends.
-class StopSignal
-{
-public:
-    StopSignal()
-    {
-        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, stopPipe) != 0)
-            return;
-        std::signal(SIGINT, onStopSignal);
-        std::signal(SIGTERM, onStopSignal);
-    }
-    ~StopSignal()
-    {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        for (int &end : stopPipe) {
-            if (end >= 0)
-                ::close(end);
-            end = -1;
-        }
-    }
-    StopSignal(const StopSignal &) = delete;
-    StopSignal &operator=(const StopSignal &) = delete;
-
-    bool raised() const
-    {
-        pollfd watched{stopPipe[0], POLLIN, 0};
-        return stopPipe[0] >= 0 && ::poll(&watched, 1, 0) > 0;
-    }
-};
 
 // The count of positional arguments, at least minimum, for parseSubcommand
 // to check: these commands take a list.

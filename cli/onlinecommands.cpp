@@ -10,6 +10,7 @@
 #include "onlinebrowse.h"
 #include "sclparser.h"
 #include "servercontrols.h"
+#include "stopsignal.h"
 #include "treeprinter.h"
 
 #include <QCommandLineParser>
@@ -19,23 +20,6 @@
 #include <QStandardItemModel>
 #include <QTextStream>
 #include <QTime>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here; the event loop does the rest.
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-} // namespace
 
 int CommandLineTool::browseDevice(const QStringList &arguments)
 {
@@ -165,12 +149,11 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
         out.flush();
     });
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    const StopSignal stop;
+    if (!stop.isWatching())
         return fail(QStringLiteral("cannot watch for Ctrl+C"));
-    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
+    QSocketNotifier stopNotifier(stop.descriptor(), QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
 
     const QString iedName =
         parser.isSet(iedOption) ? parser.value(iedOption) : SclParser().loadIedNames(file).value(0);
@@ -189,12 +172,8 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     out.flush();
     QCoreApplication::exec();
 
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     simulator.stop();
     server.stop();
-    ::close(signalPipe[0]);
-    ::close(signalPipe[1]);
     out << "Stopped\n";
     out.flush();
     return Success;
