@@ -2,6 +2,7 @@
 
 #include "dbschema.h"
 #include "iec61850dbmanager.h"
+#include "scldataexporter.h"
 #include "sclmodel.h"
 #include "selecteddatasetsmodel.h"
 #include "selectedobjectsmodel.h"
@@ -20,43 +21,6 @@
 #include <functional>
 
 namespace {
-
-constexpr int ObjectMmsTypeColumn = 2;
-constexpr int DataSetResultColumn = 5;
-constexpr int DataSetMmsTypeColumn = 6;
-constexpr int ReportDataSetColumn = 1;
-constexpr int ReportConfRevColumn = 6;
-
-QList<QStandardItem *> rowCells(QStandardItem *parent, int row)
-{
-    QList<QStandardItem *> cells;
-    for (int column = 0; column < parent->columnCount(); ++column) {
-        if (QStandardItem *cell = parent->child(row, column))
-            cells.append(cell);
-    }
-    return cells;
-}
-
-void queueSubtree(const QStandardItem *node, int table, Iec61850DbManager *db)
-{
-    db->insertRow({const_cast<QStandardItem *>(node)}, table, true);
-    for (int row = 0; row < node->rowCount(); ++row) {
-        if (const QStandardItem *child = node->child(row, 0))
-            queueSubtree(child, table, db);
-    }
-}
-
-void queueSelectionRow(const QList<QStandardItem *> &row, const QStandardItem *parentFirst,
-                       int table, Iec61850DbManager *db)
-{
-    QStandardItem *first = row.value(0);
-    if (!first)
-        return;
-    first->setData(parentFirst ? parentFirst->data(NodeIdRole) : QVariant(-1), ParentIdRole);
-    db->insertRow(row, table, true);
-    for (int child = 0; child < first->rowCount(); ++child)
-        queueSelectionRow(rowCells(first, child), first, table, db);
-}
 
 QString renamed(const QString &reference, const QString &oldIed, const QString &newIed)
 {
@@ -87,8 +51,8 @@ void collectMemberCells(const QStandardItem *node, const QString &key, const QSt
         const QString text =
             key.isNull() ? ModelSnapshot::relative(child->text(), iedName) : child->text();
         const QString childKey = key + QLatin1Char('\n') + text;
-        const QStandardItem *result = node->child(row, DataSetResultColumn);
-        const QStandardItem *type = node->child(row, DataSetMmsTypeColumn);
+        const QStandardItem *result = node->child(row, SelectedDatasetsModel::ResultSignalColumn);
+        const QStandardItem *type = node->child(row, SelectedDatasetsModel::MmsTypeColumn);
         cells->insert(childKey,
                       {result ? result->text() : QString(), type ? type->text() : QString()});
         collectMemberCells(child, childKey, iedName, cells);
@@ -107,10 +71,10 @@ void restoreMemberCells(QStandardItem *node, const QString &key, const QString &
         const QString childKey = key + QLatin1Char('\n') + text;
         const auto old = cells.constFind(childKey);
         if (old != cells.constEnd()) {
-            QStandardItem *result = node->child(row, DataSetResultColumn);
+            QStandardItem *result = node->child(row, SelectedDatasetsModel::ResultSignalColumn);
             if (result && result->isEnabled())
                 result->setText(old->first);
-            QStandardItem *type = node->child(row, DataSetMmsTypeColumn);
+            QStandardItem *type = node->child(row, SelectedDatasetsModel::MmsTypeColumn);
             if (type && type->isEnabled() && !old->second.isEmpty())
                 type->setText(old->second);
         }
@@ -210,7 +174,7 @@ void ProjectUpdate::refreshObject(const ObjectPick &pick, int row, const QString
     const QString path = ModelSnapshot::relative(pick.reference, oldIed);
     const SnapshotObject object = found.objects.value(found.objectKey(path, pick.constraint));
     if (object.mmsType >= 0 && pick.mmsType >= 0)
-        setCellText(objects, nullptr, row, ObjectMmsTypeColumn,
+        setCellText(objects, nullptr, row, SelectedObjectsModel::MmsTypeColumn,
                     valueListName(ValueList::MmsType, object.mmsType));
     // Attribute rows: the same walk as the picks were read with.
     std::function<void(QStandardItem *, const QString &)> walk = [&](QStandardItem *node,
@@ -222,9 +186,9 @@ void ProjectUpdate::refreshObject(const ObjectPick &pick, int row, const QString
             const QString childPath = base + QLatin1Char('.') + nodeNamePart(child->text());
             const SnapshotObject leaf =
                 found.objects.value(found.objectKey(childPath, pick.constraint));
-            const QStandardItem *type = node->child(childRow, ObjectMmsTypeColumn);
+            const QStandardItem *type = node->child(childRow, SelectedObjectsModel::MmsTypeColumn);
             if (leaf.mmsType >= 0 && type && !type->text().isEmpty())
-                setCellText(objects, node, childRow, ObjectMmsTypeColumn,
+                setCellText(objects, node, childRow, SelectedObjectsModel::MmsTypeColumn,
                             valueListName(ValueList::MmsType, leaf.mmsType));
             walk(child, childPath);
         }
@@ -304,9 +268,10 @@ void ProjectUpdate::refreshReport(const ReportPick &pick, int row, const QString
         reports->registerName(report.reference, QString());
     }
     first->setData(report.buffered ? BufferedReportKind : UnbufferedReportKind, KindRole);
-    setCellText(reports, nullptr, row, ReportDataSetColumn,
+    setCellText(reports, nullptr, row, SelectedReportsModel::DatasetRefPathColumn,
                 found.iedName + report.dataSetReference);
-    setCellText(reports, nullptr, row, ReportConfRevColumn, QString::number(report.confRev));
+    setCellText(reports, nullptr, row, SelectedReportsModel::ConfRevNumberColumn,
+                QString::number(report.confRev));
 }
 
 bool ProjectUpdate::writeProject(Iec61850DbManager *db) const
@@ -321,16 +286,8 @@ bool ProjectUpdate::writeProject(Iec61850DbManager *db) const
     db->deleteRows(DbSchema::DataObjectsModelName, {}, true);
     db->deleteRows(DbSchema::DatasetsModelName, {}, true);
     db->deleteRows(DbSchema::ReportsModelName, {}, true);
-    const QList<QPair<int, int>> branches{{SclBranch::DataObjectsRow, DataObjectsModelTable},
-                                          {SclBranch::DataSetsRow, DatasetsModelTable},
-                                          {SclBranch::ReportsRow, ReportsModelTable}};
-    for (const auto &branch : branches) {
-        const QStandardItem *root = ied->child(branch.first, 0);
-        for (int row = 0; root && row < root->rowCount(); ++row) {
-            if (const QStandardItem *child = root->child(row, 0))
-                queueSubtree(child, branch.second, db);
-        }
-    }
+    SclDataExporter writer;
+    writer.queueModelBranches(ied, db);
     QString assignments = QStringLiteral("name=%1").arg(SqlText::literal(found.iedName));
     if (!found.namePlateRevision.isNull())
         assignments +=
@@ -339,14 +296,7 @@ bool ProjectUpdate::writeProject(Iec61850DbManager *db) const
                            .arg(SqlText::identifier(DbSchema::ConnectionsName), assignments,
                                 QString::number(connections.first().value(0).toInt())));
 
-    db->clearSelectionTables(true, true);
-    const QList<QPair<QStandardItemModel *, int>> selections{
-        {objects, DataObjectsTable}, {dataSets, DatasetsTable}, {reports, ReportsTable}};
-    for (const auto &selection : selections) {
-        QStandardItem *root = selection.first ? selection.first->invisibleRootItem() : nullptr;
-        for (int row = 0; root && row < root->rowCount(); ++row)
-            queueSelectionRow(rowCells(root, row), nullptr, selection.second, db);
-    }
+    writer.queueSelections(objects, dataSets, reports, db);
     return db->commitQueued();
 }
 

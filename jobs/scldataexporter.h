@@ -34,6 +34,12 @@ public:
     // false, with the file unchanged, when the rows cannot be written.
     bool writeSelections(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
                          SelectedReportsModel *reports, Iec61850DbManager *db);
+    // The parts of the two jobs above that only queue, for a caller that writes
+    // more in the same transaction: the IED's model branches (tables 4, 5, 6),
+    // and the selections after queueing the removal of the old ones.
+    void queueModelBranches(const QStandardItem *ied, Iec61850DbManager *db);
+    void queueSelections(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
+                         SelectedReportsModel *reports, Iec61850DbManager *db);
     // The signal list into table 7, replacing what it held. Reports no progress.
     bool writeSignals(QStandardItemModel *signalModel, Iec61850DbManager *db);
 

@@ -56,11 +56,21 @@ bool SclDataExporter::writeSclModel(QStandardItemModel *sclModel, Iec61850DbMana
     qDeleteAll(standIns);
 
     startProgress(1 + countNodes(sclModel->invisibleRootItem()));
+    queueModelBranches(ied, db);
+    const bool written = db->commitQueued();
+    if (!written)
+        qDebug() << "The SCL model was not written to the project";
+    emit progressFinished();
+    return written;
+}
+
+void SclDataExporter::queueModelBranches(const QStandardItem *ied, Iec61850DbManager *db)
+{
     const QList<QPair<int, int>> branches{{SclBranch::DataObjectsRow, DataObjectsModelTable},
                                           {SclBranch::DataSetsRow, DatasetsModelTable},
                                           {SclBranch::ReportsRow, ReportsModelTable}};
     for (const auto &branch : branches) {
-        QStandardItem *root = ied->child(branch.first, 0);
+        QStandardItem *root = ied ? ied->child(branch.first, 0) : nullptr;
         if (!root)
             continue;
         for (int row = 0; row < root->rowCount(); ++row) {
@@ -68,11 +78,26 @@ bool SclDataExporter::writeSclModel(QStandardItemModel *sclModel, Iec61850DbMana
                 writeSubtree(child, branch.second, db);
         }
     }
-    const bool written = db->commitQueued();
-    if (!written)
-        qDebug() << "The SCL model was not written to the project";
-    emit progressFinished();
-    return written;
+}
+
+void SclDataExporter::queueSelections(SelectedObjectsModel *objects,
+                                      SelectedDatasetsModel *datasets,
+                                      SelectedReportsModel *reports, Iec61850DbManager *db)
+{
+    // The old rows go in the same transaction as the new ones, so a save that
+    // fails keeps them.
+    db->clearSelectionTables(true, true);
+    const QList<QPair<QStandardItemModel *, int>> models{
+        {objects, DataObjectsTable}, {datasets, DatasetsTable}, {reports, ReportsTable}};
+    for (const auto &entry : models) {
+        QStandardItemModel *model = entry.first;
+        if (!model)
+            continue;
+        QStandardItem *root = model->invisibleRootItem();
+        startProgress(1 + countNodes(root));
+        for (int row = 0; row < root->rowCount(); ++row)
+            writeSelectionRow(rowCells(root, row), nullptr, entry.second, db, true);
+    }
 }
 
 void SclDataExporter::writeSubtree(QStandardItem *node, int table, Iec61850DbManager *db)
@@ -93,20 +118,7 @@ bool SclDataExporter::writeSelections(SelectedObjectsModel *objects,
         emit progressFinished();
         return false;
     }
-    // The old rows go in the same transaction as the new ones, so a save that
-    // fails keeps them.
-    db->clearSelectionTables(true, true);
-    const QList<QPair<QStandardItemModel *, int>> models{
-        {objects, DataObjectsTable}, {datasets, DatasetsTable}, {reports, ReportsTable}};
-    for (const auto &entry : models) {
-        QStandardItemModel *model = entry.first;
-        if (!model)
-            continue;
-        QStandardItem *root = model->invisibleRootItem();
-        startProgress(1 + countNodes(root));
-        for (int row = 0; row < root->rowCount(); ++row)
-            writeSelectionRow(rowCells(root, row), nullptr, entry.second, db, true);
-    }
+    queueSelections(objects, datasets, reports, db);
     const bool written = db->commitQueued();
     if (!written)
         qDebug() << "Saving the selections failed; the project keeps its previous selections";
