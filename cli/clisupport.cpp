@@ -1,5 +1,7 @@
 #include "clisupport.h"
 
+#include "commandlinetool.h"
+
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
@@ -74,4 +76,18 @@ FileKind sniffFileKind(const QString &path)
     if (head.isEmpty() || head.startsWith(QByteArray("SQLite format 3\0", 16)))
         return FileKind::Project;
     return FileKind::Other;
+}
+
+int printFailure(QTextStream &err, const QString &message)
+{
+    err << CommandLineTool::programName() << ": " << message.simplified() << '\n';
+    err.flush();
+    return CommandLineTool::Failure;
+}
+
+int printUsageError(QTextStream &err, const QString &message)
+{
+    err << CommandLineTool::programName() << ": " << message << '\n';
+    err.flush();
+    return CommandLineTool::UsageError;
 }

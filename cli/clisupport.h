@@ -25,6 +25,11 @@ bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
                      const QStringList &arguments, int positionalCount, QTextStream &out,
                      QTextStream &err, int *exitCode);
 
+// The one line of a failed command ("stationscope-cli: message") on err;
+// returns the exit code that goes with it.
+int printFailure(QTextStream &err, const QString &message);
+int printUsageError(QTextStream &err, const QString &message);
+
 // False, with the reason, when path names no file that can be read.
 bool isReadableFile(const QString &path, QString *problem);
 

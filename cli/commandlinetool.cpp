@@ -138,16 +138,12 @@ void CommandLineTool::printOverview()
 int CommandLineTool::fail(const QString &message)
 {
     endProgress(false);
-    err << programName() << ": " << message.simplified() << '\n';
-    err.flush();
-    return Failure;
+    return printFailure(err, message);
 }
 
 int CommandLineTool::usage(const QString &message)
 {
-    err << programName() << ": " << message << '\n';
-    err.flush();
-    return UsageError;
+    return printUsageError(err, message);
 }
 
 void CommandLineTool::showProgress(const QString &label, int percent)

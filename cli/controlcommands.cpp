@@ -13,12 +13,6 @@ namespace {
 
 const QString Name = QStringLiteral("operate");
 
-int usage(QTextStream &err, const QString &message)
-{
-    err << CommandLineTool::programName() << ": " << Name << ": " << message << '\n';
-    return CommandLineTool::UsageError;
-}
-
 // Prints one step and its outcome; true when it went through.
 bool printStep(QTextStream &out, const ControlObjectClient &control, const QString &step,
                bool written)
@@ -101,12 +95,15 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
     QString host;
     int port = 0;
     if (!splitIedAddress(positional.at(0), &host, &port))
-        return usage(err, QStringLiteral("\"%1\" is no HOST[:PORT]").arg(positional.at(0)));
+        return printUsageError(
+            err, QStringLiteral("operate: \"%1\" is no HOST[:PORT]").arg(positional.at(0)));
     if (parser.isSet(selectOption) && parser.isSet(cancelOption))
-        return usage(err, QStringLiteral("--select and --cancel exclude each other"));
+        return printUsageError(err,
+                               QStringLiteral("operate: --select and --cancel exclude each other"));
     ControlOrigin origin;
     if (parser.isSet(originOption) && !parseOrigin(parser.value(originOption), &origin))
-        return usage(err, QStringLiteral("--origin takes CAT:IDENT, a category 0 to 8"));
+        return printUsageError(
+            err, QStringLiteral("operate: --origin takes CAT:IDENT, a category 0 to 8"));
     bool synchro = false;
     bool interlock = false;
     for (const QString &word :
@@ -116,13 +113,14 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
         else if (word.trimmed() == QLatin1String("interlock"))
             interlock = true;
         else
-            return usage(err, QStringLiteral("--check takes synchro and interlock"));
+            return printUsageError(err,
+                                   QStringLiteral("operate: --check takes synchro and interlock"));
     }
     IedConnection connection;
     if (parser.isSet(timeoutOption)) {
         const int timeout = parser.value(timeoutOption).toInt();
         if (timeout <= 0)
-            return usage(err, QStringLiteral("--timeout takes milliseconds"));
+            return printUsageError(err, QStringLiteral("operate: --timeout takes milliseconds"));
         connection.setConnectTimeout(timeout);
         connection.setRequestTimeout(timeout);
     }
@@ -153,8 +151,9 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
     const MmsValue value = ControlValues::fromText(control.ctlValType(), positional.at(2));
     if (value.isNull()) {
         connection.close();
-        return usage(err, QStringLiteral("\"%1\" is no %2 value")
-                              .arg(positional.at(2), ControlValues::kind(control.ctlValType())));
+        return printUsageError(
+            err, QStringLiteral("operate: \"%1\" is no %2 value")
+                     .arg(positional.at(2), ControlValues::kind(control.ctlValType())));
     }
     control.setOrigin(origin);
     control.setTestMode(parser.isSet(testOption));

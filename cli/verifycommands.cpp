@@ -46,20 +46,6 @@ struct CompareOptions
                            QStringLiteral("NAME")};
 };
 
-int fail(QTextStream &err, const QString &message)
-{
-    err << CommandLineTool::programName() << ": " << message.simplified() << '\n';
-    err.flush();
-    return CommandLineTool::Failure;
-}
-
-int usage(QTextStream &err, const QString &message)
-{
-    err << CommandLineTool::programName() << ": " << message << '\n';
-    err.flush();
-    return CommandLineTool::UsageError;
-}
-
 void printFindings(const CompareFindings &findings, QTextStream &out)
 {
     for (const CompareFinding &finding : findings)
@@ -122,20 +108,21 @@ int VerifyCommands::verify(const QStringList &arguments, QTextStream &out, QText
             arguments, 1, out, err, &exitCode))
         return exitCode;
     if (parser.isSet(options.scl) == parser.isSet(hostOption))
-        return usage(err, QStringLiteral("verify: give either --host or --scl (see --help)"));
+        return printUsageError(err,
+                               QStringLiteral("verify: give either --host or --scl (see --help)"));
     if (parser.isSet(hostOption) && parser.isSet(options.ied))
-        return usage(err, QStringLiteral("verify: --ied goes with --scl only"));
+        return printUsageError(err, QStringLiteral("verify: --ied goes with --scl only"));
     QString host;
     int port = 0;
     if (parser.isSet(hostOption) && !splitIedAddress(parser.value(hostOption), &host, &port))
-        return usage(
+        return printUsageError(
             err, QStringLiteral("verify: \"%1\" is no HOST[:PORT]").arg(parser.value(hostOption)));
 
     ConsolePrompt prompt;
     ProjectDocument document;
     QString problem;
     if (!document.loadProject(parser.positionalArguments().at(0), &problem))
-        return fail(err, problem);
+        return printFailure(err, problem);
     const ProjectPicks picks = picksOf(document);
     std::unique_ptr<CompareSource> source;
     if (host.isEmpty())
@@ -146,7 +133,7 @@ int VerifyCommands::verify(const QStringList &arguments, QTextStream &out, QText
                                                  LiveIedSource::devicesOf(picks));
     ModelSnapshot found;
     if (!source->fetch(&found, &problem))
-        return fail(err, problem);
+        return printFailure(err, problem);
     const ComparisonResult result = CompareEngine::compare(picks, found);
     printFindings(result.findings, out);
     out << summary(result.findings, picks.count()) << '\n';
@@ -174,11 +161,11 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
             arguments, 1, out, err, &exitCode))
         return exitCode;
     if (!parser.isSet(options.scl))
-        return usage(err, QStringLiteral("update: --scl is required (see --help)"));
+        return printUsageError(err, QStringLiteral("update: --scl is required (see --help)"));
     const bool force = parser.isSet(forceOption);
     if (!parser.isSet(outOption) && !force)
-        return usage(err, QStringLiteral("update: give --out NEW.sclpro, or --force to "
-                                         "update the project in place"));
+        return printUsageError(err, QStringLiteral("update: give --out NEW.sclpro, or --force to "
+                                                   "update the project in place"));
 
     const QString projectPath = parser.positionalArguments().at(0);
     const QString target = parser.isSet(outOption) ? parser.value(outOption) : projectPath;
@@ -188,38 +175,39 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
         (!QFileInfo::exists(target) ||
          QFileInfo(target).canonicalFilePath() != QFileInfo(projectPath).canonicalFilePath());
     if (!copy && !force)
-        return usage(err, QStringLiteral("update: --out names the project itself; add --force "
-                                         "to update it in place"));
+        return printUsageError(err,
+                               QStringLiteral("update: --out names the project itself; add --force "
+                                              "to update it in place"));
     QString problem;
     if (!isReadableFile(projectPath, &problem))
-        return fail(err, problem);
+        return printFailure(err, problem);
     if (copy && QFileInfo::exists(target) && !force)
-        return fail(err,
-                    QStringLiteral("%1 exists already; add --force to replace it").arg(target));
+        return printFailure(
+            err, QStringLiteral("%1 exists already; add --force to replace it").arg(target));
 
     ConsolePrompt prompt;
     QString projectIed;
     {
         ProjectDocument original;
         if (!original.loadProject(projectPath, &problem))
-            return fail(err, problem);
+            return printFailure(err, problem);
         projectIed = picksOf(original).iedName;
     }
     SclFileSource source(parser.value(options.scl), parser.value(options.ied), projectIed);
     ModelSnapshot found;
     if (!source.fetch(&found, &problem))
-        return fail(err, problem);
+        return printFailure(err, problem);
     if (copy) {
         if (QFileInfo::exists(target) && !QFile::remove(target))
-            return fail(err, QStringLiteral("%1 cannot be replaced").arg(target));
+            return printFailure(err, QStringLiteral("%1 cannot be replaced").arg(target));
         if (!QFile::copy(projectPath, target))
-            return fail(err, QStringLiteral("%1 cannot be written").arg(target));
+            return printFailure(err, QStringLiteral("%1 cannot be written").arg(target));
     }
     // Only a copy made here is removed when the update fails.
     const auto failCopy = [&](const QString &message) {
         if (copy)
             QFile::remove(target);
-        return fail(err, message);
+        return printFailure(err, message);
     };
 
     int removedCount = 0;
@@ -242,7 +230,7 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
         removedCount = removed.size();
         if (parser.isSet(removedOption) &&
             !ProjectUpdate::writeRemovedCsv(parser.value(removedOption), removed, &problem))
-            return fail(err, problem);
+            return printFailure(err, problem);
         out << "Updated " << target << " from " << source.description() << ": "
             << picks.count() - removedCount << " picks kept, " << removedCount << " removed\n";
     }
