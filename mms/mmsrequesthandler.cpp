@@ -175,19 +175,26 @@ QByteArray MmsRequestHandler::getNameList(const MmsPdu &pdu, int maxPduSize) con
         MmsServices::getNameListResponse(names.mid(first, last - first), moreFollows));
 }
 
+bool MmsRequestHandler::requestedVariables(bool namedList, const MmsObjectName &listName,
+                                           QList<MmsObjectName> *variables) const
+{
+    if (!namedList)
+        return true;
+    const MmsServerDataSet *dataSet = model->dataSet(listName.domain, listName.item);
+    if (!dataSet)
+        return false;
+    *variables = dataSet->members;
+    return true;
+}
+
 QByteArray MmsRequestHandler::read(const MmsPdu &pdu, int maxPduSize) const
 {
     MmsReadRequest request;
     if (!MmsServices::decodeReadRequest(pdu.serviceReader(), pdu.service, &request))
         return rejectArgument(pdu);
     QList<MmsObjectName> variables = request.variables;
-    if (request.namedList) {
-        const MmsServerDataSet *dataSet =
-            model->dataSet(request.listName.domain, request.listName.item);
-        if (!dataSet)
-            return MmsPduCodec::confirmedError(pdu.invokeId, ObjectNonExistent);
-        variables = dataSet->members;
-    }
+    if (!requestedVariables(request.namedList, request.listName, &variables))
+        return MmsPduCodec::confirmedError(pdu.invokeId, ObjectNonExistent);
     QList<MmsValue> results;
     for (const MmsObjectName &name : qAsConst(variables)) {
         MmsTypeSpec type;
@@ -210,13 +217,8 @@ QByteArray MmsRequestHandler::write(const MmsPdu &pdu, int maxPduSize) const
     if (!MmsWrite::decodeRequest(pdu.serviceReader(), pdu.service, &request))
         return rejectArgument(pdu);
     QList<MmsObjectName> variables = request.variables;
-    if (request.namedList) {
-        const MmsServerDataSet *dataSet =
-            model->dataSet(request.listName.domain, request.listName.item);
-        if (!dataSet)
-            return MmsPduCodec::confirmedError(pdu.invokeId, ObjectNonExistent);
-        variables = dataSet->members;
-    }
+    if (!requestedVariables(request.namedList, request.listName, &variables))
+        return MmsPduCodec::confirmedError(pdu.invokeId, ObjectNonExistent);
     QList<MmsWriteResult> results;
     for (int i = 0; i < variables.size(); ++i) {
         const MmsValue value = request.values.value(i);

@@ -41,6 +41,10 @@ public:
 private:
     QByteArray confirmed(const MmsPdu &pdu, int maxPduSize) const;
     QByteArray getNameList(const MmsPdu &pdu, int maxPduSize) const;
+    // The variables a request names: its own list, or the members of the
+    // named variable list it names; false when that list does not exist.
+    bool requestedVariables(bool namedList, const MmsObjectName &listName,
+                            QList<MmsObjectName> *variables) const;
     QByteArray read(const MmsPdu &pdu, int maxPduSize) const;
     QByteArray write(const MmsPdu &pdu, int maxPduSize) const;
     MmsWriteResult writeVariable(const MmsObjectName &name, const MmsValue &value) const;
