@@ -12,13 +12,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QStandardItemModel>
-#include <QStatusBar>
-
-namespace {
-
-constexpr int StatusMessageMs = 5000;
-
-} // namespace
 
 ControlTestController::ControlTestController(OnlineController *online)
     : QObject(online), online(online)
@@ -65,13 +58,10 @@ void ControlTestController::addActions(QMenu *menu, const QModelIndex &index)
 void ControlTestController::openDialog(const QString &reference)
 {
     const OnlineWindowParts &parts = online->windowParts();
+    if (!online->hasAddress())
+        return;
     const QString host = online->host();
     const int port = online->port();
-    if (host.isEmpty() || port <= 0) {
-        parts.statusBar->showMessage(tr("No IED address: fill in the address and port."),
-                                     StatusMessageMs);
-        return;
-    }
     auto *dialog =
         new ControlTestDialog(reference, ControlTestSession::address(host, port), parts.window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -121,11 +121,8 @@ void LiveReportController::start()
             StatusMessageMs);
         return;
     }
-    if (controller->host().isEmpty() || controller->port() <= 0) {
-        parts.statusBar->showMessage(tr("No IED address: fill in the address and port."),
-                                     StatusMessageMs);
+    if (!controller->hasAddress())
         return;
-    }
     reports->clear();
     const QVector<SignalBinding> bindings = boundSignals(*parts.datasets);
     QHash<QString, QString> signalByMember;

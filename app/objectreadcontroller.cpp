@@ -115,11 +115,8 @@ void ObjectReadController::readSelected()
             StatusMessageMs);
         return;
     }
-    if (controller->host().isEmpty() || controller->port() <= 0) {
-        parts.statusBar->showMessage(tr("No IED address: fill in the address and port."),
-                                     StatusMessageMs);
+    if (!controller->hasAddress())
         return;
-    }
     target = QPersistentModelIndex(item->index());
     if (!controller->session()->readObjects(controller->host(), controller->port(), reads))
         target = QPersistentModelIndex();

@@ -78,6 +78,15 @@ int OnlineController::port() const
     return OnlineBrowse::portFromText(typed.isEmpty() ? projectConnectionValue(3) : typed);
 }
 
+bool OnlineController::hasAddress() const
+{
+    if (!host().isEmpty() && port() > 0)
+        return true;
+    parts.statusBar->showMessage(tr("No IED address: fill in the address and port."),
+                                 StatusMessageMs);
+    return false;
+}
+
 QString OnlineController::connectFailure(IedClientError error)
 {
     switch (error) {

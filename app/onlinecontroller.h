@@ -64,6 +64,8 @@ public:
     // open project's connection rows.
     QString host() const;
     int port() const;
+    // False, saying so on the status bar, when neither gives an address.
+    bool hasAddress() const;
 
     // Why a connection failed, in words.
     static QString connectFailure(IedClientError error);
