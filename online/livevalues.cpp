@@ -134,22 +134,7 @@ Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name)
 
 QString reasonText(int reasons)
 {
-    static const struct
-    {
-        int bit;
-        const char *name;
-    } names[] = {{ReasonDataChange, "data-change"},
-                 {ReasonQualityChange, "quality-change"},
-                 {ReasonDataUpdate, "data-update"},
-                 {ReasonIntegrity, "integrity"},
-                 {ReasonGi, "gi"},
-                 {ReasonApplicationTrigger, "application-trigger"}};
-    QStringList words;
-    for (const auto &entry : names) {
-        if (reasons & entry.bit)
-            words << QLatin1String(entry.name);
-    }
-    return words.join(QLatin1Char('|'));
+    return reasons ? reasonForInclusionText(reasons) : QString();
 }
 
 void setValueText(QStandardItem *item, const QString &text)

@@ -32,7 +32,7 @@ struct Parts
 };
 Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name);
 
-// The ReasonForInclusion bits as words: "data-change|gi".
+// The ReasonForInclusion bits as words ("data-change|GI"), empty for none.
 QString reasonText(int reasons);
 
 // The column the values are shown in.
