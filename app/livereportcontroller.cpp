@@ -4,6 +4,7 @@
 #include "livereportpanel.h"
 #include "onlinecontroller.h"
 #include "onlinesession.h"
+#include "reportpicks.h"
 #include "selecteddatasetsmodel.h"
 #include "selectedreportsmodel.h"
 
@@ -15,14 +16,6 @@
 namespace {
 
 constexpr int StatusMessageMs = 10000;
-
-QString cellText(const QStandardItem *row, int column)
-{
-    const QStandardItem *parent = row->parent() ? row->parent() : row->model()->invisibleRootItem();
-    const QStandardItem *cell = parent->child(row->row(), column);
-    const QString text = cell ? cell->text().trimmed() : QString();
-    return text == QLatin1String("-") || text == QLatin1String("NoRef") ? QString() : text;
-}
 
 } // namespace
 
@@ -57,31 +50,15 @@ LiveReportController::~LiveReportController() = default;
 QVector<ReportSubscription> LiveReportController::subscriptions(const SelectedReportsModel &picks)
 {
     QVector<ReportSubscription> result;
-    for (int row = 0; row < picks.rowCount(); ++row) {
-        const QStandardItem *report = picks.item(row);
+    for (const PickedReport &pick : pickedReports(picks)) {
         ReportSubscription block;
-        block.reference = report->text();
-        const QString indexed = cellText(report, SelectedReportsModel::IsIndexedColumn);
-        if (indexed == QLatin1String("true") || indexed == QLatin1String("1"))
-            block.instances =
-                qMax(1, cellText(report, SelectedReportsModel::MaxIndexColumn).toInt());
-        bool ok = false;
-        const int trgOps = cellText(report, SelectedReportsModel::TriggerTypeColumn).toInt(&ok);
-        if (ok)
-            block.trgOps = trgOps;
-        const int optFlds = cellText(report, SelectedReportsModel::OptFieldsColumn).toInt(&ok);
-        if (ok)
-            block.optFlds = optFlds;
-        const qint64 intgPd =
-            cellText(report, SelectedReportsModel::IntPeriodColumn).toLongLong(&ok);
-        if (ok)
-            block.intgPd = intgPd;
-        const qint64 bufTm =
-            cellText(report, SelectedReportsModel::BufferingTimeColumn).toLongLong(&ok);
-        if (ok)
-            block.bufTm = bufTm;
-        // General interrogation is one of the trigger options the engineer picks.
-        block.gi = block.trgOps < 0 || (block.trgOps & 16);
+        block.reference = pick.reference;
+        block.instances = pick.instances;
+        block.trgOps = pick.trgOps;
+        block.optFlds = pick.optFlds;
+        block.intgPd = pick.intgPd;
+        block.bufTm = pick.bufTm;
+        block.gi = pick.gi;
         result.append(block);
     }
     return result;
@@ -94,16 +71,7 @@ QVector<SignalBinding> LiveReportController::boundSignals(const SelectedDatasets
         const QStandardItem *dataSet = datasets.item(row);
         for (int child = 0; child < dataSet->rowCount(); ++child) {
             const QStandardItem *member = dataSet->child(child);
-            QString signal = cellText(member, SelectedDatasetsModel::ResultSignalColumn);
-            QStringList parts;
-            for (int leaf = 0; signal.isEmpty() && leaf < member->rowCount(); ++leaf) {
-                const QString attribute =
-                    cellText(member->child(leaf), SelectedDatasetsModel::ResultSignalColumn);
-                if (!attribute.isEmpty())
-                    parts << member->child(leaf)->text() + QLatin1Char('=') + attribute;
-            }
-            if (signal.isEmpty())
-                signal = parts.join(QLatin1Char(' '));
+            const QString signal = boundSignalText(member);
             if (!signal.isEmpty())
                 bound.append({member->text(), signal});
         }

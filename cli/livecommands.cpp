@@ -10,6 +10,7 @@
 #include "livevaluetext.h"
 #include "objectreference.h"
 #include "projectdocument.h"
+#include "reportpicks.h"
 #include "reportwatch.h"
 #include "scldataexporter.h"
 #include "sclmodel.h"
@@ -71,30 +72,7 @@ QString connectionValue(const QStandardItemModel &scl, int row)
     return value ? value->text().trimmed() : QString();
 }
 
-QString cellText(const QStandardItem *row, int column)
-{
-    const QStandardItem *parent = row->parent() ? row->parent() : row->model()->invisibleRootItem();
-    const QStandardItem *cell = parent->child(row->row(), column);
-    const QString text = cell ? cell->text().trimmed() : QString();
-    return text == QLatin1String("-") ? QString() : text;
-}
-
-// "mag.f=AI_1 q=AI_1Q": the attributes of a data object member bound one by one.
-void collectBoundLeaves(const QStandardItem *node, const QString &path, QStringList *parts)
-{
-    for (int row = 0; row < node->rowCount(); ++row) {
-        const QStandardItem *child = node->child(row);
-        // Leaves read "f{MX,FLOAT32}"; the name is what comes before the brace.
-        const QString name = child->text().section(QLatin1Char('{'), 0, 0);
-        const QString childPath = path.isEmpty() ? name : path + QLatin1Char('.') + name;
-        const QString signal = cellText(child, SelectedDatasetsModel::ResultSignalColumn);
-        if (!signal.isEmpty())
-            parts->append(childPath + QLatin1Char('=') + signal);
-        collectBoundLeaves(child, childPath, parts);
-    }
-}
-
-// Member reference -> result signal of every data set picked in the project.
+// Member reference -> the signal bound to it, for every data set picked in the project.
 QHash<QString, QHash<QString, QString>> boundSignals(const SelectedDatasetsModel &datasets)
 {
     QHash<QString, QHash<QString, QString>> bound;
@@ -103,13 +81,7 @@ QHash<QString, QHash<QString, QString>> boundSignals(const SelectedDatasetsModel
         QHash<QString, QString> &members = bound[dataSet->text()];
         for (int child = 0; child < dataSet->rowCount(); ++child) {
             const QStandardItem *member = dataSet->child(child);
-            QString signal = cellText(member, SelectedDatasetsModel::ResultSignalColumn);
-            if (signal.isEmpty()) {
-                QStringList parts;
-                collectBoundLeaves(member, QString(), &parts);
-                signal = parts.join(QLatin1Char(' '));
-            }
-            members.insert(member->text(), signal);
+            members.insert(member->text(), boundSignalText(member));
         }
     }
     return bound;
@@ -129,31 +101,21 @@ struct ProjectPicks
     {
         const QHash<QString, QHash<QString, QString>> bound = boundSignals(datasets);
         QList<WatchedBlock> result;
-        for (int row = 0; row < reports.rowCount(); ++row) {
-            const QStandardItem *report = reports.item(row);
+        for (const PickedReport &pick : pickedReports(reports)) {
             WatchedBlock block;
-            block.reference = report->text();
-            const bool indexed =
-                cellText(report, SelectedReportsModel::IsIndexedColumn) == QLatin1String("true") ||
-                cellText(report, SelectedReportsModel::IsIndexedColumn) == QLatin1String("1");
-            if (indexed)
-                block.instances =
-                    qMax(1, cellText(report, SelectedReportsModel::MaxIndexColumn).toInt());
-            block.trgOps = cellText(report, SelectedReportsModel::TriggerTypeColumn).toInt();
-            block.optFlds = cellText(report, SelectedReportsModel::OptFieldsColumn).toInt();
-            block.intgPd = cellText(report, SelectedReportsModel::IntPeriodColumn).toLongLong();
-            block.bufTm = cellText(report, SelectedReportsModel::BufferingTimeColumn).toLongLong();
-            block.gi = block.trgOps & 16;
-            const QString dataSet = cellText(report, SelectedReportsModel::DatasetRefPathColumn);
-            block.signalByMember = bound.value(dataSet);
+            block.reference = pick.reference;
+            block.instances = pick.instances;
+            block.trgOps = pick.trgOps;
+            block.optFlds = pick.optFlds;
+            block.intgPd = pick.intgPd;
+            block.bufTm = pick.bufTm;
+            block.gi = pick.gi;
+            block.confRev = pick.confRev;
+            block.signalByMember = bound.value(pick.dataSet);
             ObjectReference dataSetReference;
-            if (ObjectReference::parse(dataSet, &dataSetReference))
+            if (ObjectReference::parse(pick.dataSet, &dataSetReference))
                 block.dataSet = dataSetReference.logicalDevice + QLatin1Char('/') +
                                 dataSetReference.plainItem();
-            const QString check = cellText(report, SelectedReportsModel::ConfRevCheckColumn);
-            if (check == QLatin1String("1") || check == QLatin1String("true"))
-                block.confRev =
-                    cellText(report, SelectedReportsModel::ConfRevNumberColumn).toLongLong();
             result << block;
         }
         return result;
