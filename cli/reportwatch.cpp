@@ -16,13 +16,6 @@ QString errorText(IedClientError error)
     return iedClientErrorName(error);
 }
 
-// A data set member as the data set directory names it, without its "[FC]".
-QString withoutFc(const QString &reference)
-{
-    const int bracket = reference.indexOf(QLatin1Char('['));
-    return bracket < 0 ? reference : reference.left(bracket);
-}
-
 } // namespace
 
 ReportWatch::ReportWatch(IedConnection &connection, QTextStream &out)
@@ -113,14 +106,14 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
         // Data objects are described once, to find their q and t by name.
         if (ObjectReference::parse(text, &member) && member.path.size() == 1) {
             IedClientError typeError = IedClientError::Ok;
-            const MmsTypeSpec type =
-                connection.variableSpecification(withoutFc(text), member.fc, &typeError);
+            const MmsTypeSpec type = connection.variableSpecification(
+                ObjectReferences::withoutFc(text), member.fc, &typeError);
             if (typeError == IedClientError::Ok)
                 target.types.insert(i, type);
         }
         QString signal = settings.signalByMember.value(text);
         if (signal.isEmpty())
-            signal = settings.signalByMember.value(withoutFc(text));
+            signal = settings.signalByMember.value(ObjectReferences::withoutFc(text));
         target.memberSignals << signal;
     }
 

@@ -91,3 +91,9 @@ QString fromMmsName(const QString &domain, const QString &item)
 }
 
 } // namespace ObjectReferences
+
+QString ObjectReferences::withoutFc(const QString &reference)
+{
+    const int bracket = reference.indexOf(QLatin1Char('['));
+    return bracket < 0 ? reference : reference.left(bracket);
+}

@@ -31,6 +31,8 @@ bool isFunctionalConstraint(const QString &text);
 // "GGIO1$ST$SPCSO1$stVal" of domain "LD" gives "LD/GGIO1.SPCSO1.stVal[ST]";
 // an item of fewer parts gives "LD/" and the item with dots.
 QString fromMmsName(const QString &domain, const QString &item);
+// A reference as a data set directory names its member: without its "[FC]".
+QString withoutFc(const QString &reference);
 } // namespace ObjectReferences
 
 #endif

@@ -20,12 +20,6 @@ constexpr int WatchSliceMs = 100;
 // Disabling on the way out must not keep a Stop waiting on a silent peer.
 constexpr int StopRequestTimeoutMs = 400;
 
-QString withoutFc(const QString &reference)
-{
-    const int bracket = reference.indexOf(QLatin1Char('['));
-    return bracket < 0 ? reference : reference.left(bracket);
-}
-
 // What one enabled block needs to turn its reports into lines.
 struct WatchedBlock
 {
@@ -283,7 +277,8 @@ void OnlineWorker::watchReports(const QString &host, int port,
             ObjectReference parsed;
             MmsTypeSpec type;
             if (ObjectReference::parse(member, &parsed) && parsed.path.size() == 1)
-                type = connection.variableSpecification(withoutFc(member), parsed.fc);
+                type = connection.variableSpecification(ObjectReferences::withoutFc(member),
+                                                        parsed.fc);
             target.types.append(type);
         }
         int mask = Block::ElementRptEna;
