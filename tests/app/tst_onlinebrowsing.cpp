@@ -371,6 +371,10 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn()
     QVERIFY2(parent->child(row->row(), 1)->text().contains(expected),
              qPrintable(parent->child(row->row(), 1)->text()));
     QCOMPARE(cidModel()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+
+    // Another device: what was read no longer stands.
+    window->findChild<QLineEdit *>("lineEdit_Port")->setText("1");
+    QCOMPARE(parent->child(row->row(), 1)->text(), QString());
 }
 
 void OnlineBrowsingTest::pickBay1Reports()
@@ -470,6 +474,11 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     const QString csv = QString::fromUtf8(saved.readAll());
     QVERIFY(csv.startsWith("Received;RCB;SqNum;Member;Value;Quality;Timestamp;Reason;"));
     QVERIFY(csv.contains(";BAY1_CB_POS\n"));
+
+    // The reports of a project go with it.
+    window->closeProject();
+    QCOMPARE(live->rowCount(), 0);
+    QCOMPARE(bound->rowCount(), 0);
 }
 
 void OnlineBrowsingTest::closingTheWindowEndsTheWatch()
