@@ -114,7 +114,7 @@ QString OnlineController::connectFailure(IedClientError error)
 QString OnlineController::browseFailure(const OnlineBrowse::Result &result)
 {
     if (!result.connected)
-        return tr("Connection failed: %1 (%2)").arg(connectFailure(result.error), result.failure);
+        return tr("Connection failed: %1; %2").arg(connectFailure(result.error), result.failure);
     return tr("Browse failed: %1").arg(result.failure);
 }
 
@@ -169,8 +169,9 @@ void OnlineController::onBusyChanged(bool busy)
 
 void OnlineController::onConnectFailed(IedClientError error)
 {
-    parts.statusBar->showMessage(tr("Connection failed: %1").arg(connectFailure(error)),
-                                 StatusMessageMs);
+    parts.statusBar->showMessage(
+        tr("Connection failed: %1; %2").arg(connectFailure(error), OnlineBrowse::errorText(error)),
+        StatusMessageMs);
 }
 
 void OnlineController::onBrowseFinished(const OnlineTrees &trees)
