@@ -1,6 +1,6 @@
 // The streamed parts hold the same nodes and texts a whole-file DOM holds, for
 // what a parse run reads: the chosen IED, the type templates and the P
-// elements of the Address of the IED's ConnectedAP.
+// elements of the Address where the IED serves MMS.
 
 #include "scldocumentloader.h"
 #include "sclparsertesthelpers.h"
@@ -78,6 +78,35 @@ QDomElement firstWithAttribute(const QDomElement &root, const QString &tag,
     return {};
 }
 
+// Where the IED serves MMS: the ConnectedAP of its access point with a Server,
+// else with a ServerAt, else its first ConnectedAP with an Address.
+QDomElement servingConnectedAp(const QDomElement &root, const QString &iedName)
+{
+    const QDomElement ied = firstWithAttribute(root, "IED", "name", iedName);
+    QStringList serving;
+    for (const char *tag : {"Server", "ServerAt"}) {
+        for (QDomElement ap = ied.firstChildElement("AccessPoint"); !ap.isNull();
+             ap = ap.nextSiblingElement("AccessPoint")) {
+            if (!ap.firstChildElement(tag).isNull())
+                serving << ap.attribute("name");
+        }
+    }
+    QList<QDomElement> withAddress;
+    const QDomNodeList list = root.elementsByTagName("ConnectedAP");
+    for (int i = 0; i < list.size(); ++i) {
+        const QDomElement ap = list.at(i).toElement();
+        if (ap.attribute("iedName") == iedName && !ap.firstChildElement("Address").isNull())
+            withAddress << ap;
+    }
+    for (const QString &apName : serving) {
+        for (const QDomElement &ap : withAddress) {
+            if (ap.attribute("apName") == apName)
+                return ap;
+        }
+    }
+    return withAddress.value(0);
+}
+
 QStringList shallowAll(const QDomElement &root, const QString &tag)
 {
     QStringList result;
@@ -140,8 +169,7 @@ void TestSclDocumentLoader::matchesWholeDocument()
         QCOMPARE(serialized(part.documentElement().firstChildElement()),
                  serialized(firstWithAttribute(wholeRoot, "IED", "name", name)));
 
-        const QDomElement accessPoint =
-            firstWithAttribute(wholeRoot, "ConnectedAP", "iedName", name);
+        const QDomElement accessPoint = servingConnectedAp(wholeRoot, name);
         const QVector<SclAddressParameter> *parameters = loader.accessPoint(name);
         QCOMPARE(parameters != nullptr, !accessPoint.isNull());
         if (!parameters)
