@@ -15,7 +15,9 @@ namespace {
 const QString StructType = QStringLiteral("Struct");
 const QString ControlConstraint = QStringLiteral("CF");
 // The data object the RTU operates is the one under "CO"; it carries the same
-// control model as its configuration under "CF".
+// control model as its configuration under "CF", and so does every node below
+// it, because a pick of Oper, SBOw, Cancel or one of their members operates
+// with that model.
 const QString OperateConstraint = QStringLiteral("CO");
 const QString CtlModelName = QStringLiteral("ctlModel");
 
@@ -39,6 +41,15 @@ QStandardItem *markedNode(QStandardItem *lnNode, const QString &constraint, cons
     for (int i = 0; node && i < path.size() - 1; ++i)
         node = firstChildWithText(node, path.at(i));
     return node;
+}
+
+void markSubtree(QStandardItem *node, int code)
+{
+    node->setData(code, CtlModelRole);
+    for (int row = 0; row < node->rowCount(); ++row) {
+        if (QStandardItem *child = node->child(row))
+            markSubtree(child, code);
+    }
 }
 
 } // namespace
@@ -322,7 +333,10 @@ void SclDataObjectsPass::applyCtlModels(const QList<CtlModelRecord> &ctlModels)
             QStandardItem *node = markedNode(record.lnNode, constraint, record.path);
             if (!node)
                 continue;
-            node->setData(code, CtlModelRole);
+            if (constraint == OperateConstraint)
+                markSubtree(node, code);
+            else
+                node->setData(code, CtlModelRole);
             const QString parentText = node->parent() ? node->parent()->text() : QString();
             qDebug().noquote() << parentText << node->text() << "ctlModel to " << record.value
                                << code;

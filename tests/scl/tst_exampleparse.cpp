@@ -8,6 +8,8 @@
 #include <QStandardItemModel>
 #include <QtTest>
 
+#include <functional>
+
 class ExampleParseTest : public QObject
 {
     Q_OBJECT
@@ -235,8 +237,14 @@ void ExampleParseTest::controlModelMarksCfAndCo()
     QVERIFY(cf);
     QCOMPARE(cf->data(CtlModelRole), QVariant(code));
     QStandardItem *co = path({"DataObjects", "BAY1_PROT", "CTRL", ln, "CO", dataObject});
+    // Oper, SBOw, Cancel and their members carry it as well.
+    std::function<void(QStandardItem *)> operated = [&](QStandardItem *node) {
+        QCOMPARE(node->data(CtlModelRole), QVariant(code));
+        for (int row = 0; row < node->rowCount(); ++row)
+            operated(node->child(row));
+    };
     if (co)
-        QCOMPARE(co->data(CtlModelRole), QVariant(code));
+        operated(co);
     QVERIFY(!path({"DataObjects", "BAY1_PROT", "CTRL", ln, "ST", dataObject})
                  ->data(CtlModelRole)
                  .isValid());

@@ -192,6 +192,10 @@ void TestSclDataObjects::marksControlModel_data()
     QTest::newRow("DOI with SDI children still yields its value")
         << ld + QStringList{"CSWI1", "CF", "Pos"} << QVariant(4);
     QTest::newRow("the CO node alike") << ld + QStringList{"CSWI1", "CO", "Pos"} << QVariant(4);
+    QTest::newRow("and every node below it")
+        << ld + QStringList{"CSWI1", "CO", "Pos", "Oper"} << QVariant(4);
+    QTest::newRow("down to the leaves")
+        << ld + QStringList{"CSWI1", "CO", "Pos", "Oper", "ctlVal{CO,BOOLEAN}"} << QVariant(4);
     QTest::newRow("not the ST node") << ld + QStringList{"CSWI1", "ST", "Pos"} << QVariant();
     QTest::newRow("no value, no CO mark") << ld + QStringList{"CSWI2", "CO", "Pos"} << QVariant();
     QTest::newRow("first matching child is an SDI, not a DAI")
@@ -209,8 +213,10 @@ void TestSclDataObjects::marksControlModel()
     QStandardItem *node = nodeAt(model, path);
     QVERIFY(node);
     QCOMPARE(node->data(CtlModelRole), ctlModel);
+    // A pick below the operated data object operates with its control model.
+    const QVariant below = path.contains("CO") ? ctlModel : QVariant();
     for (int row = 0; row < node->rowCount(); ++row)
-        QVERIFY(!node->child(row)->data(CtlModelRole).isValid());
+        QCOMPARE(node->child(row)->data(CtlModelRole), below);
 }
 
 void TestSclDataObjects::keepsCtlModelRecords()
