@@ -239,10 +239,14 @@ void TestSclDataObjects::mapsBasicTypes_data()
         {"BOOLEAN", 2},      {"INT8", 4},         {"INT16", 4},      {"INT32", 4},
         {"INT64", 4},        {"Enum", 4},         {"INT8U", 5},      {"INT16U", 5},
         {"INT32U", 5},       {"FLOAT32", 6},      {"Octet64", 7},    {"VisString64", 8},
-        {"VisString129", 8}, {"VisString255", 8}, {"OptFlds", 8},    {"TrgOps", 8},
-        {"SIUnit", 8},       {"Unicode255", 13},  {"Timestamp", 14}, {"Quality", 3},
-        {"Dbpos", 3},        {"Tcmd", 3},         {"INT24", 4},      {"FLOAT64", 4},
-        {"VisString32", 4},  {"EntryTime", 4},    {"boolean", 4},    {"", 4},
+        {"VisString129", 8}, {"VisString255", 8}, {"OptFlds", 3},    {"TrgOps", 3},
+        {"SIUnit", 4},       {"Unicode255", 13},  {"Timestamp", 14}, {"Quality", 3},
+        {"Dbpos", 3},        {"Tcmd", 3},         {"INT24", 4},      {"FLOAT64", 6},
+        {"VisString32", 8},  {"EntryTime", 10},   {"boolean", 4},    {"", 4},
+        {"Check", 3},        {"INT128", 4},       {"INT24U", 5},     {"VisString65", 8},
+        {"Octet6", 7},       {"Octet16", 7},      {"EntryID", 7},    {"ObjRef", 8},
+        {"Currency", 8},     {"SvOptFlds", 3},    {"PhyComAddr", 1}, {"VisString", 4},
+        {"Octet64x", 4},     {"check", 4},
     };
     for (const auto &entry : table)
         QTest::newRow(qPrintable(entry.first.isEmpty() ? QString("empty") : entry.first))
