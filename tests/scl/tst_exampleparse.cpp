@@ -8,8 +8,6 @@
 #include <QStandardItemModel>
 #include <QtTest>
 
-#include <functional>
-
 class ExampleParseTest : public QObject
 {
     Q_OBJECT
@@ -238,13 +236,8 @@ void ExampleParseTest::controlModelMarksCfAndCo()
     QCOMPARE(cf->data(CtlModelRole), QVariant(code));
     QStandardItem *co = path({"DataObjects", "BAY1_PROT", "CTRL", ln, "CO", dataObject});
     // Oper, SBOw, Cancel and their members carry it as well.
-    std::function<void(QStandardItem *)> operated = [&](QStandardItem *node) {
+    for (QStandardItem *node = co; node; node = node->rowCount() ? node->child(0) : nullptr)
         QCOMPARE(node->data(CtlModelRole), QVariant(code));
-        for (int row = 0; row < node->rowCount(); ++row)
-            operated(node->child(row));
-    };
-    if (co)
-        operated(co);
     QVERIFY(!path({"DataObjects", "BAY1_PROT", "CTRL", ln, "ST", dataObject})
                  ->data(CtlModelRole)
                  .isValid());
