@@ -36,7 +36,8 @@ bool survives(const QStandardItem *parent, int row, int signalColumn)
         }
         return false;
     }
-    if (kindOf(first) != DataObjectKind)
+    // Array elements of a basic type hang under their attribute and never had rows below.
+    if (kindOf(first) != DataObjectKind || kindOf(parent) == DataAttributeKind)
         return true;
     for (int column = 1; column < parent->columnCount(); ++column) {
         const QStandardItem *cell = parent->child(row, column);
