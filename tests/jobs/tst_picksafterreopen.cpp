@@ -51,14 +51,28 @@ void makeOlder(ProjectFile &project)
     }
 }
 
-void writeModelAndPicks(ProjectFile &project, QStandardItemModel &model, Selections &picks)
+void writeModelAndPicks(ProjectFile &project, QStandardItemModel &model, Selections *picks)
 {
     QVERIFY(project.open(true));
     SclDataExporter exporter;
     QVERIFY(exporter.writeSclModel(&model, project.db.get()));
-    pickEverything(picks, model.item(0));
-    QVERIFY(exporter.writeSelections(&picks.objects, &picks.datasets, &picks.reports,
+    if (!picks)
+        return;
+    pickEverything(*picks, model.item(0));
+    QVERIFY(exporter.writeSelections(&picks->objects, &picks->datasets, &picks->reports,
                                      project.db.get()));
+}
+
+// A new project of the example's IED, reopened as an older version wrote it
+// when older is set.
+void writeExample(ProjectFile &project, const QString &ied, bool older, Selections *picks = nullptr)
+{
+    SelectedItemsModel parsed;
+    QVERIFY(parseIed(sourceFile(QStringLiteral("examples/substation.scd")), ied, &parsed));
+    writeModelAndPicks(project, parsed, picks);
+    if (older)
+        makeOlder(project);
+    QVERIFY(project.open(false));
 }
 
 // Rows of a selection table without their keys.
@@ -86,14 +100,9 @@ void TestPicksAfterReopen::sameSelectionTables()
 {
     QFETCH(QString, ied);
     QFETCH(bool, older);
-    SelectedItemsModel parsed;
-    QVERIFY(parseIed(sourceFile(QStringLiteral("examples/substation.scd")), ied, &parsed));
     ProjectFile first;
     Selections beforeReopen;
-    writeModelAndPicks(first, parsed, beforeReopen);
-    if (older)
-        makeOlder(first);
-    QVERIFY(first.open(false));
+    writeExample(first, ied, older, &beforeReopen);
     SelectedItemsModel reopened;
     SclDataExporter loader;
     QVERIFY(loader.loadSclModel(&reopened, first.db.get()));
@@ -105,7 +114,7 @@ void TestPicksAfterReopen::sameSelectionTables()
 
     ProjectFile second(QStringLiteral("second.sclpro"));
     Selections afterReopen;
-    writeModelAndPicks(second, reopened, afterReopen);
+    writeModelAndPicks(second, reopened, &afterReopen);
     QVERIFY(beforeReopen.datasets.rowCount() > 0 && beforeReopen.reports.rowCount() > 0);
     for (int table : {DataObjectsTable, DatasetsTable, ReportsTable}) {
         const QVector<QStringList> expected = expectedTables.value(table);
@@ -119,17 +128,10 @@ void TestPicksAfterReopen::sameSelectionTables()
 
 void TestPicksAfterReopen::olderFileWithoutPicksLeavesIndexingUnknown()
 {
-    SelectedItemsModel parsed;
-    QVERIFY(parseIed(sourceFile(QStringLiteral("examples/substation.scd")),
-                     QStringLiteral("BAY1_PROT"), &parsed));
     ProjectFile project;
-    QVERIFY(project.open(true));
-    SclDataExporter exporter;
-    QVERIFY(exporter.writeSclModel(&parsed, project.db.get()));
-    makeOlder(project);
-    QVERIFY(project.open(false));
+    writeExample(project, QStringLiteral("BAY1_PROT"), true);
     SelectedItemsModel reopened;
-    QVERIFY(exporter.loadSclModel(&reopened, project.db.get()));
+    QVERIFY(SclDataExporter().loadSclModel(&reopened, project.db.get()));
 
     int reports = 0;
     visit(reopened.item(0)->child(SclBranch::ReportsRow), [&reports](QStandardItem *node) {
