@@ -6,7 +6,7 @@
 #include "ciditemstree.h"
 #include "iec61850dbmanager.h"
 #include "newprojectdialog.h"
-#include "projectfileprobe.h"
+#include "projectfilecheck.h"
 #include "recentfiles.h"
 #include "scldataexporter.h"
 #include "selecteddatasetsmodel.h"
@@ -270,10 +270,11 @@ void MainWindow::openRecent(const QString &path, const QString &group)
                 tr("The project file %1 does not exist.").arg(QDir::toNativeSeparators(path)));
             return;
         }
-        if (!ProjectFileProbe::isProject(path)) {
+        QString reason;
+        if (!ProjectFileCheck::isProject(path, &reason)) {
             UserPrompt::warning(this, ProgramTitle,
-                                tr("%1 is no Stationscope project file and was not opened.")
-                                    .arg(QDir::toNativeSeparators(path)));
+                                tr("%1 is no Stationscope project file and was not opened (%2).")
+                                    .arg(QDir::toNativeSeparators(path), reason));
             return;
         }
         if (!closeStep())

@@ -101,7 +101,7 @@ int CommandLineTool::createProject(const QStringList &arguments)
                         .arg(iedName, sclFile));
     endProgress();
 
-    if (!document.connect(projectPath, &problem))
+    if (!document.connect(projectPath, ProjectDocument::ReadWrite, &problem))
         return fail(problem);
     document.db->createSelectionTables();
     document.db->createModelTables();

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStackedWidget>
@@ -107,6 +108,8 @@ private slots:
     void dumpsProjectAndWorkbook();
     void dumpRefuses_data();
     void dumpRefuses();
+    void readingLeavesTheFileAsItWas_data();
+    void readingLeavesTheFileAsItWas();
     void everySharedSample();
     void serveAndBrowseTogether();
     void onlineRefusals_data();
@@ -409,6 +412,71 @@ void CommandLineTest::dumpRefuses()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(firstLineNames(run, fileName), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
+}
+
+void CommandLineTest::readingLeavesTheFileAsItWas_data()
+{
+    QTest::addColumn<bool>("fromProject");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("empty file") << false << QString() << 1 << "the file is empty";
+    QTest::newRow("another application's database")
+        << false << "CREATE TABLE notes(body TEXT)" << 1 << "no project table";
+    QTest::newRow("project missing a table")
+        << true << "DROP TABLE iec61850_reports" << 1 << "table iec61850_reports";
+    QTest::newRow("project missing its connection table")
+        << true << "DROP TABLE iec61850_connectionsv2" << 1 << "no connection row";
+    QTest::newRow("older project: the upgrade adds a column")
+        << true << "ALTER TABLE iec61850_data_objects DROP COLUMN cmdtype_signal" << 0 << "";
+    QTest::newRow("current project") << true << QString() << 0 << "";
+}
+
+void CommandLineTest::readingLeavesTheFileAsItWas()
+{
+    QFETCH(bool, fromProject);
+    QFETCH(QString, sql);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    const QString path = dir->filePath("file.sclpro");
+    if (fromProject) {
+        QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", path})
+                     .exitCode,
+                 0);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    if (!sql.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "setup");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("setup");
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    for (const QStringList &command :
+         {QStringList{"dump", path}, QStringList{"export", path, "--out", path + ".xlsx"},
+          QStringList{"verify", path, "--scl", example("substation.scd")}}) {
+        const Run run = runCli(command);
+        if (command.first() != "verify")
+            QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(said), qPrintable(run.err));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll() == before, qPrintable(command.first()));
+        file.close();
+    }
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"file.sclpro"}) +
+                 (exitCode == 0 ? QStringList{"file.sclpro.xlsx"} : QStringList()));
 }
 
 void CommandLineTest::everySharedSample()
