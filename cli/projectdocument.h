@@ -46,10 +46,10 @@ struct ProjectDocument
     bool loadProject(const QString &path, QString *problem, Access access = ReadOnly);
     // Drops the manager, then its connector.
     void close();
-    // Opens (read-write: or creates) the file and its manager.
-    bool connect(const QString &path, Access access, QString *problem);
 
 private:
+    bool connect(const QString &path, Access access, QString *problem);
+
     // Where an older project is upgraded for reading.
     std::unique_ptr<QTemporaryDir> upgradeFolder;
 };

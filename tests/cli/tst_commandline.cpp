@@ -2,6 +2,7 @@
 
 #include "dbschema.h"
 #include "mainwindow.h"
+#include "sclgenerator.h"
 #include "sclparser.h"
 #include "scriptedprompt.h"
 #include "temporarysettings.h"
@@ -23,6 +24,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <signal.h>
 
 namespace {
 
@@ -33,10 +35,10 @@ struct Run
     QString err;
 };
 
-Run runCli(const QStringList &arguments)
+Run runProgram(const QString &program, const QStringList &arguments)
 {
     QProcess process;
-    process.start(QStringLiteral(STATIONSCOPE_CLI), arguments);
+    process.start(program, arguments);
     Run run;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -48,6 +50,11 @@ Run runCli(const QStringList &arguments)
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+Run runCli(const QStringList &arguments)
+{
+    return runProgram(QStringLiteral(STATIONSCOPE_CLI), arguments);
 }
 
 // Every row of every table, in file order, for comparing two project files.
@@ -110,6 +117,8 @@ private slots:
     void dumpRefuses();
     void readingLeavesTheFileAsItWas_data();
     void readingLeavesTheFileAsItWas();
+    void killedNewLeavesNoHalfProject_data();
+    void killedNewLeavesNoHalfProject();
     void everySharedSample();
     void serveAndBrowseTogether();
     void onlineRefusals_data();
@@ -246,6 +255,8 @@ void CommandLineTest::newRefuses_data()
                                                        << "commas.csv";
     QTest::newRow("output folder missing") << "folder"
                                            << "nowhere";
+    QTest::newRow("file size limit") << "limit"
+                                     << "File too large";
 }
 
 void CommandLineTest::newRefuses()
@@ -274,7 +285,14 @@ void CommandLineTest::newRefuses()
     } else if (case_ == "folder") {
         out = dir->filePath("nowhere/p.sclpro");
     }
-    const Run run = runCli(QStringList{"new", scl, "--ied", ied, "--out", out} + extra);
+    const QStringList arguments = QStringList{"new", scl, "--ied", ied, "--out", out} + extra;
+    // 40 KiB: less than the project needs.
+    const Run run =
+        case_ == "limit"
+            ? runProgram("/bin/sh",
+                         QStringList{"-c", "ulimit -f 40; exec \"$0\" \"$@\"", STATIONSCOPE_CLI} +
+                             arguments)
+            : runCli(arguments);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(firstLineNames(run, named), qPrintable(run.err));
     if (case_ == "existing") {
@@ -283,6 +301,8 @@ void CommandLineTest::newRefuses()
         QCOMPARE(file.readAll(), QByteArray("somebody else's file"));
     } else {
         QVERIFY(!QFileInfo::exists(out));
+        // Nor anything beside it.
+        QCOMPARE(QDir(dir->path()).entryList({"taken*"}, QDir::Files), QStringList());
     }
 }
 
@@ -477,6 +497,48 @@ void CommandLineTest::readingLeavesTheFileAsItWas()
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList({"file.sclpro"}) +
                  (exitCode == 0 ? QStringList{"file.sclpro.xlsx"} : QStringList()));
+}
+
+void CommandLineTest::killedNewLeavesNoHalfProject_data()
+{
+    QTest::addColumn<int>("killAfterMs");
+    // Parsing takes the first few hundred milliseconds, writing the rest.
+    for (int ms : {0, 300, 900, 1300, 1800})
+        QTest::newRow(qPrintable(QStringLiteral("%1 ms").arg(ms))) << ms;
+}
+
+void CommandLineTest::killedNewLeavesNoHalfProject()
+{
+    QFETCH(int, killAfterMs);
+    const QString scl = dir->filePath("large.scd");
+    SclGeneratorOptions options;
+    options.iedCount = 1;
+    options.lnInstances = 32;
+    QVERIFY(SclGenerator::write(scl, options));
+    const QString project = dir->filePath("p.sclpro");
+
+    QProcess process;
+    process.start(QStringLiteral(STATIONSCOPE_CLI),
+                  {"new", scl, "--ied", SclGenerator::iedName(0), "--out", project});
+    QVERIFY(process.waitForStarted());
+    QTest::qWait(killAfterMs);
+    ::kill(pid_t(process.processId()), SIGKILL);
+    QVERIFY(process.waitForFinished(30000));
+
+    // Either nothing under the name, so a retry can make it, or the whole project.
+    if (QFileInfo::exists(project)) {
+        const Run dumped = runCli({"dump", project});
+        QVERIFY2(dumped.exitCode == 0, qPrintable(dumped.err));
+        QVERIFY(dumped.out.contains("\n  " + SclGenerator::iedName(0) + '\n'));
+        QVERIFY(dumped.out.contains("\n    DataObjects\n"));
+    } else {
+        QCOMPARE(runCli({"new", scl, "--ied", SclGenerator::iedName(0), "--out", project}).exitCode,
+                 0);
+    }
+    // A killed write leaves its staging file beside the target, under a name
+    // that says what it is.
+    for (const QString &left : QDir(dir->path()).entryList({"p.sclpro.*"}, QDir::Files))
+        QVERIFY2(left.contains(".partial"), qPrintable(left));
 }
 
 void CommandLineTest::everySharedSample()
