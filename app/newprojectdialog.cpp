@@ -129,6 +129,7 @@ bool NewProjectDialog::writeProject(const QString &target)
         NewProjectFile::write(target, sclModel, nullptr, &writer, &problem);
     qDebug().noquote() << "writeProjectToDb ended   at :" << currentTime();
     if (outcome == NewProjectFile::Outcome::Written) {
+        ui->progressBar->setValue(100);
         ui->label_progress->setText(tr("Finished"));
         return true;
     }
