@@ -1,0 +1,402 @@
+#include "sclchecker.h"
+
+#include "sclcontrolblockcheck.h"
+#include "sclfilescan.h"
+#include "sclinstancecheck.h"
+#include "scltagscanner.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+namespace {
+
+const QLatin1String SclNamespace("http://www.iec.ch/61850/2003/SCL");
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("SclChecker", text);
+}
+
+struct AddressParameter
+{
+    QString type;
+    QString text;
+    qint64 line = 0;
+};
+
+struct ConnectedAp
+{
+    QString subNetwork;
+    QString ied;
+    QString accessPoint;
+    qint64 line = 0;
+    bool hasAddress = false;
+    QVector<AddressParameter> parameters;
+
+    QString reference() const { return ied + QLatin1Char('/') + accessPoint; }
+};
+
+QVector<ConnectedAp> readCommunication(QXmlStreamReader &xml)
+{
+    QVector<ConnectedAp> found;
+    while (xml.readNextStartElement()) {
+        if (xml.name() != QLatin1String("SubNetwork")) {
+            xml.skipCurrentElement();
+            continue;
+        }
+        const QString subNetwork = xml.attributes().value(QLatin1String("name")).toString();
+        while (xml.readNextStartElement()) {
+            if (xml.name() != QLatin1String("ConnectedAP")) {
+                xml.skipCurrentElement();
+                continue;
+            }
+            ConnectedAp ap;
+            ap.subNetwork = subNetwork;
+            ap.ied = xml.attributes().value(QLatin1String("iedName")).toString();
+            ap.accessPoint = xml.attributes().value(QLatin1String("apName")).toString();
+            ap.line = xml.lineNumber();
+            while (xml.readNextStartElement()) {
+                if (xml.name() != QLatin1String("Address")) {
+                    xml.skipCurrentElement();
+                    continue;
+                }
+                ap.hasAddress = true;
+                while (xml.readNextStartElement()) {
+                    if (xml.name() != QLatin1String("P")) {
+                        xml.skipCurrentElement();
+                        continue;
+                    }
+                    AddressParameter parameter;
+                    parameter.type = xml.attributes().value(QLatin1String("type")).toString();
+                    parameter.line = xml.lineNumber();
+                    parameter.text =
+                        xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+                    ap.parameters.append(parameter);
+                }
+            }
+            found.append(ap);
+        }
+    }
+    return found;
+}
+
+bool isIpv4Address(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    for (int part = 1; part <= 4; ++part) {
+        if (match.captured(part).toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+bool isIpAddress(const QString &text)
+{
+    static const QRegularExpression ipv6(QStringLiteral("^[0-9A-Fa-f:.]+$"));
+    return isIpv4Address(text) || (text.contains(QLatin1Char(':')) && ipv6.match(text).hasMatch());
+}
+
+class FileCheck
+{
+public:
+    FileCheck(const QString &iedFilter, const std::atomic<bool> *cancel)
+        : iedFilter(iedFilter), cancel(cancel)
+    {
+    }
+
+    SclCheckResult run(const QString &fileName);
+
+private:
+    bool cancelled() const { return cancel && cancel->load(); }
+    void add(SclSeverity severity, const QString &ied, const QString &reference, qint64 line,
+             const QString &text)
+    {
+        result.findings.append(SclFinding{severity, ied, reference, line, text});
+    }
+    void readTemplates(QFile &file, const QString &encoding);
+    bool readTemplatesAt(QFile &file, qint64 offset, qint64 lineOffset);
+    void readTemplatesByStream(QFile &file);
+    void checkEncoding(QFile &file, const QString &encoding, qint64 templatesOffset,
+                       qint64 *templatesLine);
+    bool mainPass(QFile &file);
+    void checkIed(const SclIed &ied);
+    void checkCommunication();
+
+    QString iedFilter;
+    const std::atomic<bool> *cancel;
+    SclCheckResult result;
+    SclTemplates templates;
+    QVector<ConnectedAp> connectedAps;
+    QHash<QString, QStringList> accessPoints;
+    QHash<QString, QStringList> serverAccessPoints;
+    QHash<QString, qint64> iedLines;
+};
+
+SclCheckResult FileCheck::run(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.problem = tr("%1 cannot be read: %2").arg(fileName, file.errorString());
+        return result;
+    }
+    const QByteArray head = file.peek(256);
+    if (head.trimmed().isEmpty()) {
+        result.problem = tr("%1 is empty").arg(fileName);
+        return result;
+    }
+    const QString encoding = SclFileScan::declaredEncoding(head);
+    readTemplates(file, encoding);
+    if (!mainPass(file))
+        return result;
+    result.readable = true;
+    if (cancelled()) {
+        result.problem = tr("The check was cancelled.");
+        return result;
+    }
+    templates.checkReferences(result.findings);
+    checkCommunication();
+    if (!iedFilter.isEmpty()) {
+        const auto other = [this](const SclFinding &finding) {
+            return !finding.ied.isEmpty() && finding.ied != iedFilter;
+        };
+        result.findings.erase(std::remove_if(result.findings.begin(), result.findings.end(), other),
+                              result.findings.end());
+    }
+    std::stable_sort(result.findings.begin(), result.findings.end(),
+                     [](const SclFinding &a, const SclFinding &b) { return a.line < b.line; });
+    return result;
+}
+
+void FileCheck::readTemplates(QFile &file, const QString &encoding)
+{
+    const bool utf16 = SclFileScan::hasUtf16Bom(file.peek(4));
+    const bool asciiMarkup = !utf16 && (encoding.isEmpty() || encoding == QLatin1String("UTF-8") ||
+                                        encoding == QLatin1String("US-ASCII"));
+    qint64 offset = -1;
+    if (asciiMarkup) {
+        // The templates close the file: find them without reading the IEDs as XML.
+        SclTagScanner::scan(file, QByteArrayLiteral("DataTypeTemplates"), QByteArray(), QString(),
+                            [&offset](qint64 at) {
+                                offset = at;
+                                return true;
+                            });
+        file.seek(0);
+    }
+    qint64 templatesLine = 1;
+    if (!utf16)
+        checkEncoding(file, encoding, offset, &templatesLine);
+    if (offset < 0 || !readTemplatesAt(file, offset, templatesLine - 1))
+        readTemplatesByStream(file);
+}
+
+bool FileCheck::readTemplatesAt(QFile &file, qint64 offset, qint64 lineOffset)
+{
+    if (!file.seek(offset))
+        return false;
+    QXmlStreamReader xml(&file);
+    SclFindings found;
+    SclTemplates read;
+    if (!xml.readNextStartElement() || xml.name() != QLatin1String("DataTypeTemplates"))
+        return false;
+    read.read(xml, lineOffset, found);
+    // The fragment lacks the document's namespace declarations: a prefixed
+    // element in it is an error here, not in the file.
+    if (xml.hasError())
+        return false;
+    templates = read;
+    result.findings += found;
+    return true;
+}
+
+void FileCheck::readTemplatesByStream(QFile &file)
+{
+    file.seek(0);
+    QXmlStreamReader xml(&file);
+    if (!xml.readNextStartElement())
+        return;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == QLatin1String("DataTypeTemplates")) {
+            templates.read(xml, 0, result.findings);
+            return;
+        }
+        xml.skipCurrentElement();
+    }
+}
+
+void FileCheck::checkEncoding(QFile &file, const QString &encoding, qint64 templatesOffset,
+                              qint64 *templatesLine)
+{
+    file.seek(0);
+    const SclByteScan scan = SclFileScan::scan(file, templatesOffset);
+    file.seek(0);
+    *templatesLine = scan.lineAtOffset;
+    const bool declaredUtf8 = encoding.isEmpty() || encoding == QLatin1String("UTF-8");
+    if (declaredUtf8 && scan.invalidUtf8Line > 0)
+        add(SclSeverity::Error, QString(), QString(), scan.invalidUtf8Line,
+            tr("the bytes are not UTF-8 as the file declares: names and texts from here on "
+               "may reach the client garbled"));
+    else if (!declaredUtf8 && encoding != QLatin1String("US-ASCII") && scan.multiByteCharacters &&
+             scan.invalidUtf8Line == 0)
+        add(SclSeverity::Warning, QString(), QString(), 1,
+            tr("the file declares %1 but its bytes read as UTF-8: non-ASCII names and texts "
+               "reach the client garbled")
+                .arg(encoding));
+}
+
+bool FileCheck::mainPass(QFile &file)
+{
+    file.seek(0);
+    QXmlStreamReader xml(&file);
+    if (!xml.readNextStartElement()) {
+        result.problem = tr("not an XML file: %1 (line %2, column %3)")
+                             .arg(xml.errorString())
+                             .arg(xml.lineNumber())
+                             .arg(xml.columnNumber());
+        return false;
+    }
+    if (xml.name() != QLatin1String("SCL")) {
+        result.problem =
+            tr("not an SCL file: the document element is <%1>").arg(xml.qualifiedName().toString());
+        return false;
+    }
+    if (xml.namespaceUri() != SclNamespace)
+        add(SclSeverity::Error, QString(), QStringLiteral("SCL"), xml.lineNumber(),
+            tr("unknown SCL namespace \"%1\": tools that validate the file refuse it")
+                .arg(xml.namespaceUri().toString()));
+    while (!cancelled() && xml.readNextStartElement()) {
+        const QStringRef tag = xml.name();
+        if (tag == QLatin1String("Communication")) {
+            connectedAps += readCommunication(xml);
+        } else if (tag == QLatin1String("IED")) {
+            const SclIed ied = readSclIed(xml);
+            if (!xml.hasError())
+                checkIed(ied);
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    if (xml.hasError())
+        add(SclSeverity::Error, QString(), QString(), xml.lineNumber(),
+            tr("not well-formed at column %1: %2; nothing after it was checked, and tools that "
+               "read the whole file refuse it")
+                .arg(xml.columnNumber())
+                .arg(xml.errorString()));
+    return true;
+}
+
+void FileCheck::checkIed(const SclIed &ied)
+{
+    if (iedLines.contains(ied.name)) {
+        add(SclSeverity::Error, ied.name, ied.name, ied.line,
+            tr("a second IED of this name (the first at line %1): the client cannot tell "
+               "which one a reference means")
+                .arg(iedLines.value(ied.name)));
+        return;
+    }
+    result.iedNames.append(ied.name);
+    iedLines.insert(ied.name, ied.line);
+    accessPoints.insert(ied.name, ied.accessPoints);
+    serverAccessPoints.insert(ied.name, ied.serverAccessPoints);
+    if (!iedFilter.isEmpty() && ied.name != iedFilter)
+        return;
+    SclInstanceCheck(templates, result.findings).check(ied);
+    SclControlBlockCheck(templates, result.findings).check(ied);
+}
+
+void FileCheck::checkCommunication()
+{
+    QHash<QString, const ConnectedAp *> addressed; // "ied/ap" with an Address
+    QHash<QString, const ConnectedAp *> byAddress; // "subnetwork/ip"
+    for (const ConnectedAp &ap : qAsConst(connectedAps)) {
+        const QString reference = ap.reference();
+        if (!iedLines.contains(ap.ied)) {
+            add(SclSeverity::Warning, ap.ied, reference, ap.line,
+                tr("ConnectedAP names IED \"%1\", which the file does not have: the address "
+                   "belongs to no device")
+                    .arg(ap.ied));
+            continue;
+        }
+        if (!accessPoints.value(ap.ied).contains(ap.accessPoint)) {
+            add(SclSeverity::Error, ap.ied, reference, ap.line,
+                tr("ConnectedAP names access point \"%1\", which the IED does not have: the "
+                   "client finds no address for the IED")
+                    .arg(ap.accessPoint));
+            continue;
+        }
+        if (ap.hasAddress)
+            addressed.insert(reference, &ap);
+        for (const AddressParameter &parameter : ap.parameters) {
+            if (parameter.type == QLatin1String("IP")) {
+                if (!isIpAddress(parameter.text)) {
+                    add(SclSeverity::Error, ap.ied, reference, parameter.line,
+                        tr("IP \"%1\" is no IP address: the client cannot connect")
+                            .arg(parameter.text));
+                    continue;
+                }
+                const QString key = ap.subNetwork + QLatin1Char('/') + parameter.text;
+                if (const ConnectedAp *other = byAddress.value(key)) {
+                    add(SclSeverity::Error, ap.ied, reference, parameter.line,
+                        tr("IP %1 is also the address of %2 on subnetwork %3: the client "
+                           "reaches one of them only")
+                            .arg(parameter.text, other->reference(), ap.subNetwork));
+                } else {
+                    byAddress.insert(key, &ap);
+                }
+            } else if (parameter.type == QLatin1String("IP-SUBNET") ||
+                       parameter.type == QLatin1String("IP-GATEWAY")) {
+                if (!isIpAddress(parameter.text))
+                    add(SclSeverity::Warning, ap.ied, reference, parameter.line,
+                        tr("%1 \"%2\" is no IP address: the network settings taken from the "
+                           "file are wrong")
+                            .arg(parameter.type, parameter.text));
+            } else if (parameter.type.contains(QLatin1String("Port"))) {
+                bool number = false;
+                const int port = parameter.text.toInt(&number);
+                if (!number || port < 1 || port > 65535)
+                    add(SclSeverity::Error, ap.ied, reference, parameter.line,
+                        tr("%1 \"%2\" is no TCP port: the client cannot connect")
+                            .arg(parameter.type, parameter.text));
+            }
+        }
+    }
+    for (const QString &ied : qAsConst(result.iedNames)) {
+        for (const QString &ap : serverAccessPoints.value(ied)) {
+            const ConnectedAp *connected = addressed.value(ied + QLatin1Char('/') + ap);
+            bool hasIp = false;
+            for (const AddressParameter &parameter :
+                 connected ? connected->parameters : QVector<AddressParameter>())
+                hasIp = hasIp || parameter.type == QLatin1String("IP");
+            if (!hasIp)
+                add(SclSeverity::Error, ied, ied + QLatin1Char('/') + ap,
+                    connected ? connected->line : iedLines.value(ied),
+                    tr("access point with a server but no IP address in the Communication "
+                       "section: the client has no address to connect to"));
+        }
+    }
+}
+
+} // namespace
+
+SclSeverityCounts SclCheckResult::countsOf(const QString &iedName) const
+{
+    SclFindings own;
+    for (const SclFinding &finding : findings) {
+        if (finding.ied == iedName)
+            own.append(finding);
+    }
+    return countSeverities(own);
+}
+
+SclCheckResult SclChecker::check(const QString &fileName) const
+{
+    return FileCheck(iedFilter, cancel).run(fileName);
+}
