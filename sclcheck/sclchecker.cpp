@@ -139,6 +139,8 @@ private:
     QHash<QString, QStringList> accessPoints;
     QHash<QString, QStringList> serverAccessPoints;
     QHash<QString, qint64> iedLines;
+    bool encodingBroken = false;
+    bool wellFormed = true;
 };
 
 SclCheckResult FileCheck::run(const QString &fileName)
@@ -163,7 +165,9 @@ SclCheckResult FileCheck::run(const QString &fileName)
         return result;
     }
     templates.checkReferences(result.findings);
-    checkCommunication();
+    // Past a syntax error the IEDs the addresses name are unknown.
+    if (wellFormed)
+        checkCommunication();
     if (!iedFilter.isEmpty()) {
         const auto other = [this](const SclFinding &finding) {
             return !finding.ied.isEmpty() && finding.ied != iedFilter;
@@ -240,7 +244,8 @@ void FileCheck::checkEncoding(QFile &file, const QString &encoding, qint64 templ
     file.seek(0);
     *templatesLine = scan.lineAtOffset;
     const bool declaredUtf8 = encoding.isEmpty() || encoding == QLatin1String("UTF-8");
-    if (declaredUtf8 && scan.invalidUtf8Line > 0)
+    encodingBroken = declaredUtf8 && scan.invalidUtf8Line > 0;
+    if (encodingBroken)
         add(SclSeverity::Error, QString(), QString(), scan.invalidUtf8Line,
             tr("the bytes are not UTF-8 as the file declares: names and texts from here on "
                "may reach the client garbled"));
@@ -257,6 +262,10 @@ bool FileCheck::mainPass(QFile &file)
     file.seek(0);
     QXmlStreamReader xml(&file);
     if (!xml.readNextStartElement()) {
+        // Bytes the declared encoding cannot decode stop the reader at once;
+        // the finding of the byte scan says where.
+        if (encodingBroken)
+            return true;
         result.problem = tr("not an XML file: %1 (line %2, column %3)")
                              .arg(xml.errorString())
                              .arg(xml.lineNumber())
@@ -284,12 +293,13 @@ bool FileCheck::mainPass(QFile &file)
             xml.skipCurrentElement();
         }
     }
-    if (xml.hasError())
+    wellFormed = !xml.hasError();
+    if (!wellFormed)
         add(SclSeverity::Error, QString(), QString(), xml.lineNumber(),
-            tr("not well-formed at column %1: %2; nothing after it was checked, and tools that "
-               "read the whole file refuse it")
+            tr("not well-formed at column %1 (%2): nothing after it was checked, and tools "
+               "that read the whole file refuse it")
                 .arg(xml.columnNumber())
-                .arg(xml.errorString()));
+                .arg(xml.errorString().remove(QRegularExpression(QStringLiteral("\\.$")))));
     return true;
 }
 

@@ -167,6 +167,9 @@ void SclInstanceCheck::checkInstances(const SclIed &ied, const SclLogicalNode &l
         if (!node.isAttribute || node.value.isEmpty() || child->bType != QLatin1String("Enum") ||
             !templates.hasEnumType(child->type))
             continue;
+        // The control check says more about the ctlModel of a controllable object.
+        if (child->name == QLatin1String("ctlModel") && parentType->child(QStringLiteral("Oper")))
+            continue;
         if (!templates.enumValues(child->type).contains(node.value))
             add(SclSeverity::Error, ied, reference(), node.line,
                 tr("value \"%1\" is not in EnumType \"%2\": the IED's value cannot be "
