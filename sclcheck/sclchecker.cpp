@@ -123,10 +123,13 @@ private:
         result.findings.append(SclFinding{severity, ied, reference, line, text});
     }
     void readTemplates(QFile &file, const QString &encoding);
-    bool readTemplatesAt(QFile &file, qint64 offset, qint64 lineOffset);
+    bool readTemplatesAt(QFile &file, qint64 offset);
+    void addTemplateFindings(QFile &file);
     void readTemplatesByStream(QFile &file);
-    void checkEncoding(QFile &file, const QString &encoding, qint64 templatesOffset,
-                       qint64 *templatesLine);
+    // For a file that declares an encoding other than UTF-8.
+    void checkDeclaredEncoding(QFile &file, const QString &encoding);
+    // False, with a finding, when the bytes are not UTF-8.
+    bool checkUtf8(QFile &file);
     bool mainPass(QFile &file);
     void checkIed(const SclIed &ied);
     void checkCommunication();
@@ -139,8 +142,10 @@ private:
     QHash<QString, QStringList> accessPoints;
     QHash<QString, QStringList> serverAccessPoints;
     QHash<QString, qint64> iedLines;
-    bool encodingBroken = false;
     bool wellFormed = true;
+    bool declaredUtf8 = true;
+    SclFindings templateFindings;
+    qint64 templatesOffset = -1; // where the templates were read from, -1 for the stream
 };
 
 SclCheckResult FileCheck::run(const QString &fileName)
@@ -156,6 +161,7 @@ SclCheckResult FileCheck::run(const QString &fileName)
         return result;
     }
     const QString encoding = SclFileScan::declaredEncoding(head);
+    declaredUtf8 = encoding.isEmpty() || encoding == QLatin1String("UTF-8");
     readTemplates(file, encoding);
     if (!mainPass(file))
         return result;
@@ -164,7 +170,7 @@ SclCheckResult FileCheck::run(const QString &fileName)
         result.problem = tr("The check was cancelled.");
         return result;
     }
-    templates.checkReferences(result.findings);
+    addTemplateFindings(file);
     // Past a syntax error the IEDs the addresses name are unknown.
     if (wellFormed)
         checkCommunication();
@@ -185,6 +191,8 @@ void FileCheck::readTemplates(QFile &file, const QString &encoding)
     const bool utf16 = SclFileScan::hasUtf16Bom(file.peek(4));
     const bool asciiMarkup = !utf16 && (encoding.isEmpty() || encoding == QLatin1String("UTF-8") ||
                                         encoding == QLatin1String("US-ASCII"));
+    if (!utf16 && !asciiMarkup)
+        checkDeclaredEncoding(file, encoding);
     qint64 offset = -1;
     if (asciiMarkup) {
         // The templates close the file: find them without reading the IEDs as XML.
@@ -193,16 +201,13 @@ void FileCheck::readTemplates(QFile &file, const QString &encoding)
                                 offset = at;
                                 return true;
                             });
-        file.seek(0);
     }
-    qint64 templatesLine = 1;
-    if (!utf16)
-        checkEncoding(file, encoding, offset, &templatesLine);
-    if (offset < 0 || !readTemplatesAt(file, offset, templatesLine - 1))
+    if (offset < 0 || !readTemplatesAt(file, offset))
         readTemplatesByStream(file);
+    file.seek(0);
 }
 
-bool FileCheck::readTemplatesAt(QFile &file, qint64 offset, qint64 lineOffset)
+bool FileCheck::readTemplatesAt(QFile &file, qint64 offset)
 {
     if (!file.seek(offset))
         return false;
@@ -211,14 +216,31 @@ bool FileCheck::readTemplatesAt(QFile &file, qint64 offset, qint64 lineOffset)
     SclTemplates read;
     if (!xml.readNextStartElement() || xml.name() != QLatin1String("DataTypeTemplates"))
         return false;
-    read.read(xml, lineOffset, found);
+    read.read(xml, 0, found);
     // The fragment lacks the document's namespace declarations: a prefixed
     // element in it is an error here, not in the file.
     if (xml.hasError())
         return false;
     templates = read;
-    result.findings += found;
+    templateFindings = found;
+    templatesOffset = offset;
     return true;
+}
+
+void FileCheck::addTemplateFindings(QFile &file)
+{
+    templates.checkReferences(templateFindings);
+    if (templateFindings.isEmpty())
+        return;
+    // Read from the middle of the file, the templates count their lines from
+    // there: the file's line at that point is only worth counting now.
+    if (templatesOffset > 0) {
+        file.seek(0);
+        const qint64 lineOffset = SclFileScan::scan(file, templatesOffset).lineAtOffset - 1;
+        for (SclFinding &finding : templateFindings)
+            finding.line += lineOffset;
+    }
+    result.findings += templateFindings;
 }
 
 void FileCheck::readTemplatesByStream(QFile &file)
@@ -229,32 +251,35 @@ void FileCheck::readTemplatesByStream(QFile &file)
         return;
     while (xml.readNextStartElement()) {
         if (xml.name() == QLatin1String("DataTypeTemplates")) {
-            templates.read(xml, 0, result.findings);
+            templates.read(xml, 0, templateFindings);
             return;
         }
         xml.skipCurrentElement();
     }
 }
 
-void FileCheck::checkEncoding(QFile &file, const QString &encoding, qint64 templatesOffset,
-                              qint64 *templatesLine)
+void FileCheck::checkDeclaredEncoding(QFile &file, const QString &encoding)
 {
+    const SclByteScan scan = SclFileScan::scan(file, -1);
     file.seek(0);
-    const SclByteScan scan = SclFileScan::scan(file, templatesOffset);
-    file.seek(0);
-    *templatesLine = scan.lineAtOffset;
-    const bool declaredUtf8 = encoding.isEmpty() || encoding == QLatin1String("UTF-8");
-    encodingBroken = declaredUtf8 && scan.invalidUtf8Line > 0;
-    if (encodingBroken)
-        add(SclSeverity::Error, QString(), QString(), scan.invalidUtf8Line,
-            tr("the bytes are not UTF-8 as the file declares: names and texts from here on "
-               "may reach the client garbled"));
-    else if (!declaredUtf8 && encoding != QLatin1String("US-ASCII") && scan.multiByteCharacters &&
-             scan.invalidUtf8Line == 0)
+    if (encoding != QLatin1String("US-ASCII") && scan.multiByteCharacters &&
+        scan.invalidUtf8Line == 0)
         add(SclSeverity::Warning, QString(), QString(), 1,
             tr("the file declares %1 but its bytes read as UTF-8: non-ASCII names and texts "
                "reach the client garbled")
                 .arg(encoding));
+}
+
+bool FileCheck::checkUtf8(QFile &file)
+{
+    file.seek(0);
+    const SclByteScan scan = SclFileScan::scan(file, -1);
+    if (scan.invalidUtf8Line == 0)
+        return true;
+    add(SclSeverity::Error, QString(), QString(), scan.invalidUtf8Line,
+        tr("the bytes are not UTF-8 as the file declares: names and texts from here on "
+           "may reach the client garbled"));
+    return false;
 }
 
 bool FileCheck::mainPass(QFile &file)
@@ -262,9 +287,9 @@ bool FileCheck::mainPass(QFile &file)
     file.seek(0);
     QXmlStreamReader xml(&file);
     if (!xml.readNextStartElement()) {
-        // Bytes the declared encoding cannot decode stop the reader at once;
-        // the finding of the byte scan says where.
-        if (encodingBroken)
+        // Bytes the declared encoding cannot decode stop the reader at once:
+        // the byte scan says where.
+        if (declaredUtf8 && !checkUtf8(file))
             return true;
         result.problem = tr("not an XML file: %1 (line %2, column %3)")
                              .arg(xml.errorString())
@@ -294,6 +319,10 @@ bool FileCheck::mainPass(QFile &file)
         }
     }
     wellFormed = !xml.hasError();
+    // The reader stops at bytes its encoding cannot decode; say so rather than
+    // report bad syntax.
+    if (!wellFormed && declaredUtf8 && !checkUtf8(file))
+        return true;
     if (!wellFormed)
         add(SclSeverity::Error, QString(), QString(), xml.lineNumber(),
             tr("not well-formed at column %1 (%2): nothing after it was checked, and tools "

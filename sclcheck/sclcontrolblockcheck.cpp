@@ -161,21 +161,21 @@ int SclControlBlockCheck::checkMember(const SclIed &ied, const QString &dataSetR
         }
         return resolver.encodedSize(*dataObject.last, member.fc);
     }
-    const QStringList path = doNames + member.daName.split(QLatin1Char('.'));
-    const SclResolved attribute = resolver.resolve(lnodeType, path);
-    if (!attribute.ok()) {
-        add(SclSeverity::Error, ied, dataSetReference, member.line,
-            tr("member %1: \"%2\" is not in the data object's type: the data set cannot be "
-               "read or reported")
-                .arg(text, attribute.missing));
-        return -1;
-    }
     // daName may go on through sub data objects; the constraint belongs to the
     // first attribute on the path.
+    SclResolved attribute = dataObject;
     const SclTemplateChild *first = nullptr;
-    for (int length = doNames.size() + 1; !first && length <= path.size(); ++length) {
-        const SclResolved step = resolver.resolve(lnodeType, path.mid(0, length));
-        if (!step.last->isDataObject)
+    for (const QString &name : member.daName.split(QLatin1Char('.'))) {
+        const SclResolved step = resolver.resolve(attribute.type, {name});
+        if (!step.ok()) {
+            add(SclSeverity::Error, ied, dataSetReference, member.line,
+                tr("member %1: \"%2\" is not in the data object's type: the data set cannot be "
+                   "read or reported")
+                    .arg(text, step.missing));
+            return -1;
+        }
+        attribute = step;
+        if (!first && !step.last->isDataObject)
             first = step.last;
     }
     const bool matches =
