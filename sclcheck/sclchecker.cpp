@@ -123,7 +123,15 @@ private:
         result.findings.append(SclFinding{severity, ied, reference, line, text});
     }
     void readTemplates(QFile &file, const QString &encoding);
-    bool readTemplatesAt(QFile &file, qint64 offset);
+    // mustBeLast: the element must end the document (its place was found
+    // without following the markup).
+    bool readTemplatesAt(QFile &file, qint64 offset, bool mustBeLast);
+    // The offset of the last "<DataTypeTemplates" of the file's bytes, -1 for none.
+    static qint64 lastTemplatesTag(QFile &file);
+    // Whether the file's last "</DataTypeTemplates" is followed by the end tag
+    // of the document alone (blanks and comments aside): then a tag found by
+    // its bytes was no text of a comment or CDATA section.
+    static bool templatesEndDocument(QFile &file, qint64 startTag);
     void addTemplateFindings(QFile &file);
     void readTemplatesByStream(QFile &file);
     // For a file that declares an encoding other than UTF-8.
@@ -193,23 +201,71 @@ void FileCheck::readTemplates(QFile &file, const QString &encoding)
                                         encoding == QLatin1String("US-ASCII"));
     if (!utf16 && !asciiMarkup)
         checkDeclaredEncoding(file, encoding);
+    // The templates close the file: find them without reading the IEDs as
+    // XML, first from the end, then with a scan that follows the markup.
+    if (asciiMarkup && readTemplatesAt(file, lastTemplatesTag(file), true)) {
+        file.seek(0);
+        return;
+    }
     qint64 offset = -1;
     if (asciiMarkup) {
-        // The templates close the file: find them without reading the IEDs as XML.
+        file.seek(0);
         SclTagScanner::scan(file, QByteArrayLiteral("DataTypeTemplates"), QByteArray(), QString(),
                             [&offset](qint64 at) {
                                 offset = at;
                                 return true;
                             });
     }
-    if (offset < 0 || !readTemplatesAt(file, offset))
+    if (offset < 0 || !readTemplatesAt(file, offset, false))
         readTemplatesByStream(file);
     file.seek(0);
 }
 
-bool FileCheck::readTemplatesAt(QFile &file, qint64 offset)
+qint64 FileCheck::lastTemplatesTag(QFile &file)
 {
-    if (!file.seek(offset))
+    static const QByteArray tag = QByteArrayLiteral("<DataTypeTemplates");
+    constexpr qint64 Chunk = 1 << 20;
+    qint64 end = file.size();
+    while (end > 0) {
+        const qint64 begin = std::max<qint64>(0, end - Chunk);
+        if (!file.seek(begin))
+            return -1;
+        // Overlapping by the tag's length, so a tag across two chunks is found.
+        const QByteArray bytes = file.read(end - begin + tag.size());
+        for (int at = bytes.lastIndexOf(tag); at >= 0; at = bytes.lastIndexOf(tag, at - 1)) {
+            const char next = at + tag.size() < bytes.size() ? bytes.at(at + tag.size()) : 0;
+            if (next == ' ' || next == '>' || next == '/' || next == '\n' || next == '\r' ||
+                next == '\t')
+                return begin + at;
+            if (at == 0)
+                break;
+        }
+        end = begin;
+    }
+    return -1;
+}
+
+bool FileCheck::templatesEndDocument(QFile &file, qint64 startTag)
+{
+    static const QRegularExpression documentEnd(
+        QStringLiteral("^\\s*>\\s*(<!--((?!-->).)*-->\\s*)*</([A-Za-z_][\\w.-]*:)?SCL\\s*>\\s*$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    constexpr qint64 Tail = 64 * 1024;
+    const qint64 tailStart = std::max<qint64>(0, file.size() - Tail);
+    if (!file.seek(tailStart))
+        return false;
+    const QByteArray tail = file.readAll();
+    const int end = tail.lastIndexOf("</DataTypeTemplates");
+    // The start tag found must open the element that ends there.
+    if (end < 0 || startTag >= tailStart + end)
+        return false;
+    return documentEnd.match(QString::fromUtf8(tail.mid(end + int(qstrlen("</DataTypeTemplates")))))
+        .hasMatch();
+}
+
+bool FileCheck::readTemplatesAt(QFile &file, qint64 offset, bool mustBeLast)
+{
+    if (offset < 0 || !file.seek(offset))
         return false;
     QXmlStreamReader xml(&file);
     SclFindings found;
@@ -220,6 +276,8 @@ bool FileCheck::readTemplatesAt(QFile &file, qint64 offset)
     // The fragment lacks the document's namespace declarations: a prefixed
     // element in it is an error here, not in the file.
     if (xml.hasError())
+        return false;
+    if (mustBeLast && !templatesEndDocument(file, offset))
         return false;
     templates = read;
     templateFindings = found;
