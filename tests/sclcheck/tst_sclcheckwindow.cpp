@@ -11,6 +11,7 @@
 #include "scriptedprompt.h"
 #include "selecteditemsmodel.h"
 #include "temporarysettings.h"
+#include "testpaths.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -23,11 +24,6 @@ namespace {
 
 const QString Ied = QStringLiteral("BAY1_PROT");
 
-QString fixture()
-{
-    return QStringLiteral(STATIONSCOPE_SCLCHECK_FIXTURES "/station_findings.scd");
-}
-
 } // namespace
 
 class TestSclCheckWindow : public QObject
@@ -39,8 +35,32 @@ private slots:
     void newProjectDialogCountsEachIed();
 
 private:
+    // The example station with a report of confRev 0 and a select-before-operate
+    // control without sboTimeout.
+    QString fixture();
     TemporarySettings settings;
+    QTemporaryDir dir;
 };
+
+QString TestSclCheckWindow::fixture()
+{
+    const QString path = dir.filePath(QStringLiteral("station_findings.scd"));
+    if (QFile::exists(path))
+        return path;
+    QFile example(sourceFile(QStringLiteral("examples/substation.scd")));
+    if (!example.open(QIODevice::ReadOnly))
+        return QString();
+    QByteArray content = example.readAll();
+    content.replace("datSet=\"MeasDS\" confRev=\"2\"", "datSet=\"MeasDS\" confRev=\"0\"");
+    const QByteArray timeout = "              <DAI name=\"sboTimeout\">\n"
+                               "                <Val>30000</Val>\n"
+                               "              </DAI>\n";
+    content.remove(content.indexOf(timeout), timeout.size());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return QString();
+    return path;
+}
 
 void TestSclCheckWindow::findingsSelectTheirNodes()
 {
