@@ -77,9 +77,10 @@ void SclCheckController::onFinished(const SclCheckResult &result)
         return;
     }
     const SclSeverityCounts counts = countSeverities(result.findings);
-    const QString summary = tr("%1 (%2 IEDs): %3 errors, %4 warnings, %5 infos")
+    const int ieds = result.iedNames.size();
+    const QString summary = tr("%1 (%2): %3 errors, %4 warnings, %5 infos")
                                 .arg(name)
-                                .arg(result.iedNames.size())
+                                .arg(ieds == 1 ? tr("1 IED") : tr("%1 IEDs").arg(ieds))
                                 .arg(counts.errors)
                                 .arg(counts.warnings)
                                 .arg(counts.infos);

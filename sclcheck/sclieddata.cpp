@@ -17,7 +17,10 @@ bool isTrue(const QXmlStreamAttributes &attributes, const char *name)
     return value == QLatin1String("true") || value == QLatin1String("1");
 }
 
-void readInstance(QXmlStreamReader &xml, int parent, SclLogicalNode &ln)
+// SDIs nest a few levels; a file nesting thousands must not exhaust the stack.
+constexpr int MaxInstanceDepth = 64;
+
+void readInstance(QXmlStreamReader &xml, int parent, SclLogicalNode &ln, int depth = 0)
 {
     SclInstanceNode node;
     node.parent = parent;
@@ -28,8 +31,9 @@ void readInstance(QXmlStreamReader &xml, int parent, SclLogicalNode &ln)
     ln.instances.append(node);
     while (xml.readNextStartElement()) {
         const QStringRef tag = xml.name();
-        if (tag == QLatin1String("SDI") || tag == QLatin1String("DAI")) {
-            readInstance(xml, index, ln);
+        if ((tag == QLatin1String("SDI") || tag == QLatin1String("DAI")) &&
+            depth < MaxInstanceDepth) {
+            readInstance(xml, index, ln, depth + 1);
         } else if (tag == QLatin1String("Val") && ln.instances[index].value.isNull()) {
             ln.instances[index].value =
                 xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
