@@ -17,6 +17,7 @@
 class LiveReportModel;
 class LiveReportPanel;
 class OnlineController;
+class QCheckBox;
 class QDockWidget;
 class SelectedDatasetsModel;
 class SelectedReportsModel;
@@ -60,6 +61,7 @@ private:
     BoundSignalModel *bound;
     QDockWidget *reportDock;
     LiveReportPanel *reportPanel;
+    QCheckBox *purgeBox;
     QSet<QString> boundMembers;
     bool watching = false;
     int problems = 0;
