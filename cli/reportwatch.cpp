@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int WaitSliceMs = 200;
+constexpr int DisablingQueueBound = 8;
 
 QString errorText(IedClientError error)
 {
@@ -201,6 +202,10 @@ bool ReportWatch::run(qint64 ms, const std::function<bool()> &stopRequested, QSt
 
 void ReportWatch::disableAll()
 {
+    // Reports still coming while the blocks are disabled are not shown; a
+    // reader that lagged must not queue a thousand of them meanwhile.
+    if (!enabled.isEmpty())
+        connection.setMaxQueuedReports(DisablingQueueBound);
     for (const Enabled &target : qAsConst(enabled)) {
         connection.uninstallReportHandler(target.reference);
         if (!connection.isConnected())
