@@ -8,9 +8,12 @@
 #include "selecteddatasetsmodel.h"
 #include "selectedreportsmodel.h"
 
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 
 namespace {
@@ -30,6 +33,18 @@ LiveReportController::LiveReportController(OnlineController *controller)
     reportDock->setWidget(reportPanel);
     parts.window->addDockWidget(Qt::BottomDockWidgetArea, reportDock);
     reportDock->hide();
+    purgeBox = new QCheckBox(tr("Purge buffer first"), parts.window);
+    purgeBox->setObjectName(QStringLiteral("checkBox_purgeBuffer"));
+    purgeBox->setToolTip(tr("Buffered reports: drop what the IED buffered before the watch "
+                            "instead of receiving it first"));
+    // Beside the Read Rapor button, where the choice is made.
+    QWidget *buttonRow = parts.readReportButton ? parts.readReportButton->parentWidget() : nullptr;
+    auto *rowLayout = buttonRow ? qobject_cast<QBoxLayout *>(buttonRow->layout()) : nullptr;
+    const int at = rowLayout ? rowLayout->indexOf(parts.readReportButton) : -1;
+    if (at >= 0)
+        rowLayout->insertWidget(at + 1, purgeBox);
+    else
+        purgeBox->hide();
 
     OnlineWorker *worker = controller->session()->worker();
     connect(worker, &OnlineWorker::reportsReceived, this,
@@ -95,6 +110,9 @@ void LiveReportController::start()
     }
     if (!controller->hasAddress())
         return;
+    QVector<ReportSubscription> settings = picks;
+    for (ReportSubscription &block : settings)
+        block.purgeBuffer = purgeBox->isChecked();
     reports->clear();
     const QVector<SignalBinding> bindings = boundSignals(*parts.datasets);
     QHash<QString, QString> signalByMember;
@@ -107,7 +125,7 @@ void LiveReportController::start()
         boundMembers.insert(LiveReportModel::memberKey(binding.member));
     problems = 0;
     projectGone = false;
-    if (!controller->session()->watchReports(controller->host(), controller->port(), picks))
+    if (!controller->session()->watchReports(controller->host(), controller->port(), settings))
         return;
     watching = true;
     reportPanel->setWatching(true);

@@ -17,6 +17,7 @@
 class LiveReportModel;
 class LiveReportPanel;
 class OnlineController;
+class QCheckBox;
 class QDockWidget;
 class SelectedDatasetsModel;
 class SelectedReportsModel;
@@ -61,6 +62,7 @@ private:
     BoundSignalModel *bound;
     QDockWidget *reportDock;
     LiveReportPanel *reportPanel;
+    QCheckBox *purgeBox;
     QSet<QString> boundMembers;
     bool watching = false;
     bool projectGone = false;

@@ -1,21 +1,26 @@
 // Reports per second from our server to our client on 127.0.0.1, with a data
-// set of 100 and of 1000 measured values, and the client's CPU time per
-// decoded report, beside the time of one plain read of the same data set.
-// A feeder thread changes every member at once, at most two reports ahead of
-// what the client has received, so the figure is what the pair sustains.
+// set of 100 and of 1000 measured values, unbuffered and buffered, each once
+// only decoded and once printed as `watch` prints them (to /dev/null); with
+// each side's CPU time per report and the process's peak memory, beside the
+// time of one plain read of the same data set. A feeder thread changes every
+// member at once, at most two reports ahead of what the client has received,
+// so the figure is what the pair sustains.
 
 #include "iec61850types.h"
 #include "iedconnection.h"
 #include "iedserverthread.h"
 #include "mmsreport.h"
+#include "reportwatch.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 #include <QThread>
 
 #include <ctime>
+#include <sys/resource.h>
 
 namespace {
 
@@ -37,7 +42,7 @@ QString analog(int index)
     return QStringLiteral("AnIn%1").arg(index + 1);
 }
 
-std::shared_ptr<MmsServerModel> benchModel(int members)
+std::shared_ptr<MmsServerModel> benchModel(int members, bool buffered)
 {
     auto model = std::make_shared<MmsServerModel>();
     MmsServerDomain &device = model->domain(Device);
@@ -59,11 +64,14 @@ std::shared_ptr<MmsServerModel> benchModel(int members)
     settings.optFlds = ReportOptionSeqNum | ReportOptionTimeStamp | ReportOptionDataSet |
                        ReportOptionReasonForInclusion | ReportOptionDataReference |
                        ReportOptionConfRev;
+    if (buffered)
+        settings.optFlds |= ReportOptionEntryId | ReportOptionBufferOverflow;
+    settings.buffered = buffered;
     settings.bufTm = 1;
     settings.trgOps = TriggerOptionDataChanged;
     MmsTypeSpec rp = MmsTypeSpec::structure();
-    rp.addComponent(QStringLiteral("BigRCB01"), Iec61850Types::reportControlType(false));
-    const MmsTypeSpec lln0 = structureOf({{"RP", rp}});
+    rp.addComponent(QStringLiteral("BigRCB01"), Iec61850Types::reportControlType(buffered));
+    const MmsTypeSpec lln0 = structureOf({{buffered ? "BR" : "RP", rp}});
     device.variables.append({QStringLiteral("LLN0"), lln0,
                              MmsValue::structure({MmsValue::structure(
                                  {Iec61850Types::reportControlValue(settings)})})});
@@ -77,16 +85,23 @@ std::shared_ptr<MmsServerModel> benchModel(int members)
     return model;
 }
 
-double threadCpuMs()
+double cpuMs(clockid_t clock)
 {
     timespec spec{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &spec);
+    clock_gettime(clock, &spec);
     return spec.tv_sec * 1e3 + spec.tv_nsec / 1e6;
 }
 
-void run(int members)
+double peakMemoryMb()
 {
-    const auto model = benchModel(members);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void run(int members, bool buffered, bool printing)
+{
+    const auto model = benchModel(members, buffered);
     IedServerThread server;
     if (!server.start(model, QHostAddress::LocalHost, 0)) {
         out << "cannot listen: " << server.errorString() << '\n';
@@ -106,28 +121,47 @@ void run(int members)
         connection.readDataSetValues(dataSet);
     const double readMs = clock.nsecsElapsed() / 1e6 / Reads;
 
-    const QString rcbReference = Device + QStringLiteral("/LLN0.RP.BigRCB01");
+    const QString rcbReference = Device + (buffered ? QStringLiteral("/LLN0$BR$BigRCB01")
+                                                    : QStringLiteral("/LLN0$RP$BigRCB01"));
     QAtomicInt received;
     qint64 included = 0;
-    connection.installReportHandler(rcbReference, QStringLiteral("Bench"),
-                                    [&](const ClientReport &report) {
-                                        included += report.content().values.size();
-                                        received.fetchAndAddRelease(1);
-                                    });
-    ClientReportControlBlock rcb(rcbReference, false);
-    rcb.setRptEna(true);
-    if (connection.setRCBValues(rcb, ClientReportControlBlock::ElementRptEna, true) !=
-        IedClientError::Ok) {
-        out << "cannot enable the report control block\n";
-        return;
+    QFile nowhere(QStringLiteral("/dev/null"));
+    nowhere.open(QIODevice::WriteOnly);
+    QTextStream printed(&nowhere);
+    std::unique_ptr<ReportWatch> watch;
+    if (printing) {
+        watch.reset(new ReportWatch(connection, printed));
+        WatchedBlock block;
+        block.reference = rcbReference;
+        QString refusal;
+        if (!watch->enable(block, &refusal)) {
+            out << refusal << '\n';
+            return;
+        }
+    } else {
+        connection.installReportHandler(QString(rcbReference).replace('$', '.'),
+                                        QStringLiteral("Bench"), [&](const ClientReport &report) {
+                                            included += report.content().values.size();
+                                            received.fetchAndAddRelease(1);
+                                        });
+        ClientReportControlBlock rcb(QString(rcbReference).replace('$', '.'), buffered);
+        rcb.setRptEna(true);
+        if (connection.setRCBValues(rcb, ClientReportControlBlock::ElementRptEna, true) !=
+            IedClientError::Ok) {
+            out << "cannot enable the report control block\n";
+            return;
+        }
     }
+    const auto receivedCount = [&] {
+        return printing ? watch->reportCount() : received.loadAcquire();
+    };
 
     QAtomicInt stop;
     QThread *feeder = QThread::create([&] {
         int sent = 0;
         float offset = 0;
         while (!stop.loadAcquire()) {
-            if (sent - received.loadAcquire() >= InFlight) {
+            if (sent - receivedCount() >= InFlight) {
                 QThread::usleep(50);
                 continue;
             }
@@ -143,27 +177,45 @@ void run(int members)
         }
     });
     feeder->start();
-    const double cpuBefore = threadCpuMs();
+    const double clientBefore = cpuMs(CLOCK_THREAD_CPUTIME_ID);
+    const double processBefore = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
     clock.restart();
-    while (clock.elapsed() < RunMs)
+    QString problem;
+    if (printing && !watch->run(
+                        RunMs, [] { return false; }, &problem))
+        out << problem << '\n';
+    while (!printing && clock.elapsed() < RunMs)
         connection.processIncoming(50);
     const double elapsedMs = clock.nsecsElapsed() / 1e6;
-    const double cpuMs = threadCpuMs() - cpuBefore;
-    const int reports = received.loadAcquire();
+    const double clientMs = cpuMs(CLOCK_THREAD_CPUTIME_ID) - clientBefore;
+    const double serverMs = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - processBefore - clientMs;
+    const int reports = receivedCount();
     stop.storeRelease(1);
     feeder->wait();
     delete feeder;
-    rcb.setRptEna(false);
-    connection.setRCBValues(rcb, ClientReportControlBlock::ElementRptEna, true);
+    if (printing) {
+        watch->disableAll();
+        included = qint64(reports) * members;
+    } else {
+        ClientReportControlBlock rcb(QString(rcbReference).replace('$', '.'), buffered);
+        rcb.setRptEna(false);
+        connection.setRCBValues(rcb, ClientReportControlBlock::ElementRptEna, true);
+    }
+    watch.reset();
     connection.close();
     server.stop();
 
-    out << QStringLiteral("%1 members: %2 reports/s, %3 members per report, client CPU %4 ms "
-                          "per decoded report; one plain read of the data set %5 ms\n")
+    out << QStringLiteral("%1 members, %2, %3: %4 reports/s, %5 members per report; CPU per "
+                          "report: client %6 ms, server with the feeder %7 ms; peak memory %8 MB; "
+                          "one plain read of the data set %9 ms\n")
                .arg(members)
+               .arg(buffered ? QStringLiteral("buffered") : QStringLiteral("unbuffered"))
+               .arg(printing ? QStringLiteral("printed as watch does") : QStringLiteral("decoded"))
                .arg(reports * 1000.0 / elapsedMs, 0, 'f', 0)
                .arg(reports ? double(included) / reports : 0, 0, 'f', 0)
-               .arg(reports ? cpuMs / reports : 0, 0, 'f', 3)
+               .arg(reports ? clientMs / reports : 0, 0, 'f', 3)
+               .arg(reports ? serverMs / reports : 0, 0, 'f', 3)
+               .arg(peakMemoryMb(), 0, 'f', 1)
                .arg(readMs, 0, 'f', 3);
     out.flush();
 }
@@ -173,7 +225,11 @@ void run(int members)
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
-    for (int members : {100, 1000})
-        run(members);
+    for (int members : {100, 1000}) {
+        for (bool buffered : {false, true}) {
+            for (bool printing : {false, true})
+                run(members, buffered, printing);
+        }
+    }
     return 0;
 }

@@ -51,8 +51,9 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
              return self->browseDevice(a);
          }},
         {QStringLiteral("serve"),
-         QStringLiteral("FILE.scd [--ied NAME] [--port N] [--bind ADDR] [--simulate] [--step MS] "
-                        "[--refuse-controls N%]"),
+         QStringLiteral(
+             "FILE.scd [--ied NAME] [--port N] [--bind ADDR] [--simulate] [--step MS | --rate N] "
+             "[--refuse-controls N%]"),
          QStringLiteral("Runs a simulated IED serving the model of one IED of an SCL file over "
                         "MMS until interrupted, printing a line per association. It serves the "
                         "file's configured values; with --simulate, measured values change and "
@@ -69,16 +70,18 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
              return self->readValues(a);
          }},
         {QStringLiteral("watch"),
-         QStringLiteral("HOST[:PORT] RCBREF... [--seconds N] [--gi] [--trgops LIST] "
-                        "[--optflds LIST] [--intgpd MS] [--buftm MS] | PROJECT.sclpro "
-                        "[--host HOST[:PORT]] [--seconds N]"),
+         QStringLiteral(
+             "HOST[:PORT] RCBREF... [--seconds N] [--gi] [--trgops LIST] "
+             "[--optflds LIST] [--intgpd MS] [--buftm MS] [--purge | --resume ENTRYID] | "
+             "PROJECT.sclpro [--host HOST[:PORT]] [--seconds N] [--purge]"),
          QStringLiteral("Reserves and enables report control blocks of a live IED (written "
                         "LD/LLN0$BR$name or LD/LLN0.BR.name) and prints every report: received "
                         "time, block, RptID, sequence number, then a line per included member "
                         "with value, quality, time stamp and reason. With a project: every "
                         "picked report, with the project's settings and IED address, and the "
                         "signal bound to each member. The blocks are disabled on the way out, "
-                        "also at Ctrl+C."),
+                        "also at Ctrl+C. Old reports a buffered block hands over from its buffer "
+                        "first are marked from-buffer."),
          [self](const QStringList &a) {
              return self->watchReports(a);
          }},

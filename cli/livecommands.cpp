@@ -255,8 +255,18 @@ int CommandLineTool::watchReports(const QStringList &arguments)
                                           QStringLiteral("MS"));
     const QCommandLineOption bufTmOption(
         QStringLiteral("buftm"), QStringLiteral("Buffer time to write."), QStringLiteral("MS"));
-    const QList<QCommandLineOption> options{secondsOption, hostOption,   giOption,   trgOpsOption,
-                                            optFldsOption, intgPdOption, bufTmOption};
+    const QCommandLineOption purgeOption(
+        QStringLiteral("purge"),
+        QStringLiteral("Buffered blocks: purge the buffer before enabling, so no old report "
+                       "comes."));
+    const QCommandLineOption resumeOption(
+        QStringLiteral("resume"),
+        QStringLiteral("One buffered block: continue after this EntryID (hex, as printed) "
+                       "instead of receiving the whole buffer."),
+        QStringLiteral("ENTRYID"));
+    const QList<QCommandLineOption> options{secondsOption, hostOption,    giOption,
+                                            trgOpsOption,  optFldsOption, intgPdOption,
+                                            bufTmOption,   purgeOption,   resumeOption};
     parser.addOptions(options);
     const Subcommand command = subcommand(QStringLiteral("watch"));
     int exitCode = Success;
@@ -273,6 +283,16 @@ int CommandLineTool::watchReports(const QStringList &arguments)
             return usage(QStringLiteral("watch: --seconds takes a number of seconds"));
     }
 
+    QByteArray resumeEntryId;
+    if (parser.isSet(resumeOption)) {
+        resumeEntryId = QByteArray::fromHex(parser.value(resumeOption).toLatin1());
+        if (resumeEntryId.isEmpty() ||
+            resumeEntryId.toHex() != parser.value(resumeOption).toLower())
+            return usage(QStringLiteral("watch: --resume takes an EntryID in hex digits"));
+        if (parser.isSet(purgeOption))
+            return usage(QStringLiteral("watch: --resume and --purge exclude each other"));
+    }
+
     QString address = positional.first();
     QList<WatchedBlock> blocks;
     const bool project = QFileInfo::exists(positional.first()) ||
@@ -280,6 +300,8 @@ int CommandLineTool::watchReports(const QStringList &arguments)
     if (project) {
         if (positional.size() != 1)
             return usage(QStringLiteral("watch: a project takes no RCB references"));
+        if (!resumeEntryId.isEmpty())
+            return usage(QStringLiteral("watch: --resume takes one RCB reference, not a project"));
         ConsolePrompt prompt;
         ProjectPicks picks;
         QString problem;
@@ -299,8 +321,11 @@ int CommandLineTool::watchReports(const QStringList &arguments)
     } else {
         if (positional.size() < 2)
             return usage(QStringLiteral("watch: name at least one RCB (see --help)"));
+        if (!resumeEntryId.isEmpty() && positional.size() != 2)
+            return usage(QStringLiteral("watch: --resume takes one RCB reference"));
         WatchedBlock settings;
         settings.gi = parser.isSet(giOption);
+        settings.resumeEntryId = resumeEntryId;
         int flags = 0;
         if (parser.isSet(trgOpsOption)) {
             if (!parseFlags(parser.value(trgOpsOption), TriggerNames, &flags))
@@ -329,6 +354,8 @@ int CommandLineTool::watchReports(const QStringList &arguments)
             blocks << settings;
         }
     }
+    for (WatchedBlock &block : blocks)
+        block.purge = parser.isSet(purgeOption);
     QString host;
     int port = 0;
     if (!splitIedAddress(address, &host, &port))
@@ -345,6 +372,7 @@ int CommandLineTool::watchReports(const QStringList &arguments)
     QString problem;
     bool watched = true;
     int reports = 0;
+    int history = 0;
     {
         ReportWatch watch(connection, out);
         for (const WatchedBlock &block : qAsConst(blocks)) {
@@ -362,13 +390,18 @@ int CommandLineTool::watchReports(const QStringList &arguments)
         }
         watch.disableAll();
         reports = watch.reportCount();
+        history = watch.historyCount();
     }
     out << reports << " reports";
+    if (history)
+        out << " (" << history << " from the buffer)";
     if (connection.droppedReports() || connection.malformedReports())
         out << ", " << connection.droppedReports() << " dropped (queue full), "
             << connection.malformedReports() << " malformed";
     if (connection.unhandledReports())
         out << ", " << connection.unhandledReports() << " of no block watched";
+    if (connection.ambiguousReports())
+        out << ", " << connection.ambiguousReports() << " of no single block";
     out << '\n';
     out.flush();
     connection.close();

@@ -90,13 +90,18 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
         QStringLiteral("step"),
         QStringLiteral("With --simulate: milliseconds between changes (default 1000)."),
         QStringLiteral("MS"), QStringLiteral("1000"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"),
+        QStringLiteral("With --simulate: value steps per second instead of --step (1 to "
+                       "100000), for report floods."),
+        QStringLiteral("N"));
     const QCommandLineOption refuseOption(
         QStringLiteral("refuse-controls"),
         QStringLiteral("Refuse this share of control commands (blocked by process), so that "
                        "failure paths can be tried."),
         QStringLiteral("N%"), QStringLiteral("0%"));
     parser.addOptions(
-        {iedOption, portOption, bindOption, simulateOption, stepOption, refuseOption});
+        {iedOption, portOption, bindOption, simulateOption, stepOption, rateOption, refuseOption});
     const Subcommand command = subcommand(QStringLiteral("serve"));
     int exitCode = Success;
     if (!parseSubcommand(parser,
@@ -110,6 +115,9 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const int step = parser.value(stepOption).toInt(&ok);
     if (!ok || step <= 0)
         return usage(QStringLiteral("serve: --step takes milliseconds"));
+    const int rate = parser.isSet(rateOption) ? parser.value(rateOption).toInt(&ok) : 0;
+    if (parser.isSet(rateOption) && (!ok || rate < 1 || rate > 100000))
+        return usage(QStringLiteral("serve: --rate takes steps per second from 1 to 100000"));
     QString share = parser.value(refuseOption);
     if (share.endsWith(QLatin1Char('%')))
         share.chop(1);
@@ -158,7 +166,9 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const QString iedName =
         parser.isSet(iedOption) ? parser.value(iedOption) : SclParser().loadIedNames(file).value(0);
     IedSimulator simulator(model);
-    if (parser.isSet(simulateOption))
+    if (parser.isSet(simulateOption) && rate > 0)
+        simulator.startRate(rate);
+    else if (parser.isSet(simulateOption))
         simulator.start(step);
     out << "Serving " << iedName << " of " << file << " on " << address.toString() << " port "
         << server.serverPort();

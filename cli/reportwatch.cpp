@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int WaitSliceMs = 200;
+constexpr int DisablingQueueBound = 8;
 
 QString errorText(IedClientError error)
 {
@@ -21,11 +22,17 @@ QString errorText(IedClientError error)
 ReportWatch::ReportWatch(IedConnection &connection, QTextStream &out)
     : connection(connection), out(out)
 {
+    connection.setAmbiguityHandler([this](const QString &rptId, const QStringList &blocks) {
+        this->out << "Note: reports with RptID " << rptId << " fit " << blocks.join(", ")
+                  << " alike; they are not shown under either\n";
+        this->out.flush();
+    });
 }
 
 ReportWatch::~ReportWatch()
 {
     disableAll();
+    connection.setAmbiguityHandler(IedConnection::AmbiguityHandler());
 }
 
 QString ReportWatch::browseForm(const QString &text)
@@ -104,13 +111,15 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
         ObjectReference member;
         const QString text = target.members.at(i);
         // Data objects are described once, to find their q and t by name.
-        if (ObjectReference::parse(text, &member) && member.path.size() == 1) {
+        const bool parsed = ObjectReference::parse(text, &member);
+        if (parsed && member.path.size() == 1) {
             IedClientError typeError = IedClientError::Ok;
             const MmsTypeSpec type = connection.variableSpecification(
                 ObjectReferences::withoutFc(text), member.fc, &typeError);
             if (typeError == IedClientError::Ok)
                 target.types.insert(i, type);
         }
+        target.memberNames << (parsed && !member.path.isEmpty() ? member.path.last() : QString());
         QString signal = settings.signalByMember.value(text);
         if (signal.isEmpty())
             signal = settings.signalByMember.value(ObjectReferences::withoutFc(text));
@@ -124,9 +133,16 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
     }
     mask |=
         block.setSubscription(settings.optFlds, settings.trgOps, settings.intgPd, settings.bufTm);
+    if (block.isBuffered() && !settings.resumeEntryId.isEmpty()) {
+        block.setEntryId(settings.resumeEntryId);
+        mask |= Block::ElementEntryId;
+    } else if (block.isBuffered() && settings.purge) {
+        block.setPurgeBuf(true);
+        mask |= Block::ElementPurgeBuf;
+    }
     block.setRptEna(true);
     connection.installReportHandler(
-        reference, block.rptId(),
+        block,
         [this, reference](const ClientReport &report) {
             for (const Enabled &target : qAsConst(enabled)) {
                 if (target.reference == reference) {
@@ -173,6 +189,8 @@ bool ReportWatch::run(qint64 ms, const std::function<bool()> &stopRequested, QSt
         const int slice = int(qMin<qint64>(
             WaitSliceMs, deadline.remainingTime() < 0 ? WaitSliceMs : deadline.remainingTime()));
         const IedClientError error = connection.processIncoming(slice);
+        // Once a slice, not once a report: printing is most of a watch's work.
+        out.flush();
         if (error != IedClientError::Ok) {
             *problem = QStringLiteral("the connection failed while waiting for reports: %1")
                            .arg(errorText(error));
@@ -184,6 +202,10 @@ bool ReportWatch::run(qint64 ms, const std::function<bool()> &stopRequested, QSt
 
 void ReportWatch::disableAll()
 {
+    // Reports still coming while the blocks are disabled are not shown; a
+    // reader that lagged must not queue a thousand of them meanwhile.
+    if (!enabled.isEmpty())
+        connection.setMaxQueuedReports(DisablingQueueBound);
     for (const Enabled &target : qAsConst(enabled)) {
         connection.uninstallReportHandler(target.reference);
         if (!connection.isConnected())
@@ -212,6 +234,10 @@ void ReportWatch::print(const Enabled &target, const ClientReport &report)
         out << " EntryID=" << report.entryId().toHex();
     if (report.hasBufOvfl() && report.bufOvfl())
         out << " buffer-overflow";
+    if (report.isFromBuffer()) {
+        ++history;
+        out << " from-buffer";
+    }
     if (!report.matchesDataSet())
         out << " (data set of " << report.dataSetSize() << " members, the server listed "
             << target.members.size() << ')';
@@ -220,12 +246,13 @@ void ReportWatch::print(const Enabled &target, const ClientReport &report)
         if (!report.isIncluded(i))
             continue;
         QString reference = target.members.value(i);
-        if (reference.isEmpty())
+        QString name = target.memberNames.value(i);
+        if (reference.isEmpty()) {
             reference = report.dataReference(i);
-        ObjectReference parsed;
-        QString name;
-        if (ObjectReference::parse(reference, &parsed) && !parsed.path.isEmpty())
-            name = parsed.path.last();
+            ObjectReference parsed;
+            if (ObjectReference::parse(reference, &parsed) && !parsed.path.isEmpty())
+                name = parsed.path.last();
+        }
         const auto type = target.types.constFind(i);
         const LiveValueText::MemberText text = LiveValueText::member(
             report.value(i), type == target.types.constEnd() ? nullptr : &type.value(), name);
@@ -238,5 +265,4 @@ void ReportWatch::print(const Enabled &target, const ClientReport &report)
             out << "  -> " << signal;
         out << '\n';
     }
-    out.flush();
 }

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 class QTextStream;
@@ -34,6 +35,10 @@ struct WatchedBlock
     QString dataSet;
     // The configuration revision expected; a block with another is noted.
     qint64 confRev = -1;
+    // Buffered blocks: PurgeBuf is written before the enable, or the block
+    // resynchronises after this EntryID (hex) instead of sending its whole buffer.
+    bool purge = false;
+    QByteArray resumeEntryId;
     // Data set member reference ("LD/LN.DO.DA[FC]") -> the signal bound to it.
     QHash<QString, QString> signalByMember;
 };
@@ -55,7 +60,9 @@ public:
     // Disables every block this watch enabled, once.
     void disableAll();
 
-    int reportCount() const { return reports; }
+    // Safe to read from another thread (a benchmark's feeder).
+    int reportCount() const { return reports.load(std::memory_order_acquire); }
+    int historyCount() const { return history; }
     int enabledCount() const { return enabled.size(); }
 
     // "LD/LLN0$RP$name" whichever way it was written; empty for no RCB reference.
@@ -69,6 +76,7 @@ private:
         QStringList members;
         QHash<int, MmsTypeSpec> types; // of data object members
         QStringList memberSignals;
+        QStringList memberNames; // the last part of each member's reference
     };
 
     bool enableInstance(const WatchedBlock &block, const QString &reference, IedClientError *error,
@@ -78,7 +86,8 @@ private:
     IedConnection &connection;
     QTextStream &out;
     QList<Enabled> enabled;
-    int reports = 0;
+    std::atomic<int> reports{0};
+    int history = 0;
 };
 
 #endif

@@ -1,8 +1,9 @@
 #include "clientreport.h"
 
 ClientReport::ClientReport(const QString &rcbReference, const Iec61850Report &content,
-                           const QStringList &members, qint64 receivedMs)
-    : rcb(rcbReference), received(receivedMs), report(content), members(members)
+                           const QStringList &members, qint64 receivedMs, bool fromBuffer)
+    : rcb(rcbReference), received(receivedMs), buffered(fromBuffer), report(content),
+      members(members)
 {
     positions.fill(-1, report.inclusion.size());
     int next = 0;

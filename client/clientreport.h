@@ -17,10 +17,13 @@ public:
     // members: the data set's member references as dataSetDirectory gives
     // them (server order), or empty when unknown.
     ClientReport(const QString &rcbReference, const Iec61850Report &content,
-                 const QStringList &members, qint64 receivedMs);
+                 const QStringList &members, qint64 receivedMs, bool fromBuffer = false);
 
     QString rcbReference() const { return rcb; }
     qint64 receivedMs() const { return received; }
+    // A buffered block's entry from before the subscription, handed over
+    // first when it was enabled.
+    bool isFromBuffer() const { return buffered; }
     const Iec61850Report &content() const { return report; }
     QString rptId() const { return report.rptId; }
     bool hasSeqNum() const { return report.has(ReportOptionSeqNum); }
@@ -57,6 +60,7 @@ private:
 
     QString rcb;
     qint64 received = 0;
+    bool buffered = false;
     Iec61850Report report;
     QStringList members;
     QVector<int> positions; // per member: its place in the per-member lists, or -1

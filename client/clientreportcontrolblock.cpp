@@ -1,5 +1,7 @@
 #include "clientreportcontrolblock.h"
 
+#include "mmsreport.h"
+
 #include <initializer_list>
 
 namespace {
@@ -105,7 +107,10 @@ int ClientReportControlBlock::setSubscription(int optFlds, int trgOps, qint64 in
 {
     int mask = 0;
     if (optFlds >= 0) {
-        setOptFlds(optFlds);
+        // Buffer overflow and EntryID belong to buffered blocks; an unbuffered
+        // block that sends them looks like a buffered one sharing its RptID.
+        const int bufferedOnly = ReportOptionBufferOverflow | ReportOptionEntryId;
+        setOptFlds(buffered ? optFlds : optFlds & ~bufferedOnly);
         mask |= ElementOptFlds;
     }
     if (trgOps >= 0) {

@@ -439,15 +439,62 @@ void IedConnection::installReportHandler(const QString &rcbReference, const QStr
                                          const QStringList &dataSetMembers)
 {
     uninstallReportHandler(rcbReference);
-    subscriptions.append({rcbReference, rptId, handler, dataSetMembers});
+    ReportSubscription subscription;
+    subscription.source.rcbReference = rcbReference;
+    subscription.source.rptId = rptId;
+    subscription.handler = handler;
+    subscription.members = dataSetMembers;
+    subscriptions.append(subscription);
+    sources.clear();
+}
+
+void IedConnection::installReportHandler(const ClientReportControlBlock &block,
+                                         const ReportHandler &handler,
+                                         const QStringList &dataSetMembers)
+{
+    uninstallReportHandler(block.reference());
+    ReportSubscription subscription;
+    subscription.source.rcbReference = block.reference();
+    subscription.source.rptId = block.rptId();
+    subscription.source.dataSet = block.dataSetReference();
+    subscription.source.memberCount = dataSetMembers.isEmpty() ? -1 : dataSetMembers.size();
+    subscription.source.kind =
+        block.isBuffered() ? ReportSource::Kind::Buffered : ReportSource::Kind::Unbuffered;
+    subscription.source.optFlds = block.optFlds();
+    subscription.handler = handler;
+    subscription.members = dataSetMembers;
+    // The server's own TimeofEntry, read with the block, is the newest entry
+    // its buffer held: no clock of ours is compared with the server's. A block
+    // never read only has our clock to go by.
+    if (block.isBuffered())
+        subscription.historyUntilMs = block.value().isNull()
+                                          ? QDateTime::currentMSecsSinceEpoch() - 1
+                                          : qint64(block.timeOfEntry());
+    subscriptions.append(subscription);
+    sources.clear();
 }
 
 void IedConnection::uninstallReportHandler(const QString &rcbReference)
 {
     for (int i = subscriptions.size() - 1; i >= 0; --i) {
-        if (subscriptions.at(i).rcbReference == rcbReference)
+        if (subscriptions.at(i).source.rcbReference == rcbReference)
             subscriptions.removeAt(i);
     }
+    sources.clear();
+}
+
+void IedConnection::handleAmbiguous(const QString &rptId, const QVector<int> &matches)
+{
+    ++ambiguousCount;
+    QStringList blocks;
+    for (int index : matches)
+        blocks << subscriptions.at(index).source.rcbReference;
+    const QString key = rptId + QLatin1Char('\n') + blocks.join(QLatin1Char('\n'));
+    if (ambiguitiesTold.contains(key))
+        return;
+    ambiguitiesTold.insert(key);
+    if (ambiguityHandler)
+        ambiguityHandler(rptId, blocks);
 }
 
 void IedConnection::dispatchReports()
@@ -467,24 +514,33 @@ void IedConnection::dispatchReports()
             qDebug("MMS: a report whose fields do not match its options was dropped");
             continue;
         }
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        bool handled = false;
-        for (const ReportSubscription &subscription : qAsConst(subscriptions)) {
-            ObjectReference rcb;
-            const bool own =
-                subscription.rptId.isEmpty() &&
-                ObjectReference::parse(subscription.rcbReference, &rcb) &&
-                content.rptId == rcb.logicalDevice + QLatin1Char('/') + rcb.plainItem();
-            if (own || (!subscription.rptId.isEmpty() && subscription.rptId == content.rptId)) {
-                // A copy: the handler may uninstall itself.
-                const ReportSubscription target = subscription;
-                target.handler(ClientReport(target.rcbReference, content, target.members, now));
-                handled = true;
-                break;
-            }
+        // Subscriptions change only through install and uninstall, which clear this.
+        if (sources.size() != subscriptions.size()) {
+            sources.clear();
+            for (const ReportSubscription &subscription : qAsConst(subscriptions))
+                sources.append(subscription.source);
         }
-        if (!handled)
+        const QVector<int> matches = ReportMatcher::candidates(sources, content);
+        if (matches.size() > 1) {
+            handleAmbiguous(content.rptId, matches);
+            continue;
+        }
+        if (matches.isEmpty()) {
             ++unhandledCount;
+            continue;
+        }
+        ReportSubscription &subscription = subscriptions[matches.first()];
+        bool fromBuffer = false;
+        if (subscription.historyUntilMs > 0) {
+            fromBuffer = content.has(ReportOptionTimeStamp) &&
+                         qint64(content.timeOfEntry) <= subscription.historyUntilMs;
+            if (!fromBuffer)
+                subscription.historyUntilMs = 0;
+        }
+        // A copy: the handler may uninstall itself.
+        const ReportSubscription target = subscription;
+        target.handler(ClientReport(target.source.rcbReference, content, target.members,
+                                    QDateTime::currentMSecsSinceEpoch(), fromBuffer));
     }
 }
 

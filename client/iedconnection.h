@@ -9,6 +9,7 @@
 
 #include "clientreport.h"
 #include "clientreportcontrolblock.h"
+#include "clientreportmatcher.h"
 #include "iedclienterror.h"
 #include "mmsconnection.h"
 #include "mmsnamedirectory.h"
@@ -110,6 +111,13 @@ public:
     void installReportHandler(const QString &rcbReference, const QString &rptId,
                               const ReportHandler &handler,
                               const QStringList &dataSetMembers = QStringList());
+    // The same for a block about to be enabled with the values in block: its
+    // data set, kind and options tell it apart from blocks sharing its RptID,
+    // and a buffered block's reports up to its TimeofEntry as read (the
+    // newest entry buffered before the enable) are marked as from its buffer,
+    // until the first later one.
+    void installReportHandler(const ClientReportControlBlock &block, const ReportHandler &handler,
+                              const QStringList &dataSetMembers);
     void uninstallReportHandler(const QString &rcbReference);
     using InformationReportHandler = std::function<void(const MmsInformationReport &)>;
     // The information reports that are no control block reports (command
@@ -127,6 +135,11 @@ public:
     qint64 malformedReports() const { return mms.malformedReports() + undecodableReports; }
     // Reports no handler claimed.
     qint64 unhandledReports() const { return unhandledCount; }
+    // Reports several watched blocks could have sent; none is handed over.
+    // handler hears of each set of such blocks once, inside processIncoming.
+    qint64 ambiguousReports() const { return ambiguousCount; }
+    using AmbiguityHandler = std::function<void(const QString &rptId, const QStringList &blocks)>;
+    void setAmbiguityHandler(const AmbiguityHandler &handler) { ambiguityHandler = handler; }
     MmsTypeSpec variableSpecification(const QString &reference, const QString &fc,
                                       IedClientError *error = nullptr);
 
@@ -161,11 +174,14 @@ private:
 
     struct ReportSubscription
     {
-        QString rcbReference;
-        QString rptId;
+        ReportSource source;
         ReportHandler handler;
         QStringList members;
+        // Buffered history: reports with a time of entry up to this come from
+        // the buffer, until the first later one; 0 when none can.
+        qint64 historyUntilMs = 0;
     };
+    void handleAmbiguous(const QString &rptId, const QVector<int> &matches);
     QStringList directory(const QString &reference, bool withFc, IedClientError *error);
 
     MmsConnection mms;
@@ -173,9 +189,13 @@ private:
     QStringList domainList;
     QHash<QString, Domain> domains;
     QList<ReportSubscription> subscriptions;
+    QVector<ReportSource> sources; // of subscriptions, in their order; rebuilt when emptied
     InformationReportHandler informationHandler;
     qint64 undecodableReports = 0;
     qint64 unhandledCount = 0;
+    qint64 ambiguousCount = 0;
+    AmbiguityHandler ambiguityHandler;
+    QSet<QString> ambiguitiesTold;
 };
 
 #endif

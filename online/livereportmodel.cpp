@@ -1,5 +1,6 @@
 #include "livereportmodel.h"
 
+#include <QBrush>
 #include <QDateTime>
 #include <QRegularExpression>
 
@@ -52,7 +53,8 @@ QString LiveReportModel::cell(const LiveReportEntry &entry, int column) const
     case TimestampColumn:
         return entry.timestamp;
     case ReasonColumn:
-        return entry.reason;
+        // An old entry a buffered block handed over first is no fresh change.
+        return entry.fromBuffer ? tr("%1 (from buffer)").arg(entry.reason) : entry.reason;
     case SignalColumn:
         return signalOf(entry.member);
     default:
@@ -64,9 +66,11 @@ QVariant LiveReportModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(rows.size()) || index.column() >= ColumnCount)
         return QVariant();
+    const LiveReportEntry &entry = rows[size_t(index.row())];
+    if (role == Qt::ForegroundRole && entry.fromBuffer)
+        return QBrush(Qt::darkGray);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return QVariant();
-    const LiveReportEntry &entry = rows[size_t(index.row())];
     // The table shows the time of day; the date is in the tool tip and the CSV.
     if (role == Qt::DisplayRole && index.column() == ReceivedColumn)
         return QDateTime::fromMSecsSinceEpoch(entry.receivedMs, Qt::UTC)

@@ -54,6 +54,7 @@ void appendEntries(const WatchedBlock &target, const ClientReport &report,
         entry.quality = parts.quality;
         entry.timestamp = parts.timestamp;
         entry.reason = LiveValues::reasonText(report.reasonForInclusion(member));
+        entry.fromBuffer = report.isFromBuffer();
         entries->append(entry);
     }
 }
@@ -256,6 +257,11 @@ void OnlineWorker::watchReports(const QString &host, int port,
     QVector<LiveReportEntry> pending;
     QList<WatchedBlock> watched;
     QStringList enabledNames;
+    connection.setAmbiguityHandler([this](const QString &rptId, const QStringList &blocks) {
+        emit watchProblem(tr("Reports with RptID %1 fit %2 alike; they are not shown under "
+                             "either.")
+                              .arg(rptId, blocks.join(QLatin1String(", "))));
+    });
 
     auto enable = [&](const ReportSubscription &settings, const QString &reference,
                       QString *problem) {
@@ -286,10 +292,14 @@ void OnlineWorker::watchReports(const QString &host, int port,
         }
         mask |= block.setSubscription(settings.optFlds, settings.trgOps, settings.intgPd,
                                       settings.bufTm);
+        if (block.isBuffered() && settings.purgeBuffer) {
+            block.setPurgeBuf(true);
+            mask |= Block::ElementPurgeBuf;
+        }
         block.setRptEna(true);
         const int index = watched.size();
         connection.installReportHandler(
-            reference, block.rptId(),
+            block,
             [&watched, &pending, index](const ClientReport &report) {
                 appendEntries(watched.at(index), report, &pending);
             },

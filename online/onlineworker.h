@@ -60,6 +60,7 @@ struct ReportSubscription
     qint64 intgPd = -1;
     qint64 bufTm = -1;
     bool gi = false;
+    bool purgeBuffer = false; // buffered blocks: PurgeBuf before the enable
 };
 
 // One member of one received report, as texts.
@@ -73,6 +74,7 @@ struct LiveReportEntry
     QString quality;
     QString timestamp;
     QString reason;
+    bool fromBuffer = false; // delivered from a buffered block's buffer, older than the watch
 };
 
 class OnlineWorker : public QObject

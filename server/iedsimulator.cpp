@@ -47,12 +47,18 @@ IedSimulator::IedSimulator(std::shared_ptr<const MmsServerModel> model, QObject 
 {
     for (const MmsServerDomain &domain : this->model->domains()) {
         for (const MmsServerVariable &variable : domain.variables) {
+            // Controllable outputs change on a command only.
+            const int controls = variable.type.indexOf(QStringLiteral("CO"));
             for (const char *fc : {"MX", "ST"}) {
                 const int index = variable.type.indexOf(QLatin1String(fc));
                 if (index < 0)
                     continue;
                 const MmsTypeSpec &objects = variable.type.component(index);
                 for (int i = 0; i < objects.componentCount(); ++i) {
+                    if (controls >= 0 &&
+                        variable.type.component(controls).indexOf(objects.componentName(i)) >= 0 &&
+                        isControllable(domain.name, variable.name, objects.componentName(i)))
+                        continue;
                     collect(domain.name,
                             variable.name + '$' + QLatin1String(fc) + '$' +
                                 objects.componentName(i),
@@ -61,7 +67,19 @@ IedSimulator::IedSimulator(std::shared_ptr<const MmsServerModel> model, QObject 
             }
         }
     }
-    connect(&timer, &QTimer::timeout, this, &IedSimulator::step);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, this, &IedSimulator::tick);
+}
+
+bool IedSimulator::isControllable(const QString &domain, const QString &logicalNode,
+                                  const QString &dataObject) const
+{
+    MmsTypeSpec type;
+    MmsValue ctlModel;
+    // Status-only (0) is no control; without a ctlModel the Oper decides.
+    return !model->find(domain, logicalNode + QStringLiteral("$CF$") + dataObject + "$ctlModel",
+                        &type, &ctlModel) ||
+           ctlModel.toInt64() != 0;
 }
 
 void IedSimulator::collect(const QString &domain, const QString &item, const MmsTypeSpec &type)
@@ -80,8 +98,12 @@ void IedSimulator::collect(const QString &domain, const QString &item, const Mms
         point.attribute = QStringLiteral("stVal");
     if (point.attribute.isEmpty())
         return;
+    // Names composed once: a step only fills in values.
+    point.valueItem = item + '$' + point.attribute;
+    point.qualityItem = item + QStringLiteral("$q");
+    point.timeItem = item + QStringLiteral("$t");
     MmsTypeSpec attributeType;
-    if (!model->find(domain, item + '$' + point.attribute, &attributeType, &point.value))
+    if (!model->find(domain, point.valueItem, &attributeType, &point.value))
         return;
     if (measuredValue) {
         point.centre = point.value.toDouble() != 0 ? point.value.toDouble() : 50.0;
@@ -95,19 +117,33 @@ void IedSimulator::collect(const QString &domain, const QString &item, const Mms
 
 void IedSimulator::start(int periodMs)
 {
+    stepsPerTick = 1;
     timer.start(qMax(1, periodMs));
+}
+
+void IedSimulator::startRate(int stepsPerSecond)
+{
+    // A timer ticks at most once a millisecond: faster rates take several steps a tick.
+    const int rate = qMax(1, stepsPerSecond);
+    const int periodMs = qMax(1, 1000 / rate);
+    stepsPerTick = qMax(1, rate * periodMs / 1000);
+    timer.start(periodMs);
+}
+
+void IedSimulator::tick()
+{
+    for (int i = 0; i < stepsPerTick; ++i)
+        step();
 }
 
 void IedSimulator::addStamps(const Point &point, quint64 now,
                              QVector<MmsValueUpdate> *updates) const
 {
     if (point.hasQuality)
+        updates->append({point.domain, point.qualityItem, qualityOf(point.questionable)});
+    if (point.hasTime)
         updates->append(
-            {point.domain, point.dataObject + QStringLiteral("$q"), qualityOf(point.questionable)});
-    if (point.hasTime) {
-        updates->append({point.domain, point.dataObject + QStringLiteral("$t"),
-                         MmsValue::utcTimeFromMs(now, SimulatedTimeQuality)});
-    }
+            {point.domain, point.timeItem, MmsValue::utcTimeFromMs(now, SimulatedTimeQuality)});
 }
 
 MmsValue IedSimulator::qualityOf(bool questionable)
@@ -123,6 +159,7 @@ void IedSimulator::step()
 {
     const quint64 now = quint64(QDateTime::currentMSecsSinceEpoch());
     QVector<MmsValueUpdate> updates;
+    updates.reserve(measured.size() * 3);
     for (Point &point : measured) {
         // A walk that keeps coming back to where the value started.
         const double spread = qAbs(point.centre) * 0.02 + 0.1;
@@ -131,7 +168,7 @@ void IedSimulator::step()
         point.value = point.doublePrecision ? MmsValue::doubleFloatingPoint(next)
                                             : MmsValue::floatingPoint(float(next));
         point.questionable = !point.questionable && random.bounded(QuestionableOneIn) == 0;
-        updates.append({point.domain, point.dataObject + '$' + point.attribute, point.value});
+        updates.append({point.domain, point.valueItem, point.value});
         addStamps(point, now, &updates);
     }
     for (Point &point : status) {
@@ -141,7 +178,7 @@ void IedSimulator::step()
             point.value = MmsValue::boolean(!point.value.boolean());
         else
             point.value = doublePointOf(!point.value.bitStringBit(0));
-        updates.append({point.domain, point.dataObject + '$' + point.attribute, point.value});
+        updates.append({point.domain, point.valueItem, point.value});
         addStamps(point, now, &updates);
     }
     model->update(updates);

@@ -4,7 +4,8 @@
 // Makes a served model behave like a live IED: every step, each measured
 // value (the first floating-point attribute of a data object under MX, such
 // as mag.f) wanders around where it started, and now and then a status value
-// (a boolean stVal, or a double point position) toggles; their q and t are
+// (a boolean stVal, or a double point position) of an object that is not
+// controllable toggles; their q and t are
 // written with them, so report control blocks see data changes as from a
 // device; a measured value turns questionable for a step now and then, for
 // quality changes. Runs on the thread it lives on; the model may be served
@@ -29,6 +30,8 @@ public:
     void setSeed(quint32 seed) { random.seed(seed); }
     // A step every periodMs until stop().
     void start(int periodMs = 1000);
+    // stepsPerSecond steps a second until stop().
+    void startRate(int stepsPerSecond);
     void stop() { timer.stop(); }
     bool isRunning() const { return timer.isActive(); }
 
@@ -43,6 +46,9 @@ private:
         QString domain;
         QString dataObject; // "GGIO1$MX$AnIn1"
         QString attribute;  // "mag$f", "stVal"
+        QString valueItem;  // "GGIO1$MX$AnIn1$mag$f"
+        QString qualityItem;
+        QString timeItem;
         MmsValue value;
         double centre = 0;
         bool doublePrecision = false;
@@ -51,7 +57,10 @@ private:
         bool hasTime = false;
     };
 
+    void tick();
     void collect(const QString &domain, const QString &item, const MmsTypeSpec &type);
+    bool isControllable(const QString &domain, const QString &logicalNode,
+                        const QString &dataObject) const;
     void addStamps(const Point &point, quint64 now, QVector<MmsValueUpdate> *updates) const;
     static MmsValue qualityOf(bool questionable);
 
@@ -60,6 +69,7 @@ private:
     QVector<Point> status;
     QRandomGenerator random;
     QTimer timer;
+    int stepsPerTick = 1;
 };
 
 #endif

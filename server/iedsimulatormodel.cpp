@@ -1,6 +1,7 @@
 #include "iedsimulatormodel.h"
 
 #include "iec61850types.h"
+#include "iedsimulatorstreams.h"
 #include "sclmodel.h"
 #include "sclparser.h"
 
@@ -77,6 +78,7 @@ struct IedExtras
 {
     ControlBlocks blocks;
     ConfiguredValues configured;
+    QHash<QString, QVector<StreamControl>> streams; // GOOSE and sampled value blocks
 };
 
 // One stream over the file: the enumerations may stand anywhere in it, so it
@@ -90,6 +92,7 @@ IedExtras readIedExtras(const QString &fileName, const QString &iedName)
     if (!file.open(QIODevice::ReadOnly))
         return extras;
     QXmlStreamReader xml(&file);
+    StreamControls::Collector streams(iedName);
     bool inIed = false;
     QString ldInst;
     QString lnKey;
@@ -127,8 +130,13 @@ IedExtras readIedExtras(const QString &fileName, const QString &iedName)
             if (!configured.enumOrds.contains(text))
                 configured.enumOrds.insert(text, ord);
         } else if (!inIed) {
+            const QString text =
+                streams.wantsText(tag) ? xml.readElementText().trimmed() : QString();
+            streams.communicationElement(tag, a, text);
             continue;
-        } else if (tag == QLatin1String("LDevice")) {
+        }
+        streams.controlElement(tag, a, lnKey, iedName + ldInst);
+        if (tag == QLatin1String("LDevice")) {
             ldInst = a.value(QLatin1String("inst")).toString();
         } else if (tag == QLatin1String("LN0") || tag == QLatin1String("LN")) {
             lnKey = ldInst + QLatin1Char('/') + a.value(QLatin1String("prefix")) +
@@ -169,6 +177,7 @@ IedExtras readIedExtras(const QString &fileName, const QString &iedName)
                 configured.values.append({lnKey, path.join(QLatin1Char('$')), text});
         }
     }
+    extras.streams = streams.blocks();
     return extras;
 }
 
@@ -254,13 +263,22 @@ struct TypedValue
 
 TypedValue leafOf(const QStandardItem *node)
 {
-    const MmsTypeSpec type = Iec61850Types::basicType(node->data(BTypeRole).toString());
+    const QString bType = node->data(BTypeRole).toString();
+    // A multicast address is a structure on the wire, not its SCL octets.
+    const MmsTypeSpec type = bType == QLatin1String("PhyComAddr") ? StreamControls::phyComAddrType()
+                                                                  : Iec61850Types::basicType(bType);
     MmsValue value = type.defaultValue();
     // The configured control model is the one value clients look at first.
     const QStandardItem *parent = node->parent();
     if (nodeNamePart(node->text()) == QLatin1String("ctlModel") && parent &&
         parent->data(CtlModelRole).isValid() && type.type() == MmsType::Integer)
         value = MmsValue::integer(parent->data(CtlModelRole).toInt());
+    // Health, Beh and Mod have no value 0: 1 is Ok and on.
+    static const QStringList oneBased{QStringLiteral("Health"), QStringLiteral("Beh"),
+                                      QStringLiteral("Mod")};
+    if (nodeNamePart(node->text()) == QLatin1String("stVal") && parent &&
+        bType == QLatin1String("Enum") && oneBased.contains(nodeNamePart(parent->text())))
+        value = MmsValue::integer(1);
     return {type, value};
 }
 
@@ -348,6 +366,19 @@ void addReports(const QStandardItem *lnReports, const QString &domain, const QSt
     }
 }
 
+void addStreamControls(const QVector<StreamControl> &controls, Constraints *constraints)
+{
+    for (const StreamControl &control : controls) {
+        TypedValue &fc = (*constraints)[control.constraint()];
+        if (fc.type.type() != MmsType::Structure)
+            fc.type = MmsTypeSpec::structure();
+        std::vector<MmsValue> members = fc.value.elements();
+        fc.type.addComponent(control.name, StreamControls::typeOf(control.kind));
+        members.push_back(StreamControls::valueOf(control));
+        fc.value = MmsValue::structure(std::move(members));
+    }
+}
+
 QString fcdaItem(const Fcda &fcda)
 {
     QString item = fcda.prefix + fcda.lnClass + fcda.lnInst + QLatin1Char('$') + fcda.fc +
@@ -405,6 +436,7 @@ std::shared_ptr<MmsServerModel> IedSimulatorModel::fromSclModel(const QStandardI
                 constraints.insert(ln->child(fcRow)->text(), structureOf(ln->child(fcRow)));
             addReports(childWithText(ldReports, ln->text()), domainName, ln->text(),
                        blocks.reports.value(lnKey), &constraints);
+            addStreamControls(extras.streams.value(lnKey), &constraints);
             domain.variables.append(assemble(ln->text(), constraints));
 
             for (const DataSetElement &element : blocks.dataSets.value(lnKey)) {

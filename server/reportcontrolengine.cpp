@@ -120,15 +120,21 @@ void ReportControlEngine::mirror(const ServerReportControl &block) const
 
 void ReportControlEngine::valuesChanged(const QVector<MmsValueChange> &changes, quint64 now)
 {
+    // One batch of changes is one step of the device: each block hears of
+    // all its members changed in it together.
+    QVector<QPair<int, int>> changed;
     for (const auto &block : blocks) {
         if (!block->listening())
             continue;
+        changed.clear();
         for (const MmsValueChange &change : changes) {
             const QVector<int> members =
                 block->membersCovering(change.domain + QLatin1Char('/') + change.item);
             for (int member : members)
-                block->memberChanged(member, change.reasons, now);
+                changed.append({member, change.reasons});
         }
+        if (!changed.isEmpty())
+            block->membersChanged(changed, now);
     }
 }
 

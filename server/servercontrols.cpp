@@ -43,6 +43,23 @@ MmsValue memberOf(const MmsServerModel &model, const QString &domain, const QStr
     return index >= 0 ? value.element(index) : MmsValue();
 }
 
+// An operate matches its select-with-value when they agree on what is
+// commanded and by whom; T is each command's own time stamp.
+bool sameCommand(const MmsServerModel &model, const QString &domain, const QString &object,
+                 const MmsValue &selected, const MmsValue &operated)
+{
+    static const char *const compared[] = {"ctlVal", "operTm", "origin", "ctlNum", "Test", "Check"};
+    const QString selectItem = object + QStringLiteral("$SBOw");
+    const QString operItem = object + QStringLiteral("$Oper");
+    for (const char *name : compared) {
+        const QString member = QLatin1String(name);
+        if (!(memberOf(model, domain, selectItem, selected, member) ==
+              memberOf(model, domain, operItem, operated, member)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ServerControls::ServerControls(std::shared_ptr<const MmsServerModel> model)
@@ -212,7 +229,8 @@ ServerControls::WriteOutcome ServerControls::operate(int connection, const Comma
         if (held->connection != connection)
             return refuse(command, ControlAddCause::LockedByOtherClient, TemporarilyUnavailable);
         const bool consistent =
-            command.model != ControlModel::SboEnhanced || held->parameters == command.value;
+            command.model != ControlModel::SboEnhanced ||
+            sameCommand(*model, command.domain, command.object, held->parameters, command.value);
         // A failed operate ends the selection as a successful one does.
         selections.remove(key);
         if (!consistent)

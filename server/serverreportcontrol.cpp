@@ -387,6 +387,26 @@ void ServerReportControl::memberChanged(int member, int reasons, quint64 now)
         pendingDeadline = now + bufTm;
 }
 
+void ServerReportControl::membersChanged(const QVector<QPair<int, int>> &changed, quint64 now)
+{
+    if (bufTm != 0) {
+        for (const auto &one : changed)
+            memberChanged(one.first, one.second, now);
+        return;
+    }
+    bool any = false;
+    for (const auto &one : changed) {
+        const int relevant = one.second & trgOps & (DataChange | QualityChange | DataUpdate);
+        if (!relevant || !listening() || one.first < 0 || one.first >= pending.size())
+            continue;
+        // A member named twice in one step (its value and its quality) is one change.
+        pending[one.first] |= relevant;
+        any = true;
+    }
+    if (any)
+        flushPending(now);
+}
+
 void ServerReportControl::flushPending(quint64 now)
 {
     pendingDeadline = 0;

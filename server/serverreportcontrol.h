@@ -69,6 +69,9 @@ public:
     // The data set positions covering "domain/item", deepest name first.
     QVector<int> membersCovering(const QString &key) const;
     void memberChanged(int member, int reasons, quint64 now);
+    // Members changed at once (member, reasons): with BufTm 0 one entry
+    // carries them all, as a device scanning its data reports them.
+    void membersChanged(const QVector<QPair<int, int>> &changed, quint64 now);
     // Turns due aggregations, integrity periods and interrogations into entries.
     void advance(quint64 now);
     // The earliest time advance() has work, or 0 when nothing waits.

@@ -124,6 +124,7 @@ private slots:
     void onlineRefusals_data();
     void onlineRefusals();
     void readAndWatchTheSimulator();
+    void watchSharedRptIdAndBufferHistory();
 
 private:
     QString example(const QString &name) const { return sourceFile("examples/" + name); }
@@ -712,6 +713,66 @@ void CommandLineTest::readAndWatchTheSimulator()
                  picked.out.contains("  q=-  t=-  reason=GI  -> AI_TOTW\n"),
              qPrintable(picked.out));
     QVERIFY(picked.out.contains("Disabled " + rcb + '\n'));
+    serve.terminate();
+    QVERIFY(serve.waitForFinished(10000));
+}
+
+void CommandLineTest::watchSharedRptIdAndBufferHistory()
+{
+    // The example with its buffered and unbuffered status blocks sharing one RptID.
+    QFile original(example("substation.scd"));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QString scl = dir->filePath("shared.scd");
+    QFile shared(scl);
+    QVERIFY(shared.open(QIODevice::WriteOnly));
+    shared.write(
+        original.readAll().replace("rptID=\"BAY1_PROT_StatusU\"", "rptID=\"BAY1_PROT_Status\""));
+    shared.close();
+    QProcess serve;
+    serve.start(QStringLiteral(STATIONSCOPE_CLI),
+                {"serve", scl, "--ied", "BAY1_PROT", "--port", "0", "--bind", "127.0.0.1",
+                 "--simulate", "--step", "20"});
+    QVERIFY(serve.waitForReadyRead(30000));
+    const QString address =
+        "127.0.0.1:" + QString::fromUtf8(serve.readLine()).section(" port ", 1).section(',', 0, 0);
+    const QString brcb = QStringLiteral("BAY1_PROTCTRL/LLN0$BR$brcbStatus01");
+    const QString urcb = QStringLiteral("BAY1_PROTCTRL/LLN0$RP$urcbStatus");
+    const QStringList watch{"watch", address, "--seconds", "1", "--trgops", "dchg"};
+    const QString withEntryId = QStringLiteral("seqNum,timeStamp,entryID");
+
+    // EntryID tells the buffered block's reports from the other's.
+    const Run both = runCli(watch + QStringList{brcb, urcb, "--optflds", withEntryId});
+    QCOMPARE(both.exitCode, 0);
+    const QRegularExpression urcbLine(" " + QRegularExpression::escape(urcb) + " RptID=[^\n]*");
+    const QString firstUrcb = urcbLine.match(both.out).captured();
+    QVERIFY2(!firstUrcb.isEmpty() && !firstUrcb.contains("EntryID") &&
+                 both.out.contains(" " + brcb + " RptID=BAY1_PROT_Status SeqNum="),
+             qPrintable(both.out));
+    // Without it nothing does: said once, shown under neither.
+    const Run blind = runCli(watch + QStringList{brcb, urcb, "--optflds", "seqNum,timeStamp"});
+    QCOMPARE(blind.exitCode, 0);
+    QCOMPARE(blind.out.count("Note: reports with RptID BAY1_PROT_Status fit " + brcb + ", " + urcb +
+                             " alike"),
+             1);
+    QVERIFY2(!blind.out.contains(" RptID=BAY1_PROT_Status SeqNum="), qPrintable(blind.out));
+
+    // What the buffered block kept meanwhile comes first, marked; a resume
+    // starts after the entry named, a purge drops the lot.
+    const Run history = runCli(watch + QStringList{brcb, "--optflds", withEntryId});
+    QCOMPARE(history.exitCode, 0);
+    const QRegularExpression oldEntry("EntryID=([0-9a-f]+) from-buffer");
+    const QString resumeFrom = oldEntry.match(history.out).captured(1);
+    QVERIFY2(!resumeFrom.isEmpty() && history.out.contains(" from the buffer)"),
+             qPrintable(history.out));
+    const Run resumed =
+        runCli(watch + QStringList{brcb, "--optflds", withEntryId, "--resume", resumeFrom});
+    QCOMPARE(resumed.exitCode, 0);
+    QVERIFY2(resumed.out.contains(" from-buffer") && !resumed.out.contains("EntryID=" + resumeFrom),
+             qPrintable(resumed.out));
+    const Run purged = runCli(watch + QStringList{brcb, "--optflds", withEntryId, "--purge"});
+    QCOMPARE(purged.exitCode, 0);
+    QVERIFY2(purged.out.contains(" EntryID=") && !purged.out.contains("from-buffer"),
+             qPrintable(purged.out));
     serve.terminate();
     QVERIFY(serve.waitForFinished(10000));
 }

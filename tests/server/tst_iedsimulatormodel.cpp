@@ -345,6 +345,26 @@ void TestIedSimulatorModel::servesControlBlocksAsConfigured()
     QVERIFY(events2);
     QCOMPARE(events2->members.size(), 4);
     QCOMPARE(events2->members.first().item, QStringLiteral("GGIO1$ST$SPCSO1"));
+
+    // GOOSE and sampled value blocks with their multicast address as a structure.
+    const auto substation = IedSimulatorModel::fromSclFile(
+        sourceFile(QStringLiteral("examples/substation.scd")), "BAY1_PROT");
+    QVERIFY(substation);
+    QVERIFY(substation->find("BAY1_PROTCTRL", "LLN0$GO$GoCB1", &type, &value));
+    QCOMPARE(type.componentName(5), QStringLiteral("DstAddress"));
+    QCOMPARE(value.element(1).toString(), QStringLiteral("BAY1_PROT_CTRL_GoCB1"));
+    QCOMPARE(value.element(2).toString(), QStringLiteral("BAY1_PROTCTRL/LLN0$StatusDS"));
+    const MmsValue address = value.element(5);
+    QCOMPARE(address.element(0).octets().toHex(), QByteArray("010ccd010011"));
+    QCOMPARE(address.element(2).toUint32(), 0xaU);
+    QCOMPARE(address.element(3).toUint32(), 0x1011U);
+    QCOMPARE(value.element(7).toUint32(), 2000U);
+    const auto merging = IedSimulatorModel::fromSclFile(sample("sv.icd"));
+    QVERIFY(merging);
+    QVERIFY(merging->find("TEMPLATEMUnn", "LLN0$MS$MSVCB01", &type, &value));
+    QCOMPARE(value.element(1).toString(), QStringLiteral("xxxxMUnn01"));
+    QCOMPARE(value.element(4).toUint32(), 80U); // SmpRate
+    QCOMPARE(value.element(7).element(3).toUint32(), 0x1001U);
 }
 
 void TestIedSimulatorModel::refusesUnusableFiles_data()

@@ -23,13 +23,13 @@ namespace {
 const QString Device = QStringLiteral("IEDLD");
 constexpr int SelectTimeoutMs = 50;
 
-MmsValue command(bool ctlVal, quint32 ctlNum)
+MmsValue command(bool ctlVal, quint32 ctlNum, quint64 timeMs = 1000)
 {
     return MmsValue::structure(
         {MmsValue::boolean(ctlVal),
          MmsValue::structure({MmsValue::integer(3), MmsValue::octetString("test")}),
-         MmsValue::unsignedInteger(ctlNum), MmsValue::utcTimeFromMs(1000), MmsValue::boolean(false),
-         MmsValue::bitString(QByteArray(1, '\0'), 2)});
+         MmsValue::unsignedInteger(ctlNum), MmsValue::utcTimeFromMs(timeMs),
+         MmsValue::boolean(false), MmsValue::bitString(QByteArray(1, '\0'), 2)});
 }
 
 // The AddCause of a LastApplError among pdus, or -1; *terminated tells a
@@ -61,7 +61,7 @@ void TestServerControls::commands_data()
 {
     QTest::addColumn<int>("ctlModel");
     // Steps of connection 1 ("other:" for connection 2): select (read SBO),
-    // sbow, oper, oper2 (another ctlNum), cancel, wait (past the select
+    // sbow, oper, oper2 (another ctlNum), operT (its own later T), cancel, wait (past the select
     // time-out), off (Beh off), refuse (every operate refused).
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<bool>("succeeds");
@@ -75,6 +75,7 @@ void TestServerControls::commands_data()
     QTest::newRow("sbo normal") << 2 << C{"select", "oper"} << true << -1 << 0 << true;
     QTest::newRow("direct enhanced") << 3 << C{"oper"} << true << -1 << 1 << true;
     QTest::newRow("sbo enhanced") << 4 << C{"sbow", "oper"} << true << -1 << 1 << true;
+    QTest::newRow("sbo enhanced, later T") << 4 << C{"sbow", "operT"} << true << -1 << 1 << true;
     QTest::newRow("not selected") << 2 << C{"oper"} << false << 18 << 0 << false;
     QTest::newRow("select timed out")
         << 2 << C{"select", "wait", "oper"} << false << 18 << 0 << false;
@@ -120,7 +121,9 @@ void TestServerControls::commands()
                                    : step == QLatin1String("cancel") ? QStringLiteral("$Cancel")
                                                                      : QStringLiteral("$Oper");
             outcome = controls.write(connection, Device, object + member,
-                                     command(true, step == QLatin1String("oper2") ? 2 : 1), now);
+                                     command(true, step == QLatin1String("oper2") ? 2 : 1,
+                                             step == QLatin1String("operT") ? 1001 : 1000),
+                                     now);
         }
     }
     QCOMPARE(outcome.result.success, succeeds);
