@@ -184,7 +184,7 @@ void TestIedSimulator::captureHasNoMalformedPackets()
     QProcess capture;
     capture.setProcessChannelMode(QProcess::MergedChannels);
     capture.start(dumpcap, {"-q", "-i", "lo", "-f", "tcp port " + port, "-w", file});
-    QVERIFY(capture.waitForStarted(5000));
+    QVERIFY(capture.waitForStarted(EventTimeoutMs));
     QElapsedTimer waited;
     waited.start();
     while (!QFileInfo(file).exists() && capture.state() == QProcess::Running &&
