@@ -109,7 +109,7 @@ ProjectCheckParts MainWindow::projectCheckParts()
             [this] {
                 const QString path = projectPath;
                 closeProject();
-                if (connectProject(path, false))
+                if (connectProject(path))
                     loadProject(path);
             }};
 }

@@ -98,16 +98,17 @@ private slots:
 private:
     // Closes what is open, after asking; false when the engineer declined.
     bool closeStep();
+    bool mayCloseDocument();
     // Asks what becomes of unsaved selection changes and saves them when told
     // to; false when the engineer cancelled or the save failed.
     bool settleUnsavedChanges();
     bool saveProject();
-    // Opens (and, when allowed, creates) the project file and its manager;
-    // false, with a warning, when the file cannot be used.
-    bool connectProject(const QString &path, bool creating);
+    // Opens the project file and its manager; false, with a warning, when the
+    // file cannot be used.
+    bool connectProject(const QString &path);
     void loadProject(const QString &path);
     void importWorkbook(const QString &path, const SclDataExporter::WorkbookContent &content);
-    void createProject(const QString &path);
+    void openNewProject(const QString &path);
     void showSignalList();
     // The widgets and models the online work uses.
     OnlineWindowParts onlineWindowParts();

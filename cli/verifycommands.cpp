@@ -213,7 +213,7 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
     int removedCount = 0;
     {
         ProjectDocument document;
-        if (!document.loadProject(target, &problem))
+        if (!document.loadProject(target, &problem, ProjectDocument::ReadWrite))
             return failCopy(problem);
         const ProjectPicks picks = picksOf(document);
         const ComparisonResult result = CompareEngine::compare(picks, found);
