@@ -6,26 +6,14 @@
 #include <QStyle>
 #include <QTextStream>
 
-namespace {
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-} // namespace
-
 FindingsModel::FindingsModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void FindingsModel::setFindings(const CompareFindings &findings)
 {
     beginResetModel();
     rows.clear();
+    sclFindings.clear();
+    showsSclFindings = false;
     rows.reserve(findings.size());
     for (const CompareFinding &finding : findings) {
         Row row;
@@ -44,6 +32,8 @@ void FindingsModel::setRemovedPicks(const QVector<RemovedPick> &removed)
 {
     beginResetModel();
     rows.clear();
+    sclFindings.clear();
+    showsSclFindings = false;
     for (const RemovedPick &pick : removed) {
         Row row;
         row.cells[SeverityColumn] = tr("removed");
@@ -55,12 +45,38 @@ void FindingsModel::setRemovedPicks(const QVector<RemovedPick> &removed)
     endResetModel();
 }
 
+void FindingsModel::setSclFindings(const SclFindings &findings)
+{
+    beginResetModel();
+    rows.clear();
+    sclFindings = findings;
+    showsSclFindings = true;
+    rows.reserve(findings.size());
+    for (const SclFinding &finding : findings) {
+        Row row;
+        row.severity = int(finding.severity);
+        row.cells[SeverityColumn] = sclSeverityText(finding.severity);
+        row.cells[ReferenceColumn] = finding.reference;
+        row.cells[LineColumn] = finding.line > 0 ? QString::number(finding.line) : QString();
+        row.cells[TextColumn] = finding.text;
+        rows.append(row);
+    }
+    endResetModel();
+}
+
+const SclFinding *FindingsModel::sclFinding(int row) const
+{
+    return row >= 0 && row < sclFindings.size() ? &sclFindings.at(row) : nullptr;
+}
+
 void FindingsModel::clear()
 {
     if (rows.isEmpty())
         return;
     beginResetModel();
     rows.clear();
+    sclFindings.clear();
+    showsSclFindings = false;
     endResetModel();
 }
 
@@ -71,16 +87,25 @@ int FindingsModel::rowCount(const QModelIndex &parent) const
 
 int FindingsModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    if (parent.isValid())
+        return 0;
+    return showsSclFindings ? int(SclColumnCount) : int(ColumnCount);
 }
 
 QVariant FindingsModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows.size() || index.column() >= ColumnCount)
+    if (!index.isValid() || index.row() >= rows.size() || index.column() >= columnCount())
         return QVariant();
     const Row &row = rows.at(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return row.cells[index.column()];
+    if (role == SortRole) {
+        if (index.column() == SeverityColumn)
+            return row.severity;
+        if (showsSclFindings && index.column() == LineColumn)
+            return sclFindings.at(index.row()).line;
+        return row.cells[index.column()];
+    }
     if (role == Qt::DecorationRole && index.column() == SeverityColumn) {
         switch (row.severity) {
         case int(FindingSeverity::Error):
@@ -100,6 +125,10 @@ QVariant FindingsModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
+    if (showsSclFindings) {
+        const QStringList headers{tr("Severity"), tr("Reference"), tr("Line"), tr("Text")};
+        return headers.value(section);
+    }
     switch (section) {
     case SeverityColumn:
         return tr("Severity");
@@ -126,13 +155,13 @@ bool FindingsModel::writeCsv(const QString &path, QString *problem) const
     QTextStream out(&file);
     out.setCodec("UTF-8");
     QStringList header;
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < columnCount(); ++column)
         header.append(csvField(headerData(column, Qt::Horizontal).toString()));
     out << header.join(QLatin1Char(',')) << '\n';
     for (const Row &row : rows) {
         QStringList fields;
-        for (const QString &cell : row.cells)
-            fields.append(csvField(cell));
+        for (int column = 0; column < columnCount(); ++column)
+            fields.append(csvField(row.cells[column]));
         out << fields.join(QLatin1Char(',')) << '\n';
     }
     out.flush();

@@ -2,10 +2,12 @@
 #define STATIONSCOPE_FINDINGSMODEL_H
 
 // The differences a check found, or the picks an update removed, as a table:
-// severity, pick, what differs, expected, found.
+// severity, pick, what differs, expected, found. Or what the check of an SCL
+// file found: severity, reference, line, text.
 
 #include "comparefinding.h"
 #include "projectupdate.h"
+#include "sclfinding.h"
 
 #include <QAbstractTableModel>
 #include <QVector>
@@ -24,12 +26,20 @@ public:
         ColumnCount
     };
 
+    // The columns of the SCL file check's findings.
+    enum SclColumn { ReferenceColumn = 1, LineColumn, TextColumn, SclColumnCount };
+    // What the sort proxy sorts by: severity and line as numbers.
+    static constexpr int SortRole = Qt::UserRole;
+
     explicit FindingsModel(QObject *parent = nullptr);
 
     void setFindings(const CompareFindings &findings);
     // Each removed pick as a row of severity "removed".
     void setRemovedPicks(const QVector<RemovedPick> &removed);
+    void setSclFindings(const SclFindings &findings);
     void clear();
+    // The SCL file finding of a row; null when the rows are of another kind.
+    const SclFinding *sclFinding(int row) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -47,6 +57,8 @@ private:
         int severity = -1; // FindingSeverity, -1 for a removed pick
     };
     QVector<Row> rows;
+    SclFindings sclFindings;
+    bool showsSclFindings = false;
 };
 
 #endif

@@ -9,19 +9,25 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QSettings>
+#include <QSortFilterProxyModel>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 FindingsPanel::FindingsPanel(FindingsModel *model, QWidget *parent)
-    : QDockWidget(tr("Findings"), parent), model(model), summary(new QLabel), view(new QTreeView),
-      saveButton(new QPushButton(tr("Save as CSV...")))
+    : QDockWidget(tr("Findings"), parent), model(model), sorted(new QSortFilterProxyModel(this)),
+      summary(new QLabel), view(new QTreeView), saveButton(new QPushButton(tr("Save as CSV...")))
 {
     setObjectName(QStringLiteral("dockWidget_findings"));
     summary->setObjectName(QStringLiteral("label_findings"));
     summary->setWordWrap(true);
     summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     view->setObjectName(QStringLiteral("treeView_findings"));
-    view->setModel(model);
+    sorted->setSourceModel(model);
+    sorted->setSortRole(FindingsModel::SortRole);
+    view->setModel(sorted);
+    // The model's order (by line, or as the check found) until a header is clicked.
+    view->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    view->setSortingEnabled(true);
     view->setRootIsDecorated(false);
     view->setAlternatingRowColors(true);
     view->setUniformRowHeights(true);
@@ -41,6 +47,9 @@ FindingsPanel::FindingsPanel(FindingsModel *model, QWidget *parent)
     setWidget(body);
 
     connect(saveButton, &QPushButton::clicked, this, &FindingsPanel::saveAsCsv);
+    connect(view, &QTreeView::doubleClicked, this, [this](const QModelIndex &index) {
+        emit rowActivated(sorted->mapToSource(index).row());
+    });
     connect(model, &QAbstractItemModel::modelReset, this,
             [this] { saveButton->setEnabled(this->model->rowCount() > 0); });
 }

@@ -9,6 +9,7 @@
 class FindingsModel;
 class QLabel;
 class QPushButton;
+class QSortFilterProxyModel;
 class QTreeView;
 
 class FindingsPanel : public QDockWidget
@@ -26,8 +27,13 @@ public:
 public slots:
     void saveAsCsv();
 
+signals:
+    // A row of the model was double-clicked (the model's row, not the view's).
+    void rowActivated(int row);
+
 private:
     FindingsModel *model;
+    QSortFilterProxyModel *sorted;
     QLabel *summary;
     QTreeView *view;
     QPushButton *saveButton;

@@ -10,6 +10,7 @@
 #include "onlinecontroller.h"
 #include "projectcheckcontroller.h"
 #include "recentfiles.h"
+#include "sclcheckcontroller.h"
 #include "selecteddatasetsmodel.h"
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
@@ -91,7 +92,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(connectionGuard, &ConnectionEditGuard::valueAccepted, onlineController->objectReader(),
             &ObjectReadController::clearValues);
     new ControlTestController(onlineController.get());
-    new ProjectCheckController(projectCheckParts(), this);
+    auto *projectChecks = new ProjectCheckController(projectCheckParts(), this);
+    new SclCheckController({this, ui->menuFile, ui->actionClose_Project, sclModel.get(),
+                            ui->widget_treeContainer->cidTree(), projectChecks->findings(),
+                            projectChecks->panel()},
+                           this);
 }
 
 MainWindow::~MainWindow() = default;

@@ -1,6 +1,7 @@
 #include "newprojectdialog.h"
 #include "ui_newprojectdialog.h"
 
+#include "iedcheckcounts.h"
 #include "newprojectfile.h"
 #include "scldataexporter.h"
 #include "sclparser.h"
@@ -46,6 +47,8 @@ NewProjectDialog::NewProjectDialog(const QString &sclFile, SelectedItemsModel *s
     const QStringList iedNames = parser->loadIedNames(sclFile);
     ui->comboBox_IED->clear();
     ui->comboBox_IED->insertItems(ui->comboBox_IED->count(), iedNames);
+    checkCounts = new IedCheckCounts(sclFile, ui->comboBox_IED, ui->horizontalLayout_3,
+                                     ui->plainTextEdit_2, this);
 }
 
 NewProjectDialog::~NewProjectDialog() = default;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+class IedCheckCounts;
 class SclParser;
 class SelectedItemsModel;
 
@@ -28,6 +29,8 @@ public:
     // Empty until a parse succeeded; then the name as typed, untrimmed.
     QString projectName() const { return name; }
     QString projectFolder() const { return folder; }
+    // The Check button and the IEDs' finding counts; null without an SCL file.
+    IedCheckCounts *iedCheck() const { return checkCounts; }
     // The project file the dialog stands for: folder, name and ".sclpro".
     QString projectFilePath() const;
     // The project file written, however the dialog was closed afterwards;
@@ -55,6 +58,7 @@ private:
     std::unique_ptr<Ui::NewProjectDialog> ui;
     std::unique_ptr<SclParser> parser;
     SelectedItemsModel *sclModel = nullptr;
+    IedCheckCounts *checkCounts = nullptr;
     QString name;
     QString folder;
     QString created;

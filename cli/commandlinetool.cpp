@@ -1,5 +1,6 @@
 #include "commandlinetool.h"
 
+#include "checkcommand.h"
 #include "clisupport.h"
 #include "controlcommands.h"
 #include "sclparser.h"
@@ -90,6 +91,10 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
          VerifyCommands::verifyDescription(),
          [self](const QStringList &a) {
              return VerifyCommands::verify(a, self->out, self->err);
+         }},
+        {QStringLiteral("check"), CheckCommand::synopsis(), CheckCommand::description(),
+         [self](const QStringList &a) {
+             return CheckCommand::run(a, self->out, self->err);
          }},
         {QStringLiteral("update"), VerifyCommands::updateSynopsis(),
          VerifyCommands::updateDescription(),

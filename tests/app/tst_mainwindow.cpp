@@ -191,8 +191,9 @@ void MainWindowTest::fileMenuOrder()
     QCOMPARE(actionTexts(barActions), QStringList({"File", "Project", "Help"}));
     QCOMPARE(actionTexts(child<QMenu>("menuFile")->actions()),
              QStringList({"New Project...", "Open Project", "Recent Projects...", "|",
-                          "Close Project", "Save Project...", "|", "Export to Excell",
-                          "Import from Excell...", "|", "|", "Recent Excell imports"}));
+                          "Check SCL File...", "|", "Close Project", "Save Project...", "|",
+                          "Export to Excell", "Import from Excell...", "|", "|",
+                          "Recent Excell imports"}));
     QCOMPARE(actionTexts(child<QMenu>("menuAbout")->actions()), QStringList({"About"}));
 }
 
