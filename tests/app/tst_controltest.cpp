@@ -5,6 +5,7 @@
 #include "controltestcontroller.h"
 #include "controltestdialog.h"
 #include "controltestsession.h"
+#include "eventwait.h"
 #include "sclmodel.h"
 #include "scriptedprompt.h"
 
@@ -33,7 +34,7 @@ void TestControlTest::confirmationComesFirst()
                            QStringLiteral("IEDLD/GGIO1.SPCSO4"), &confirmed);
     auto *select = dialog.findChild<QPushButton *>(QStringLiteral("selectButton"));
     auto *operate = dialog.findChild<QPushButton *>(QStringLiteral("operateButton"));
-    QTRY_VERIFY(operate->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(operate->isEnabled(), EventTimeoutMs);
     QVERIFY(dialog.log().contains("ctlModel 4 (sbo-with-enhanced-security)"));
 
     prompt.buttonAnswers << QMessageBox::No;
@@ -47,9 +48,9 @@ void TestControlTest::confirmationComesFirst()
 
     prompt.buttonAnswers << QMessageBox::Yes;
     select->click();
-    QTRY_VERIFY(operate->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(operate->isEnabled(), EventTimeoutMs);
     operate->click();
-    QTRY_VERIFY(dialog.log().contains("CommandTermination+"));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.log().contains("CommandTermination+"), EventTimeoutMs);
     QCOMPARE(prompt.messages.size(), 2); // asked once for the device
     QCOMPARE(device.commands(), QStringList({"GGIO1$CO$SPCSO4$SBOw", "GGIO1$CO$SPCSO4$Oper"}));
 }

@@ -1,3 +1,4 @@
+#include "eventwait.h"
 #include "filterfield.h"
 #include "mainwindow.h"
 #include "scriptedprompt.h"
@@ -290,7 +291,7 @@ void MainWindowTest::saveShortcutOnlyWhenEnabled()
 {
     window->show();
     QApplication::setActiveWindow(window);
-    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(QTest::qWaitForWindowActive(window, EventTimeoutMs));
     QAction *save = child<QAction>("actionSave_Project");
     QSignalSpy triggered(save, &QAction::triggered);
 

@@ -1,6 +1,7 @@
 // The main window as an engineer sees it after parsing the example station,
 // picking a few items and binding signals; the picture is kept for review.
 #include "ciditemstree.h"
+#include "eventwait.h"
 #include "filterfield.h"
 #include "mainwindow.h"
 #include "sclparser.h"
@@ -110,11 +111,11 @@ void MainWindowPicksTest::selectAllThenEnterPicksEveryMatch()
                          qobject_cast<SelectedItemsModel *>(container->cidTree()->model())));
     window.show();
     QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(QTest::qWaitForWindowActive(&window, EventTimeoutMs));
 
     FilterField *filter = container->cidFilter();
     QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
-    QTRY_VERIFY(filter->lineEdit()->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(filter->lineEdit()->hasFocus(), EventTimeoutMs);
     QTest::keyClicks(QApplication::focusWidget(), "ln:CSWI Pos");
     QTest::mouseClick(filter->findChild<QToolButton *>("toolButton_selectMatches"), Qt::LeftButton);
     const int positions = filter->filterModel()->matches().size();

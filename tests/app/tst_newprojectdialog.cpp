@@ -1,3 +1,4 @@
+#include "eventwait.h"
 #include "newprojectdialog.h"
 #include "scriptedprompt.h"
 #include "selecteditemsmodel.h"
@@ -760,7 +761,7 @@ void NewProjectDialogTest::endings()
 
     auto dialog = makeDialog(file);
     dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get(), EventTimeoutMs));
     typeName(dialog.get(), QStringLiteral("P"));
     if (create)
         clickCreate(dialog.get());

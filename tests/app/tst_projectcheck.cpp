@@ -3,6 +3,7 @@
 // IED, and updated to it.
 #include "../jobs/projecttesthelpers.h"
 #include "../jobs/selectionpicks.h"
+#include "eventwait.h"
 #include "findingsmodel.h"
 #include "findingspanel.h"
 #include "iedserverthread.h"
@@ -114,7 +115,7 @@ void TestProjectCheck::checkMarksTheAffectedRows()
             ->setText(QString::number(server.serverPort()));
         QSignalSpy finished(checks, &ProjectCheckController::liveCheckFinished);
         trigger("actionCheckAgainstIed");
-        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.wait(EventTimeoutMs));
     } else {
         prompt->fileAnswers << fixture("station_v2.scd");
         trigger("actionCheckAgainstSclFile");

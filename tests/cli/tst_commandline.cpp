@@ -1,6 +1,7 @@
 // stationscope-cli driven as a user drives it: as a process, on temporary files.
 
 #include "dbschema.h"
+#include "eventwait.h"
 #include "mainwindow.h"
 #include "sclgenerator.h"
 #include "sclparser.h"
@@ -588,7 +589,7 @@ void CommandLineTest::serveAndBrowseTogether()
     serve.start(QStringLiteral(STATIONSCOPE_CLI),
                 {"serve", example("substation.scd"), "--ied", "BAY2_MEAS", "--port", "0", "--bind",
                  "127.0.0.1"});
-    QVERIFY(serve.waitForReadyRead(30000));
+    QVERIFY(serve.waitForReadyRead(EventTimeoutMs));
     const QString banner = QString::fromUtf8(serve.readLine());
     const QRegularExpressionMatch match =
         QRegularExpression("^Serving BAY2_MEAS of .*substation.scd on 127.0.0.1 port (\\d+); ")
@@ -603,11 +604,12 @@ void CommandLineTest::serveAndBrowseTogether()
     QVERIFY(browse.out.contains("\nTree\n  BAY2_MEASMEAS\n    BAY2_MEASMEAS/LLN0\n"));
     QVERIFY(browse.out.contains("   RP: BAY2_MEASMEAS/LLN0$RP$urcbMeas01 -> DS: "));
 
-    QTRY_VERIFY_WITH_TIMEOUT(serve.bytesAvailable() > 0 || serve.waitForReadyRead(100), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(serve.bytesAvailable() > 0 || serve.waitForReadyRead(100),
+                             EventTimeoutMs);
     const QString associations = QString::fromUtf8(serve.readAll());
     QVERIFY2(associations.contains(" association from 127.0.0.1:"), qPrintable(associations));
     serve.terminate();
-    QVERIFY(serve.waitForFinished(10000));
+    QVERIFY(serve.waitForFinished(EventTimeoutMs));
     QCOMPARE(serve.exitStatus(), QProcess::NormalExit);
     QCOMPARE(serve.exitCode(), 0);
     QVERIFY(QString::fromUtf8(serve.readAll()).contains("Stopped"));
@@ -654,7 +656,7 @@ void CommandLineTest::readAndWatchTheSimulator()
     serve.start(QStringLiteral(STATIONSCOPE_CLI),
                 {"serve", example("substation.scd"), "--ied", "BAY2_MEAS", "--port", "0", "--bind",
                  "127.0.0.1"});
-    QVERIFY(serve.waitForReadyRead(30000));
+    QVERIFY(serve.waitForReadyRead(EventTimeoutMs));
     const QString address =
         "127.0.0.1:" + QString::fromUtf8(serve.readLine()).section(" port ", 1).section(';', 0, 0);
     const QString rcb = QStringLiteral("BAY2_MEASMEAS/LLN0$RP$urcbMeas01");
@@ -674,14 +676,14 @@ void CommandLineTest::readAndWatchTheSimulator()
     QString watched;
     QTRY_VERIFY2_WITH_TIMEOUT(
         (watched += QString::fromUtf8(watch.readAll())).contains("Enabled " + rcb),
-        qPrintable(watched + watch.readAllStandardError()), 20000);
+        qPrintable(watched + watch.readAllStandardError()), EventTimeoutMs);
     const Run refused = runCli({"watch", address, rcb, "--seconds", "1"});
     QCOMPARE(refused.exitCode, 1);
     QVERIFY2(firstLineNames(refused, rcb), qPrintable(refused.err));
     QTRY_VERIFY_WITH_TIMEOUT((watched += QString::fromUtf8(watch.readAll())).contains("integrity"),
-                             10000);
+                             EventTimeoutMs);
     ::kill(pid_t(watch.processId()), SIGINT);
-    QVERIFY(watch.waitForFinished(10000));
+    QVERIFY(watch.waitForFinished(EventTimeoutMs));
     QCOMPARE(watch.exitCode(), 0);
     QVERIFY(QString::fromUtf8(watch.readAll()).contains("Disabled " + rcb + '\n'));
 
@@ -714,7 +716,7 @@ void CommandLineTest::readAndWatchTheSimulator()
              qPrintable(picked.out));
     QVERIFY(picked.out.contains("Disabled " + rcb + '\n'));
     serve.terminate();
-    QVERIFY(serve.waitForFinished(10000));
+    QVERIFY(serve.waitForFinished(EventTimeoutMs));
 }
 
 void CommandLineTest::watchSharedRptIdAndBufferHistory()

@@ -4,6 +4,7 @@
 
 #include "controlobjectclient.h"
 #include "cotp.h"
+#include "eventwait.h"
 #include "isomessage.h"
 #include "mmspdu.h"
 #include "mmswrite.h"
@@ -106,7 +107,7 @@ void TestControlClient::controlsAsReferenceClient()
         auto control = std::make_unique<ControlObjectClient>(connection, Domain + "/GGIO1." + name);
         control->setOrigin({3, "tracer"});
         control->setClock([&times] { return times.isEmpty() ? 0 : times.takeFirst(); });
-        control->setTerminationTimeout(2000);
+        control->setTerminationTimeout(EventTimeoutMs);
         return control;
     };
     using Termination = ControlObjectClient::Termination;
@@ -150,7 +151,7 @@ void TestControlClient::controlsAsReferenceClient()
     QCOMPARE(spcso9->lastApplError().addCause, 0);
 
     connection.abort();
-    QVERIFY(peer.waitForFinished(5000));
+    QVERIFY(peer.waitForFinished(EventTimeoutMs));
     QCOMPARE(peer.notes().join("\n"), QString());
 }
 

@@ -4,6 +4,7 @@
 
 #include "browsetranscript.h"
 #include "cotp.h"
+#include "eventwait.h"
 #include "iedbrowser.h"
 #include "iedconnection.h"
 #include "isomessage.h"
@@ -244,7 +245,7 @@ void TestIedClient::releaseSendsReferenceBytes()
     IedConnection connection;
     QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), peer.port()), IedClientError::Ok);
     QCOMPARE(connection.close(), IedClientError::Ok);
-    QVERIFY(peer.waitForFinished(5000));
+    QVERIFY(peer.waitForFinished(EventTimeoutMs));
 
     const QList<TraceMessage> sent = trace.fromClient();
     // CR, association, conclude (in data), release (FINISH).
@@ -265,7 +266,7 @@ void TestIedClient::abortSendsReferenceBytes()
     QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), peer.port()), IedClientError::Ok);
     QCOMPARE(connection.abort(), IedClientError::Ok);
     QVERIFY(!connection.isConnected());
-    QVERIFY(peer.waitForFinished(5000));
+    QVERIFY(peer.waitForFinished(EventTimeoutMs));
     QCOMPARE(replay.lastControlMessage(), trace.fromClient().last().userData);
     QVERIFY(replay.requests().isEmpty());
 }

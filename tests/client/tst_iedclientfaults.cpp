@@ -4,6 +4,7 @@
 
 #include "berwriter.h"
 #include "cotp.h"
+#include "eventwait.h"
 #include "iedconnection.h"
 #include "isomessage.h"
 #include "isosession.h"
@@ -243,7 +244,8 @@ void TestIedClientFaults::associationFaults()
         self.stayQuiet(socket);
     });
     IedConnection connection;
-    connection.setConnectTimeout(500);
+    // Only the silent peer is meant to run out of time.
+    connection.setConnectTimeout(expected == int(IedClientError::Timeout) ? 500 : EventTimeoutMs);
     QCOMPARE(int(connection.connect(QStringLiteral("127.0.0.1"), peer.port())), expected);
     QVERIFY(!connection.isConnected());
 }
@@ -344,7 +346,7 @@ void TestIedClientFaults::answerFaults()
     QFETCH(bool, peerCloses);
     ScriptedPeer peer(associatedPeer(reply, peerCloses));
     IedConnection connection;
-    connection.setRequestTimeout(2000);
+    connection.setRequestTimeout(EventTimeoutMs);
     QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), peer.port()), IedClientError::Ok);
     IedClientError error = IedClientError::Unknown;
     if (read) {

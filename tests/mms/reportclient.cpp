@@ -9,7 +9,7 @@
 bool ReportClient::associate(quint16 port, int pduSize)
 {
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(2000))
+    if (!socket.waitForConnected(EventTimeoutMs))
         return false;
     CotpParameters parameters;
     socket.write(Tpkt::frame(Cotp::connectRequest(parameters)));
@@ -20,7 +20,7 @@ bool ReportClient::associate(quint16 port, int pduSize)
             pump();
             return associated;
         },
-        2000);
+        EventTimeoutMs);
 }
 
 QList<MmsWriteResult> ReportClient::write(const QList<std::pair<QString, MmsValue>> &items)
@@ -39,7 +39,7 @@ QList<MmsWriteResult> ReportClient::write(const QList<std::pair<QString, MmsValu
             pump();
             return !response.isEmpty();
         },
-        2000);
+        EventTimeoutMs);
     MmsPdu pdu;
     if (answered && MmsPduCodec::decode(response, &pdu) && pdu.kind == MmsPdu::ConfirmedResponse)
         MmsWrite::decodeResponse(pdu.serviceReader(), pdu.service, &results);

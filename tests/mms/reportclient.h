@@ -6,6 +6,7 @@
 // that arrives decoded. It reads on the test's event loop, so a server on the
 // same thread keeps running while it waits.
 
+#include "eventwait.h"
 #include "mmsreport.h"
 #include "mmswrite.h"
 #include "tpkt.h"
@@ -22,7 +23,7 @@ public:
     bool associate(quint16 port, int pduSize = 65000);
     QList<MmsWriteResult> write(const QList<std::pair<QString, MmsValue>> &items);
     MmsWriteResult write(const QString &item, const MmsValue &value);
-    bool waitForReports(int count, int timeoutMs = 3000);
+    bool waitForReports(int count, int timeoutMs = EventTimeoutMs);
     void close() { socket.abort(); }
     // Leaves what the server sends in the network, as a client that hangs.
     void stopReading() { socket.setReadBufferSize(1); }

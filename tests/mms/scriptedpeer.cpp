@@ -1,6 +1,7 @@
 #include "scriptedpeer.h"
 
 #include "cotp.h"
+#include "eventwait.h"
 #include "tpkt.h"
 
 #include <QElapsedTimer>
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr int PollMs = 20;
-constexpr int AcceptWaitMs = 10000;
 
 } // namespace
 
@@ -25,7 +25,7 @@ ScriptedPeer::ScriptedPeer(Script script)
         listening.release();
         QElapsedTimer waited;
         waited.start();
-        while (!stopRequested() && waited.elapsed() < AcceptWaitMs) {
+        while (!stopRequested() && waited.elapsed() < EventTimeoutMs) {
             if (!server.waitForNewConnection(PollMs))
                 continue;
             QTcpSocket *socket = server.nextPendingConnection();

@@ -1,6 +1,7 @@
 // The selection tab as the engineer uses it: the example station parsed into
 // the SCL model, picks routed by branch, editors opened from cells.
 #include "ciditemstree.h"
+#include "eventwait.h"
 #include "filterfield.h"
 #include "sclmodel.h"
 #include "sclparser.h"
@@ -388,7 +389,7 @@ void TreeviewContainerTest::selectorCellsOpenNoTextEditor()
     const QString before = cell.data().toString();
     container->resize(1600, 900);
     container->show();
-    QVERIFY(QTest::qWaitForWindowExposed(container));
+    QVERIFY(QTest::qWaitForWindowExposed(container, EventTimeoutMs));
 
     ScriptedPrompt prompt;
     prompt.dialogHandler = [](QDialog *) {

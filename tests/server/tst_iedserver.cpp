@@ -4,6 +4,7 @@
 
 #include "berwriter.h"
 #include "cotp.h"
+#include "eventwait.h"
 #include "iedconnection.h"
 #include "iedserver.h"
 #include "iedserverthread.h"
@@ -479,7 +480,7 @@ void TestIedServer::servesClientsFromItsThread()
     connection.readObject(QStringLiteral("TESTLD0/LLN0.Mod"), QStringLiteral("SP"), &error);
     QCOMPARE(error, IedClientError::ObjectDoesNotExist);
     QCOMPARE(connection.close(), IedClientError::Ok);
-    QTRY_COMPARE(closed.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, EventTimeoutMs);
     QCOMPARE(established.count(), 1);
     QCOMPARE(established.first().first(), closed.first().first());
 }
@@ -492,13 +493,13 @@ void TestIedServer::limitsConnections()
     QTcpSocket first;
     QTcpSocket second;
     first.connectToHost(QHostAddress::LocalHost, server.serverPort());
-    QTRY_COMPARE(server.connectionCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, EventTimeoutMs);
     second.connectToHost(QHostAddress::LocalHost, server.serverPort());
-    QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QAbstractSocket::UnconnectedState, EventTimeoutMs);
     QCOMPARE(first.state(), QAbstractSocket::ConnectedState);
     QCOMPARE(server.connectionCount(), 1);
     first.abort();
-    QTRY_COMPARE(server.connectionCount(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 0, EventTimeoutMs);
 }
 
 QTEST_GUILESS_MAIN(TestIedServer)

@@ -4,6 +4,7 @@
 // values reach a subscriber as data change reports.
 
 #include "browsetranscript.h"
+#include "eventwait.h"
 #include "iedbrowser.h"
 #include "iedconnection.h"
 #include "iedserver.h"
@@ -147,8 +148,8 @@ void TestIedSimulator::announcesEveryAssociation()
                  IedClientError::Ok);
         QCOMPARE(dropped.logicalDeviceList().size(), 1);
     }
-    QTRY_COMPARE(established.count(), 3);
-    QTRY_COMPARE(closed.count(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(established.count(), 3, EventTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 3, EventTimeoutMs);
     for (const QList<QVariant> &arguments : qAsConst(established))
         QVERIFY(arguments.first().toString().startsWith(QLatin1String("127.0.0.1:")));
 }
@@ -164,7 +165,6 @@ void TestIedSimulator::refusesSecondServerOnSamePort()
     QVERIFY(!second.isRunning());
     first.stop();
     IedConnection connection;
-    connection.setConnectTimeout(2000);
     QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), first.serverPort()),
              IedClientError::ConnectionRejected);
 }
@@ -184,11 +184,11 @@ void TestIedSimulator::captureHasNoMalformedPackets()
     QProcess capture;
     capture.setProcessChannelMode(QProcess::MergedChannels);
     capture.start(dumpcap, {"-q", "-i", "lo", "-f", "tcp port " + port, "-w", file});
-    QVERIFY(capture.waitForStarted(5000));
+    QVERIFY(capture.waitForStarted(EventTimeoutMs));
     QElapsedTimer waited;
     waited.start();
     while (!QFileInfo(file).exists() && capture.state() == QProcess::Running &&
-           waited.elapsed() < 10000)
+           waited.elapsed() < EventTimeoutMs)
         QTest::qWait(50);
     if (!QFileInfo(file).exists()) {
         capture.kill();
@@ -196,7 +196,7 @@ void TestIedSimulator::captureHasNoMalformedPackets()
         QSKIP(qPrintable(QStringLiteral("dumpcap cannot capture here: ") +
                          QString::fromLocal8Bit(capture.readAll()).trimmed()));
     }
-    QTest::qWait(300); // the capture filter is in place once the file exists
+    // dumpcap attaches the capture filter before it creates the file.
 
     IedConnection connection;
     QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), server.serverPort()),
@@ -204,9 +204,6 @@ void TestIedSimulator::captureHasNoMalformedPackets()
     const IedBrowseResult result = IedBrowser::browse(connection);
     QCOMPARE(result.logicalDevices.size(), 1);
     QCOMPARE(connection.close(), IedClientError::Ok);
-    QTest::qWait(300);
-    capture.terminate();
-    QVERIFY(capture.waitForFinished(10000));
 
     const auto count = [&](const QString &filter) {
         QProcess analysis;
@@ -215,6 +212,12 @@ void TestIedSimulator::captureHasNoMalformedPackets()
         const QString out = QString::fromLocal8Bit(analysis.readAllStandardOutput()).trimmed();
         return out.isEmpty() ? 0 : out.split(QLatin1Char('\n')).size();
     };
+    // dumpcap writes what it captured now and then; the release response is
+    // the association's last message.
+    QVERIFY(QTest::qWaitFor([&] { return count(QStringLiteral("acse.rlre_element")) > 0; },
+                            EventTimeoutMs));
+    capture.terminate();
+    QVERIFY(capture.waitForFinished(EventTimeoutMs));
     QVERIFY(count(QStringLiteral("mms")) > 20);
     QCOMPARE(count(QStringLiteral("_ws.malformed || _ws.expert.severity >= error")), 0);
 }

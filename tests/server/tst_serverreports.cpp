@@ -3,6 +3,7 @@
 // asks for it, the writes a server refuses, reservation by one association,
 // resynchronisation of a buffered block and segmentation.
 
+#include "eventwait.h"
 #include "iec61850types.h"
 #include "iedserver.h"
 #include "reportclient.h"
@@ -207,7 +208,7 @@ void TestServerReports::reservesForTheEnablingAssociation()
     QVERIFY(model->find(Device, Urcb + "$Resv", &type, &resv));
     QVERIFY(resv.boolean());
     first.close();
-    QVERIFY(QTest::qWaitFor([&] { return server->connectionCount() == 1; }, 2000));
+    QVERIFY(QTest::qWaitFor([&] { return server->connectionCount() == 1; }, EventTimeoutMs));
     QCOMPARE(second.write(Urcb + "$RptEna", MmsValue::boolean(true)), MmsWriteResult::ok());
 }
 
@@ -241,10 +242,12 @@ void TestServerReports::resynchronisesBufferedBlock()
     QVERIFY(client.reports.first().bufOvfl); // enabled without an EntryID
     const QByteArray lastSeen = client.reports.first().entryId;
     QCOMPARE(client.write(Brcb + "$RptEna", MmsValue::boolean(false)), MmsWriteResult::ok());
+    // Buffered while disabled, one entry each: the server takes each change
+    // before the next one is made.
     setStatus("GGIO1$ST$Ind1$stVal", false);
-    QTest::qWait(50); // buffered while disabled, one entry each
+    QCoreApplication::sendPostedEvents(server.get(), QEvent::MetaCall);
     setStatus("GGIO1$ST$Ind2$stVal", true);
-    QTest::qWait(50);
+    QCoreApplication::sendPostedEvents(server.get(), QEvent::MetaCall);
     QCOMPARE(client.reports.size(), 1);
     const QList<MmsWriteResult> results =
         client.write({{Brcb + "$EntryID", MmsValue::octetString(lastSeen)},
@@ -265,7 +268,8 @@ void TestServerReports::segmentsReportsLargerThanThePdu()
     QCOMPARE(client.write(Urcb + "$RptEna", MmsValue::boolean(true)), MmsWriteResult::ok());
     QCOMPARE(client.write(Urcb + "$GI", MmsValue::boolean(true)), MmsWriteResult::ok());
     QVERIFY(client.waitForReports(2));
-    QVERIFY(QTest::qWaitFor([&] { return !client.reports.last().moreSegmentsFollow; }, 2000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return !client.reports.last().moreSegmentsFollow; }, EventTimeoutMs));
     QVector<bool> covered(3, false);
     for (int i = 0; i < client.reports.size(); ++i) {
         const Iec61850Report &segment = client.reports.at(i);
@@ -290,7 +294,7 @@ void TestServerReports::dropsReportsForAClientThatDoesNotRead()
                       {Urcb + "$RptEna", MmsValue::boolean(true)}});
     QCOMPARE(results, QList<MmsWriteResult>({{}, {}, {}, {}}));
     client.stopReading();
-    QTRY_VERIFY_WITH_TIMEOUT(server->droppedReports() > 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(server->droppedReports() > 0, EventTimeoutMs);
 }
 
 QTEST_GUILESS_MAIN(TestServerReports)
