@@ -163,6 +163,10 @@ void OnlineController::onBrowseFinished(const OnlineTrees &trees)
         while (target.from->rowCount() > 0)
             target.to->appendRow(target.from->takeRow(0));
     }
+    if (!trees.failure.isEmpty()) {
+        parts.statusBar->showMessage(
+            tr("Browse incomplete, the tree shows what was listed. %1").arg(trees.failure));
+    }
 }
 
 void OnlineController::onFinished()

@@ -56,15 +56,26 @@ int CommandLineTool::browseDevice(const QStringList &arguments)
     QStandardItemModel complete;
     QStandardItemModel dataSets;
     QStandardItemModel reports;
-    if (!browse.browseIed(host, port, {&complete, &dataSets, &reports})) {
+    const bool listed = browse.browseIed(host, port, {&complete, &dataSets, &reports});
+    if (!listed && browse.failure().isEmpty()) {
         if (host.toLatin1().size() > OnlineBrowse::MaxHostLength)
             return fail(QStringLiteral("the address is longer than %1 characters")
                             .arg(OnlineBrowse::MaxHostLength));
-        return fail(QStringLiteral("cannot connect to %1 port %2").arg(host).arg(port));
+        return fail(QStringLiteral("cannot connect to %1 port %2: %3")
+                        .arg(host)
+                        .arg(port)
+                        .arg(iedClientErrorName(browse.connectError())));
     }
     out << "Tree\n";
     TreePrinter(out).printTree(complete, 1);
     out.flush();
+    if (!listed)
+        return fail(QStringLiteral("browse incomplete (%1 failed), the tree above is what was "
+                                   "listed. %2")
+                        .arg(browse.failedCalls() == 1
+                                 ? QStringLiteral("1 call")
+                                 : QStringLiteral("%1 calls").arg(browse.failedCalls()))
+                        .arg(browse.failure()));
     return Success;
 }
 

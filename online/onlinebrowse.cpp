@@ -151,8 +151,52 @@ bool OnlineBrowse::open(IedConnection &connection, const QString &host, int port
     return lastConnectError == IedClientError::Ok;
 }
 
+QString OnlineBrowse::describeFailure(const IedConnection &connection, IedClientError error)
+{
+    const QString name = iedClientErrorName(error);
+    switch (error) {
+    case IedClientError::Timeout:
+        return tr("no answer within the request time-out (%1)").arg(name);
+    case IedClientError::ConnectionLost:
+    case IedClientError::NotConnected:
+        return tr("the connection was lost (%1)").arg(name);
+    case IedClientError::MalformedMessage:
+        return tr("an answer that does not decode; names longer than 255 characters and values "
+                  "nested deeper than 32 levels are refused so (%1)")
+            .arg(name);
+    case IedClientError::UnexpectedValueReceived:
+        if (!connection.nameListBound().isEmpty())
+            return tr("%1 (%2)").arg(connection.nameListBound(), name);
+        return tr("an answer that does not fit the request (%1)").arg(name);
+    default:
+        return tr("the IED refused (%1)").arg(name);
+    }
+}
+
+bool OnlineBrowse::succeeded(IedConnection &connection, const QString &call, IedClientError error)
+{
+    if (error == IedClientError::Ok)
+        return true;
+    if (cancelled)
+        return false;
+    ++failedCallCount;
+    const QString line = tr("Failed: %1: %2").arg(call, describeFailure(connection, error));
+    if (firstFailure.isEmpty())
+        firstFailure = line;
+    infoScreen(line);
+    // A refusal or an odd value of one object leaves the association in
+    // step; silence, garbage or an endless list would repeat at every call.
+    if (!connection.isConnected() || error == IedClientError::Timeout ||
+        error == IedClientError::MalformedMessage || !connection.nameListBound().isEmpty())
+        stopped = true;
+    return false;
+}
+
 bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
 {
+    firstFailure.clear();
+    failedCallCount = 0;
+    stopped = false;
     infoScreen(QStringLiteral("Please Wait ..."));
     eventPump();
     if (!acceptHost(host))
@@ -168,17 +212,20 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
     infoScreen(QStringLiteral("Get logical device list..."));
     IedClientError error = IedClientError::Ok;
     const QStringList devices = connection.logicalDeviceList(&error);
-    if (error == IedClientError::Ok) {
+    if (succeeded(connection, tr("the logical device list"), error)) {
         for (const QString &device : devices) {
+            if (!goesOn())
+                break;
             QStandardItem *deviceA =
                 appendTo(trees.complete, nullptr, makeItem(device, LogicalDeviceKind));
             QStandardItem *deviceB =
                 appendTo(trees.dataSets, nullptr, makeItem(device, LogicalDeviceKind));
             QStandardItem *deviceC =
                 appendTo(trees.reports, nullptr, makeItem(device, LogicalDeviceKind));
-            const QStringList nodes = connection.logicalDeviceDirectory(device);
+            const QStringList nodes = connection.logicalDeviceDirectory(device, &error);
+            succeeded(connection, tr("the logical nodes of %1").arg(device), error);
             for (const QString &node : nodes) {
-                if (cancelled)
+                if (!goesOn())
                     break;
                 const QString nodeReference = device + QLatin1Char('/') + node;
                 eventPump();
@@ -189,80 +236,95 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                 QStandardItem *nodeA = appendTo(trees.complete, deviceA, nodeItem());
                 QStandardItem *nodeB = appendTo(trees.dataSets, deviceB, nodeItem());
                 QStandardItem *nodeC = appendTo(trees.reports, deviceC, nodeItem());
-
-                const QStringList objects = connection.logicalNodeDirectory(
-                    nodeReference, IedConnection::AcsiClass::DataObject);
-                for (const QString &object : objects) {
-                    const QString objectReference = nodeReference + QLatin1Char('.') + object;
-                    infoScreen(QStringLiteral("   ") + objectReference);
-                    QStandardItem *objectItem =
-                        appendTo(trees.complete, nodeA, makeItem(objectReference, DataObjectKind));
-                    addDataAttributes(objectReference, connection, 6, objectItem);
-                }
-
-                const QStringList dataSets = connection.logicalNodeDirectory(
-                    nodeReference, IedConnection::AcsiClass::DataSet);
-                for (const QString &dataSet : dataSets) {
-                    const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
-                    QStandardItem *dataSetA =
-                        appendTo(trees.complete, nodeA, makeItem(dataSetReference, DataSetKind));
-                    QStandardItem *dataSetB =
-                        appendTo(trees.dataSets, nodeB, makeItem(dataSetReference, DataSetKind));
-                    bool deletable = false;
-                    const QStringList members =
-                        connection.dataSetDirectory(dataSetReference, &deletable);
-                    infoScreen(QStringLiteral("   ") + QStringLiteral("    Data set: %1 (%2)\n")
-                                                           .arg(dataSet)
-                                                           .arg(deletable ? 1 : 0));
-                    for (const QString &member : members) {
-                        infoScreen(QStringLiteral("      ") + member);
-                        appendTo(trees.complete, dataSetA, makeItem(member, DataSetMemberKind));
-                        appendTo(trees.dataSets, dataSetB, makeItem(member, DataSetMemberKind));
-                    }
-                }
-
-                struct ReportClass
-                {
-                    IedConnection::AcsiClass acsiClass;
-                    const char *separator;
-                    int kind;
-                    const char *line;
-                };
-                const ReportClass reportClasses[] = {
-                    {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind,
-                     "RP: %2 -> DS: %1"},
-                    {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind,
-                     "BR: %2 -> DS: %1"},
-                };
-                for (const ReportClass &reportClass : reportClasses) {
-                    const QStringList blocks =
-                        connection.logicalNodeDirectory(nodeReference, reportClass.acsiClass);
-                    for (const QString &block : blocks) {
-                        const QString blockReference =
-                            nodeReference + QLatin1String(reportClass.separator) + block;
-                        auto blockItem = [&] {
-                            return makeItem(blockReference, reportClass.kind);
-                        };
-                        appendTo(trees.complete, nodeA, blockItem());
-                        appendTo(trees.reports, nodeC, blockItem());
-                        IedClientError rcbError = IedClientError::Ok;
-                        const ClientReportControlBlock values =
-                            connection.rcbValues(blockReference, &rcbError);
-                        if (rcbError == IedClientError::Ok) {
-                            infoScreen(QStringLiteral("   ") +
-                                       QString::fromLatin1(reportClass.line)
-                                           .arg(values.dataSetReference(), blockReference));
-                        }
-                    }
-                }
-
+                browseNode(connection, trees, nodeReference, {nodeA, nodeB, nodeC});
                 if (nodeB && nodeB->rowCount() == 0 && deviceB)
                     deviceB->removeRow(deviceB->rowCount() - 1);
             }
         }
     }
+    if (failedCallCount > 0) {
+        infoScreen(tr("Browse incomplete: %n call(s) failed; the trees show what was listed.",
+                      nullptr, failedCallCount));
+    }
     connection.close();
-    return true;
+    return failedCallCount == 0;
+}
+
+void OnlineBrowse::browseNode(IedConnection &connection, const Trees &trees,
+                              const QString &nodeReference, const NodeItems &node)
+{
+    IedClientError error = IedClientError::Ok;
+    const QStringList objects = connection.logicalNodeDirectory(
+        nodeReference, IedConnection::AcsiClass::DataObject, &error);
+    succeeded(connection, tr("the data objects of %1").arg(nodeReference), error);
+    for (const QString &object : objects) {
+        if (!goesOn())
+            return;
+        const QString objectReference = nodeReference + QLatin1Char('.') + object;
+        infoScreen(QStringLiteral("   ") + objectReference);
+        QStandardItem *objectItem =
+            appendTo(trees.complete, node.complete, makeItem(objectReference, DataObjectKind));
+        addDataAttributes(objectReference, connection, 6, objectItem);
+    }
+
+    const QStringList dataSets =
+        connection.logicalNodeDirectory(nodeReference, IedConnection::AcsiClass::DataSet, &error);
+    succeeded(connection, tr("the data sets of %1").arg(nodeReference), error);
+    for (const QString &dataSet : dataSets) {
+        if (!goesOn())
+            return;
+        const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
+        QStandardItem *dataSetA =
+            appendTo(trees.complete, node.complete, makeItem(dataSetReference, DataSetKind));
+        QStandardItem *dataSetB =
+            appendTo(trees.dataSets, node.dataSets, makeItem(dataSetReference, DataSetKind));
+        bool deletable = false;
+        const QStringList members =
+            connection.dataSetDirectory(dataSetReference, &deletable, &error);
+        if (!succeeded(connection, tr("the members of %1").arg(dataSetReference), error))
+            continue;
+        infoScreen(QStringLiteral("   ") +
+                   QStringLiteral("    Data set: %1 (%2)\n").arg(dataSet).arg(deletable ? 1 : 0));
+        for (const QString &member : members) {
+            infoScreen(QStringLiteral("      ") + member);
+            appendTo(trees.complete, dataSetA, makeItem(member, DataSetMemberKind));
+            appendTo(trees.dataSets, dataSetB, makeItem(member, DataSetMemberKind));
+        }
+    }
+
+    struct ReportClass
+    {
+        IedConnection::AcsiClass acsiClass;
+        const char *separator;
+        int kind;
+        const char *line;
+    };
+    const ReportClass reportClasses[] = {
+        {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind, "RP: %2 -> DS: %1"},
+        {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind, "BR: %2 -> DS: %1"},
+    };
+    for (const ReportClass &reportClass : reportClasses) {
+        const QStringList blocks =
+            connection.logicalNodeDirectory(nodeReference, reportClass.acsiClass, &error);
+        succeeded(connection, tr("the report control blocks of %1").arg(nodeReference), error);
+        for (const QString &block : blocks) {
+            if (!goesOn())
+                return;
+            const QString blockReference =
+                nodeReference + QLatin1String(reportClass.separator) + block;
+            auto blockItem = [&] {
+                return makeItem(blockReference, reportClass.kind);
+            };
+            appendTo(trees.complete, node.complete, blockItem());
+            appendTo(trees.reports, node.reports, blockItem());
+            const ClientReportControlBlock values = connection.rcbValues(blockReference, &error);
+            if (succeeded(connection, tr("the values of %1").arg(blockReference), error)) {
+                infoScreen(QStringLiteral("   ") +
+                           QString::fromLatin1(reportClass.line)
+                               .arg(values.dataSetReference(), blockReference));
+            }
+        }
+    }
 }
 
 void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &connection,
@@ -272,8 +334,25 @@ void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &co
     const int brace = base.indexOf(QLatin1Char('{'));
     if (brace >= 0)
         base.truncate(brace);
-    const QStringList names = connection.dataDirectoryFc(base);
+    if ((indent - 6) / 2 >= MaxAttributeDepth) {
+        if (!cancelled) {
+            ++failedCallCount;
+            const QString line = tr("Cut: the attributes below %1 (nested deeper than %2 levels)")
+                                     .arg(base)
+                                     .arg(MaxAttributeDepth);
+            if (firstFailure.isEmpty())
+                firstFailure = line;
+            infoScreen(line);
+        }
+        return;
+    }
+    IedClientError error = IedClientError::Ok;
+    const QStringList names = connection.dataDirectoryFc(base, &error);
+    if (!succeeded(connection, tr("the attributes of %1").arg(base), error))
+        return;
     for (const QString &name : names) {
+        if (!goesOn())
+            return;
         const QString childReference = base + QLatin1Char('.') + name;
         auto *item = makeItem(childReference, DataAttributeKind);
         if (parent)

@@ -8,6 +8,7 @@
 
 #include "iedclienterror.h"
 
+#include <QCoreApplication>
 #include <QMutex>
 #include <QString>
 
@@ -20,6 +21,8 @@ class QStandardItemModel;
 
 class OnlineBrowse
 {
+    Q_DECLARE_TR_FUNCTIONS(OnlineBrowse)
+
 public:
     // Tree A: everything; tree B: data sets; tree C: report control blocks.
     struct Trees
@@ -55,8 +58,15 @@ public:
     bool isCancelled() const { return cancelled; }
     // Why the last connection failed (Ok when it did not).
     IedClientError connectError() const { return lastConnectError; }
+    // What the last browse could not list, its first failure ("" when complete).
+    QString failure() const { return firstFailure; }
+    int failedCalls() const { return failedCallCount; }
 
-    // False when the address is refused or the connection fails.
+    // Attribute trees nested deeper than this are cut (and said so).
+    static constexpr int MaxAttributeDepth = 32;
+
+    // False when the address is refused, the connection fails or a call of
+    // the browse fails; the trees hold what was listed until then.
     bool browseIed(const QString &host, int port, const Trees &trees);
     void addDataAttributes(const QString &reference, IedConnection &connection, int indent,
                            QStandardItem *parent);
@@ -70,6 +80,19 @@ private:
     bool acceptHost(const QString &host);
     bool open(IedConnection &connection, const QString &host, int port);
 
+    struct NodeItems
+    {
+        QStandardItem *complete;
+        QStandardItem *dataSets;
+        QStandardItem *reports;
+    };
+    void browseNode(IedConnection &connection, const Trees &trees, const QString &nodeReference,
+                    const NodeItems &node);
+    static QString describeFailure(const IedConnection &connection, IedClientError error);
+    // Says on the info screen what failed; false when the browse cannot go on.
+    bool succeeded(IedConnection &connection, const QString &call, IedClientError error);
+    bool goesOn() const { return !cancelled && !stopped; }
+
     QStandardItem *makeItem(const QString &text, int kind) const;
     void setActive(IedConnection *connection);
 
@@ -80,6 +103,9 @@ private:
     QMutex activeMutex;
     IedConnection *active = nullptr;
     IedClientError lastConnectError = IedClientError::Ok;
+    QString firstFailure;
+    int failedCallCount = 0;
+    bool stopped = false;
     int connectTimeoutMs = -1;
     int requestTimeoutMs = -1;
 };

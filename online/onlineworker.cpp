@@ -198,6 +198,7 @@ void OnlineWorker::browse(const QString &host, int port)
     setActiveBrowse(nullptr);
     if (!connected && !cancelled && browse.connectError() != IedClientError::Ok)
         emit connectFailed(browse.connectError());
+    trees.failure = browse.failure();
     if (!cancelled) {
         QThread *receiver = QCoreApplication::instance()->thread();
         trees.complete->moveToThread(receiver);

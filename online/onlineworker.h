@@ -30,6 +30,7 @@ struct OnlineTrees
     std::shared_ptr<QStandardItemModel> complete;
     std::shared_ptr<QStandardItemModel> dataSets;
     std::shared_ptr<QStandardItemModel> reports;
+    QString failure; // the first call that failed; "" for a complete browse
 };
 
 // One object to read: "LD/LN.DO[.DA...]" without constraint, and the constraint.
