@@ -74,6 +74,7 @@ private:
     bool enableInstance(const WatchedBlock &block, const QString &reference, IedClientError *error,
                         QString *problem);
     void print(const Enabled &target, const ClientReport &report);
+    void dispatchReports();
 
     IedConnection &connection;
     QTextStream &out;
