@@ -4,9 +4,12 @@
 // resynchronisation of a buffered block and segmentation.
 
 #include "iec61850types.h"
+#include "iedconnection.h"
 #include "iedserver.h"
+#include "iedserverthread.h"
 #include "reportclient.h"
 #include "reportcontrolengine.h"
+#include "reportwatch.h"
 
 #include <QtTest>
 
@@ -95,6 +98,7 @@ private slots:
     void segmentsReportsLargerThanThePdu();
     void dropsReportsForAClientThatDoesNotRead();
     void boundsBufferInBytes();
+    void watchPrintsReportsWhileEnabling();
 
 private:
     void setStatus(const QString &item, bool value);
@@ -324,6 +328,32 @@ void TestServerReports::boundsBufferInBytes()
     QVERIFY(MmsReportCodec::decodeInformationReport(pdu, &information));
     QVERIFY(MmsReportCodec::decodeReport(information.values, &first));
     QVERIFY(first.bufOvfl);
+}
+
+void TestServerReports::watchPrintsReportsWhileEnabling()
+{
+    IedServerThread device;
+    QVERIFY(device.start(model, QHostAddress::LocalHost, 0));
+    IedConnection connection;
+    QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), device.serverPort()),
+             IedClientError::Ok);
+    QString output;
+    QTextStream out(&output);
+    QString problem;
+    {
+        ReportWatch watch(connection, out);
+        WatchedBlock first;
+        first.reference = Device + '/' + Urcb;
+        first.gi = true;
+        QVERIFY2(watch.enable(first, &problem), qPrintable(problem));
+        WatchedBlock second;
+        second.reference = Device + '/' + Brcb;
+        QVERIFY2(watch.enable(second, &problem), qPrintable(problem));
+        // The first block's GI report came during the second's requests.
+        QVERIFY2(watch.reportCount() >= 1, qPrintable(output));
+    }
+    QCOMPARE(connection.droppedReports(), 0);
+    connection.close();
 }
 
 QTEST_GUILESS_MAIN(TestServerReports)
