@@ -68,6 +68,7 @@ public:
     // tree (tree A, sclModel) and the data set and report trees (B and C).
     void browseIed();
     void testRead();
+    SelectedItemsModel *onlineTree() const { return onlineTreeModel.get(); }
     QStandardItemModel *onlineDataSets() const { return onlineDataSetsModel.get(); }
     QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
     OnlineController *online() const { return onlineController.get(); }
@@ -97,16 +98,17 @@ private slots:
 private:
     // Closes what is open, after asking; false when the engineer declined.
     bool closeStep();
+    bool mayCloseDocument();
     // Asks what becomes of unsaved selection changes and saves them when told
     // to; false when the engineer cancelled or the save failed.
     bool settleUnsavedChanges();
     bool saveProject();
-    // Opens (and, when allowed, creates) the project file and its manager;
-    // false, with a warning, when the file cannot be used.
-    bool connectProject(const QString &path, bool creating);
+    // Opens the project file and its manager; false, with a warning, when the
+    // file cannot be used.
+    bool connectProject(const QString &path);
     void loadProject(const QString &path);
     void importWorkbook(const QString &path, const SclDataExporter::WorkbookContent &content);
-    void createProject(const QString &path);
+    void openNewProject(const QString &path);
     void showSignalList();
     // The widgets and models the online work uses.
     OnlineWindowParts onlineWindowParts();
@@ -119,7 +121,9 @@ private:
     std::unique_ptr<SelectedObjectsModel> objectsModel;
     std::unique_ptr<SelectedDatasetsModel> datasetsModel;
     std::unique_ptr<SelectedReportsModel> reportsModel;
-    // Trees B and C of the online browse: rebuilt by each browse, never stored.
+    // Trees A, B and C of the online browse: rebuilt by each browse, never
+    // stored. Tree A shows in the CID tree in place of sclModel.
+    std::unique_ptr<SelectedItemsModel> onlineTreeModel;
     std::unique_ptr<QStandardItemModel> onlineDataSetsModel;
     std::unique_ptr<QStandardItemModel> onlineReportsModel;
     std::unique_ptr<SqliteConnector> connector;

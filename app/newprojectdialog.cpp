@@ -1,10 +1,13 @@
 #include "newprojectdialog.h"
 #include "ui_newprojectdialog.h"
 
+#include "newprojectfile.h"
+#include "scldataexporter.h"
 #include "sclparser.h"
 #include "selecteditemsmodel.h"
 #include "userprompt.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -93,12 +96,14 @@ void NewProjectDialog::on_pushButton_createPro_clicked()
     if (sclModel)
         sclModel->setNodeChangedSuppressed(true);
 
-    const bool parsed = loadScl();
-    if (parsed) {
+    // The project goes where the form says, also when the folder was typed.
+    if (loadScl() && writeProject(target)) {
         ui->stackedWidget_buttons->setCurrentWidget(ui->page_final);
         name = ui->lineEdit_projectName->text();
-        // The project goes where the form says, also when the folder was typed.
         folder = ui->lineEdit_folderPath->text();
+        created = target;
+        // The file is written: another folder could no longer move it.
+        ui->toolButton_folderSelect->setEnabled(false);
     } else {
         ui->stackedWidget_buttons->setCurrentWidget(ui->page_initial);
         ui->pushButton_cancel->setEnabled(true);
@@ -106,6 +111,40 @@ void NewProjectDialog::on_pushButton_createPro_clicked()
 
     if (sclModel)
         sclModel->setNodeChangedSuppressed(wasSuppressed);
+}
+
+bool NewProjectDialog::writeProject(const QString &target)
+{
+    ui->label_progress->setText(tr("Writing"));
+    SclDataExporter writer;
+    connect(&writer, &SclDataExporter::progressUpdated, this, [this](int percent) {
+        ui->progressBar->setRange(0, 100);
+        ui->progressBar->setValue(percent);
+        // Painted, but no click reaches the half-made project.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    QString problem;
+    qDebug().noquote() << "writeProjectToDb started at :" << currentTime();
+    const NewProjectFile::Outcome outcome =
+        NewProjectFile::write(target, sclModel, nullptr, &writer, &problem);
+    qDebug().noquote() << "writeProjectToDb ended   at :" << currentTime();
+    if (outcome == NewProjectFile::Outcome::Written) {
+        ui->progressBar->setValue(100);
+        ui->label_progress->setText(tr("Finished"));
+        return true;
+    }
+    ui->label_progress->setText(tr("Error"));
+    const QString shown = QDir::toNativeSeparators(target);
+    const QString text =
+        outcome == NewProjectFile::Outcome::NotCreated
+            ? tr("Cannot open/create project data table. Try running\n the application in "
+                 "Administrator mode or move the project\nfiles to a proper location %1")
+                  .arg(shown + QStringLiteral(" - ") + problem)
+            : tr("The project %1 was not created: %2.\nNothing was left under that name.")
+                  .arg(shown, problem);
+    ui->plainTextEdit_2->appendPlainText(tr("Error: %1").arg(text));
+    UserPrompt::warning(this, QStringLiteral("Stationscope"), text);
+    return false;
 }
 
 void NewProjectDialog::on_pushButton_cancel_clicked()

@@ -13,8 +13,9 @@ class NewProjectDialog;
 }
 
 // Lists the IEDs of an SCL file, lets the engineer pick one, name the project
-// and choose its folder, and parses the picked IED into the SCL model. The
-// project file itself is made by the caller once the dialog was accepted.
+// and choose its folder, parses the picked IED into the SCL model and writes
+// the new project file from it. "Project Created" is shown once the file is
+// complete under its name.
 class NewProjectDialog : public QDialog
 {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
     QString projectFolder() const { return folder; }
     // The project file the dialog stands for: folder, name and ".sclpro".
     QString projectFilePath() const;
+    // The project file written, however the dialog was closed afterwards;
+    // empty until then.
+    QString createdProjectPath() const { return created; }
     // Why a project cannot be made onto the existing file at path.
     static QString existingFileText(const QString &path);
 
@@ -46,12 +50,14 @@ private slots:
 
 private:
     static QString filePath(const QString &folder, const QString &name);
+    bool writeProject(const QString &target);
 
     std::unique_ptr<Ui::NewProjectDialog> ui;
     std::unique_ptr<SclParser> parser;
     SelectedItemsModel *sclModel = nullptr;
     QString name;
     QString folder;
+    QString created;
 };
 
 #endif

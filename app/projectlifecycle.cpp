@@ -6,7 +6,7 @@
 #include "ciditemstree.h"
 #include "iec61850dbmanager.h"
 #include "newprojectdialog.h"
-#include "projectfileprobe.h"
+#include "projectfilecheck.h"
 #include "recentfiles.h"
 #include "scldataexporter.h"
 #include "selecteddatasetsmodel.h"
@@ -27,7 +27,6 @@
 #include <QProgressDialog>
 #include <QSettings>
 #include <QSignalBlocker>
-#include <QSqlError>
 #include <QStandardItemModel>
 #include <QStatusBar>
 
@@ -37,11 +36,6 @@ const QString ProgramTitle = QStringLiteral("Stationscope");
 QString settingsPath(const char *key)
 {
     return QSettings().value(QLatin1String(key), QDir::homePath()).toString();
-}
-
-QString timeOfDay()
-{
-    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
 }
 
 QString fileName(const QString &path)
@@ -102,11 +96,16 @@ void MainWindow::closeProject()
     unsavedChanges->reset();
 }
 
-bool MainWindow::closeStep()
+bool MainWindow::mayCloseDocument()
 {
     if (projectPath.isEmpty() && workbookPath.isEmpty())
         return true;
-    if (unsavedChanges->isModified() ? !settleUnsavedChanges() : !confirmClose())
+    return unsavedChanges->isModified() ? settleUnsavedChanges() : confirmClose();
+}
+
+bool MainWindow::closeStep()
+{
+    if (!mayCloseDocument())
         return false;
     closeProject();
     return true;
@@ -176,22 +175,16 @@ void MainWindow::runJob(SclDataExporter *worker, const QString &title, const QSt
     job();
 }
 
-bool MainWindow::connectProject(const QString &path, bool creating)
+bool MainWindow::connectProject(const QString &path)
 {
     auto candidate = std::make_unique<SqliteConnector>();
     candidate->setDatabaseName(path);
     if (!candidate->open()) {
-        QString error = candidate->database().lastError().text();
-        if (!error.trimmed().isEmpty())
-            error.prepend(QStringLiteral(" - "));
-        const QString text =
-            creating ? tr("Cannot open/create project data table. Try running\n the application in "
-                          "Administrator mode or move the project\nfiles to a proper location %1")
-                           .arg(QDir::toNativeSeparators(path) + error)
-                     : tr("Cannot open/create project data table. Try running\n the application in "
-                          "Administrator mode or move the project\nfiles to a proper location") +
-                           QStringLiteral("\n") + QDir::toNativeSeparators(path);
-        UserPrompt::warning(nullptr, ProgramTitle, text);
+        UserPrompt::warning(
+            nullptr, ProgramTitle,
+            tr("Cannot open/create project data table. Try running\n the application in "
+               "Administrator mode or move the project\nfiles to a proper location") +
+                QStringLiteral("\n") + QDir::toNativeSeparators(path));
         return false;
     }
     connector = std::move(candidate);
@@ -201,7 +194,9 @@ bool MainWindow::connectProject(const QString &path, bool creating)
 
 void MainWindow::on_actionNew_Project_triggered()
 {
-    if (!closeStep())
+    // Asked first, closed only once the new project exists: a new project
+    // given up on leaves the open one as it was.
+    if (!mayCloseDocument())
         return;
     const QString sclFile = UserPrompt::openFileName(
         this, tr("Select Config file for the project"), settingsPath("lastConfigPath"),
@@ -210,39 +205,21 @@ void MainWindow::on_actionNew_Project_triggered()
         return;
     QSettings().setValue(QStringLiteral("lastConfigPath"), QFileInfo(sclFile).absolutePath());
 
-    ui->widget_treeContainer->setSclModel(nullptr);
-    NewProjectDialog dialog(sclFile, sclModel.get(), this);
-    if (UserPrompt::exec(&dialog) == QDialog::Accepted) {
-        const QString path = dialog.projectFilePath();
-        // The dialog refused an existing file; one made since is not overwritten either.
-        if (QFileInfo::exists(path)) {
-            UserPrompt::warning(this, ProgramTitle, NewProjectDialog::existingFileText(path));
-            ui->widget_treeContainer->clearAll();
-        } else {
-            createProject(path);
-        }
-    }
-    ui->widget_treeContainer->setSclModel(sclModel.get());
-    unsavedChanges->reset();
+    // The dialog parses and writes apart from the window's models.
+    SelectedItemsModel parsed;
+    NewProjectDialog dialog(sclFile, &parsed, this);
+    UserPrompt::exec(&dialog);
+    if (!dialog.createdProjectPath().isEmpty())
+        openNewProject(dialog.createdProjectPath());
 }
 
-void MainWindow::createProject(const QString &path)
+void MainWindow::openNewProject(const QString &path)
 {
-    if (!connectProject(path, true)) {
-        ui->widget_treeContainer->clearAll();
-        return;
-    }
-    projectPath = path;
-    setTitle(QFileInfo(path).fileName());
-    addRecent(projectPath, RecentFiles::Projects);
+    closeProject();
+    addRecent(path, RecentFiles::Projects);
     buildRecentMenu(ui->menuRecent_Projects, RecentFiles::Projects);
-    dbManager->createSelectionTables();
-    dbManager->createModelTables();
-    SclDataExporter worker;
-    qDebug().noquote() << "writeProjectToDb started at :" << timeOfDay();
-    runJob(&worker, tr("Save process..."), tr("Saving Db for project..."),
-           [&] { worker.writeSclModel(sclModel.get(), dbManager.get()); });
-    qDebug().noquote() << "writeProjectToDb ended   at :" << timeOfDay();
+    if (connectProject(path))
+        loadProject(path);
 }
 
 void MainWindow::on_actionOpen_Project_triggered()
@@ -270,10 +247,11 @@ void MainWindow::openRecent(const QString &path, const QString &group)
                 tr("The project file %1 does not exist.").arg(QDir::toNativeSeparators(path)));
             return;
         }
-        if (!ProjectFileProbe::isProject(path)) {
+        QString reason;
+        if (!ProjectFileCheck::isProject(path, &reason)) {
             UserPrompt::warning(this, ProgramTitle,
-                                tr("%1 is no Stationscope project file and was not opened.")
-                                    .arg(QDir::toNativeSeparators(path)));
+                                tr("%1 is no Stationscope project file and was not opened (%2).")
+                                    .arg(QDir::toNativeSeparators(path), reason));
             return;
         }
         if (!closeStep())
@@ -281,7 +259,7 @@ void MainWindow::openRecent(const QString &path, const QString &group)
         QSettings().setValue(QStringLiteral("lastProjectPath"), QFileInfo(path).absolutePath());
         addRecent(path, group);
         buildRecentMenu(ui->menuRecent_Projects, group);
-        if (connectProject(path, false))
+        if (connectProject(path))
             loadProject(path);
     } else if (group == RecentFiles::Workbooks) {
         SclDataExporter importer;

@@ -58,26 +58,16 @@ int CommandLineTool::browseDevice(const QStringList &arguments)
     QStandardItemModel complete;
     QStandardItemModel dataSets;
     QStandardItemModel reports;
-    const bool listed = browse.browseIed(host, port, {&complete, &dataSets, &reports});
-    if (!listed && browse.failure().isEmpty()) {
-        if (host.toLatin1().size() > OnlineBrowse::MaxHostLength)
-            return fail(QStringLiteral("the address is longer than %1 characters")
-                            .arg(OnlineBrowse::MaxHostLength));
-        return fail(QStringLiteral("cannot connect to %1 port %2: %3")
-                        .arg(host)
-                        .arg(port)
-                        .arg(iedClientErrorName(browse.connectError())));
-    }
+    const OnlineBrowse::Result result =
+        browse.browseIed(host, port, {&complete, &dataSets, &reports});
+    if (!result.connected)
+        return fail(result.failure);
     out << "Tree\n";
     TreePrinter(out).printTree(complete, 1);
     out.flush();
-    if (!listed)
-        return fail(QStringLiteral("browse incomplete (%1 failed), the tree above is what was "
-                                   "listed. %2")
-                        .arg(browse.failedCalls() == 1
-                                 ? QStringLiteral("1 call")
-                                 : QStringLiteral("%1 calls").arg(browse.failedCalls()))
-                        .arg(browse.failure()));
+    if (!result)
+        return fail(QStringLiteral("browse incomplete, the tree above is what was listed: %1")
+                        .arg(result.failure));
     return Success;
 }
 

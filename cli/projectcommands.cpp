@@ -4,7 +4,7 @@
 
 #include "clisupport.h"
 #include "consoleprompt.h"
-#include "iec61850dbmanager.h"
+#include "newprojectfile.h"
 #include "plcdataimport.h"
 #include "projectdocument.h"
 #include "scldataexporter.h"
@@ -23,11 +23,8 @@
 #include <QStandardItemModel>
 #include <QTextStream>
 
+#include <csignal>
 #include <memory>
-
-namespace {
-
-} // namespace
 
 int CommandLineTool::createProject(const QStringList &arguments)
 {
@@ -76,6 +73,11 @@ int CommandLineTool::createProject(const QStringList &arguments)
                             .arg(signalFile));
     }
 
+#ifdef SIGXFSZ
+    // Past the file size limit a write should fail with its reason, not end
+    // the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     ConsolePrompt prompt;
     QProgressBar parseProgress;
     QObject::connect(&parseProgress, &QProgressBar::valueChanged, [&](int value) {
@@ -101,32 +103,23 @@ int CommandLineTool::createProject(const QStringList &arguments)
                         .arg(iedName, sclFile));
     endProgress();
 
-    if (!document.connect(projectPath, &problem))
-        return fail(problem);
-    document.db->createSelectionTables();
-    document.db->createModelTables();
+    if (!signalFile.isEmpty())
+        PlcDataImport().showSignals(signalList, &document.signalList, nullptr);
     SclDataExporter writer;
     QObject::connect(&writer, &SclDataExporter::progressUpdated, [&](int percent) {
         showProgress(QStringLiteral("Writing project"), percent);
     });
-    const bool written = writer.writeSclModel(&document.scl, document.db.get());
+    const NewProjectFile::Outcome outcome = NewProjectFile::write(
+        projectPath, &document.scl, signalFile.isEmpty() ? nullptr : &document.signalList, &writer,
+        &problem);
     endProgress();
-    int signalCount = 0;
-    if (written && !signalFile.isEmpty()) {
-        PlcDataImport().showSignals(signalList, &document.signalList, nullptr);
-        signalCount = signalList.signalFields.size();
-        if (!SclDataExporter().writeSignals(&document.signalList, document.db.get())) {
-            document.close();
-            QFile::remove(projectPath);
-            return fail(QStringLiteral("%1: the signal list could not be stored").arg(projectPath));
-        }
-    }
-    if (!written) {
-        document.close();
-        // The file is ours and half written: nobody should open it.
-        QFile::remove(projectPath);
-        return fail(QStringLiteral("%1: the project could not be written").arg(projectPath));
-    }
+    if (outcome == NewProjectFile::Outcome::NotCreated)
+        return fail(
+            QStringLiteral("%1: cannot create the project file (%2)").arg(projectPath, problem));
+    if (outcome == NewProjectFile::Outcome::NotWritten)
+        return fail(
+            QStringLiteral("%1: %2; nothing was left under that name").arg(projectPath, problem));
+    const int signalCount = signalList.signalFields.size();
     out << "Created " << projectPath << " from IED " << iedName << " of " << sclFile << " ("
         << SclDataExporter::countNodes(document.scl.invisibleRootItem()) << " model nodes";
     if (!signalFile.isEmpty())

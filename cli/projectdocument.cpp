@@ -2,10 +2,12 @@
 
 #include "clisupport.h"
 #include "iec61850dbmanager.h"
+#include "projectfilecheck.h"
 #include "scldataexporter.h"
 #include "sqliteconnector.h"
 
 #include <QSqlError>
+#include <QTemporaryDir>
 
 ProjectDocument::ProjectDocument()
 {
@@ -23,14 +25,16 @@ void ProjectDocument::close()
     // The manager goes before its connector.
     db.reset();
     connector.reset();
+    upgradeFolder.reset();
 }
 
-bool ProjectDocument::connect(const QString &path, QString *problem)
+bool ProjectDocument::connect(const QString &path, Access access, QString *problem)
 {
     connector = std::make_unique<SqliteConnector>();
     connector->setDatabaseName(path);
+    connector->setReadOnly(access == ReadOnly);
     if (!connector->open()) {
-        *problem = QStringLiteral("%1: cannot open or create the project file (%2)")
+        *problem = QStringLiteral("%1: cannot open the project file (%2)")
                        .arg(path, connector->database().lastError().text());
         connector.reset();
         return false;
@@ -39,7 +43,7 @@ bool ProjectDocument::connect(const QString &path, QString *problem)
     return true;
 }
 
-bool ProjectDocument::loadProject(const QString &path, QString *problem)
+bool ProjectDocument::loadProject(const QString &path, QString *problem, Access access)
 {
     if (!isReadableFile(path, problem))
         return false;
@@ -47,9 +51,34 @@ bool ProjectDocument::loadProject(const QString &path, QString *problem)
         *problem = QStringLiteral("%1 is not a project file").arg(path);
         return false;
     }
-    if (!connect(path, problem))
+    const ProjectFileCheck::Finding finding = ProjectFileCheck::inspect(path);
+    if (finding.verdict == ProjectFileCheck::Verdict::NotProject) {
+        *problem = QStringLiteral("%1 holds no project (%2)").arg(path, finding.reason);
         return false;
-    db->upgradeProject();
+    }
+    QString source = path;
+    if (finding.verdict == ProjectFileCheck::Verdict::Incomplete) {
+        upgradeFolder = std::make_unique<QTemporaryDir>();
+        QString reason;
+        const QString copy =
+            upgradeFolder->isValid()
+                ? ProjectFileCheck::upgradedCopy(path, upgradeFolder->path(), &reason)
+                : QString();
+        if (copy.isEmpty()) {
+            *problem = QStringLiteral("%1 holds no complete project (%2)")
+                           .arg(path, reason.isEmpty() ? finding.reason : reason);
+            upgradeFolder.reset();
+            return false;
+        }
+        if (access == ReadOnly)
+            source = copy;
+        else
+            upgradeFolder.reset();
+    }
+    if (!connect(source, access, problem))
+        return false;
+    if (access == ReadWrite)
+        db->upgradeProject();
     SclDataExporter loader;
     if (!loader.loadSclModel(&scl, db.get())) {
         *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);

@@ -11,6 +11,7 @@
 #include <memory>
 
 class Iec61850DbManager;
+class QTemporaryDir;
 class SqliteConnector;
 
 // What the program's window holds while a project or workbook is open: the
@@ -25,18 +26,32 @@ struct ProjectDocument
     std::unique_ptr<SqliteConnector> connector;
     std::unique_ptr<Iec61850DbManager> db;
 
+    enum Access {
+        // Reads the file as it is; an older project is read from an upgraded
+        // copy, so the file stays byte for byte what it was.
+        ReadOnly,
+        // For a command that writes the project: an older file is upgraded in
+        // place, once it is known to become a complete project.
+        ReadWrite,
+    };
+
     ProjectDocument();
     ~ProjectDocument();
     ProjectDocument(const ProjectDocument &) = delete;
     ProjectDocument &operator=(const ProjectDocument &) = delete;
 
-    // Opens (or creates) the file and its manager.
-    bool connect(const QString &path, QString *problem);
-    // As Open Project: upgrade, then the SCL model, the selections and the
-    // signal list; a file that is no project is refused before it is opened.
-    bool loadProject(const QString &path, QString *problem);
+    // As Open Project: the SCL model, the selections and the signal list. A
+    // file that is no complete project, nor becomes one by the upgrade, is
+    // refused before anything is written.
+    bool loadProject(const QString &path, QString *problem, Access access = ReadOnly);
     // Drops the manager, then its connector.
     void close();
+
+private:
+    bool connect(const QString &path, Access access, QString *problem);
+
+    // Where an older project is upgraded for reading.
+    std::unique_ptr<QTemporaryDir> upgradeFolder;
 };
 
 #endif

@@ -55,6 +55,27 @@ QStandardItem *appendTo(QStandardItemModel *model, QStandardItem *parent, QStand
     return item;
 }
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("OnlineBrowse", text);
+}
+
+// Errors after which the answers so far are not the whole IED: the
+// connection went, the IED did not answer, or an answer broke a bound.
+bool cutsShort(IedClientError error)
+{
+    switch (error) {
+    case IedClientError::NotConnected:
+    case IedClientError::ConnectionLost:
+    case IedClientError::Timeout:
+    case IedClientError::MalformedMessage:
+    case IedClientError::UnexpectedValueReceived:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Forgets the connection before it goes, so a late cancel cannot reach it.
 class ActiveReset
 {
@@ -129,8 +150,7 @@ bool OnlineBrowse::acceptHost(const QString &host)
     const QByteArray latin1 = host.toLatin1();
     if (latin1.size() <= MaxHostLength)
         return true;
-    infoScreen(QCoreApplication::translate("OnlineBrowse",
-                                           "The address is too long (%1 characters, at most %2).")
+    infoScreen(tr("The address is too long (%1 characters, at most %2).")
                    .arg(latin1.size())
                    .arg(MaxHostLength));
     return false;
@@ -151,70 +171,70 @@ bool OnlineBrowse::open(IedConnection &connection, const QString &host, int port
     return lastConnectError == IedClientError::Ok;
 }
 
-QString OnlineBrowse::describeFailure(const IedConnection &connection, IedClientError error)
+QString OnlineBrowse::errorText(IedClientError error)
 {
-    const QString name = iedClientErrorName(error);
-    switch (error) {
-    case IedClientError::Timeout:
-        return tr("no answer within the request time-out (%1)").arg(name);
-    case IedClientError::ConnectionLost:
-    case IedClientError::NotConnected:
-        return tr("the connection was lost (%1)").arg(name);
-    case IedClientError::MalformedMessage:
-        return tr("an answer that does not decode; names longer than 255 characters and values "
-                  "nested deeper than 32 levels are refused so (%1)")
-            .arg(name);
-    case IedClientError::UnexpectedValueReceived:
-        if (!connection.nameListBound().isEmpty())
-            return tr("%1 (%2)").arg(connection.nameListBound(), name);
-        return tr("an answer that does not fit the request (%1)").arg(name);
-    default:
-        return tr("the IED refused (%1)").arg(name);
+    return QStringLiteral("%1 (%2)").arg(iedClientErrorName(error)).arg(int(error));
+}
+
+OnlineBrowse::Result OnlineBrowse::fail(IedClientError error, const QString &failure,
+                                        bool connected)
+{
+    Result result;
+    result.error = error;
+    result.failure = failure;
+    result.connected = connected;
+    return result;
+}
+
+// A name list that broke a bound says which.
+QString OnlineBrowse::requestErrorText(IedClientError error) const
+{
+    if (error == IedClientError::UnexpectedValueReceived && active &&
+        !active->nameListBound().isEmpty())
+        return tr("%1, %2").arg(errorText(error), active->nameListBound());
+    return errorText(error);
+}
+
+void OnlineBrowse::noteRequest(IedClientError error, const QString &what)
+{
+    if (walk.failure.isEmpty() && cutsShort(error)) {
+        walk.error = error;
+        walk.failure = tr("%1: %2").arg(what, requestErrorText(error));
     }
 }
 
-bool OnlineBrowse::succeeded(IedConnection &connection, const QString &call, IedClientError error)
+OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
 {
-    if (error == IedClientError::Ok)
-        return true;
-    if (cancelled)
-        return false;
-    ++failedCallCount;
-    const QString line = tr("Failed: %1: %2").arg(call, describeFailure(connection, error));
-    if (firstFailure.isEmpty())
-        firstFailure = line;
-    infoScreen(line);
-    // A refusal or an odd value of one object leaves the association in
-    // step; silence, garbage or an endless list would repeat at every call.
-    if (!connection.isConnected() || error == IedClientError::Timeout ||
-        error == IedClientError::MalformedMessage || !connection.nameListBound().isEmpty())
-        stopped = true;
-    return false;
-}
-
-bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
-{
-    firstFailure.clear();
-    failedCallCount = 0;
-    stopped = false;
     infoScreen(QStringLiteral("Please Wait ..."));
     eventPump();
-    if (!acceptHost(host))
-        return false;
+    if (!acceptHost(host)) {
+        return fail(IedClientError::InvalidArgument,
+                    tr("the address is longer than %1 characters").arg(MaxHostLength), false);
+    }
 
     IedConnection connection;
     const ActiveReset reset([this] { setActive(nullptr); });
     if (!open(connection, host, port)) {
         infoScreen(QStringLiteral("Connection failed!\n"));
-        return false;
+        if (port <= 0 || port > 65535) {
+            return fail(lastConnectError, tr("the port %1 is not between 1 and 65535").arg(port),
+                        false);
+        }
+        return fail(
+            lastConnectError,
+            tr("connect to %1 port %2: %3").arg(host).arg(port).arg(errorText(lastConnectError)),
+            false);
     }
+    walk = fail(IedClientError::Ok, QString(), true);
 
     infoScreen(QStringLiteral("Get logical device list..."));
     IedClientError error = IedClientError::Ok;
     const QStringList devices = connection.logicalDeviceList(&error);
-    if (succeeded(connection, tr("the logical device list"), error)) {
+    if (error != IedClientError::Ok)
+        walk = fail(error, tr("logical device list: %1").arg(requestErrorText(error)), true);
+    if (error == IedClientError::Ok) {
         for (const QString &device : devices) {
-            if (!goesOn())
+            if (cancelled || !walk)
                 break;
             QStandardItem *deviceA =
                 appendTo(trees.complete, nullptr, makeItem(device, LogicalDeviceKind));
@@ -223,9 +243,9 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
             QStandardItem *deviceC =
                 appendTo(trees.reports, nullptr, makeItem(device, LogicalDeviceKind));
             const QStringList nodes = connection.logicalDeviceDirectory(device, &error);
-            succeeded(connection, tr("the logical nodes of %1").arg(device), error);
+            noteRequest(error, device);
             for (const QString &node : nodes) {
-                if (!goesOn())
+                if (cancelled || !walk)
                     break;
                 const QString nodeReference = device + QLatin1Char('/') + node;
                 eventPump();
@@ -236,123 +256,111 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                 QStandardItem *nodeA = appendTo(trees.complete, deviceA, nodeItem());
                 QStandardItem *nodeB = appendTo(trees.dataSets, deviceB, nodeItem());
                 QStandardItem *nodeC = appendTo(trees.reports, deviceC, nodeItem());
-                browseNode(connection, trees, nodeReference, {nodeA, nodeB, nodeC});
+
+                const QStringList objects = connection.logicalNodeDirectory(
+                    nodeReference, IedConnection::AcsiClass::DataObject, &error);
+                noteRequest(error, nodeReference);
+                for (const QString &object : objects) {
+                    if (!walk)
+                        break;
+                    const QString objectReference = nodeReference + QLatin1Char('.') + object;
+                    infoScreen(QStringLiteral("   ") + objectReference);
+                    QStandardItem *objectItem =
+                        appendTo(trees.complete, nodeA, makeItem(objectReference, DataObjectKind));
+                    addDataAttributes(objectReference, connection, 6, objectItem);
+                }
+
+                const QStringList dataSets = connection.logicalNodeDirectory(
+                    nodeReference, IedConnection::AcsiClass::DataSet, &error);
+                noteRequest(error, nodeReference);
+                for (const QString &dataSet : dataSets) {
+                    const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
+                    QStandardItem *dataSetA =
+                        appendTo(trees.complete, nodeA, makeItem(dataSetReference, DataSetKind));
+                    QStandardItem *dataSetB =
+                        appendTo(trees.dataSets, nodeB, makeItem(dataSetReference, DataSetKind));
+                    bool deletable = false;
+                    const QStringList members =
+                        connection.dataSetDirectory(dataSetReference, &deletable, &error);
+                    noteRequest(error, dataSetReference);
+                    infoScreen(QStringLiteral("   ") + QStringLiteral("    Data set: %1 (%2)\n")
+                                                           .arg(dataSet)
+                                                           .arg(deletable ? 1 : 0));
+                    for (const QString &member : members) {
+                        infoScreen(QStringLiteral("      ") + member);
+                        appendTo(trees.complete, dataSetA, makeItem(member, DataSetMemberKind));
+                        appendTo(trees.dataSets, dataSetB, makeItem(member, DataSetMemberKind));
+                    }
+                }
+
+                struct ReportClass
+                {
+                    IedConnection::AcsiClass acsiClass;
+                    const char *separator;
+                    int kind;
+                    const char *line;
+                };
+                const ReportClass reportClasses[] = {
+                    {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind,
+                     "RP: %2 -> DS: %1"},
+                    {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind,
+                     "BR: %2 -> DS: %1"},
+                };
+                for (const ReportClass &reportClass : reportClasses) {
+                    const QStringList blocks = connection.logicalNodeDirectory(
+                        nodeReference, reportClass.acsiClass, &error);
+                    noteRequest(error, nodeReference);
+                    for (const QString &block : blocks) {
+                        const QString blockReference =
+                            nodeReference + QLatin1String(reportClass.separator) + block;
+                        auto blockItem = [&] {
+                            return makeItem(blockReference, reportClass.kind);
+                        };
+                        appendTo(trees.complete, nodeA, blockItem());
+                        appendTo(trees.reports, nodeC, blockItem());
+                        IedClientError rcbError = IedClientError::Ok;
+                        const ClientReportControlBlock values =
+                            connection.rcbValues(blockReference, &rcbError);
+                        noteRequest(rcbError, blockReference);
+                        if (rcbError == IedClientError::Ok) {
+                            infoScreen(QStringLiteral("   ") +
+                                       QString::fromLatin1(reportClass.line)
+                                           .arg(values.dataSetReference(), blockReference));
+                        }
+                    }
+                }
+
                 if (nodeB && nodeB->rowCount() == 0 && deviceB)
                     deviceB->removeRow(deviceB->rowCount() - 1);
             }
         }
     }
-    if (failedCallCount > 0) {
-        infoScreen(tr("Browse incomplete: %n call(s) failed; the trees show what was listed.",
-                      nullptr, failedCallCount));
-    }
+    if (cancelled && walk)
+        walk = fail(IedClientError::Unknown, tr("cancelled"), true);
     connection.close();
-    return failedCallCount == 0;
-}
-
-void OnlineBrowse::browseNode(IedConnection &connection, const Trees &trees,
-                              const QString &nodeReference, const NodeItems &node)
-{
-    IedClientError error = IedClientError::Ok;
-    const QStringList objects = connection.logicalNodeDirectory(
-        nodeReference, IedConnection::AcsiClass::DataObject, &error);
-    succeeded(connection, tr("the data objects of %1").arg(nodeReference), error);
-    for (const QString &object : objects) {
-        if (!goesOn())
-            return;
-        const QString objectReference = nodeReference + QLatin1Char('.') + object;
-        infoScreen(QStringLiteral("   ") + objectReference);
-        QStandardItem *objectItem =
-            appendTo(trees.complete, node.complete, makeItem(objectReference, DataObjectKind));
-        addDataAttributes(objectReference, connection, 6, objectItem);
-    }
-
-    const QStringList dataSets =
-        connection.logicalNodeDirectory(nodeReference, IedConnection::AcsiClass::DataSet, &error);
-    succeeded(connection, tr("the data sets of %1").arg(nodeReference), error);
-    for (const QString &dataSet : dataSets) {
-        if (!goesOn())
-            return;
-        const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
-        QStandardItem *dataSetA =
-            appendTo(trees.complete, node.complete, makeItem(dataSetReference, DataSetKind));
-        QStandardItem *dataSetB =
-            appendTo(trees.dataSets, node.dataSets, makeItem(dataSetReference, DataSetKind));
-        bool deletable = false;
-        const QStringList members =
-            connection.dataSetDirectory(dataSetReference, &deletable, &error);
-        if (!succeeded(connection, tr("the members of %1").arg(dataSetReference), error))
-            continue;
-        infoScreen(QStringLiteral("   ") +
-                   QStringLiteral("    Data set: %1 (%2)\n").arg(dataSet).arg(deletable ? 1 : 0));
-        for (const QString &member : members) {
-            infoScreen(QStringLiteral("      ") + member);
-            appendTo(trees.complete, dataSetA, makeItem(member, DataSetMemberKind));
-            appendTo(trees.dataSets, dataSetB, makeItem(member, DataSetMemberKind));
-        }
-    }
-
-    struct ReportClass
-    {
-        IedConnection::AcsiClass acsiClass;
-        const char *separator;
-        int kind;
-        const char *line;
-    };
-    const ReportClass reportClasses[] = {
-        {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind, "RP: %2 -> DS: %1"},
-        {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind, "BR: %2 -> DS: %1"},
-    };
-    for (const ReportClass &reportClass : reportClasses) {
-        const QStringList blocks =
-            connection.logicalNodeDirectory(nodeReference, reportClass.acsiClass, &error);
-        succeeded(connection, tr("the report control blocks of %1").arg(nodeReference), error);
-        for (const QString &block : blocks) {
-            if (!goesOn())
-                return;
-            const QString blockReference =
-                nodeReference + QLatin1String(reportClass.separator) + block;
-            auto blockItem = [&] {
-                return makeItem(blockReference, reportClass.kind);
-            };
-            appendTo(trees.complete, node.complete, blockItem());
-            appendTo(trees.reports, node.reports, blockItem());
-            const ClientReportControlBlock values = connection.rcbValues(blockReference, &error);
-            if (succeeded(connection, tr("the values of %1").arg(blockReference), error)) {
-                infoScreen(QStringLiteral("   ") +
-                           QString::fromLatin1(reportClass.line)
-                               .arg(values.dataSetReference(), blockReference));
-            }
-        }
-    }
+    return walk;
 }
 
 void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &connection,
                                      int indent, QStandardItem *parent)
 {
+    if (!walk)
+        return;
     QString base = reference;
     const int brace = base.indexOf(QLatin1Char('{'));
     if (brace >= 0)
         base.truncate(brace);
     if ((indent - 6) / 2 >= MaxAttributeDepth) {
-        if (!cancelled) {
-            ++failedCallCount;
-            const QString line = tr("Cut: the attributes below %1 (nested deeper than %2 levels)")
-                                     .arg(base)
-                                     .arg(MaxAttributeDepth);
-            if (firstFailure.isEmpty())
-                firstFailure = line;
-            infoScreen(line);
-        }
+        walk =
+            fail(IedClientError::UnexpectedValueReceived,
+                 tr("%1: attributes nested deeper than %2 levels").arg(base).arg(MaxAttributeDepth),
+                 true);
         return;
     }
     IedClientError error = IedClientError::Ok;
     const QStringList names = connection.dataDirectoryFc(base, &error);
-    if (!succeeded(connection, tr("the attributes of %1").arg(base), error))
-        return;
+    noteRequest(error, base);
     for (const QString &name : names) {
-        if (!goesOn())
-            return;
         const QString childReference = base + QLatin1Char('.') + name;
         auto *item = makeItem(childReference, DataAttributeKind);
         if (parent)

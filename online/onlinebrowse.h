@@ -8,7 +8,6 @@
 
 #include "iedclienterror.h"
 
-#include <QCoreApplication>
 #include <QMutex>
 #include <QString>
 
@@ -21,8 +20,6 @@ class QStandardItemModel;
 
 class OnlineBrowse
 {
-    Q_DECLARE_TR_FUNCTIONS(OnlineBrowse)
-
 public:
     // Tree A: everything; tree B: data sets; tree C: report control blocks.
     struct Trees
@@ -32,7 +29,21 @@ public:
         QStandardItemModel *reports = nullptr;
     };
 
+    // How a browse ended: the failure in words and the client's error code
+    // (Ok with an empty failure when the whole IED was listed).
+    struct Result
+    {
+        IedClientError error = IedClientError::Ok;
+        QString failure;
+        // False when the connection itself could not be made.
+        bool connected = false;
+        explicit operator bool() const { return failure.isEmpty(); }
+    };
+
     using LineSink = std::function<void(const QString &)>;
+
+    // Attribute trees nested deeper than this cut the browse short.
+    static constexpr int MaxAttributeDepth = 32;
 
     // Longest address text accepted: the connection's host buffer holds 128
     // bytes with the terminating zero.
@@ -58,16 +69,12 @@ public:
     bool isCancelled() const { return cancelled; }
     // Why the last connection failed (Ok when it did not).
     IedClientError connectError() const { return lastConnectError; }
-    // What the last browse could not list, its first failure ("" when complete).
-    QString failure() const { return firstFailure; }
-    int failedCalls() const { return failedCallCount; }
 
-    // Attribute trees nested deeper than this are cut (and said so).
-    static constexpr int MaxAttributeDepth = 32;
-
-    // False when the address is refused, the connection fails or a call of
-    // the browse fails; the trees hold what was listed until then.
-    bool browseIed(const QString &host, int port, const Trees &trees);
+    // Fails when the address is refused, the connection fails, the logical
+    // device list cannot be read, or a request ends short of an answer (the
+    // connection lost, no answer, a bound of the client exceeded): the trees
+    // then hold what came before.
+    Result browseIed(const QString &host, int port, const Trees &trees);
     void addDataAttributes(const QString &reference, IedConnection &connection, int indent,
                            QStandardItem *parent);
     // Reads TestReadReference [MX] and writes what it found to the debug output.
@@ -75,25 +82,18 @@ public:
 
     // The port text of the window as a number: 0 when it is not one.
     static int portFromText(const QString &text);
+    // "CONNECTION_REJECTED (5)": the client library's name and number.
+    static QString errorText(IedClientError error);
 
 private:
     bool acceptHost(const QString &host);
     bool open(IedConnection &connection, const QString &host, int port);
 
-    struct NodeItems
-    {
-        QStandardItem *complete;
-        QStandardItem *dataSets;
-        QStandardItem *reports;
-    };
-    void browseNode(IedConnection &connection, const Trees &trees, const QString &nodeReference,
-                    const NodeItems &node);
-    static QString describeFailure(const IedConnection &connection, IedClientError error);
-    // Says on the info screen what failed; false when the browse cannot go on.
-    bool succeeded(IedConnection &connection, const QString &call, IedClientError error);
-    bool goesOn() const { return !cancelled && !stopped; }
-
     QStandardItem *makeItem(const QString &text, int kind) const;
+    QString requestErrorText(IedClientError error) const;
+    // Keeps the first error after which the listing cannot be trusted whole.
+    void noteRequest(IedClientError error, const QString &what);
+    Result fail(IedClientError error, const QString &failure, bool connected);
     void setActive(IedConnection *connection);
 
     LineSink infoScreen;
@@ -103,9 +103,7 @@ private:
     QMutex activeMutex;
     IedConnection *active = nullptr;
     IedClientError lastConnectError = IedClientError::Ok;
-    QString firstFailure;
-    int failedCallCount = 0;
-    bool stopped = false;
+    Result walk;
     int connectTimeoutMs = -1;
     int requestTimeoutMs = -1;
 };

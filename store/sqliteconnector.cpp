@@ -8,9 +8,10 @@
 
 const QString SqliteConnector::ConnectionName = QStringLiteral("iec61850_register_db");
 
-SqliteConnector::SqliteConnector(QObject *parent) : QObject(parent)
+SqliteConnector::SqliteConnector(QObject *parent, const QString &connectionName)
+    : QObject(parent), registeredName(connectionName)
 {
-    db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
+    db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), registeredName);
 }
 
 SqliteConnector::~SqliteConnector()
@@ -19,15 +20,20 @@ SqliteConnector::~SqliteConnector()
         db.close();
     // Unregister only our own connection: a newer connector may have taken
     // the name already.
-    const bool registered = QSqlDatabase::database(ConnectionName, false).driver() == db.driver();
+    const bool registered = QSqlDatabase::database(registeredName, false).driver() == db.driver();
     db = QSqlDatabase();
     if (registered)
-        QSqlDatabase::removeDatabase(ConnectionName);
+        QSqlDatabase::removeDatabase(registeredName);
 }
 
 void SqliteConnector::setDatabaseName(const QString &path)
 {
     db.setDatabaseName(path);
+}
+
+void SqliteConnector::setReadOnly(bool readOnly)
+{
+    db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
 }
 
 bool SqliteConnector::open()

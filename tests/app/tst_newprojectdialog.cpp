@@ -92,6 +92,7 @@ private:
     TemporarySettings settings;
     std::unique_ptr<ScriptedPrompt> prompt;
     std::unique_ptr<SelectedItemsModel> model;
+    std::unique_ptr<QTemporaryDir> projectDir;
 };
 
 void NewProjectDialogTest::initTestCase()
@@ -104,6 +105,9 @@ void NewProjectDialogTest::initTestCase()
 void NewProjectDialogTest::init()
 {
     QSettings().clear();
+    // Creating writes the project: into a folder of each test's own.
+    projectDir = std::make_unique<QTemporaryDir>();
+    QSettings().setValue(QStringLiteral("lastProjectPath"), projectDir->path());
     prompt = std::make_unique<ScriptedPrompt>();
     model = std::make_unique<SelectedItemsModel>();
 }
@@ -342,6 +346,8 @@ void NewProjectDialogTest::startFolder()
 
     if (stored.isValid())
         QSettings().setValue(QStringLiteral("lastProjectPath"), stored);
+    else
+        QSettings().remove(QStringLiteral("lastProjectPath"));
     auto dialog = makeDialog(exampleFile());
     QCOMPARE(child<QLineEdit>(dialog.get(), "lineEdit_folderPath")->text(), expected);
     QCOMPARE(dialog->projectFolder(), expected);
@@ -453,7 +459,7 @@ void NewProjectDialogTest::states_data()
         << QStringList{"lineEdit_projectName", "lineEdit_folderPath", "toolButton_folderSelect",
                        "pushButton_createPro", "pushButton_cancel"};
     QTest::newRow("created") << exampleFile() << "P" << true << parsing << 1
-                             << QStringList{"toolButton_folderSelect", "pushButton"};
+                             << QStringList{"pushButton"};
     QTest::newRow("failed") << bareIedFile() << "P" << true << parsing << 0
                             << QStringList{"toolButton_folderSelect", "pushButton_cancel"};
 }
@@ -589,11 +595,14 @@ void NewProjectDialogTest::projectNameIsAsTyped()
 {
     QFETCH(QString, typed);
 
+    // A slash in the name reaches into a folder, which has to be there.
+    QVERIFY(QDir().mkpath(QFileInfo(projectDir->filePath(typed)).absolutePath()));
     auto dialog = makeDialog(exampleFile());
     typeName(dialog.get(), typed);
     QCOMPARE(dialog->projectName(), QString());
     clickCreate(dialog.get());
     QCOMPARE(dialog->projectName(), typed);
+    QVERIFY(QFileInfo::exists(dialog->createdProjectPath()));
 }
 
 void NewProjectDialogTest::failedParseLeavesOnlyCancel_data()
@@ -705,20 +714,20 @@ void NewProjectDialogTest::typedFolderIsTheProjectFolder()
 {
     auto dialog = makeDialog(exampleFile());
     auto *folder = child<QLineEdit>(dialog.get(), QStringLiteral("lineEdit_folderPath"));
+    const QString typed = projectDir->filePath(QStringLiteral("typed"));
+    QVERIFY(QDir().mkpath(typed));
     folder->clear();
-    QTest::keyClicks(folder, QStringLiteral("/data/typed"));
+    QTest::keyClicks(folder, typed);
     typeName(dialog.get(), QStringLiteral("P"));
     clickCreate(dialog.get());
 
-    QCOMPARE(dialog->projectFolder(), QStringLiteral("/data/typed"));
+    QCOMPARE(dialog->projectFolder(), typed);
+    QCOMPARE(dialog->createdProjectPath(), typed + QStringLiteral("/P.sclpro"));
+    QVERIFY(QFileInfo::exists(dialog->createdProjectPath()));
     // Only a folder chosen with the button is remembered.
-    QVERIFY(!QSettings().contains(QStringLiteral("lastProjectPath")));
-
-    // The button still works after the parse and moves the project with it.
-    prompt->fileAnswers.enqueue(QStringLiteral("/data/later"));
-    QTest::mouseClick(child<QToolButton>(dialog.get(), "toolButton_folderSelect"), Qt::LeftButton);
-    QCOMPARE(dialog->projectFolder(), QStringLiteral("/data/later"));
-    QCOMPARE(folder->text(), QStringLiteral("/data/later"));
+    QCOMPARE(QSettings().value(QStringLiteral("lastProjectPath")).toString(), projectDir->path());
+    // The written file cannot be moved by another folder any more.
+    QVERIFY(!child<QToolButton>(dialog.get(), "toolButton_folderSelect")->isEnabled());
 }
 
 void NewProjectDialogTest::endings_data()

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -34,6 +35,8 @@ private slots:
 
     void mainRoadSurvivesSaveCloseAndReopen();
     void newProjectNeverOverwritesAFile();
+    void newProjectGivenUpKeepsTheOpenOne_data();
+    void newProjectGivenUpKeepsTheOpenOne();
     void newProjectInAMissingFolderOpensNothing();
     void openingAMissingFileCreatesNothing();
     void declinedCloseKeepsTheProject();
@@ -146,6 +149,7 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
         prompt->fileRequests.first().filter,
         QStringLiteral("IEC61850 Conf files (*.scd *.cid *.icd *.iid *.sed *.ssd *.scl *.xml);;"));
     QVERIFY(child<QAction>("actionSave_Project")->isEnabled());
+    QCOMPARE(child<QLabel>("label_cidName")->text(), QStringLiteral("BAY1_PROT (id:0)"));
     window->grab().save(QDir::current().filePath("mainroad-1-created.png"));
 
     prompt->fileAnswers << sourceFile("examples/signals.csv");
@@ -193,6 +197,7 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     QCOMPARE(shownTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
     QCOMPARE(objects->rowCount(), 0);
     QCOMPARE(modelOf("treeView_CID")->rowCount(), 0);
+    QCOMPARE(child<QLabel>("label_cidName")->text(), QStringLiteral("No CID selected"));
     QCOMPARE(signalList->rowCount(), 0);
     QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
 
@@ -201,6 +206,7 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     recent->actions().first()->trigger();
 
     QCOMPARE(shownTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QVERIFY(child<QLabel>("label_cidName")->text().startsWith("BAY1_PROT (id:"));
     QCOMPARE(objects->rowCount(), 1);
     QCOMPARE(objects->item(0, 0)->text(), QStringLiteral("BAY1_PROTCTRL/XCBR1.Pos"));
     QCOMPARE(objects->item(0, 5)->text(), QStringLiteral("BAY1_CB_POS"));
@@ -233,6 +239,69 @@ void ProjectLifecycleTest::newProjectNeverOverwritesAFile()
     QCOMPARE(existing.readAll(), QByteArray("somebody else's file"));
     QCOMPARE(shownTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
     QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+}
+
+void ProjectLifecycleTest::newProjectGivenUpKeepsTheOpenOne_data()
+{
+    QTest::addColumn<QString>("sclFile");
+    QTest::addColumn<bool>("create");
+    QTest::addColumn<bool>("escape");
+    QTest::addColumn<QString>("title");
+    const QString example = sourceFile("examples/substation.scd");
+    const QString kept = QStringLiteral("kept.sclpro* - Tessarin Stationscope v3.52");
+    QTest::newRow("Esc before creating") << example << false << true << kept;
+    QTest::newRow("Cancel after a failed parse")
+        << sourceFile("tests/app/fixtures/noldevice.scd") << true << false << kept;
+    QTest::newRow("Esc after \"Project Created\"")
+        << example << true << true << QStringLiteral("next.sclpro - Tessarin Stationscope v3.52");
+}
+
+void ProjectLifecycleTest::newProjectGivenUpKeepsTheOpenOne()
+{
+    QFETCH(QString, sclFile);
+    QFETCH(bool, create);
+    QFETCH(bool, escape);
+    QFETCH(QString, title);
+    QTemporaryDir folder;
+    createProject("kept", folder.path());
+    pick({"DataObjects", "BAY1_PROT", "CTRL", "XCBR1", "ST", "Pos"});
+    const QString keptIed = modelOf("treeView_CID")->item(0)->text();
+
+    // Asked before the dialog; the open project is closed only for a created one.
+    prompt->buttonAnswers << QMessageBox::Discard;
+    prompt->fileAnswers << sclFile;
+    QString shownPage;
+    prompt->dialogHandler = [&](QDialog *dialog) {
+        dialog->findChild<QComboBox *>("comboBox_IED")->setCurrentIndex(1);
+        dialog->findChild<QLineEdit *>("lineEdit_projectName")->setText("next");
+        if (create)
+            dialog->findChild<QPushButton *>("pushButton_createPro")->click();
+        auto *stack = dialog->findChild<QStackedWidget *>("stackedWidget_buttons");
+        if (stack->currentIndex() == 1)
+            shownPage = stack->currentWidget()->findChild<QLabel *>()->text();
+        if (escape)
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else
+            dialog->findChild<QPushButton *>("pushButton_cancel")->click();
+        return dialog->result();
+    };
+    child<QAction>("actionNew_Project")->trigger();
+    prompt->dialogHandler = nullptr;
+
+    QCOMPARE(shownTitle(), title);
+    QStandardItemModel *objects = modelOf("treeView_SelectedDataObjects");
+    const bool created = title.startsWith("next");
+    QCOMPARE(QFileInfo::exists(folder.filePath("next.sclpro")), created);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), created ? 2 : 1);
+    QCOMPARE(shownPage, created ? QStringLiteral("Project Created") : QString());
+    QCOMPARE(objects->rowCount(), created ? 0 : 1);
+    QCOMPARE(modelOf("treeView_CID")->rowCount(), 1);
+    QCOMPARE(modelOf("treeView_CID")->item(0)->text() == keptIed, !created);
+    QCOMPARE(child<QAction>("actionSave_Project")->isEnabled(), true);
+    if (!created) {
+        prompt->buttonAnswers << QMessageBox::Discard;
+        QVERIFY(window->close());
+    }
 }
 
 void ProjectLifecycleTest::newProjectInAMissingFolderOpensNothing()

@@ -2,6 +2,7 @@
 
 #include "dbschema.h"
 #include "mainwindow.h"
+#include "sclgenerator.h"
 #include "sclparser.h"
 #include "scriptedprompt.h"
 #include "temporarysettings.h"
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStackedWidget>
@@ -22,6 +24,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <signal.h>
 
 namespace {
 
@@ -32,10 +35,10 @@ struct Run
     QString err;
 };
 
-Run runCli(const QStringList &arguments)
+Run runProgram(const QString &program, const QStringList &arguments)
 {
     QProcess process;
-    process.start(QStringLiteral(STATIONSCOPE_CLI), arguments);
+    process.start(program, arguments);
     Run run;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -47,6 +50,11 @@ Run runCli(const QStringList &arguments)
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+Run runCli(const QStringList &arguments)
+{
+    return runProgram(QStringLiteral(STATIONSCOPE_CLI), arguments);
 }
 
 // Every row of every table, in file order, for comparing two project files.
@@ -107,6 +115,10 @@ private slots:
     void dumpsProjectAndWorkbook();
     void dumpRefuses_data();
     void dumpRefuses();
+    void readingLeavesTheFileAsItWas_data();
+    void readingLeavesTheFileAsItWas();
+    void killedNewLeavesNoHalfProject_data();
+    void killedNewLeavesNoHalfProject();
     void everySharedSample();
     void serveAndBrowseTogether();
     void onlineRefusals_data();
@@ -243,6 +255,8 @@ void CommandLineTest::newRefuses_data()
                                                        << "commas.csv";
     QTest::newRow("output folder missing") << "folder"
                                            << "nowhere";
+    QTest::newRow("file size limit") << "limit"
+                                     << "File too large";
 }
 
 void CommandLineTest::newRefuses()
@@ -271,7 +285,14 @@ void CommandLineTest::newRefuses()
     } else if (case_ == "folder") {
         out = dir->filePath("nowhere/p.sclpro");
     }
-    const Run run = runCli(QStringList{"new", scl, "--ied", ied, "--out", out} + extra);
+    const QStringList arguments = QStringList{"new", scl, "--ied", ied, "--out", out} + extra;
+    // 40 KiB: less than the project needs.
+    const Run run =
+        case_ == "limit"
+            ? runProgram("/bin/sh",
+                         QStringList{"-c", "ulimit -f 40; exec \"$0\" \"$@\"", STATIONSCOPE_CLI} +
+                             arguments)
+            : runCli(arguments);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(firstLineNames(run, named), qPrintable(run.err));
     if (case_ == "existing") {
@@ -280,6 +301,8 @@ void CommandLineTest::newRefuses()
         QCOMPARE(file.readAll(), QByteArray("somebody else's file"));
     } else {
         QVERIFY(!QFileInfo::exists(out));
+        // Nor anything beside it.
+        QCOMPARE(QDir(dir->path()).entryList({"taken*"}, QDir::Files), QStringList());
     }
 }
 
@@ -409,6 +432,113 @@ void CommandLineTest::dumpRefuses()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(firstLineNames(run, fileName), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
+}
+
+void CommandLineTest::readingLeavesTheFileAsItWas_data()
+{
+    QTest::addColumn<bool>("fromProject");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("empty file") << false << QString() << 1 << "the file is empty";
+    QTest::newRow("another application's database")
+        << false << "CREATE TABLE notes(body TEXT)" << 1 << "no project table";
+    QTest::newRow("project missing a table")
+        << true << "DROP TABLE iec61850_reports" << 1 << "table iec61850_reports";
+    QTest::newRow("project missing its connection table")
+        << true << "DROP TABLE iec61850_connectionsv2" << 1 << "no connection row";
+    QTest::newRow("older project: the upgrade adds a column")
+        << true << "ALTER TABLE iec61850_data_objects DROP COLUMN cmdtype_signal" << 0 << "";
+    QTest::newRow("current project") << true << QString() << 0 << "";
+}
+
+void CommandLineTest::readingLeavesTheFileAsItWas()
+{
+    QFETCH(bool, fromProject);
+    QFETCH(QString, sql);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    const QString path = dir->filePath("file.sclpro");
+    if (fromProject) {
+        QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", path})
+                     .exitCode,
+                 0);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    if (!sql.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "setup");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("setup");
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    for (const QStringList &command :
+         {QStringList{"dump", path}, QStringList{"export", path, "--out", path + ".xlsx"},
+          QStringList{"verify", path, "--scl", example("substation.scd")}}) {
+        const Run run = runCli(command);
+        if (command.first() != "verify")
+            QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(said), qPrintable(run.err));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll() == before, qPrintable(command.first()));
+        file.close();
+    }
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"file.sclpro"}) +
+                 (exitCode == 0 ? QStringList{"file.sclpro.xlsx"} : QStringList()));
+}
+
+void CommandLineTest::killedNewLeavesNoHalfProject_data()
+{
+    QTest::addColumn<int>("killAfterMs");
+    // Parsing takes the first few hundred milliseconds, writing the rest.
+    for (int ms : {0, 300, 900, 1300, 1800})
+        QTest::newRow(qPrintable(QStringLiteral("%1 ms").arg(ms))) << ms;
+}
+
+void CommandLineTest::killedNewLeavesNoHalfProject()
+{
+    QFETCH(int, killAfterMs);
+    const QString scl = dir->filePath("large.scd");
+    SclGeneratorOptions options;
+    options.iedCount = 1;
+    options.lnInstances = 32;
+    QVERIFY(SclGenerator::write(scl, options));
+    const QString project = dir->filePath("p.sclpro");
+
+    QProcess process;
+    process.start(QStringLiteral(STATIONSCOPE_CLI),
+                  {"new", scl, "--ied", SclGenerator::iedName(0), "--out", project});
+    QVERIFY(process.waitForStarted());
+    QTest::qWait(killAfterMs);
+    ::kill(pid_t(process.processId()), SIGKILL);
+    QVERIFY(process.waitForFinished(30000));
+
+    // Either nothing under the name, so a retry can make it, or the whole project.
+    if (QFileInfo::exists(project)) {
+        const Run dumped = runCli({"dump", project});
+        QVERIFY2(dumped.exitCode == 0, qPrintable(dumped.err));
+        QVERIFY(dumped.out.contains("\n  " + SclGenerator::iedName(0) + '\n'));
+        QVERIFY(dumped.out.contains("\n    DataObjects\n"));
+    } else {
+        QCOMPARE(runCli({"new", scl, "--ied", SclGenerator::iedName(0), "--out", project}).exitCode,
+                 0);
+    }
+    // A killed write leaves its staging file beside the target, under a name
+    // that says what it is.
+    for (const QString &left : QDir(dir->path()).entryList({"p.sclpro.*"}, QDir::Files))
+        QVERIFY2(left.contains(".partial"), qPrintable(left));
 }
 
 void CommandLineTest::everySharedSample()
