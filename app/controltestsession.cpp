@@ -130,6 +130,8 @@ void ControlWorker::run(int command, const ControlTestSettings &settings)
     if (!applError.isEmpty() && termination.isEmpty())
         line += QStringLiteral("; ") + applError;
     emit logLine(stamped(line));
+    for (const QString &ignored : control->ignoredTerminations())
+        emit logLine(stamped(ignored));
     if (!termination.isEmpty())
         emit logLine(stamped(applError.isEmpty() ? termination
                                                  : termination + QStringLiteral(": ") + applError));

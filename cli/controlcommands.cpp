@@ -25,6 +25,8 @@ bool printStep(QTextStream &out, const ControlObjectClient &control, const QStri
     if (!applError.isEmpty() && termination.isEmpty())
         out << "; " << applError;
     out << '\n';
+    for (const QString &ignored : control.ignoredTerminations())
+        out << ignored << '\n';
     if (!termination.isEmpty()) {
         out << termination;
         if (!applError.isEmpty())
@@ -82,7 +84,8 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
         QStringLiteral("CAT:IDENT"));
     const QCommandLineOption timeoutOption(
         QStringLiteral("timeout"),
-        QStringLiteral("Connect and request time-out in milliseconds (default 10000 and 5000)."),
+        QStringLiteral("Connect, request and CommandTermination time-out in milliseconds "
+                       "(default 10000, 5000 and 10000)."),
         QStringLiteral("MS"));
     parser.addOptions(
         {selectOption, cancelOption, testOption, checkOption, originOption, timeoutOption});
@@ -132,6 +135,8 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
         return CommandLineTool::Failure;
     }
     ControlObjectClient control(connection, positional.at(1));
+    if (parser.isSet(timeoutOption))
+        control.setTerminationTimeout(connection.requestTimeout());
     const IedClientError loaded = control.load();
     if (loaded != IedClientError::Ok) {
         err << CommandLineTool::programName() << ": " << Name << ": cannot read the control "

@@ -4,12 +4,14 @@
 
 #include "clisupport.h"
 #include "iedaddress.h"
+#include "iedserver.h"
 #include "iedserverthread.h"
 #include "iedsimulator.h"
 #include "iedsimulatormodel.h"
 #include "onlinebrowse.h"
 #include "sclparser.h"
 #include "servercontrols.h"
+#include "serverreportcontrol.h"
 #include "stopsignal.h"
 #include "treeprinter.h"
 
@@ -56,15 +58,16 @@ int CommandLineTool::browseDevice(const QStringList &arguments)
     QStandardItemModel complete;
     QStandardItemModel dataSets;
     QStandardItemModel reports;
-    if (!browse.browseIed(host, port, {&complete, &dataSets, &reports})) {
-        if (host.toLatin1().size() > OnlineBrowse::MaxHostLength)
-            return fail(QStringLiteral("the address is longer than %1 characters")
-                            .arg(OnlineBrowse::MaxHostLength));
-        return fail(QStringLiteral("cannot connect to %1 port %2").arg(host).arg(port));
-    }
+    const OnlineBrowse::Result result =
+        browse.browseIed(host, port, {&complete, &dataSets, &reports});
+    if (!result.connected)
+        return fail(result.failure);
     out << "Tree\n";
     TreePrinter(out).printTree(complete, 1);
     out.flush();
+    if (!result)
+        return fail(QStringLiteral("browse incomplete, the tree above is what was listed: %1")
+                        .arg(result.failure));
     return Success;
 }
 
@@ -100,8 +103,20 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
         QStringLiteral("Refuse this share of control commands (blocked by process), so that "
                        "failure paths can be tried."),
         QStringLiteral("N%"), QStringLiteral("0%"));
-    parser.addOptions(
-        {iedOption, portOption, bindOption, simulateOption, stepOption, rateOption, refuseOption});
+    const QCommandLineOption bufferOption(
+        QStringLiteral("report-buffer"),
+        QStringLiteral("Bytes each buffered report control block keeps while nobody reads it "
+                       "(default 65536); beyond them the oldest entries go and the next report "
+                       "carries BufOvfl."),
+        QStringLiteral("BYTES"), QString::number(ServerReportControl::DefaultBufferBytes));
+    const QCommandLineOption stallOption(
+        QStringLiteral("stall-timeout"),
+        QStringLiteral("Close a connection that has no association this many milliseconds after "
+                       "it connected, or that stops this long halfway through a message "
+                       "(default 10000)."),
+        QStringLiteral("MS"), QString::number(IedServer::DefaultAssociationDeadlineMs));
+    parser.addOptions({iedOption, portOption, bindOption, simulateOption, stepOption, rateOption,
+                       refuseOption, bufferOption, stallOption});
     const Subcommand command = subcommand(QStringLiteral("serve"));
     int exitCode = Success;
     if (!parseSubcommand(parser,
@@ -124,6 +139,12 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const int refusal = share.toInt(&ok);
     if (!ok || refusal < 0 || refusal > 100)
         return usage(QStringLiteral("serve: --refuse-controls takes a share from 0% to 100%"));
+    const int bufferBytes = parser.value(bufferOption).toInt(&ok);
+    if (!ok || bufferBytes < 1024)
+        return usage(QStringLiteral("serve: --report-buffer takes bytes, at least 1024"));
+    const int stallMs = parser.value(stallOption).toInt(&ok);
+    if (!ok || stallMs <= 0)
+        return usage(QStringLiteral("serve: --stall-timeout takes milliseconds"));
     QHostAddress address = QHostAddress::Any;
     if (parser.isSet(bindOption) && !address.setAddress(parser.value(bindOption)))
         return usage(
@@ -140,6 +161,9 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const std::shared_ptr<ServerControls> controls = ServerControls::forModel(model);
     controls->setRefusalPercent(refusal);
     IedServerThread server;
+    server.setReportBufferBytes(bufferBytes);
+    server.setAssociationDeadline(stallMs);
+    server.setIdleLimit(stallMs);
     if (!server.start(model, address, quint16(port)))
         return fail(QStringLiteral("cannot listen on %1 port %2: %3")
                         .arg(address.toString())
@@ -156,6 +180,12 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
         out << stamp() << " association of " << peer << " ended\n";
         out.flush();
     });
+    QObject::connect(&server, &IedServerThread::connectionDropped,
+                     [&](const QString &peer, const QString &reason) {
+                         out << stamp() << " connection from " << peer << " closed: " << reason
+                             << '\n';
+                         out.flush();
+                     });
 
     const StopSignal stop;
     if (!stop.isWatching())

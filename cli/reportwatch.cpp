@@ -79,6 +79,7 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
 {
     using Block = ClientReportControlBlock;
     ClientReportControlBlock block = connection.getRCBValues(reference, error);
+    dispatchReports();
     if (*error != IedClientError::Ok) {
         *problem =
             QStringLiteral("%1: cannot read the block: %2").arg(reference, errorText(*error));
@@ -102,6 +103,7 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
     Enabled target;
     target.reference = reference;
     target.members = connection.dataSetDirectory(dataSet, nullptr, error);
+    dispatchReports();
     if (*error != IedClientError::Ok) {
         *problem = QStringLiteral("%1: cannot read the members of data set %2: %3")
                        .arg(reference, dataSet, errorText(*error));
@@ -116,6 +118,7 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
             IedClientError typeError = IedClientError::Ok;
             const MmsTypeSpec type = connection.variableSpecification(
                 ObjectReferences::withoutFc(text), member.fc, &typeError);
+            dispatchReports();
             if (typeError == IedClientError::Ok)
                 target.types.insert(i, type);
         }
@@ -167,12 +170,14 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
     }
     target.block = block;
     enabled.append(target);
+    dispatchReports();
     out << "Enabled " << reference << " (RptID " << block.rptId() << ", data set "
         << block.dataSetReference() << ", " << target.members.size() << " members)\n";
     out.flush();
     if (settings.gi) {
         block.setGi(true);
         *error = connection.setRCBValues(block, Block::ElementGi, true);
+        dispatchReports();
         if (*error != IedClientError::Ok) {
             *problem = QStringLiteral("%1: the server refused the general interrogation: %2")
                            .arg(reference, errorText(*error));
@@ -180,6 +185,14 @@ bool ReportWatch::enableInstance(const WatchedBlock &settings, const QString &re
         }
     }
     return true;
+}
+
+// Enabling many blocks takes many round trips; the reports of the blocks
+// enabled so far are printed meanwhile, not left to fill the queue.
+void ReportWatch::dispatchReports()
+{
+    if (connection.isConnected())
+        connection.processIncoming(0);
 }
 
 bool ReportWatch::run(qint64 ms, const std::function<bool()> &stopRequested, QString *problem)

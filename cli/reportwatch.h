@@ -82,6 +82,7 @@ private:
     bool enableInstance(const WatchedBlock &block, const QString &reference, IedClientError *error,
                         QString *problem);
     void print(const Enabled &target, const ClientReport &report);
+    void dispatchReports();
 
     IedConnection &connection;
     QTextStream &out;

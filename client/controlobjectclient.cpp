@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 
 namespace {
 
@@ -118,6 +119,8 @@ void ControlObjectClient::startCommand()
     applErrorReceived = false;
     applError = LastApplError();
     terminationState = Termination::NotExpected;
+    unknownDetail.clear();
+    ignored.clear();
     awaiting = false;
 }
 
@@ -146,33 +149,105 @@ bool ControlObjectClient::write(const QString &member, const MmsTypeSpec &type,
     return error == IedClientError::Ok;
 }
 
+// Devices name the object in CntrlObj as "LD/LN$CO$DO$Oper", "LD/LN$CO$DO",
+// with dots, or without the constraint; all of them are "LD/LN$DO" here.
+QString ControlObjectClient::objectKey(const QString &controlObject)
+{
+    const int slash = controlObject.indexOf(QLatin1Char('/'));
+    QStringList parts =
+        controlObject.mid(slash + 1).split(QRegularExpression(QStringLiteral("[.$]")));
+    if (parts.size() > 2 && parts.at(1) == QLatin1String("CO"))
+        parts.removeAt(1);
+    static const QStringList services{QStringLiteral("Oper"), QStringLiteral("SBOw"),
+                                      QStringLiteral("SBO"), QStringLiteral("Cancel")};
+    if (parts.size() > 2 && services.contains(parts.last()))
+        parts.removeLast();
+    return controlObject.left(slash + 1) + parts.join(QLatin1Char('$'));
+}
+
+bool ControlObjectClient::namesThisObject(const QString &controlObject) const
+{
+    return !domain.isEmpty() &&
+           objectKey(controlObject) == objectKey(mmsPrefix() + QStringLiteral("Oper"));
+}
+
+bool ControlObjectClient::ctlNumOf(const MmsValue &oper, quint32 *number) const
+{
+    const int index = operType.indexOf(QStringLiteral("ctlNum"));
+    if (oper.type() != MmsType::Structure || index < 0 || index >= oper.elementCount())
+        return false;
+    const MmsValue value = oper.element(index);
+    if (value.type() != MmsType::Unsigned && value.type() != MmsType::Integer)
+        return false;
+    *number = value.toUint32();
+    return true;
+}
+
 void ControlObjectClient::takeInformation(const MmsInformationReport &report)
 {
     if (report.namedList)
         return;
-    bool hasApplError = false;
-    bool terminates = false;
+    int applErrorIndex = -1;
+    int operIndex = -1;
     for (int i = 0; i < report.variables.size() && i < report.values.size(); ++i) {
         const MmsObjectName &name = report.variables.at(i);
-        if (name.scope == MmsObjectName::VmdSpecific && name.item == LastApplErrorName) {
-            LastApplError decoded;
-            if (LastApplError::fromValue(report.values.at(i), &decoded) &&
-                decoded.controlObject.startsWith(mmsPrefix())) {
-                hasApplError = true;
-                applErrorReceived = true;
-                applError = decoded;
-            }
-        } else if (name.scope == MmsObjectName::DomainSpecific && name.domain == domain &&
-                   name.item == coItem + QStringLiteral("$Oper")) {
-            terminates = true;
+        if (name.scope == MmsObjectName::VmdSpecific && name.item == LastApplErrorName)
+            applErrorIndex = i;
+        else if (name.scope == MmsObjectName::DomainSpecific && name.domain == domain &&
+                 name.item == coItem + QStringLiteral("$Oper"))
+            operIndex = i;
+    }
+    LastApplError decoded;
+    const bool applErrorDecodes =
+        applErrorIndex >= 0 && LastApplError::fromValue(report.values.at(applErrorIndex), &decoded);
+    if (operIndex < 0) {
+        // A refused write's LastApplError, sent before the write response.
+        if (applErrorDecodes && namesThisObject(decoded.controlObject)) {
+            applErrorReceived = true;
+            applError = decoded;
         }
+        return;
     }
-    // The same report with a LastApplError item is the negative termination;
-    // its Error and AddCause may both be zero.
-    if (terminates && awaiting) {
-        terminationState = hasApplError ? Termination::Negative : Termination::Positive;
-        awaiting = false;
+
+    quint32 number = 0;
+    const bool numbered = ctlNumOf(report.values.at(operIndex), &number);
+    const QString sign = applErrorIndex >= 0 ? QStringLiteral("-") : QStringLiteral("+");
+    // Only a termination that follows this command's Oper response and
+    // carries its ctlNum is its own; an earlier one may sit in the queue.
+    if (!awaiting || connection.informationPrecedesLastAnswer() ||
+        (numbered && number != counter)) {
+        ignored << QStringLiteral("ignored: CommandTermination%1 ctlNum %2 (%3)")
+                       .arg(sign, numbered ? QString::number(number) : QStringLiteral("?"),
+                            !awaiting || connection.informationPrecedesLastAnswer()
+                                ? QStringLiteral("not after this command's Oper response")
+                                : QStringLiteral("not this command's ctlNum %1").arg(counter));
+        return;
     }
+    awaiting = false;
+    if (!numbered) {
+        unknownOutcome(
+            QStringLiteral("a CommandTermination%1 whose Oper carries no ctlNum").arg(sign));
+    } else if (applErrorIndex < 0) {
+        terminationState = Termination::Positive;
+    } else if (!applErrorDecodes) {
+        unknownOutcome(
+            QStringLiteral("a CommandTermination whose LastApplError does not decode (%1)")
+                .arg(report.values.at(applErrorIndex).toText()));
+    } else if (!namesThisObject(decoded.controlObject)) {
+        unknownOutcome(QStringLiteral("a CommandTermination whose LastApplError names \"%1\"")
+                           .arg(decoded.controlObject));
+    } else {
+        // Its Error and AddCause may both be zero: it is negative all the same.
+        applErrorReceived = true;
+        applError = decoded;
+        terminationState = Termination::Negative;
+    }
+}
+
+void ControlObjectClient::unknownOutcome(const QString &arrived)
+{
+    terminationState = Termination::Unknown;
+    unknownDetail = arrived;
 }
 
 void ControlObjectClient::awaitTermination()
@@ -271,7 +346,7 @@ bool ControlObjectClient::cancel()
 bool ControlObjectClient::succeeded() const
 {
     return error == IedClientError::Ok && terminationState != Termination::Negative &&
-           terminationState != Termination::TimedOut;
+           terminationState != Termination::TimedOut && terminationState != Termination::Unknown;
 }
 
 QString ControlObjectClient::lastApplErrorText() const
@@ -295,6 +370,8 @@ QString ControlObjectClient::terminationText() const
         return QStringLiteral("CommandTermination-");
     case Termination::TimedOut:
         return QStringLiteral("no CommandTermination within %1 ms").arg(terminationTimeoutMs);
+    case Termination::Unknown:
+        return QStringLiteral("outcome unknown: %1").arg(unknownDetail);
     case Termination::NotExpected:
         break;
     }

@@ -18,7 +18,9 @@
 class ControlObjectClient
 {
 public:
-    enum class Termination { NotExpected, Positive, Negative, TimedOut };
+    // Unknown: a termination of this command came whose outcome cannot be
+    // established (its LastApplError does not decode or names another object).
+    enum class Termination { NotExpected, Positive, Negative, TimedOut, Unknown };
 
     // reference: "LD/LN.DO" (dots or dollars, without a constraint).
     ControlObjectClient(IedConnection &connection, const QString &reference);
@@ -60,8 +62,13 @@ public:
     // "LastApplError ctlNum 1, Error 0 (No-error), AddCause 18 (Object-not-selected)";
     // empty when none came.
     QString lastApplErrorText() const;
-    // "CommandTermination+", "CommandTermination-" ...; empty when none is due.
+    // "CommandTermination+", "CommandTermination-", "outcome unknown: ..." ...;
+    // empty when none is due.
     QString terminationText() const;
+    // Terminations that came during the last command but were not its own.
+    QStringList ignoredTerminations() const { return ignored; }
+    // "LD/LN$DO" for every form devices give CntrlObj in.
+    static QString objectKey(const QString &controlObject);
 
 private:
     MmsValue commandValue(const MmsTypeSpec &type, const MmsValue &ctlVal, quint64 time) const;
@@ -72,6 +79,9 @@ private:
     void nextCtlNum() { counter = (counter + 1) & 0xff; }
     bool checkReady();
     void takeInformation(const MmsInformationReport &report);
+    bool namesThisObject(const QString &controlObject) const;
+    bool ctlNumOf(const MmsValue &oper, quint32 *number) const;
+    void unknownOutcome(const QString &arrived);
     void awaitTermination();
     QString mmsPrefix() const; // "LD/LN$CO$DO$"
 
@@ -98,6 +108,8 @@ private:
     bool applErrorReceived = false;
     LastApplError applError;
     Termination terminationState = Termination::NotExpected;
+    QString unknownDetail;
+    QStringList ignored;
     bool awaiting = false;
 };
 

@@ -77,10 +77,12 @@ IedClientError IedConnection::fetchNameList(int objectClass, const QString &doma
                                             QStringList *names)
 {
     names->clear();
+    lastNameListBound.clear();
     MmsNameListRequest request;
     request.objectClass = objectClass;
     request.scope = domain.isEmpty() ? MmsObjectName::VmdSpecific : MmsObjectName::DomainSpecific;
     request.domain = domain;
+    QSet<QString> continuations;
     for (;;) {
         MmsPdu response;
         const IedClientError error =
@@ -92,16 +94,23 @@ IedClientError IedConnection::fetchNameList(int objectClass, const QString &doma
         if (!MmsServices::decodeGetNameListResponse(response.serviceReader(), response.service,
                                                     &part, &moreFollows))
             return IedClientError::MalformedMessage;
-        // A server that promises more without moving on would keep us asking.
-        if (moreFollows && (part.isEmpty() || part.last() == request.continueAfter))
+        // A server that promises more without moving on, or comes back to a
+        // name it continued after before, would keep us asking.
+        if (moreFollows && (part.isEmpty() || continuations.contains(part.last()))) {
+            lastNameListBound = QStringLiteral("a name list that does not move on after %1 names")
+                                    .arg(names->size() + part.size());
             return IedClientError::UnexpectedValueReceived;
+        }
         *names += part;
-        if (names->size() > MaxNames)
+        if (names->size() > MaxNames) {
+            lastNameListBound = QStringLiteral("more than %1 names in one list").arg(MaxNames);
             return IedClientError::UnexpectedValueReceived;
+        }
         if (!moreFollows)
             return IedClientError::Ok;
         request.hasContinueAfter = true;
         request.continueAfter = part.last();
+        continuations.insert(part.last());
     }
 }
 
@@ -500,10 +509,12 @@ void IedConnection::handleAmbiguous(const QString &rptId, const QVector<int> &ma
 void IedConnection::dispatchReports()
 {
     while (mms.hasQueuedReports()) {
+        const bool early = mms.nextReportPrecedesLastAnswer();
         const MmsInformationReport information = mms.takeReport();
         // Command terminations and LastApplError travel the same way; they
         // are not reports of a control block.
         if (!information.isReport()) {
+            informationEarly = early;
             if (informationHandler)
                 informationHandler(information);
             continue;

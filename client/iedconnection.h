@@ -127,6 +127,9 @@ public:
     {
         informationHandler = handler;
     }
+    // Inside the information report handler: whether the report in hand
+    // arrived before the answer to the last request.
+    bool informationPrecedesLastAnswer() const { return informationEarly; }
     // Hands the reports that came in meanwhile to their handlers, then waits
     // up to msecs for more, handing each over as it comes.
     IedClientError processIncoming(int msecs);
@@ -153,6 +156,9 @@ public:
 
     // More names than this in one list is taken for a misbehaving server.
     static constexpr int MaxNames = 500000;
+    // Which bound the last name list ran into ("" when none): a list too long
+    // or one that does not move on.
+    QString nameListBound() const { return lastNameListBound; }
 
 private:
     struct Domain
@@ -196,6 +202,8 @@ private:
     qint64 ambiguousCount = 0;
     AmbiguityHandler ambiguityHandler;
     QSet<QString> ambiguitiesTold;
+    QString lastNameListBound;
+    bool informationEarly = false;
 };
 
 #endif

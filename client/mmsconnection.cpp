@@ -58,6 +58,7 @@ void MmsConnection::resetCounters()
 void MmsConnection::drop()
 {
     associated = false;
+    takenTotal += quint64(reports.size());
     reports.clear();
     socket.abort();
     reader.clear();
@@ -299,6 +300,8 @@ IedClientError MmsConnection::request(const QByteArray &serviceRequest, MmsPdu *
         // Answers to earlier requests that timed out are passed over; reports
         // are queued on the way.
         const bool ours = answer.hasInvokeId && answer.invokeId == invokeId;
+        if (ours)
+            queuedAtLastAnswer = queuedTotal;
         switch (answer.kind) {
         case MmsPdu::ConfirmedResponse:
             if (!ours)
@@ -397,6 +400,7 @@ void MmsConnection::queueUnconfirmed(const MmsPdu &pdu)
         return;
     }
     reports.enqueue(report);
+    ++queuedTotal;
 }
 
 IedClientError MmsConnection::waitForReports(int msecs)

@@ -65,7 +65,14 @@ public:
     // time ran out without one.
     IedClientError waitForReports(int msecs);
     bool hasQueuedReports() const { return !reports.isEmpty(); }
-    MmsInformationReport takeReport() { return reports.dequeue(); }
+    MmsInformationReport takeReport()
+    {
+        ++takenTotal;
+        return reports.dequeue();
+    }
+    // Whether the report takeReport() gives next arrived before the answer
+    // to the last request.
+    bool nextReportPrecedesLastAnswer() const { return takenTotal < queuedAtLastAnswer; }
     qint64 droppedReports() const { return droppedCount; }
     qint64 malformedReports() const { return malformedCount; }
 
@@ -104,6 +111,9 @@ private:
     int maxQueued = 1000;
     qint64 droppedCount = 0;
     qint64 malformedCount = 0;
+    quint64 queuedTotal = 0;
+    quint64 takenTotal = 0;
+    quint64 queuedAtLastAnswer = 0;
     std::atomic<bool> cancelRequested{false};
 };
 

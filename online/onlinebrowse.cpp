@@ -186,11 +186,20 @@ OnlineBrowse::Result OnlineBrowse::fail(IedClientError error, const QString &fai
     return result;
 }
 
+// A name list that broke a bound says which.
+QString OnlineBrowse::requestErrorText(IedClientError error) const
+{
+    if (error == IedClientError::UnexpectedValueReceived && active &&
+        !active->nameListBound().isEmpty())
+        return tr("%1, %2").arg(errorText(error), active->nameListBound());
+    return errorText(error);
+}
+
 void OnlineBrowse::noteRequest(IedClientError error, const QString &what)
 {
     if (walk.failure.isEmpty() && cutsShort(error)) {
         walk.error = error;
-        walk.failure = tr("%1: %2").arg(what, errorText(error));
+        walk.failure = tr("%1: %2").arg(what, requestErrorText(error));
     }
 }
 
@@ -222,7 +231,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
     IedClientError error = IedClientError::Ok;
     const QStringList devices = connection.logicalDeviceList(&error);
     if (error != IedClientError::Ok)
-        walk = fail(error, tr("logical device list: %1").arg(errorText(error)), true);
+        walk = fail(error, tr("logical device list: %1").arg(requestErrorText(error)), true);
     if (error == IedClientError::Ok) {
         for (const QString &device : devices) {
             if (cancelled || !walk)
@@ -341,6 +350,13 @@ void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &co
     const int brace = base.indexOf(QLatin1Char('{'));
     if (brace >= 0)
         base.truncate(brace);
+    if ((indent - 6) / 2 >= MaxAttributeDepth) {
+        walk =
+            fail(IedClientError::UnexpectedValueReceived,
+                 tr("%1: attributes nested deeper than %2 levels").arg(base).arg(MaxAttributeDepth),
+                 true);
+        return;
+    }
     IedClientError error = IedClientError::Ok;
     const QStringList names = connection.dataDirectoryFc(base, &error);
     noteRequest(error, base);

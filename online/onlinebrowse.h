@@ -42,6 +42,9 @@ public:
 
     using LineSink = std::function<void(const QString &)>;
 
+    // Attribute trees nested deeper than this cut the browse short.
+    static constexpr int MaxAttributeDepth = 32;
+
     // Longest address text accepted: the connection's host buffer holds 128
     // bytes with the terminating zero.
     static constexpr int MaxHostLength = 127;
@@ -87,6 +90,7 @@ private:
     bool open(IedConnection &connection, const QString &host, int port);
 
     QStandardItem *makeItem(const QString &text, int kind) const;
+    QString requestErrorText(IedClientError error) const;
     // Keeps the first error after which the listing cannot be trusted whole.
     void noteRequest(IedClientError error, const QString &what);
     Result fail(IedClientError error, const QString &failure, bool connected);

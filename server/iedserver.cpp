@@ -96,8 +96,19 @@ void IedServer::acceptConnections()
         }
         socket->setReadBufferSize(Tpkt::MaxPacketSize * 2);
         const int id = nextConnectionId++;
+        auto *stallTimer = new QTimer(socket);
+        stallTimer->setSingleShot(true);
         connections.insert(socket, {std::make_shared<MmsServerConnection>(model, &reports, id),
-                                    peerText(socket), id});
+                                    peerText(socket), id, stallTimer});
+        connect(stallTimer, &QTimer::timeout, this, [this, socket] {
+            const Peer peer = connections.value(socket);
+            if (!peer.connection)
+                return;
+            drop(socket, peer.connection->state() == MmsServerConnection::Associated
+                             ? tr("stalled halfway through a message for %1 ms").arg(idleLimitMs)
+                             : tr("no association within %1 ms").arg(associationDeadlineMs));
+        });
+        stallTimer->start(associationDeadlineMs);
         // A peer that does not read is not served until it has caught up;
         // buffered reports held back for it go then.
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
@@ -134,6 +145,7 @@ void IedServer::readFrom(QTcpSocket *socket)
                               socket->peerAddress().toString());
         emit associationEstablished(peer.name);
     }
+    watchIdle(socket, *connection);
     if (connection->state() == MmsServerConnection::Closed) {
         forget(socket);
         socket->disconnectFromHost(); // after the release response is out
@@ -169,6 +181,29 @@ void IedServer::scheduleReports()
     }
     const quint64 current = now();
     reportTimer.start(deadline > current ? int(qMin<quint64>(deadline - current, 3600000)) : 0);
+}
+
+// Until the association stands its deadline runs from the accept; after
+// it, a message begun must go on arriving.
+void IedServer::watchIdle(QTcpSocket *socket, const MmsServerConnection &connection)
+{
+    QTimer *timer = connections.value(socket).stallTimer;
+    if (!timer || connection.state() != MmsServerConnection::Associated)
+        return;
+    if (connection.isMidMessage())
+        timer->start(idleLimitMs);
+    else
+        timer->stop();
+}
+
+void IedServer::drop(QTcpSocket *socket, const QString &reason)
+{
+    const QString name = connections.value(socket).name;
+    socket->disconnect(this);
+    forget(socket);
+    socket->abort();
+    socket->deleteLater();
+    emit connectionDropped(name, reason);
 }
 
 void IedServer::forget(QTcpSocket *socket)

@@ -40,6 +40,15 @@ public:
     // Connections beyond this are closed as soon as they are accepted.
     void setMaxConnections(int count) { maxConnections = count; }
     int connectionCount() const { return connections.size(); }
+    // A connection that has no association this long after its TCP accept
+    // is closed, as is one that stops halfway through a message for the
+    // idle limit, so that stalled peers cannot hold the connection slots.
+    void setAssociationDeadline(int ms) { associationDeadlineMs = ms; }
+    void setIdleLimit(int ms) { idleLimitMs = ms; }
+    // Each buffered report control block keeps entries up to this many bytes.
+    void setReportBufferBytes(int bytes) { reports.setBufferBytes(bytes); }
+    static constexpr int DefaultAssociationDeadlineMs = 10000;
+    static constexpr int DefaultIdleLimitMs = 10000;
     // Reports not sent because their client did not read them.
     int droppedReports() const { return reports.droppedReports(); }
 
@@ -52,11 +61,15 @@ signals:
     void associationEstablished(const QString &peer);
     // The association ended: release, abort, error or closed transport.
     void associationClosed(const QString &peer);
+    // A stalled connection was closed; reason says how it stalled.
+    void connectionDropped(const QString &peer, const QString &reason);
 
 private:
     void acceptConnections();
     void readFrom(QTcpSocket *socket);
     void forget(QTcpSocket *socket);
+    void drop(QTcpSocket *socket, const QString &reason);
+    void watchIdle(QTcpSocket *socket, const MmsServerConnection &connection);
     void sendReports();
     void scheduleReports();
     // Called on the updating thread: keeps the changes for our thread.
@@ -70,9 +83,12 @@ private:
         std::shared_ptr<MmsServerConnection> connection;
         QString name; // kept: a closed socket forgets its peer
         int id = 0;
+        QTimer *stallTimer = nullptr; // a child of the socket
     };
     QHash<QTcpSocket *, Peer> connections;
     int maxConnections = 16;
+    int associationDeadlineMs = DefaultAssociationDeadlineMs;
+    int idleLimitMs = DefaultIdleLimitMs;
     int nextConnectionId = 1;
     ReportControlEngine reports;
     QTimer reportTimer;

@@ -18,11 +18,19 @@ bool IedServerThread::start(std::shared_ptr<const MmsServerModel> model,
     thread = new QThread;
     thread->setObjectName(QStringLiteral("IedServer"));
     server = new IedServer(std::move(model));
+    if (associationDeadlineMs > 0)
+        server->setAssociationDeadline(associationDeadlineMs);
+    if (idleLimitMs > 0)
+        server->setIdleLimit(idleLimitMs);
+    if (reportBufferBytes > 0)
+        server->setReportBufferBytes(reportBufferBytes);
     server->moveToThread(thread);
     connect(thread, &QThread::finished, server, &QObject::deleteLater);
     connect(server, &IedServer::associationEstablished, this,
             &IedServerThread::associationEstablished, Qt::QueuedConnection);
     connect(server, &IedServer::associationClosed, this, &IedServerThread::associationClosed,
+            Qt::QueuedConnection);
+    connect(server, &IedServer::connectionDropped, this, &IedServerThread::connectionDropped,
             Qt::QueuedConnection);
     thread->start();
 

@@ -29,6 +29,10 @@ public:
     // failed to, see errorString()).
     bool start(std::shared_ptr<const MmsServerModel> model,
                const QHostAddress &address = QHostAddress::Any, quint16 port = 102);
+    // Take effect at the next start (IedServer's defaults otherwise).
+    void setAssociationDeadline(int ms) { associationDeadlineMs = ms; }
+    void setIdleLimit(int ms) { idleLimitMs = ms; }
+    void setReportBufferBytes(int bytes) { reportBufferBytes = bytes; }
     // Closes every connection and ends the thread; waits for it.
     void stop();
     bool isRunning() const { return server != nullptr; }
@@ -38,12 +42,16 @@ public:
 signals:
     void associationEstablished(const QString &peer);
     void associationClosed(const QString &peer);
+    void connectionDropped(const QString &peer, const QString &reason);
 
 private:
     QThread *thread = nullptr;
     IedServer *server = nullptr;
     quint16 port = 0;
     QString error;
+    int associationDeadlineMs = -1;
+    int idleLimitMs = -1;
+    int reportBufferBytes = -1;
 };
 
 #endif

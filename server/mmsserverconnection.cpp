@@ -79,7 +79,9 @@ QByteArray MmsServerConnection::handleTpdu(const QByteArray &bytes)
     }
     if (tpdu.type != CotpTpdu::Data)
         return close();
-    switch (reassembler.add(tpdu)) {
+    const CotpReassembler::Status status = reassembler.add(tpdu);
+    segmentsPending = status == CotpReassembler::Incomplete;
+    switch (status) {
     case CotpReassembler::Incomplete:
         return QByteArray();
     case CotpReassembler::TooLarge:

@@ -33,6 +33,8 @@ public:
     // Whether an association was accepted on this connection, even if it ended.
     bool wasAssociated() const { return associatedOnce; }
     const MmsInitiateParameters &negotiated() const { return parameters; }
+    // Part of a packet or of a segmented message is in, the rest is not.
+    bool isMidMessage() const { return reader.buffered() > 0 || segmentsPending; }
     // The bytes that carry an unconfirmed MMS PDU to the peer; nothing unless
     // associated.
     QByteArray unconfirmed(const QByteArray &mmsPdu) const;
@@ -51,6 +53,7 @@ private:
     CotpReassembler reassembler;
     State currentState = AwaitingTransport;
     bool associatedOnce = false;
+    bool segmentsPending = false;
     int tpduSizeCode = Cotp::MinTpduSizeCode;
     int acseContext = 1;
     int mmsContext = 3;

@@ -149,6 +149,12 @@ quint64 ReportControlEngine::nextDeadline() const
     return next;
 }
 
+void ReportControlEngine::setBufferBytes(int bytes)
+{
+    for (const auto &block : blocks)
+        block->setMaxBufferBytes(bytes);
+}
+
 int ReportControlEngine::droppedReports() const
 {
     int dropped = 0;

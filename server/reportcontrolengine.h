@@ -52,6 +52,8 @@ public:
     quint64 nextDeadline() const;
 
     int droppedReports() const;
+    // Each buffered block's buffer (ServerReportControl::DefaultBufferBytes unless set).
+    void setBufferBytes(int bytes);
     int controlBlockCount() const { return int(blocks.size()); }
     const ServerReportControl *controlBlock(const QString &domain, const QString &item) const;
 

@@ -1,5 +1,7 @@
 #include "serverreportcontrol.h"
 
+#include "mmsdatacodec.h"
+
 #include <algorithm>
 
 namespace {
@@ -11,6 +13,8 @@ constexpr int Integrity = 8;
 constexpr int Gi = 16;
 
 constexpr quint64 MsPerDay = 86400000;
+// EntryID, TimeOfEntry, sequence and bookkeeping of one buffered entry.
+constexpr int EntryHeaderBytes = 32;
 constexpr quint64 BinaryTimeEpochMs = 441763200000; // 1984-01-01
 
 // Bit n of an OptFlds or TrgOps string is 1 << (n - 1); bit 0 is reserved.
@@ -231,7 +235,7 @@ int ServerReportControl::writeAttribute(int connection, const QString &attribute
             rptEna = false;
             giPending = false;
             if (!isBuffered) {
-                entries.clear();
+                clearEntries();
                 pending.fill(0);
                 pendingDeadline = 0;
                 nextIntegrity = 0;
@@ -338,7 +342,7 @@ int ServerReportControl::enable(int connection, quint64 now)
         }
         resync = false;
     } else {
-        entries.clear();
+        clearEntries();
     }
     nextIntegrity = (trgOps & Integrity) && intgPd > 0 ? now + intgPd : 0;
     return Success;
@@ -357,16 +361,22 @@ void ServerReportControl::release(int connection, const QString &peer, quint64 n
     giPending = false;
     if (!isBuffered) {
         resv = false;
-        entries.clear();
+        clearEntries();
         pending.fill(0);
         pendingDeadline = 0;
         nextIntegrity = 0;
     }
 }
 
-void ServerReportControl::purge()
+void ServerReportControl::clearEntries()
 {
     entries.clear();
+    bufferedBytes = 0;
+}
+
+void ServerReportControl::purge()
+{
+    clearEntries();
     pending.fill(0);
     pendingDeadline = 0;
     lastSentId = lastEntryId;
@@ -481,10 +491,21 @@ void ServerReportControl::addEntry(ReportEntry entry)
     timeOfEntry = entry.time;
     entryId = entryIdOctets(entry.id);
     valueChanged = true;
+    // What an entry costs: its header, reasons and encoded values, about as
+    // a device stores it.
+    entry.bytes = EntryHeaderBytes + entry.reasons.size();
+    for (const MmsValue &value : qAsConst(entry.values))
+        entry.bytes += MmsDataCodec::encodeValue(value).size();
+    bufferedBytes += entry.bytes;
     entries.push_back(std::move(entry));
-    while (int(entries.size()) > MaxBufferedEntries) {
+    auto full = [this] {
+        return isBuffered ? bufferedBytes > maxBufferBytes && entries.size() > 1
+                          : int(entries.size()) > MaxBufferedEntries;
+    };
+    while (full()) {
         if (entries.front().id > lastSentId)
             overflow = true;
+        bufferedBytes -= entries.front().bytes;
         entries.pop_front();
         if (!isBuffered)
             ++dropped;
@@ -499,7 +520,7 @@ std::vector<ReportEntry> ServerReportControl::takeEntries()
     if (!isBuffered) {
         due.assign(std::make_move_iterator(entries.begin()),
                    std::make_move_iterator(entries.end()));
-        entries.clear();
+        clearEntries();
     } else {
         for (const ReportEntry &entry : entries) {
             if (entry.id > lastSentId)

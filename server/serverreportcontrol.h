@@ -27,6 +27,7 @@ struct ReportEntry
     QVector<int> reasons;   // per data set member; 0 = not included
     QList<MmsValue> values; // of the included members, in data set order
     bool overflow = false;  // entries were lost before this one
+    int bytes = 0;          // what the entry takes of a buffer
 };
 
 class ServerReportControl
@@ -41,7 +42,10 @@ public:
         ObjectValueInvalid = 11,
     };
     static constexpr int Success = -1;
+    // The send queue of an unbuffered block.
     static constexpr int MaxBufferedEntries = 1000;
+    // A buffered block's buffer, as the reference server sizes it.
+    static constexpr int DefaultBufferBytes = 65536;
     static constexpr int ImplicitReservationSeconds = 10;
 
     // item is "LLN0$BR$name01"; initial the value the model starts with.
@@ -95,6 +99,10 @@ public:
     int droppedEntries() const { return dropped; }
 
     static QByteArray entryIdOctets(quint64 id);
+    // The bytes a buffered block keeps; the oldest entries go beyond them.
+    void setMaxBufferBytes(int bytes) { maxBufferBytes = qMax(1, bytes); }
+    int bufferBytes() const { return bufferedBytes; }
+    int bufferedEntries() const { return int(entries.size()); }
 
 private:
     int writeAttribute(int connection, const QString &attribute, const MmsValue &value,
@@ -102,6 +110,7 @@ private:
     int enable(int connection, quint64 now);
     bool selectDataSet(const QString &reference);
     void purge();
+    void clearEntries();
     void flushPending(quint64 now);
     void addEntry(ReportEntry entry);
     void reserveFor(int connection);
@@ -139,6 +148,8 @@ private:
     bool everEnabled = false;
 
     std::deque<ReportEntry> entries; // buffered: the buffer; unbuffered: the send queue
+    int bufferedBytes = 0;
+    int maxBufferBytes = DefaultBufferBytes;
     quint64 lastEntryId = 0;
     quint64 lastSentId = 0;
     bool overflow = false;

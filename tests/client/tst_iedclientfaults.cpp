@@ -3,6 +3,7 @@
 // connection is kept only where the byte stream is still in step.
 
 #include "berwriter.h"
+#include "commandlinetool.h"
 #include "cotp.h"
 #include "eventwait.h"
 #include "iedconnection.h"
@@ -36,6 +37,8 @@ private slots:
     void associationFaults();
     void answerFaults_data();
     void answerFaults();
+    void browseFailures_data();
+    void browseFailures();
 };
 
 namespace {
@@ -358,6 +361,82 @@ void TestIedClientFaults::answerFaults()
     }
     QCOMPARE(int(error), expected);
     QCOMPARE(connection.isConnected(), staysConnected);
+}
+
+void TestIedClientFaults::browseFailures_data()
+{
+    QTest::addColumn<Reply>("reply");
+    QTest::addColumn<QString>("said");  // what the error line says failed
+    QTest::addColumn<QString>("shown"); // part of the tree printed before it
+    // The answers by the request's place: the device list, the device's
+    // variable names, its data set names.
+    const auto inTurn = [](const QList<std::function<QByteArray(quint32)>> &answers) {
+        auto count = std::make_shared<int>(0);
+        return Reply([answers, count](quint32 id) {
+            const int turn = (*count)++;
+            return turn < answers.size() ? answers.at(turn)(id) : QByteArray();
+        });
+    };
+    const auto names = [](const QStringList &list, bool more = false) {
+        return [list, more](quint32 id) {
+            return mmsData(
+                MmsPduCodec::confirmedResponse(id, MmsServices::getNameListResponse(list, more)));
+        };
+    };
+    const auto refused = [](quint32 id) {
+        return mmsData(MmsPduCodec::confirmedError(id, {MmsServiceError::Access, 2}));
+    };
+    QStringList deep{"LLN0", "LLN0$ST", "LLN0$ST$Mod"};
+    for (int level = 0; level < 40; ++level)
+        deep << deep.last() + "$a";
+
+    QTest::newRow("device list refused")
+        << inTurn({refused}) << "logical device list: OBJECT_DOES_NOT_EXIST"
+        << "Tree\n";
+    QTest::newRow("answer under another invoke id") << Reply([](quint32 id) {
+        return mmsData(MmsPduCodec::confirmedResponse(
+            id + 7, MmsServices::getNameListResponse({"LD"}, false)));
+    }) << "logical device list: TIMEOUT"
+                                                    << "Tree\n";
+    QTest::newRow("name list that never ends") << Reply([](quint32 id) {
+        return mmsData(
+            MmsPduCodec::confirmedResponse(id, MmsServices::getNameListResponse({"LD"}, true)));
+    }) << "a name list that does not move on after 2 names"
+                                               << "Tree\n";
+    QTest::newRow("name list that loops")
+        << inTurn({names({"LD1"}, true), names({"LD2"}, true), names({"LD1"}, true)})
+        << "a name list that does not move on after 3 names"
+        << "Tree\n";
+    QTest::newRow("name past 255 characters")
+        << inTurn({names({QString(300, 'L')})}) << "logical device list: MALFORMED_MESSAGE"
+        << "Tree\n";
+    QTest::newRow("logical nodes cut short")
+        << inTurn({names({"LD"}), names({"LLN0"}, true), names({"LLN0"}, true)})
+        << "LD: UNEXPECTED_VALUE_RECEIVED (13), a name list that does not move on after 2 names"
+        << "Tree\n  LD\n";
+    QTest::newRow("attributes nested past the bound")
+        << inTurn({names({"LD"}), names(deep), names({})})
+        << "attributes nested deeper than 32 levels"
+        << "      LD/LLN0.Mod\n";
+}
+
+void TestIedClientFaults::browseFailures()
+{
+    QFETCH(Reply, reply);
+    QFETCH(QString, said);
+    QFETCH(QString, shown);
+    ScriptedPeer peer(associatedPeer(reply));
+    QString output;
+    QString errors;
+    QTextStream out(&output);
+    QTextStream err(&errors);
+    const int exitCode = CommandLineTool(out, err).run(
+        {"browse", QStringLiteral("127.0.0.1:%1").arg(peer.port()), "--timeout", "1000"});
+    out.flush();
+    err.flush();
+    QCOMPARE(exitCode, 1);
+    QVERIFY2(output.contains(shown), qPrintable(output));
+    QVERIFY2(errors.contains("browse incomplete") && errors.contains(said), qPrintable(errors));
 }
 
 QTEST_GUILESS_MAIN(TestIedClientFaults)

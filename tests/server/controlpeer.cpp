@@ -2,6 +2,7 @@
 
 #include "cotp.h"
 #include "isomessage.h"
+#include "mmsreport.h"
 #include "mmsserverconnection.h"
 #include "mmsservices.h"
 #include "tpkt.h"
@@ -98,6 +99,52 @@ void ControlPeer::serve(QTcpSocket &socket, ScriptedPeer &peer)
     serverControls.removeConnection(1);
 }
 
+QList<QByteArray> ControlPeer::faulty(const QByteArray &termination) const
+{
+    MmsPdu pdu;
+    MmsInformationReport report;
+    if (!MmsPduCodec::decode(termination, &pdu) ||
+        !MmsReportCodec::decodeInformationReport(pdu, &report))
+        return {termination};
+    const int oper = report.values.size() - 1;
+    MmsValue *applError = report.values.size() > 1 ? &report.values.first() : nullptr;
+    LastApplError decoded;
+    if (applError && !LastApplError::fromValue(*applError, &decoded))
+        return {termination};
+    const QString domain = report.variables.last().domain;
+    const QString object = report.variables.last().item.section(QLatin1Char('$'), 2, 2);
+    switch (terminationFault) {
+    case TerminationFault::CntrlObjWithoutOper:
+        decoded.controlObject = domain + QStringLiteral("/GGIO1$CO$") + object;
+        break;
+    case TerminationFault::CntrlObjWithDots:
+        decoded.controlObject =
+            domain + QStringLiteral("/GGIO1.") + object + QStringLiteral(".Oper");
+        break;
+    case TerminationFault::ApplErrorOfOtherObject:
+        decoded.controlObject = domain + QStringLiteral("/GGIO1$CO$SPCSO0$Oper");
+        break;
+    case TerminationFault::ApplErrorUndecodable:
+        if (applError)
+            *applError = MmsValue::integer(7);
+        return {MmsReportCodec::informationReportPdu(report)};
+    case TerminationFault::OtherCtlNum: {
+        std::vector<MmsValue> members = report.values.at(oper).elements();
+        members[2] = MmsValue::unsignedInteger((members[2].toUint32() + 1) & 0xff);
+        report.values[oper] = MmsValue::structure(std::move(members));
+        return {MmsReportCodec::informationReportPdu(report)};
+    }
+    case TerminationFault::BeforeResponse:
+    case TerminationFault::Withheld:
+        return {};
+    case TerminationFault::None:
+        break;
+    }
+    if (applError)
+        *applError = decoded.toValue();
+    return {MmsReportCodec::informationReportPdu(report)};
+}
+
 bool ControlPeer::answerControl(QTcpSocket &socket, ScriptedPeer &peer, const QByteArray &mms,
                                 const std::function<QByteArray(const QByteArray &)> &frame)
 {
@@ -110,8 +157,16 @@ bool ControlPeer::answerControl(QTcpSocket &socket, ScriptedPeer &peer, const QB
         write.variables.size() == 1 && ServerControls::handlesWrite(write.variables.first().item)) {
         const MmsObjectName &name = write.variables.first();
         peer.note(name.item);
-        const ServerControls::WriteOutcome outcome =
+        ServerControls::WriteOutcome outcome =
             serverControls.write(1, name.domain, name.item, write.values.first(), now());
+        if (terminationFault == TerminationFault::BeforeResponse && !outcome.after.isEmpty())
+            outcome.before += outcome.after;
+        if (terminationFault != TerminationFault::None) {
+            QList<QByteArray> after;
+            for (const QByteArray &termination : outcome.after)
+                after += faulty(termination);
+            outcome.after = after;
+        }
         for (const QByteArray &before : outcome.before)
             peer.send(socket, frame(before));
         peer.send(socket, frame(MmsPduCodec::confirmedResponse(

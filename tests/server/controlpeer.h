@@ -19,6 +19,19 @@ public:
     // models 0 to 4 (boolean ctlVal and stVal), Beh on.
     static std::shared_ptr<MmsServerModel> exampleModel();
 
+    // What a device gets wrong about the CommandTermination after an Oper.
+    enum class TerminationFault {
+        None,
+        CntrlObjWithoutOper, // LastApplError names "LD/LN$CO$DO"
+        CntrlObjWithDots,    // "LD/LN.DO.Oper"
+        ApplErrorUndecodable,
+        ApplErrorOfOtherObject,
+        BeforeResponse, // sent ahead of the Oper response, none after it
+        OtherCtlNum,
+        Withheld,
+    };
+    void setTerminationFault(TerminationFault fault) { terminationFault = fault; }
+
     quint16 port() const { return peer.port(); }
     ServerControls &controls() { return serverControls; }
     bool waitForFinished(int timeoutMs) { return peer.waitForFinished(timeoutMs); }
@@ -30,7 +43,10 @@ private:
     bool answerControl(QTcpSocket &socket, ScriptedPeer &peer, const QByteArray &mms,
                        const std::function<QByteArray(const QByteArray &)> &frame);
 
+    QList<QByteArray> faulty(const QByteArray &termination) const;
+
     std::shared_ptr<const MmsServerModel> model;
+    TerminationFault terminationFault = TerminationFault::None;
     ServerControls serverControls;
     ScriptedPeer peer;
 };

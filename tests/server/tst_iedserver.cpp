@@ -38,6 +38,8 @@ private slots:
     void releaseAndAbortEndTheConnection();
     void servesClientsFromItsThread();
     void limitsConnections();
+    void dropsStalledConnections_data();
+    void dropsStalledConnections();
 
 private:
     std::shared_ptr<MmsServerModel> model;
@@ -500,6 +502,56 @@ void TestIedServer::limitsConnections()
     QCOMPARE(server.connectionCount(), 1);
     first.abort();
     QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 0, EventTimeoutMs);
+}
+
+void TestIedServer::dropsStalledConnections_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // what the peer sends before it stalls
+    QTest::addColumn<QString>("reason");
+    const QByteArray request = connectRequest();
+    const QByteArray association = associateRequest();
+    const QString unassociated = QStringLiteral("no association within 200 ms");
+    QTest::newRow("idle after TCP connect") << QByteArray() << unassociated;
+    QTest::newRow("half a TPKT") << request.left(2) << unassociated;
+    QTest::newRow("half a connection request") << request.left(request.size() / 2) << unassociated;
+    QTest::newRow("half a session connect")
+        << request + association.left(association.size() / 2) << unassociated;
+    const QByteArray data = packets(IsoMessageCodec::data(
+        3, confirmed(MmsServices::getNameListRequest(
+               {0, MmsObjectName::DomainSpecific, Device, false, QString()}))));
+    QTest::newRow("associated, half a request")
+        << request + association + data.left(data.size() - 3)
+        << QStringLiteral("stalled halfway through a message for 200 ms");
+}
+
+void TestIedServer::dropsStalledConnections()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    IedServer server(model);
+    server.setMaxConnections(1);
+    server.setAssociationDeadline(200);
+    server.setIdleLimit(200);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QSignalSpy dropped(&server, &IedServer::connectionDropped);
+    QTcpSocket staller;
+    staller.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    QVERIFY(staller.waitForConnected(30000));
+    staller.write(bytes);
+    QVERIFY(dropped.wait(30000));
+    QCOMPARE(dropped.first().at(1).toString(), reason);
+    QTRY_COMPARE_WITH_TIMEOUT(staller.state(), QAbstractSocket::UnconnectedState, 30000);
+    QCOMPARE(server.connectionCount(), 0);
+
+    // The slot is free again, and a client that associates in time keeps it.
+    QTcpSocket next;
+    next.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 30000);
+    QSignalSpy associated(&server, &IedServer::associationEstablished);
+    next.write(connectRequest() + associateRequest());
+    QVERIFY(associated.wait(30000));
+    QVERIFY(!dropped.wait(400));
+    QCOMPARE(next.state(), QAbstractSocket::ConnectedState);
 }
 
 QTEST_GUILESS_MAIN(TestIedServer)

@@ -5,9 +5,12 @@
 
 #include "eventwait.h"
 #include "iec61850types.h"
+#include "iedconnection.h"
 #include "iedserver.h"
+#include "iedserverthread.h"
 #include "reportclient.h"
 #include "reportcontrolengine.h"
+#include "reportwatch.h"
 
 #include <QtTest>
 
@@ -95,6 +98,8 @@ private slots:
     void resynchronisesBufferedBlock();
     void segmentsReportsLargerThanThePdu();
     void dropsReportsForAClientThatDoesNotRead();
+    void boundsBufferInBytes();
+    void watchPrintsReportsWhileEnabling();
 
 private:
     void setStatus(const QString &item, bool value);
@@ -295,6 +300,64 @@ void TestServerReports::dropsReportsForAClientThatDoesNotRead()
     QCOMPARE(results, QList<MmsWriteResult>({{}, {}, {}, {}}));
     client.stopReading();
     QTRY_VERIFY_WITH_TIMEOUT(server->droppedReports() > 0, EventTimeoutMs);
+}
+
+void TestServerReports::boundsBufferInBytes()
+{
+    // Nobody connected: the buffered block keeps what fits in its bytes.
+    ReportControlEngine engine(model);
+    engine.setBufferBytes(2048);
+    const quint64 start = 1000000;
+    for (int i = 0; i < 500; ++i) {
+        setStatus("GGIO1$ST$Ind1$stVal", i % 2 == 0);
+        engine.valuesChanged({{Device, "GGIO1$ST$Ind1$stVal", ReasonDataChange}},
+                             start + quint64(i));
+        engine.collect(start + quint64(i));
+    }
+    const ServerReportControl *block = engine.controlBlock(Device, Brcb);
+    QVERIFY(block->bufferBytes() <= 2048);
+    QVERIFY2(block->bufferedEntries() > 10 && block->bufferedEntries() < 500,
+             qPrintable(QString::number(block->bufferedEntries())));
+
+    // The client that comes later gets what is left, marked as overflowed.
+    engine.addConnection(1, 65000, "10.0.0.1");
+    QCOMPARE(engine.write(1, Device, Brcb + "$RptEna", MmsValue::boolean(true), start + 500),
+             MmsWriteResult::ok());
+    const std::vector<ReportControlEngine::Outgoing> sent = engine.collect(start + 500);
+    QCOMPARE(int(sent.size()), block->bufferedEntries());
+    MmsPdu pdu;
+    MmsInformationReport information;
+    Iec61850Report first;
+    QVERIFY(MmsPduCodec::decode(sent.front().pdu, &pdu));
+    QVERIFY(MmsReportCodec::decodeInformationReport(pdu, &information));
+    QVERIFY(MmsReportCodec::decodeReport(information.values, &first));
+    QVERIFY(first.bufOvfl);
+}
+
+void TestServerReports::watchPrintsReportsWhileEnabling()
+{
+    IedServerThread device;
+    QVERIFY(device.start(model, QHostAddress::LocalHost, 0));
+    IedConnection connection;
+    QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), device.serverPort()),
+             IedClientError::Ok);
+    QString output;
+    QTextStream out(&output);
+    QString problem;
+    {
+        ReportWatch watch(connection, out);
+        WatchedBlock first;
+        first.reference = Device + '/' + Urcb;
+        first.gi = true;
+        QVERIFY2(watch.enable(first, &problem), qPrintable(problem));
+        WatchedBlock second;
+        second.reference = Device + '/' + Brcb;
+        QVERIFY2(watch.enable(second, &problem), qPrintable(problem));
+        // The first block's GI report came during the second's requests.
+        QVERIFY2(watch.reportCount() >= 1, qPrintable(output));
+    }
+    QCOMPARE(connection.droppedReports(), 0);
+    connection.close();
 }
 
 QTEST_GUILESS_MAIN(TestServerReports)
