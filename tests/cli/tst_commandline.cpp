@@ -2,6 +2,7 @@
 
 #include "dbschema.h"
 #include "mainwindow.h"
+#include "projecttables.h"
 #include "sclparser.h"
 #include "scriptedprompt.h"
 #include "temporarysettings.h"
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -47,37 +47,6 @@ Run runCli(const QStringList &arguments)
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
-}
-
-// Every row of every table, in file order, for comparing two project files.
-QStringList projectRows(const QString &path)
-{
-    QStringList rows;
-    const QString connection = QStringLiteral("compare-%1").arg(qHash(path));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        if (!db.open())
-            return {QStringLiteral("cannot open ") + path};
-        const QHash<int, DbTable> schema = DbSchema::build();
-        for (int table = 0; table < DbSchema::TableCount; ++table) {
-            const QString name = QString::fromLatin1(schema.value(table).name);
-            QSqlQuery query(db);
-            if (!query.exec(QStringLiteral("SELECT * FROM `%1`").arg(name))) {
-                rows.append(name + QStringLiteral(": missing"));
-                continue;
-            }
-            while (query.next()) {
-                QStringList values;
-                for (int column = 0; column < query.record().count(); ++column)
-                    values.append(query.value(column).toString());
-                rows.append(name + QLatin1Char('|') + values.join(QLatin1Char('|')));
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return rows;
 }
 
 bool firstLineNames(const Run &run, const QString &text)
