@@ -32,7 +32,11 @@ LiveReportController::LiveReportController(OnlineController *controller)
     reportDock->hide();
 
     OnlineWorker *worker = controller->session()->worker();
-    connect(worker, &OnlineWorker::reportsReceived, reports, &LiveReportModel::append);
+    connect(worker, &OnlineWorker::reportsReceived, this,
+            [this](const QVector<LiveReportEntry> &entries) {
+                if (!projectGone)
+                    reports->append(entries);
+            });
     connect(worker, &OnlineWorker::watchStarted, this, &LiveReportController::onStarted);
     connect(worker, &OnlineWorker::watchProblem, this, &LiveReportController::onProblem);
     connect(worker, &OnlineWorker::finished, this, &LiveReportController::onFinished);
@@ -41,7 +45,7 @@ LiveReportController::LiveReportController(OnlineController *controller)
     // The rows the values were shown in are gone; a watch still ending must
     // not write into the picks that come next.
     connect(parts.datasets, &QAbstractItemModel::modelAboutToBeReset, this,
-            [this] { boundMembers.clear(); });
+            &LiveReportController::clearForNextProject);
     connect(reportPanel, &LiveReportPanel::stopRequested, this, &LiveReportController::stop);
 }
 
@@ -102,6 +106,7 @@ void LiveReportController::start()
     for (const SignalBinding &binding : bindings)
         boundMembers.insert(LiveReportModel::memberKey(binding.member));
     problems = 0;
+    projectGone = false;
     if (!controller->session()->watchReports(controller->host(), controller->port(), picks))
         return;
     watching = true;
@@ -174,6 +179,17 @@ void LiveReportController::showLastValues(const QVector<LiveReportEntry> &entrie
                 datasets->setLiveValue(member, text.value());
         }
     }
+}
+
+void LiveReportController::clearForNextProject()
+{
+    // What the dock shows belongs to the project going; so do reports of a
+    // watch still ending.
+    projectGone = true;
+    boundMembers.clear();
+    reports->clear();
+    bound->setBindings({});
+    reportPanel->setStatus(QString());
 }
 
 void LiveReportController::clearLastValues()

@@ -54,6 +54,7 @@ private:
     // selection, as often as the live table updates.
     void showLastValues(const QVector<LiveReportEntry> &entries);
     void clearLastValues();
+    void clearForNextProject();
 
     OnlineController *controller;
     LiveReportModel *reports;
@@ -62,6 +63,7 @@ private:
     LiveReportPanel *reportPanel;
     QSet<QString> boundMembers;
     bool watching = false;
+    bool projectGone = false;
     int problems = 0;
 };
 

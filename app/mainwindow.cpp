@@ -6,6 +6,7 @@
 #include "controltestcontroller.h"
 #include "filterfield.h"
 #include "iec61850dbmanager.h"
+#include "objectreadcontroller.h"
 #include "onlinecontroller.h"
 #include "projectcheckcontroller.h"
 #include "recentfiles.h"
@@ -39,6 +40,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     sclModel = std::make_unique<SelectedItemsModel>();
     signalModel = std::make_unique<QStandardItemModel>();
+    onlineTreeModel = std::make_unique<SelectedItemsModel>();
     onlineDataSetsModel = std::make_unique<QStandardItemModel>();
     onlineReportsModel = std::make_unique<QStandardItemModel>();
 
@@ -85,6 +87,9 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::onNodeDataChanged);
 
     onlineController = std::make_unique<OnlineController>(onlineWindowParts());
+    // Values read before may come from another device now.
+    connect(connectionGuard, &ConnectionEditGuard::valueAccepted, onlineController->objectReader(),
+            &ObjectReadController::clearValues);
     new ControlTestController(onlineController.get());
     new ProjectCheckController(projectCheckParts(), this);
 }

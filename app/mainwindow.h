@@ -68,6 +68,7 @@ public:
     // tree (tree A, sclModel) and the data set and report trees (B and C).
     void browseIed();
     void testRead();
+    SelectedItemsModel *onlineTree() const { return onlineTreeModel.get(); }
     QStandardItemModel *onlineDataSets() const { return onlineDataSetsModel.get(); }
     QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
     OnlineController *online() const { return onlineController.get(); }
@@ -119,7 +120,9 @@ private:
     std::unique_ptr<SelectedObjectsModel> objectsModel;
     std::unique_ptr<SelectedDatasetsModel> datasetsModel;
     std::unique_ptr<SelectedReportsModel> reportsModel;
-    // Trees B and C of the online browse: rebuilt by each browse, never stored.
+    // Trees A, B and C of the online browse: rebuilt by each browse, never
+    // stored. Tree A shows in the CID tree in place of sclModel.
+    std::unique_ptr<SelectedItemsModel> onlineTreeModel;
     std::unique_ptr<QStandardItemModel> onlineDataSetsModel;
     std::unique_ptr<QStandardItemModel> onlineReportsModel;
     std::unique_ptr<SqliteConnector> connector;

@@ -11,6 +11,7 @@
 #include "treeviewcontainer.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QStatusBar>
 
@@ -60,6 +61,22 @@ ObjectReadController::ObjectReadController(OnlineController *controller)
 {
     connect(controller->session()->worker(), &OnlineWorker::objectsRead, this,
             &ObjectReadController::onObjectsRead);
+    const OnlineWindowParts &parts = controller->windowParts();
+    for (QLineEdit *field : {parts.host, parts.port})
+        connect(field, &QLineEdit::textChanged, this, &ObjectReadController::clearValues);
+}
+
+QStandardItemModel *ObjectReadController::shownModel() const
+{
+    return qobject_cast<QStandardItemModel *>(controller->windowParts().trees->cidTree()->model());
+}
+
+void ObjectReadController::clearValues()
+{
+    target = QPersistentModelIndex();
+    const OnlineWindowParts &parts = controller->windowParts();
+    LiveValues::clearReadValues(parts.scl);
+    LiveValues::clearReadValues(parts.onlineTree);
 }
 
 bool ObjectReadController::isBrowsedNode(const QStandardItem *item)
@@ -106,8 +123,10 @@ void ObjectReadController::readSelected()
 {
     const OnlineWindowParts &parts = controller->windowParts();
     const QModelIndex current = parts.trees->cidTree()->currentIndex();
-    QStandardItem *item =
-        current.isValid() ? parts.scl->itemFromIndex(current.sibling(current.row(), 0)) : nullptr;
+    QStandardItemModel *model = shownModel();
+    QStandardItem *item = current.isValid() && model
+                              ? model->itemFromIndex(current.sibling(current.row(), 0))
+                              : nullptr;
     const QVector<ObjectRead> reads = readsFor(item);
     if (reads.isEmpty()) {
         parts.statusBar->showMessage(
@@ -127,11 +146,13 @@ void ObjectReadController::onObjectsRead(const QVector<ObjectReadResult> &result
     const QPersistentModelIndex index = target;
     target = QPersistentModelIndex();
     const OnlineWindowParts &parts = controller->windowParts();
-    QStandardItem *item = index.isValid() ? parts.scl->itemFromIndex(index) : nullptr;
+    QStandardItemModel *model = shownModel();
+    // The tree may show the other model by now: nothing to write into.
+    QStandardItem *item = index.isValid() && model ? model->itemFromIndex(index) : nullptr;
     if (!item)
         return;
-    if (!parts.scl->horizontalHeaderItem(LiveValues::ValueColumn))
-        parts.scl->setHorizontalHeaderItem(LiveValues::ValueColumn, new QStandardItem(tr("Value")));
+    if (!model->horizontalHeaderItem(LiveValues::ValueColumn))
+        model->setHorizontalHeaderItem(LiveValues::ValueColumn, new QStandardItem(tr("Value")));
     const bool browsed = isBrowsedNode(item);
     const LiveValues::NameOf nameOf = browsed ? LiveValues::NameOf(browsedName) : sclName;
     const LiveValues::NameOf fcOf = browsed ? LiveValues::NameOf(browsedFc) : noFc;

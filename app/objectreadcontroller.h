@@ -12,6 +12,7 @@
 
 class OnlineController;
 class QStandardItem;
+class QStandardItemModel;
 
 class ObjectReadController : public QObject
 {
@@ -28,9 +29,14 @@ public:
 
 public slots:
     void readSelected();
+    // Takes the values read back out of the project's and the browsed tree,
+    // and drops a read still under way: the device or the project changed.
+    void clearValues();
 
 private:
     void onObjectsRead(const QVector<ObjectReadResult> &results);
+    // The model the CID tree shows: the project's or the browsed one.
+    QStandardItemModel *shownModel() const;
 
     OnlineController *controller;
     QPersistentModelIndex target;

@@ -18,6 +18,7 @@ OnlineWindowParts MainWindow::onlineWindowParts()
     parts.statusBar = ui->statusBar;
     parts.trees = ui->widget_treeContainer;
     parts.scl = sclModel.get();
+    parts.onlineTree = onlineTreeModel.get();
     parts.onlineDataSets = onlineDataSetsModel.get();
     parts.onlineReports = onlineReportsModel.get();
     parts.datasets = datasetsModel.get();

@@ -1,5 +1,6 @@
 #include "onlinecontroller.h"
 
+#include "cidtreesource.h"
 #include "livereportcontroller.h"
 #include "objectreadcontroller.h"
 #include "onlinebrowse.h"
@@ -22,16 +23,24 @@ constexpr int StatusMessageMs = 15000;
 
 OnlineController::OnlineController(const OnlineWindowParts &parts, QObject *parent)
     : QObject(parent), parts(parts), onlineSession(new OnlineSession(this)),
-      cancel(new QPushButton(tr("Cancel")))
+      cancel(new QPushButton(tr("Cancel"))),
+      source(new CidTreeSource(parts.trees, parts.scl, parts.onlineTree, this))
 {
+    auto *showDocument = new QPushButton(tr("Show Project Model"));
+    showDocument->setObjectName(QStringLiteral("pushButton_showProjectModel"));
+    // Beside the online buttons, in their row.
+    for (QPushButton *button : {cancel, showDocument}) {
+        if (auto *row = qobject_cast<QBoxLayout *>(parts.testReadButton->parentWidget()->layout()))
+            row->addWidget(button);
+        else
+            button->setParent(parts.testReadButton->parentWidget());
+    }
     cancel->setObjectName(QStringLiteral("pushButton_cancelOnline"));
     cancel->hide();
-    // Beside the online buttons, in their row.
-    if (auto *row = qobject_cast<QBoxLayout *>(parts.testReadButton->parentWidget()->layout()))
-        row->addWidget(cancel);
-    else
-        cancel->setParent(parts.testReadButton->parentWidget());
     connect(cancel, &QPushButton::clicked, this, &OnlineController::cancelWork);
+    source->setDocumentButton(showDocument);
+    connect(parts.datasets, &QAbstractItemModel::modelAboutToBeReset, source,
+            &CidTreeSource::documentAboutToChange);
 
     reader = new ObjectReadController(this);
     watcher = new LiveReportController(this);
@@ -41,7 +50,6 @@ OnlineController::OnlineController(const OnlineWindowParts &parts, QObject *pare
     connect(worker, &OnlineWorker::infoLine, parts.infoScreen, &QPlainTextEdit::appendPlainText);
     connect(worker, &OnlineWorker::connectFailed, this, &OnlineController::onConnectFailed);
     connect(worker, &OnlineWorker::browseFinished, this, &OnlineController::onBrowseFinished);
-    connect(worker, &OnlineWorker::finished, this, &OnlineController::onFinished);
     connect(parts.readObjectButton, &QPushButton::clicked, reader,
             &ObjectReadController::readSelected);
     connect(parts.readReportButton, &QPushButton::clicked, watcher, &LiveReportController::start);
@@ -103,17 +111,33 @@ QString OnlineController::connectFailure(IedClientError error)
     }
 }
 
+QString OnlineController::browseFailure(const OnlineBrowse::Result &result)
+{
+    if (!result.connected)
+        return tr("Connection failed: %1; %2").arg(connectFailure(result.error), result.failure);
+    return tr("Browse failed: %1").arg(result.failure);
+}
+
+// Nothing of the window changes until a browse has gone through.
 void OnlineController::browse()
 {
     if (onlineSession->isBusy())
         return;
-    parts.trees->setSclModel(nullptr);
-    parts.scl->clearSelection();
-    parts.scl->setHorizontalHeaderLabels({QStringLiteral("CID")});
-    parts.onlineDataSets->clear();
-    parts.onlineReports->clear();
-    browsing = true;
-    onlineSession->browse(parts.host->text(), OnlineBrowse::portFromText(parts.port->text()));
+    const QString portText = parts.port->text().trimmed();
+    const int port = OnlineBrowse::portFromText(portText);
+    if (port <= 0 || port > 65535) {
+        showBrowseFailure(
+            tr("Connection failed: the port \"%1\" is not a number from 1 to 65535").arg(portText));
+        return;
+    }
+    browsedAddress = QStringLiteral("%1:%2").arg(parts.host->text().trimmed()).arg(port);
+    onlineSession->browse(parts.host->text(), port);
+}
+
+void OnlineController::showBrowseFailure(const QString &text)
+{
+    parts.infoScreen->appendPlainText(text);
+    parts.statusBar->showMessage(text, StatusMessageMs);
 }
 
 void OnlineController::testRead()
@@ -145,30 +169,34 @@ void OnlineController::onBusyChanged(bool busy)
 
 void OnlineController::onConnectFailed(IedClientError error)
 {
-    parts.statusBar->showMessage(tr("Connection failed: %1").arg(connectFailure(error)),
-                                 StatusMessageMs);
+    parts.statusBar->showMessage(
+        tr("Connection failed: %1; %2").arg(connectFailure(error), OnlineBrowse::errorText(error)),
+        StatusMessageMs);
 }
 
 void OnlineController::onBrowseFinished(const OnlineTrees &trees)
 {
+    if (!trees.result) {
+        showBrowseFailure(browseFailure(trees.result));
+        return;
+    }
+    parts.onlineTree->clearSelection();
+    parts.onlineTree->setHorizontalHeaderLabels({QStringLiteral("CID")});
+    parts.onlineDataSets->clear();
+    parts.onlineReports->clear();
     struct Target
     {
         QStandardItemModel *from;
         QStandardItemModel *to;
     };
-    for (const Target &target : {Target{trees.complete.get(), parts.scl},
+    for (const Target &target : {Target{trees.complete.get(), parts.onlineTree},
                                  Target{trees.dataSets.get(), parts.onlineDataSets},
                                  Target{trees.reports.get(), parts.onlineReports}}) {
         OnlineBrowse::addIcons(target.from);
         while (target.from->rowCount() > 0)
             target.to->appendRow(target.from->takeRow(0));
     }
-}
-
-void OnlineController::onFinished()
-{
-    if (!browsing)
-        return;
-    browsing = false;
-    parts.trees->setSclModel(parts.scl);
+    // Values read before came from the device shown before.
+    reader->clearValues();
+    source->showOnline(browsedAddress);
 }

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 
+class CidTreeSource;
 class LiveReportController;
 class ObjectReadController;
 class OnlineSession;
@@ -40,6 +41,7 @@ struct OnlineWindowParts
     QStatusBar *statusBar = nullptr;
     TreeviewContainer *trees = nullptr;
     SelectedItemsModel *scl = nullptr;
+    SelectedItemsModel *onlineTree = nullptr;
     QStandardItemModel *onlineDataSets = nullptr;
     QStandardItemModel *onlineReports = nullptr;
     SelectedDatasetsModel *datasets = nullptr;
@@ -57,6 +59,7 @@ public:
     OnlineSession *session() const { return onlineSession; }
     ObjectReadController *objectReader() const { return reader; }
     LiveReportController *liveReports() const { return watcher; }
+    CidTreeSource *cidSource() const { return source; }
     QPushButton *cancelButton() const { return cancel; }
     const OnlineWindowParts &windowParts() const { return parts; }
 
@@ -69,6 +72,8 @@ public:
 
     // Why a connection failed, in words.
     static QString connectFailure(IedClientError error);
+    // Why a browse failed, in words, with the client library's error.
+    static QString browseFailure(const OnlineBrowse::Result &result);
 
 public slots:
     void browse();
@@ -79,7 +84,7 @@ private:
     void onBusyChanged(bool busy);
     void onConnectFailed(IedClientError error);
     void onBrowseFinished(const OnlineTrees &trees);
-    void onFinished();
+    void showBrowseFailure(const QString &text);
     QString projectConnectionValue(int row) const;
 
     OnlineWindowParts parts;
@@ -87,7 +92,8 @@ private:
     ObjectReadController *reader;
     LiveReportController *watcher;
     QPushButton *cancel;
-    bool browsing = false;
+    CidTreeSource *source;
+    QString browsedAddress;
 };
 
 #endif

@@ -12,5 +12,5 @@ if(NOT TARGET fuzzentries)
         ${PROJECT_SOURCE_DIR}/app/plcdataimport.cpp)
     target_include_directories(fuzzentries PUBLIC
         ${PROJECT_SOURCE_DIR}/fuzz ${PROJECT_SOURCE_DIR}/app)
-    target_link_libraries(fuzzentries PUBLIC jobs workbook store scl selection mms Qt5::Widgets)
+    target_link_libraries(fuzzentries PUBLIC jobs workbook store scl selection server Qt5::Widgets)
 endif()

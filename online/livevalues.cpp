@@ -150,7 +150,36 @@ void setValueText(QStandardItem *item, const QString &text)
         cell->setEditable(false);
         parent->setChild(item->row(), ValueColumn, cell);
     }
+    if (!cell->data(ReadValueRole).isValid())
+        cell->setData(cell->text(), ReadValueRole);
     cell->setText(text);
+}
+
+namespace {
+
+int restoreBelow(QStandardItem *parent)
+{
+    int restored = 0;
+    for (int row = 0; row < parent->rowCount(); ++row) {
+        if (QStandardItem *cell = parent->child(row, ValueColumn)) {
+            const QVariant before = cell->data(ReadValueRole);
+            if (before.isValid()) {
+                cell->setText(before.toString());
+                cell->setData(QVariant(), ReadValueRole);
+                ++restored;
+            }
+        }
+        if (QStandardItem *child = parent->child(row))
+            restored += restoreBelow(child);
+    }
+    return restored;
+}
+
+} // namespace
+
+int clearReadValues(QStandardItemModel *model)
+{
+    return model ? restoreBelow(model->invisibleRootItem()) : 0;
 }
 
 int fill(QStandardItem *item, const MmsValue &value, const MmsTypeSpec &type, const QString &fc,

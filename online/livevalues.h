@@ -10,10 +10,12 @@
 #include "mmsvalue.h"
 
 #include <QString>
+#include <Qt>
 
 #include <functional>
 
 class QStandardItem;
+class QStandardItemModel;
 
 namespace LiveValues {
 
@@ -46,6 +48,13 @@ int fill(QStandardItem *item, const MmsValue &value, const MmsTypeSpec &type, co
          const NameOf &nameOf, const NameOf &fcOf);
 // Writes one text into item's value column.
 void setValueText(QStandardItem *item, const QString &text);
+
+// On a value cell written above: the text the cell held before (empty for a
+// cell made for the value). Never stored.
+constexpr int ReadValueRole = Qt::UserRole + 200;
+// Gives every cell of model written above its text from before; returns the
+// cells restored.
+int clearReadValues(QStandardItemModel *model);
 
 } // namespace LiveValues
 

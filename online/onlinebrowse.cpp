@@ -55,6 +55,27 @@ QStandardItem *appendTo(QStandardItemModel *model, QStandardItem *parent, QStand
     return item;
 }
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("OnlineBrowse", text);
+}
+
+// Errors after which the answers so far are not the whole IED: the
+// connection went, the IED did not answer, or an answer broke a bound.
+bool cutsShort(IedClientError error)
+{
+    switch (error) {
+    case IedClientError::NotConnected:
+    case IedClientError::ConnectionLost:
+    case IedClientError::Timeout:
+    case IedClientError::MalformedMessage:
+    case IedClientError::UnexpectedValueReceived:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Forgets the connection before it goes, so a late cancel cannot reach it.
 class ActiveReset
 {
@@ -129,8 +150,7 @@ bool OnlineBrowse::acceptHost(const QString &host)
     const QByteArray latin1 = host.toLatin1();
     if (latin1.size() <= MaxHostLength)
         return true;
-    infoScreen(QCoreApplication::translate("OnlineBrowse",
-                                           "The address is too long (%1 characters, at most %2).")
+    infoScreen(tr("The address is too long (%1 characters, at most %2).")
                    .arg(latin1.size())
                    .arg(MaxHostLength));
     return false;
@@ -151,34 +171,72 @@ bool OnlineBrowse::open(IedConnection &connection, const QString &host, int port
     return lastConnectError == IedClientError::Ok;
 }
 
-bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
+QString OnlineBrowse::errorText(IedClientError error)
+{
+    return QStringLiteral("%1 (%2)").arg(iedClientErrorName(error)).arg(int(error));
+}
+
+OnlineBrowse::Result OnlineBrowse::fail(IedClientError error, const QString &failure,
+                                        bool connected)
+{
+    Result result;
+    result.error = error;
+    result.failure = failure;
+    result.connected = connected;
+    return result;
+}
+
+void OnlineBrowse::noteRequest(IedClientError error, const QString &what)
+{
+    if (walk.failure.isEmpty() && cutsShort(error)) {
+        walk.error = error;
+        walk.failure = tr("%1: %2").arg(what, errorText(error));
+    }
+}
+
+OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
 {
     infoScreen(QStringLiteral("Please Wait ..."));
     eventPump();
-    if (!acceptHost(host))
-        return false;
+    if (!acceptHost(host)) {
+        return fail(IedClientError::InvalidArgument,
+                    tr("the address is longer than %1 characters").arg(MaxHostLength), false);
+    }
 
     IedConnection connection;
     const ActiveReset reset([this] { setActive(nullptr); });
     if (!open(connection, host, port)) {
         infoScreen(QStringLiteral("Connection failed!\n"));
-        return false;
+        if (port <= 0 || port > 65535) {
+            return fail(lastConnectError, tr("the port %1 is not between 1 and 65535").arg(port),
+                        false);
+        }
+        return fail(
+            lastConnectError,
+            tr("connect to %1 port %2: %3").arg(host).arg(port).arg(errorText(lastConnectError)),
+            false);
     }
+    walk = fail(IedClientError::Ok, QString(), true);
 
     infoScreen(QStringLiteral("Get logical device list..."));
     IedClientError error = IedClientError::Ok;
     const QStringList devices = connection.logicalDeviceList(&error);
+    if (error != IedClientError::Ok)
+        walk = fail(error, tr("logical device list: %1").arg(errorText(error)), true);
     if (error == IedClientError::Ok) {
         for (const QString &device : devices) {
+            if (cancelled || !walk)
+                break;
             QStandardItem *deviceA =
                 appendTo(trees.complete, nullptr, makeItem(device, LogicalDeviceKind));
             QStandardItem *deviceB =
                 appendTo(trees.dataSets, nullptr, makeItem(device, LogicalDeviceKind));
             QStandardItem *deviceC =
                 appendTo(trees.reports, nullptr, makeItem(device, LogicalDeviceKind));
-            const QStringList nodes = connection.logicalDeviceDirectory(device);
+            const QStringList nodes = connection.logicalDeviceDirectory(device, &error);
+            noteRequest(error, device);
             for (const QString &node : nodes) {
-                if (cancelled)
+                if (cancelled || !walk)
                     break;
                 const QString nodeReference = device + QLatin1Char('/') + node;
                 eventPump();
@@ -191,8 +249,11 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                 QStandardItem *nodeC = appendTo(trees.reports, deviceC, nodeItem());
 
                 const QStringList objects = connection.logicalNodeDirectory(
-                    nodeReference, IedConnection::AcsiClass::DataObject);
+                    nodeReference, IedConnection::AcsiClass::DataObject, &error);
+                noteRequest(error, nodeReference);
                 for (const QString &object : objects) {
+                    if (!walk)
+                        break;
                     const QString objectReference = nodeReference + QLatin1Char('.') + object;
                     infoScreen(QStringLiteral("   ") + objectReference);
                     QStandardItem *objectItem =
@@ -201,7 +262,8 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                 }
 
                 const QStringList dataSets = connection.logicalNodeDirectory(
-                    nodeReference, IedConnection::AcsiClass::DataSet);
+                    nodeReference, IedConnection::AcsiClass::DataSet, &error);
+                noteRequest(error, nodeReference);
                 for (const QString &dataSet : dataSets) {
                     const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
                     QStandardItem *dataSetA =
@@ -210,7 +272,8 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                         appendTo(trees.dataSets, nodeB, makeItem(dataSetReference, DataSetKind));
                     bool deletable = false;
                     const QStringList members =
-                        connection.dataSetDirectory(dataSetReference, &deletable);
+                        connection.dataSetDirectory(dataSetReference, &deletable, &error);
+                    noteRequest(error, dataSetReference);
                     infoScreen(QStringLiteral("   ") + QStringLiteral("    Data set: %1 (%2)\n")
                                                            .arg(dataSet)
                                                            .arg(deletable ? 1 : 0));
@@ -235,8 +298,9 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                      "BR: %2 -> DS: %1"},
                 };
                 for (const ReportClass &reportClass : reportClasses) {
-                    const QStringList blocks =
-                        connection.logicalNodeDirectory(nodeReference, reportClass.acsiClass);
+                    const QStringList blocks = connection.logicalNodeDirectory(
+                        nodeReference, reportClass.acsiClass, &error);
+                    noteRequest(error, nodeReference);
                     for (const QString &block : blocks) {
                         const QString blockReference =
                             nodeReference + QLatin1String(reportClass.separator) + block;
@@ -248,6 +312,7 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
                         IedClientError rcbError = IedClientError::Ok;
                         const ClientReportControlBlock values =
                             connection.rcbValues(blockReference, &rcbError);
+                        noteRequest(rcbError, blockReference);
                         if (rcbError == IedClientError::Ok) {
                             infoScreen(QStringLiteral("   ") +
                                        QString::fromLatin1(reportClass.line)
@@ -261,18 +326,24 @@ bool OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
             }
         }
     }
+    if (cancelled && walk)
+        walk = fail(IedClientError::Unknown, tr("cancelled"), true);
     connection.close();
-    return true;
+    return walk;
 }
 
 void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &connection,
                                      int indent, QStandardItem *parent)
 {
+    if (!walk)
+        return;
     QString base = reference;
     const int brace = base.indexOf(QLatin1Char('{'));
     if (brace >= 0)
         base.truncate(brace);
-    const QStringList names = connection.dataDirectoryFc(base);
+    IedClientError error = IedClientError::Ok;
+    const QStringList names = connection.dataDirectoryFc(base, &error);
+    noteRequest(error, base);
     for (const QString &name : names) {
         const QString childReference = base + QLatin1Char('.') + name;
         auto *item = makeItem(childReference, DataAttributeKind);

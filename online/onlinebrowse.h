@@ -29,6 +29,17 @@ public:
         QStandardItemModel *reports = nullptr;
     };
 
+    // How a browse ended: the failure in words and the client's error code
+    // (Ok with an empty failure when the whole IED was listed).
+    struct Result
+    {
+        IedClientError error = IedClientError::Ok;
+        QString failure;
+        // False when the connection itself could not be made.
+        bool connected = false;
+        explicit operator bool() const { return failure.isEmpty(); }
+    };
+
     using LineSink = std::function<void(const QString &)>;
 
     // Longest address text accepted: the connection's host buffer holds 128
@@ -56,8 +67,11 @@ public:
     // Why the last connection failed (Ok when it did not).
     IedClientError connectError() const { return lastConnectError; }
 
-    // False when the address is refused or the connection fails.
-    bool browseIed(const QString &host, int port, const Trees &trees);
+    // Fails when the address is refused, the connection fails, the logical
+    // device list cannot be read, or a request ends short of an answer (the
+    // connection lost, no answer, a bound of the client exceeded): the trees
+    // then hold what came before.
+    Result browseIed(const QString &host, int port, const Trees &trees);
     void addDataAttributes(const QString &reference, IedConnection &connection, int indent,
                            QStandardItem *parent);
     // Reads TestReadReference [MX] and writes what it found to the debug output.
@@ -65,12 +79,17 @@ public:
 
     // The port text of the window as a number: 0 when it is not one.
     static int portFromText(const QString &text);
+    // "CONNECTION_REJECTED (5)": the client library's name and number.
+    static QString errorText(IedClientError error);
 
 private:
     bool acceptHost(const QString &host);
     bool open(IedConnection &connection, const QString &host, int port);
 
     QStandardItem *makeItem(const QString &text, int kind) const;
+    // Keeps the first error after which the listing cannot be trusted whole.
+    void noteRequest(IedClientError error, const QString &what);
+    Result fail(IedClientError error, const QString &failure, bool connected);
     void setActive(IedConnection *connection);
 
     LineSink infoScreen;
@@ -80,6 +99,7 @@ private:
     QMutex activeMutex;
     IedConnection *active = nullptr;
     IedClientError lastConnectError = IedClientError::Ok;
+    Result walk;
     int connectTimeoutMs = -1;
     int requestTimeoutMs = -1;
 };

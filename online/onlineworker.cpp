@@ -193,11 +193,9 @@ void OnlineWorker::browse(const QString &host, int port)
     trees.complete = makeModel();
     trees.dataSets = makeModel();
     trees.reports = makeModel();
-    const bool connected = browse.browseIed(
+    trees.result = browse.browseIed(
         host, port, {trees.complete.get(), trees.dataSets.get(), trees.reports.get()});
     setActiveBrowse(nullptr);
-    if (!connected && !cancelled && browse.connectError() != IedClientError::Ok)
-        emit connectFailed(browse.connectError());
     if (!cancelled) {
         QThread *receiver = QCoreApplication::instance()->thread();
         trees.complete->moveToThread(receiver);

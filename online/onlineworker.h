@@ -9,6 +9,7 @@
 #include "iedclienterror.h"
 #include "mmstypespec.h"
 #include "mmsvalue.h"
+#include "onlinebrowse.h"
 
 #include <QMetaType>
 #include <QMutex>
@@ -21,15 +22,16 @@
 #include <memory>
 
 class IedConnection;
-class OnlineBrowse;
 class QStandardItemModel;
 
 // Trees A, B and C of a browse; the models belong to the receiving thread.
+// A failed browse names its failure; its trees hold what came before.
 struct OnlineTrees
 {
     std::shared_ptr<QStandardItemModel> complete;
     std::shared_ptr<QStandardItemModel> dataSets;
     std::shared_ptr<QStandardItemModel> reports;
+    OnlineBrowse::Result result;
 };
 
 // One object to read: "LD/LN.DO[.DA...]" without constraint, and the constraint.
@@ -101,7 +103,8 @@ public slots:
 
 signals:
     void infoLine(const QString &line);
-    // The connection could not be made (not sent for a cancelled job).
+    // The connection could not be made (not sent for a cancelled job; a
+    // browse tells it in its result instead).
     void connectFailed(IedClientError error);
     void browseFinished(const OnlineTrees &trees);
     void objectsRead(const QVector<ObjectReadResult> &results);

@@ -235,6 +235,9 @@ void FilterField::selectAllMatches()
     if (!found.isEmpty()) {
         target->selectionModel()->setCurrentIndex(found.first(), QItemSelectionModel::NoUpdate);
         target->scrollTo(found.first());
+        // Enter in the field would step to the next match and drop the
+        // selection; in the view it acts on the selection (picks, in the CID tree).
+        target->setFocus(Qt::OtherFocusReason);
     }
 }
 

@@ -48,6 +48,8 @@ public slots:
     void applyNow();
     void nextMatch();
     void previousMatch();
+    // Selects every match and gives the view the focus, so that Enter acts
+    // on the selection.
     void selectAllMatches();
     void focusField();
 

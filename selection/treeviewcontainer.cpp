@@ -97,6 +97,11 @@ FilterField *TreeviewContainer::cidFilter() const
     return ui->filterField_CID;
 }
 
+void TreeviewContainer::setCidTitle(const QString &title)
+{
+    ui->label_cidName->setText(title);
+}
+
 void TreeviewContainer::focusFilter()
 {
     const QWidget *focus = QApplication::focusWidget();

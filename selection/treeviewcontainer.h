@@ -37,6 +37,8 @@ public:
     void setTagSelector(TagSelector *selector);
     CidItemsTree *cidTree() const;
     FilterField *cidFilter() const;
+    // The label above the CID tree, naming what it shows.
+    void setCidTitle(const QString &title);
     void clearAll();
 
     // Picks each node as a double-click would; nodes already picked are

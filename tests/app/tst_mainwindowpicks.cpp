@@ -1,15 +1,21 @@
 // The main window as an engineer sees it after parsing the example station,
 // picking a few items and binding signals; the picture is kept for review.
+#include "ciditemstree.h"
+#include "filterfield.h"
 #include "mainwindow.h"
 #include "sclparser.h"
+#include "scriptedprompt.h"
 #include "selecteditemsmodel.h"
 #include "tagselectbox.h"
 #include "temporarysettings.h"
 #include "testpaths.h"
+#include "treefiltermodel.h"
 #include "treeviewcontainer.h"
 
 #include <QFile>
+#include <QLineEdit>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 
@@ -19,6 +25,7 @@ class MainWindowPicksTest : public QObject
 
 private slots:
     void picksShowInTheirTrees();
+    void selectAllThenEnterPicksEveryMatch();
 
 private:
     static QStandardItem *child(QStandardItem *parent, const QString &text);
@@ -89,6 +96,35 @@ void MainWindowPicksTest::picksShowInTheirTrees()
 
     window.findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
     QVERIFY(window.grab().save(QDir::current().filePath("mainwindow-signals.png")));
+}
+
+// As the README tells it: "ln:CSWI Pos", Select all, Enter.
+void MainWindowPicksTest::selectAllThenEnterPicksEveryMatch()
+{
+    ScriptedPrompt prompt;
+    MainWindow window;
+    auto *container = window.findChild<TreeviewContainer *>("widget_treeContainer");
+    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    parser.loadIedNames(sourceFile("examples/substation.scd"));
+    QVERIFY(parser.parse("BAY1_PROT",
+                         qobject_cast<SelectedItemsModel *>(container->cidTree()->model())));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    FilterField *filter = container->cidFilter();
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(filter->lineEdit()->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), "ln:CSWI Pos");
+    QTest::mouseClick(filter->findChild<QToolButton *>("toolButton_selectMatches"), Qt::LeftButton);
+    const int positions = filter->filterModel()->matches().size();
+    QVERIFY(positions > 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+    auto *objects = qobject_cast<QStandardItemModel *>(
+        container->findChild<QTreeView *>("treeView_SelectedDataObjects")->model());
+    QCOMPARE(objects->rowCount(), positions);
+    QVERIFY(objects->item(0)->text().contains("CSWI"));
 }
 
 QTEST_MAIN(MainWindowPicksTest)

@@ -21,11 +21,14 @@
 #include "unsavedchangestracker.h"
 
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTcpServer>
@@ -60,6 +63,8 @@ private slots:
     void cleanup();
     void connectListsTheSimulatedIed();
     void refusedConnectionLeavesEmptyTreesAndAnEnabledWindow();
+    void connectKeepsTheProjectModelAndNamesWhatFailed_data();
+    void connectKeepsTheProjectModelAndNamesWhatFailed();
     void readObjectFillsTheValueColumn_data();
     void readObjectFillsTheValueColumn();
     void readRaporShowsReportsWithTheirSignals();
@@ -71,6 +76,8 @@ private:
     void openPanel(quint16 port);
     bool waitUntilIdle(int ms = 20000);
     QStandardItemModel *cidModel() const;
+    QString cidTitle() const;
+    QString lastInfoLine() const;
     static QStandardItem *find(QStandardItem *parent, const QString &text);
     // The example's BAY1_PROT with StatusDS, urcbStatus and urcbMeas picked
     // and the breaker position bound to BAY1_CB_POS.
@@ -165,6 +172,19 @@ void OnlineBrowsingTest::connectListsTheSimulatedIed()
     QVERIFY(prompt->messages.isEmpty());
 }
 
+QString OnlineBrowsingTest::cidTitle() const
+{
+    return window->findChild<QLabel *>("label_cidName")->text();
+}
+
+QString OnlineBrowsingTest::lastInfoLine() const
+{
+    return window->findChild<QPlainTextEdit *>("plainTextEdit_2")
+        ->toPlainText()
+        .split('\n', Qt::SkipEmptyParts)
+        .last();
+}
+
 void OnlineBrowsingTest::refusedConnectionLeavesEmptyTreesAndAnEnabledWindow()
 {
     QTcpServer closed;
@@ -181,9 +201,92 @@ void OnlineBrowsingTest::refusedConnectionLeavesEmptyTreesAndAnEnabledWindow()
     QCOMPARE(window->onlineDataSets()->rowCount(), 0);
     QVERIFY(window->findChild<QPlainTextEdit *>("plainTextEdit_2")
                 ->toPlainText()
-                .endsWith("Connection failed!\n"));
+                .contains("Connection failed!\n"));
     QVERIFY2(window->statusBar()->currentMessage().contains("refused"),
              qPrintable(window->statusBar()->currentMessage()));
+}
+
+// With a project open, a failed connect changes nothing and says why; a
+// browse shows the IED beside the project, which stays one click away and
+// comes back by itself when the project is closed and opened again.
+void OnlineBrowsingTest::connectKeepsTheProjectModelAndNamesWhatFailed_data()
+{
+    QTest::addColumn<QString>("portText");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("refused") << "closed"
+                             << "CONNECTION_REJECTED (5)";
+    QTest::newRow("port text") << "1o2"
+                               << "the port \"1o2\" is not a number from 1 to 65535";
+    QTest::newRow("browse") << "server" << QString();
+}
+
+void OnlineBrowsingTest::connectKeepsTheProjectModelAndNamesWhatFailed()
+{
+    QFETCH(QString, portText);
+    QFETCH(QString, failure);
+    QTemporaryDir folder;
+    QSettings().setValue("lastProjectPath", folder.path());
+    prompt->fileAnswers << sourceFile("examples/substation.scd");
+    prompt->dialogHandler = [](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineEdit_projectName")->setText("plant");
+        dialog->findChild<QPushButton *>("pushButton_createPro")->click();
+        if (dialog->findChild<QStackedWidget *>("stackedWidget_buttons")->currentIndex() == 1)
+            dialog->findChild<QPushButton *>("pushButton")->click();
+        return dialog->result();
+    };
+    window->findChild<QAction *>("actionNew_Project")->trigger();
+    prompt->dialogHandler = nullptr;
+    QStandardItemModel *project = cidModel();
+    QCOMPARE(cidTitle(), QStringLiteral("BAY1_PROT (id:0)"));
+
+    IedServerThread server;
+    QVERIFY(server.start(
+        IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY2_MEAS"),
+        QHostAddress::LocalHost, 0));
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = closed.serverPort();
+    closed.close();
+    openPanel(0);
+    window->findChild<QLineEdit *>("lineEdit_Port")
+        ->setText(portText == "closed"   ? QString::number(closedPort)
+                  : portText == "server" ? QString::number(server.serverPort())
+                                         : portText);
+    window->findChild<QPushButton *>("pushButton_connectIed")->click();
+    QVERIFY(waitUntilIdle());
+    auto *showProject = window->findChild<QPushButton *>("pushButton_showProjectModel");
+
+    if (!failure.isEmpty()) {
+        QCOMPARE(cidModel(), project);
+        QVERIFY(project->item(0)->rowCount() > 0);
+        QCOMPARE(cidTitle(), QStringLiteral("BAY1_PROT (id:0)"));
+        QVERIFY2(window->statusBar()->currentMessage().contains(failure),
+                 qPrintable(window->statusBar()->currentMessage()));
+        QCOMPARE(lastInfoLine(), window->statusBar()->currentMessage());
+        QVERIFY(!showProject->isVisible());
+        return;
+    }
+    QCOMPARE(cidModel(), window->onlineTree());
+    QCOMPARE(cidModel()->item(0)->text(), QStringLiteral("BAY2_MEASMEAS"));
+    QCOMPARE(cidTitle(), QStringLiteral("127.0.0.1:%1 (online)").arg(server.serverPort()));
+    showProject->click();
+    QCOMPARE(cidModel(), project);
+    QCOMPARE(cidTitle(), QStringLiteral("BAY1_PROT (id:0)"));
+    QVERIFY(!showProject->isVisible());
+
+    // Closed and opened again while the browse is shown: one IED, the project's.
+    window->findChild<QPushButton *>("pushButton_connectIed")->click();
+    QVERIFY(waitUntilIdle());
+    QCOMPARE(cidModel(), window->onlineTree());
+    server.stop();
+    prompt->buttonAnswers << QMessageBox::Ok;
+    window->findChild<QAction *>("actionClose_Project")->trigger();
+    QCOMPARE(project->rowCount(), 0);
+    QCOMPARE(cidTitle(), QStringLiteral("No CID selected"));
+    window->openRecent(folder.filePath("plant.sclpro"), "SclPro");
+    QCOMPARE(cidModel(), project);
+    QCOMPARE(project->rowCount(), 1);
+    QVERIFY(cidTitle().startsWith("BAY1_PROT (id:"));
 }
 
 void OnlineBrowsingTest::readObjectFillsTheValueColumn_data()
@@ -258,6 +361,10 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn()
     QVERIFY2(parent->child(row->row(), 1)->text().contains(expected),
              qPrintable(parent->child(row->row(), 1)->text()));
     QCOMPARE(cidModel()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+
+    // Another device: what was read no longer stands.
+    window->findChild<QLineEdit *>("lineEdit_Port")->setText("1");
+    QCOMPARE(parent->child(row->row(), 1)->text(), QString());
 }
 
 void OnlineBrowsingTest::pickBay1Reports()
@@ -357,6 +464,11 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     const QString csv = QString::fromUtf8(saved.readAll());
     QVERIFY(csv.startsWith("Received;RCB;SqNum;Member;Value;Quality;Timestamp;Reason;"));
     QVERIFY(csv.contains(";BAY1_CB_POS\n"));
+
+    // The reports of a project go with it.
+    window->closeProject();
+    QCOMPARE(live->rowCount(), 0);
+    QCOMPARE(bound->rowCount(), 0);
 }
 
 void OnlineBrowsingTest::closingTheWindowEndsTheWatch()

@@ -16,6 +16,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHostAddress>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -153,6 +154,9 @@ void TestProjectCheck::updateKeepsBindingsAndListsRemovedPicks()
     QCOMPARE(modelOf("treeView_SelectedReports")->rowCount(), 1);
     QCOMPARE(modelOf("treeView_CID")->item(0)->child(0)->child(7, 1)->text(),
              QStringLiteral("Rev 1.4"));
+    QVERIFY(window->findChild<QLabel *>("label_cidName")
+                ->text()
+                .startsWith(modelOf("treeView_CID")->item(0)->text() + " (id:"));
     QVERIFY(!window->isWindowModified());
     QCOMPARE(checks->findings()->rowCount(), 1);
     QCOMPARE(checks->findings()->index(0, FindingsModel::PickColumn).data().toString(),

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -146,6 +147,7 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
         prompt->fileRequests.first().filter,
         QStringLiteral("IEC61850 Conf files (*.scd *.cid *.icd *.iid *.sed *.ssd *.scl *.xml);;"));
     QVERIFY(child<QAction>("actionSave_Project")->isEnabled());
+    QCOMPARE(child<QLabel>("label_cidName")->text(), QStringLiteral("BAY1_PROT (id:0)"));
     window->grab().save(QDir::current().filePath("mainroad-1-created.png"));
 
     prompt->fileAnswers << sourceFile("examples/signals.csv");
@@ -193,6 +195,7 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     QCOMPARE(shownTitle(), QStringLiteral("Tessarin Stationscope v3.52"));
     QCOMPARE(objects->rowCount(), 0);
     QCOMPARE(modelOf("treeView_CID")->rowCount(), 0);
+    QCOMPARE(child<QLabel>("label_cidName")->text(), QStringLiteral("No CID selected"));
     QCOMPARE(signalList->rowCount(), 0);
     QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
 
@@ -201,6 +204,7 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     recent->actions().first()->trigger();
 
     QCOMPARE(shownTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
+    QVERIFY(child<QLabel>("label_cidName")->text().startsWith("BAY1_PROT (id:"));
     QCOMPARE(objects->rowCount(), 1);
     QCOMPARE(objects->item(0, 0)->text(), QStringLiteral("BAY1_PROTCTRL/XCBR1.Pos"));
     QCOMPARE(objects->item(0, 5)->text(), QStringLiteral("BAY1_CB_POS"));

@@ -108,6 +108,7 @@ private slots:
     void browseFillsTheThreeTrees();
     void infoScreenLines();
     void refusedConnection();
+    void deviceGoingAwayCutsTheBrowseShort();
     void silentPeerTimesOut();
     void addressOfMaxLength_data();
     void addressOfMaxLength();
@@ -257,7 +258,13 @@ void TestOnlineBrowse::refusedConnection()
     const quint16 port = closed.serverPort();
     closed.close();
     OnlineBrowse browse([this](const QString &line) { lines.append(line); });
-    QVERIFY(!browse.browseIed("127.0.0.1", port, {&treeA, &treeB, &treeC}));
+    const OnlineBrowse::Result refused =
+        browse.browseIed("127.0.0.1", port, {&treeA, &treeB, &treeC});
+    QVERIFY(!refused);
+    QVERIFY(!refused.connected);
+    QCOMPARE(refused.error, IedClientError::ConnectionRejected);
+    QCOMPARE(refused.failure,
+             QStringLiteral("connect to 127.0.0.1 port %1: CONNECTION_REJECTED (5)").arg(port));
     QCOMPARE(lines, (QStringList{"Please Wait ...", "Connection failed!\n"}));
     QCOMPARE(treeA.rowCount() + treeB.rowCount() + treeC.rowCount(), 0);
     // A port the window's text makes 0 fails the same way.
@@ -265,6 +272,29 @@ void TestOnlineBrowse::refusedConnection()
     QVERIFY(!browse.browseIed("127.0.0.1", OnlineBrowse::portFromText("1o2"),
                               {&treeA, &treeB, &treeC}));
     QCOMPARE(lines.last(), QStringLiteral("Connection failed!\n"));
+}
+
+// The device goes away after the second logical node: the browse says so
+// instead of passing for a smaller IED.
+void TestOnlineBrowse::deviceGoingAwayCutsTheBrowseShort()
+{
+    QVERIFY(
+        serve(IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY1_PROT")));
+    int pumps = 0;
+    OnlineBrowse browse([this](const QString &line) { lines.append(line); });
+    browse.setTimeouts(2000, 2000);
+    browse.setEventPump([&] {
+        if (++pumps == 3)
+            server->stop();
+    });
+    const OnlineBrowse::Result result =
+        browse.browseIed("127.0.0.1", server->serverPort(), {&treeA, &treeB, &treeC});
+    QVERIFY(!result && result.connected);
+    QVERIFY2(result.failure.contains(OnlineBrowse::errorText(result.error)) &&
+                 (result.error == IedClientError::ConnectionLost ||
+                  result.error == IedClientError::NotConnected),
+             qPrintable(result.failure));
+    QCOMPARE(pumps, 3);
 }
 
 void TestOnlineBrowse::silentPeerTimesOut()
