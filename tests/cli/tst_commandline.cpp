@@ -76,6 +76,8 @@ private slots:
     void dumpsProjectAndWorkbook();
     void dumpRefuses_data();
     void dumpRefuses();
+    void pickAndBind_data();
+    void pickAndBind();
     void everySharedSample();
     void serveAndBrowseTogether();
     void onlineRefusals_data();
@@ -98,7 +100,7 @@ void CommandLineTest::helpOnEveryCommand_data()
 {
     QTest::addColumn<QString>("command");
     for (const char *command :
-         {"ieds", "new", "export", "dump", "browse", "serve", "read", "watch"})
+         {"ieds", "new", "export", "dump", "pick", "bind", "browse", "serve", "read", "watch"})
         QTest::newRow(command) << QString::fromLatin1(command);
 }
 
@@ -123,6 +125,10 @@ void CommandLineTest::usageErrors_data()
     QTest::newRow("export without --out") << QStringList{"export", "p.sclpro"} << QString("--out");
     QTest::newRow("unknown option") << QStringList{"dump", "--colour", "x"} << QString("colour");
     QTest::newRow("two files") << QStringList{"ieds", "a.scd", "b.scd"} << QString("FILE.scd");
+    QTest::newRow("pick without a query") << QStringList{"pick", "p.sclpro"} << QString("--all");
+    QTest::newRow("pick with --all and a query")
+        << QStringList{"pick", "p.sclpro", "--all", "Pos"} << QString("--all");
+    QTest::newRow("bind without rules") << QStringList{"bind", "p.sclpro"} << QString("RULES.csv");
 }
 
 void CommandLineTest::usageErrors()
@@ -378,6 +384,102 @@ void CommandLineTest::dumpRefuses()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(firstLineNames(run, fileName), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
+}
+
+void CommandLineTest::pickAndBind_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("rules");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("pick: picked already")
+        << QStringList{"pick", "PROJECT", "--objects", "ln:XCBR Pos"} << QByteArray() << 0
+        << "skipped: BAY1_PROTCTRL/XCBR1.Pos [CO]: already picked\n"
+        << false;
+    QTest::newRow("pick: every report")
+        << QStringList{"pick", "PROJECT", "--reports", "--all"} << QByteArray() << 0
+        << "picked: BAY1_PROTCTRL/LLN0.BR.brcbStatus\n"
+        << true;
+    QTest::newRow("pick: a query matches nothing")
+        << QStringList{"pick", "PROJECT", "ln:XCBR Pos", "Nowhere"} << QByteArray() << 1
+        << "no match: Nowhere\n"
+        << false;
+    QTest::newRow("pick: the rule refuses a logical node")
+        << QStringList{"pick", "PROJECT", "--objects", "ln:CSWI", "TotW"} << QByteArray() << 1
+        << "refused: Q0CSWI1: only data objects" << true;
+    QTest::newRow("pick: no expression")
+        << QStringList{"pick", "PROJECT", "Pos["} << QByteArray() << 2 << "" << false;
+    QTest::newRow("bind") << QStringList{"bind", "PROJECT", "RULES"}
+                          << QByteArray(
+                                 "BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_POS\n"
+                                 "BAY1_PROTCTRL/XCBR1.Pos[CO];Write Trig Signal;BAY1_CB_SEL\n"
+                                 "\n"
+                                 "BAY1_PROTCTRL/XCBR1.Pos [CO];Data Signal;"
+                                 "BAY1_CB_SEL::Bay 1 circuit breaker selected for operation\n"
+                                 "fc:CF;Read Trig Signal;NoRef\n")
+                          << 0
+                          << "bound: BAY1_PROTCTRL/XCBR1.Pos [CO] / Data Signal = BAY1_CB_SEL\n"
+                          << true;
+    QTest::newRow("bind: every bad line, nothing written")
+        << QStringList{"bind", "PROJECT", "RULES"}
+        << QByteArray("BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos;Status Signal;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos [ST];Colour;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;NO_SUCH_LABEL\n"
+                      "Nowhere;Status Signal;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos [CO];Data Signal;BAY1_CB_SEL\n"
+                      "just text\n")
+        << 1
+        << "RULES:2: \"BAY1_PROTCTRL/XCBR1.Pos\" names 3 picks; add the constraint, as in "
+           "\"BAY1_PROTCTRL/XCBR1.Pos [ST]\"\n"
+           "RULES:3: unknown column \"Colour\"\n"
+           "RULES:4: unknown label \"NO_SUCH_LABEL\": not in the project's signal list\n"
+           "RULES:5: unknown pick \"Nowhere\""
+        << false;
+}
+
+void CommandLineTest::pickAndBind()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, rules);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    QFETCH(bool, written);
+    const QString project = dir->filePath("p.sclpro");
+    QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", project,
+                     "--signals", example("signals.csv")})
+                 .exitCode,
+             0);
+    const Run first = runCli({"pick", project, "--objects", "ln:XCBR Pos"});
+    QCOMPARE(first.exitCode, 0);
+    QVERIFY2(first.out.endsWith("3 of 3 matched nodes picked, 0 already picked, 0 refused\n"),
+             qPrintable(first.out));
+    const QString rulesFile = dir->filePath("rules.csv");
+    QFile file(rulesFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(rules);
+    file.close();
+    const QStringList before =
+        projectRows(project, {DataObjectsTable, DatasetsTable, ReportsTable});
+
+    arguments.replaceInStrings("PROJECT", project);
+    arguments.replaceInStrings("RULES", rulesFile);
+    printed.replace("RULES", rulesFile);
+    const Run run = runCli(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.contains(printed), qPrintable(run.out));
+    if (exitCode != 0)
+        QVERIFY2(run.err.count('\n') == 1, qPrintable(run.err));
+    const QStringList after = projectRows(project, {DataObjectsTable, DatasetsTable, ReportsTable});
+    QCOMPARE(after != before, written);
+    if (arguments.first() == "bind" && written) {
+        const Run dumped = runCli({"dump", project});
+        QVERIFY(dumped.out.contains("Status Signal=BAY1_CB_POS]"));
+        QVERIFY2(dumped.out.contains("Write Trig Signal=BAY1_CB_SEL; CtlModel=DO; Data "
+                                     "Signal=BAY1_CB_SEL;"),
+                 qPrintable(dumped.out));
+    }
 }
 
 void CommandLineTest::everySharedSample()
