@@ -1,8 +1,8 @@
 // stationscope-cli driven as a user drives it: as a process, on temporary files.
 
+#include "clitestsupport.h"
 #include "dbschema.h"
 #include "mainwindow.h"
-#include "projecttables.h"
 #include "sclparser.h"
 #include "scriptedprompt.h"
 #include "temporarysettings.h"
@@ -24,13 +24,6 @@
 #include <csignal>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 Run runCli(const QStringList &arguments)
 {

@@ -3,6 +3,7 @@
 // workbook round trip keeps the selections, a project agrees with its own SCL
 // file and with a live device serving that file.
 
+#include "clitestsupport.h"
 #include "commandlinetool.h"
 #include "dbschema.h"
 #include "headlesspicker.h"
@@ -12,7 +13,6 @@
 #include "modelsnapshot.h"
 #include "projectdocument.h"
 #include "projectpicks.h"
-#include "projecttables.h"
 #include "scldataexporter.h"
 #include "sclparser.h"
 #include "testpaths.h"
@@ -27,13 +27,6 @@
 #include <functional>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 Run runTool(const QStringList &arguments)
 {

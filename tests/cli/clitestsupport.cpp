@@ -1,4 +1,4 @@
-#include "projecttables.h"
+#include "clitestsupport.h"
 
 #include "dbschema.h"
 
