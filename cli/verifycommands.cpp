@@ -227,9 +227,14 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
         for (const RemovedPick &pick : removed)
             out << "removed: " << ProjectUpdate::pickKindText(pick.kind) << ' ' << pick.reference
                 << ": " << pick.reason << '\n';
+        const QVector<RemovedPick> dropped = update.droppedBindings();
+        for (const RemovedPick &binding : dropped)
+            out << "binding dropped: " << ProjectUpdate::pickKindText(binding.kind) << ' '
+                << binding.reference << ": " << binding.reason << '\n';
         removedCount = removed.size();
         if (parser.isSet(removedOption) &&
-            !ProjectUpdate::writeRemovedCsv(parser.value(removedOption), removed, &problem))
+            !ProjectUpdate::writeRemovedCsv(parser.value(removedOption), removed + dropped,
+                                            &problem))
             return printFailure(err, problem);
         out << "Updated " << target << " from " << source.description() << ": "
             << picks.count() - removedCount << " picks kept, " << removedCount << " removed\n";

@@ -183,7 +183,10 @@ bool CompareEngine::compareReport(const ReportPick &pick)
         add(FindingSeverity::Error, PickKind::Report, pick.row, pick.reference,
             text("data set reference changed"), pick.dataSetReference,
             found.iedName + report->dataSetReference);
-    } else if (!found.dataSets.contains(dataSet)) {
+    } else if (!found.dataSets.contains(dataSet) && !dataSet.isEmpty() &&
+               !dataSet.endsWith(QLatin1Char('.'))) {
+        // A block that names no data set ("LN." with nothing after it) gets
+        // one from the client; only a named one can be missing.
         add(FindingSeverity::Warning, PickKind::Report, pick.row, pick.reference,
             text("data set of the report missing"), pick.dataSetReference, QString());
     }

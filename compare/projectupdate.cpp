@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QTextStream>
 
@@ -39,10 +40,53 @@ void setCellText(QStandardItemModel *model, QStandardItem *parent, int row, int 
 
 using CellTexts = QHash<QString, QPair<QString, QString>>;
 
+bool isBinding(const QStandardItem *cell)
+{
+    return cell && cell->isEnabled() &&
+           cell->data(EditorRole).toString() == EditorKind::SignalSelect &&
+           !cell->text().trimmed().isEmpty() && cell->text().trimmed() != NoSignalName;
+}
+
+QString droppedReason(const QStandardItemModel *model, int column, const QString &signal,
+                      const char *why)
+{
+    return QCoreApplication::translate("ProjectUpdate", "\"%1\" binding \"%2\" dropped: %3")
+        .arg(model->headerData(column, Qt::Horizontal).toString(), signal,
+             QCoreApplication::translate("ProjectUpdate", why));
+}
+
+const char *const PickRemoved = QT_TRANSLATE_NOOP("ProjectUpdate", "the pick was removed");
+const char *const MemberGone =
+    QT_TRANSLATE_NOOP("ProjectUpdate", "the data set no longer has this member");
+
+// The bindings of a row and the rows below it; reference names the row.
+void collectBindings(const QStandardItemModel *model, const QStandardItem *parent, int row,
+                     const QString &reference, PickKind kind, QVector<RemovedPick> *bindings)
+{
+    for (int column = 1; column < model->columnCount(); ++column) {
+        const QStandardItem *cell = parent->child(row, column);
+        if (isBinding(cell))
+            bindings->append({kind, reference,
+                              droppedReason(model, column, cell->text().trimmed(), PickRemoved)});
+    }
+    const QStandardItem *first = parent->child(row, 0);
+    for (int child = 0; first && child < first->rowCount(); ++child) {
+        const QStandardItem *node = first->child(child, 0);
+        if (!node)
+            continue;
+        // Data set members carry their full reference, attributes only their name.
+        const QString childReference =
+            kind == PickKind::DataSet && parent == model->invisibleRootItem()
+                ? node->text()
+                : reference + QLatin1Char('.') + nodeNamePart(node->text());
+        collectBindings(model, first, child, childReference, kind, bindings);
+    }
+}
+
 // The result signal and MMS type of every row below a data set, keyed by the
 // texts on the way to it, the member's own without the IED name.
 void collectMemberCells(const QStandardItem *node, const QString &key, const QString &iedName,
-                        CellTexts *cells)
+                        CellTexts *cells, QStringList *boundKeys)
 {
     for (int row = 0; row < node->rowCount(); ++row) {
         const QStandardItem *child = node->child(row, 0);
@@ -55,12 +99,14 @@ void collectMemberCells(const QStandardItem *node, const QString &key, const QSt
         const QStandardItem *type = node->child(row, SelectedDatasetsModel::MmsTypeColumn);
         cells->insert(childKey,
                       {result ? result->text() : QString(), type ? type->text() : QString()});
-        collectMemberCells(child, childKey, iedName, cells);
+        if (isBinding(result))
+            boundKeys->append(childKey);
+        collectMemberCells(child, childKey, iedName, cells, boundKeys);
     }
 }
 
 void restoreMemberCells(QStandardItem *node, const QString &key, const QString &iedName,
-                        const CellTexts &cells)
+                        const CellTexts &cells, QSet<QString> *placed)
 {
     for (int row = 0; row < node->rowCount(); ++row) {
         QStandardItem *child = node->child(row, 0);
@@ -72,14 +118,29 @@ void restoreMemberCells(QStandardItem *node, const QString &key, const QString &
         const auto old = cells.constFind(childKey);
         if (old != cells.constEnd()) {
             QStandardItem *result = node->child(row, SelectedDatasetsModel::ResultSignalColumn);
-            if (result && result->isEnabled())
+            if (result && result->isEnabled()) {
                 result->setText(old->first);
+                placed->insert(childKey);
+            }
             QStandardItem *type = node->child(row, SelectedDatasetsModel::MmsTypeColumn);
             if (type && type->isEnabled() && !old->second.isEmpty())
                 type->setText(old->second);
         }
-        restoreMemberCells(child, childKey, iedName, cells);
+        restoreMemberCells(child, childKey, iedName, cells, placed);
     }
+}
+
+// "IED/LD/LN.DO.da" of a member cell key: the member's reference, then the
+// names on the way down to the row.
+QString memberReference(const QString &key, const QString &iedName)
+{
+    QStringList parts = key.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return QString();
+    QString reference = iedName + parts.takeFirst();
+    for (const QString &part : qAsConst(parts))
+        reference += QLatin1Char('.') + nodeNamePart(part);
+    return reference;
 }
 
 } // namespace
@@ -127,6 +188,7 @@ QVector<RemovedPick> ProjectUpdate::applyToSelections(const ProjectPicks &picks,
     const QVector<QPersistentModelIndex> dataSetRows = rowsOf(dataSets, picks.dataSets);
     const QVector<QPersistentModelIndex> reportRows = rowsOf(reports, picks.reports);
 
+    dropped.clear();
     const QString oldIed = picks.iedName;
     for (int i = 0; i < picks.objects.size(); ++i) {
         if (comparison.objectResolved.value(i) && objectRows.at(i).isValid())
@@ -150,8 +212,11 @@ QVector<RemovedPick> ProjectUpdate::applyToSelections(const ProjectPicks &picks,
                 continue;
             removed.append(
                 {kind, list.at(i).reference, reasons.value({int(kind), list.at(i).row})});
-            if (model && rows.at(i).isValid())
+            if (model && rows.at(i).isValid()) {
+                collectBindings(model, model->invisibleRootItem(), rows.at(i).row(),
+                                list.at(i).reference, kind, &dropped);
                 model->removeNode(rows.at(i).row());
+            }
         }
     };
     removeUnresolved(objects, PickKind::DataObject, picks.objects, comparison.objectResolved,
@@ -239,7 +304,8 @@ void ProjectUpdate::refreshDataSet(const DataSetPick &pick, int row, const QStri
         topCells.append(dataSets->item(row, column) ? dataSets->item(row, column)->text()
                                                     : QString());
     CellTexts memberCells;
-    collectMemberCells(oldFirst, QString(), oldIed, &memberCells);
+    QStringList boundMembers;
+    collectMemberCells(oldFirst, QString(), oldIed, &memberCells, &boundMembers);
     dataSets->removeNode(row);
     if (!dataSets->addNode(const_cast<QStandardItem *>(source), source->text(), QString()))
         return;
@@ -250,8 +316,16 @@ void ProjectUpdate::refreshDataSet(const DataSetPick &pick, int row, const QStri
         if (cell && cell->isEnabled())
             cell->setText(topCells.value(column - 1));
     }
-    restoreMemberCells(dataSets->item(added, 0), QString(), found.iedName, memberCells);
+    QSet<QString> placed;
+    restoreMemberCells(dataSets->item(added, 0), QString(), found.iedName, memberCells, &placed);
     dataSets->insertRow(row, dataSets->takeRow(added));
+    for (const QString &key : qAsConst(boundMembers)) {
+        if (placed.contains(key))
+            continue;
+        dropped.append({PickKind::DataSet, memberReference(key, oldIed),
+                        droppedReason(dataSets, SelectedDatasetsModel::ResultSignalColumn,
+                                      memberCells.value(key).first.trimmed(), MemberGone)});
+    }
 }
 
 void ProjectUpdate::refreshReport(const ReportPick &pick, int row, const QString &oldIed)

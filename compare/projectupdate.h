@@ -37,6 +37,11 @@ public:
     // Edits the selection models; returns the picks it removed.
     QVector<RemovedPick> applyToSelections(const ProjectPicks &picks,
                                            const ComparisonResult &comparison);
+    // Every signal binding the last applyToSelections dropped: those of the
+    // removed picks and those of data set members the new file no longer has.
+    // The reference names the row the signal was bound to, the reason the
+    // signal and its column.
+    QVector<RemovedPick> droppedBindings() const { return dropped; }
     // Replaces the model tables with the new parse, the connection's IED name
     // and name plate revision, and the selection tables with the models, as
     // one transaction. False, with the file unchanged, when it fails.
@@ -59,6 +64,7 @@ private:
     SelectedObjectsModel *objects;
     SelectedDatasetsModel *dataSets;
     SelectedReportsModel *reports;
+    QVector<RemovedPick> dropped;
 };
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "dbschema.h"
 #include "iec61850dbmanager.h"
+#include "olderprojectvalues.h"
 #include "sclmodel.h"
 #include "treeplacement.h"
 
@@ -81,10 +82,12 @@ struct RestoredRole
 {
     int role;
     QList<int> alwaysOnKinds;
+    bool boolean = false;
 };
 
 const QList<RestoredRole> &restoredRoles(int table)
 {
+    // Data set members are copies of DataObjects nodes and keep the same roles.
     static const QList<RestoredRole> objects{
         {TreeIndexRole, {}}, {BTypeRole, {}}, {MmsTypeRole, {DataAttributeKind}},
         {CtlModelRole, {}},  {DepthRole, {}},
@@ -97,23 +100,33 @@ const QList<RestoredRole> &restoredRoles(int table)
         {ConfRevRole, reportKinds},
         {TrgOpsRole, reportKinds},
         {OptFieldsRole, reportKinds},
-        {DepthRole, {}},
-    };
-    static const QList<RestoredRole> datasets{
-        {TreeIndexRole, {}},
+        {IndexedRole, reportKinds, true},
+        {MaxIndexRole, reportKinds},
+        {RptIdRole, {}},
         {DepthRole, {}},
     };
     static const QList<RestoredRole> none;
     switch (table) {
     case DataObjectsModelTable:
+    case DatasetsModelTable:
         return objects;
     case ReportsModelTable:
         return reports;
-    case DatasetsModelTable:
-        return datasets;
     default:
         return none;
     }
+}
+
+// What a report control block's node says of itself in its kind and text.
+void restoreReportIdentity(QStandardItem *node, int kind)
+{
+    if (kind != UnbufferedReportKind && kind != BufferedReportKind)
+        return;
+    node->setData(kind == BufferedReportKind, BufferedRole);
+    const QString text = node->text();
+    node->setData(text.mid(text.lastIndexOf(QLatin1Char('.')) + 1), ReportNameRole);
+    if (node->data(DatasetRefRole).isValid())
+        node->setData(node->data(DatasetRefRole), ReportDatasetRole);
 }
 
 } // namespace
@@ -225,9 +238,12 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
                                                                                   : QVariant(text),
                                   roleColumns.at(i).second);
                 } else if (ok && (value != 0 || restored.at(i).alwaysOnKinds.contains(kind))) {
-                    node->setData(value, roleColumns.at(i).second);
+                    node->setData(restored.at(i).boolean ? QVariant(value != 0) : QVariant(value),
+                                  roleColumns.at(i).second);
                 }
             }
+            if (tree.first == ReportsModelTable)
+                restoreReportIdentity(node, kind);
             placeRow(tree.second, {node}, id, parentId, placement);
             // The texts of a row go as its node comes, so a large table does
             // not hold its texts and its items at once.
@@ -236,6 +252,9 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
         }
         attachWaiting(placement);
     }
+    // Files written before the data set and report columns existed.
+    deriveMemberTypes(dataObjects, dataSets);
+    deriveReportIndexing(reports, db);
     emit progressFinished();
     return true;
 }

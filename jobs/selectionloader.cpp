@@ -78,8 +78,10 @@ void prune(QStandardItem *parent)
             child->removeRows(0, child->rowCount());
         else
             prune(child);
+        // The elements of an array of a basic type hang under the attribute
+        // and never had children: they are values, not emptied data objects.
         if (kindOf(child) == DataObjectKind && child->rowCount() == 0 && !kept &&
-            !hasOwnSignal(parent, row))
+            kindOf(parent) != DataAttributeKind && !hasOwnSignal(parent, row))
             parent->removeRow(row);
     }
 }
@@ -120,10 +122,9 @@ bool SclDataExporter::loadSelections(SelectedObjectsModel *objects, SelectedData
     loadSelectionTable(reportRows, db, ReportsTable, reports);
     loadSelectionTable(datasetRows, db, DatasetsTable, datasets);
 
+    // A data set keeps every member: reports are decoded by the members' order.
     if (objects)
         pruneEmptyObjects(objects->invisibleRootItem());
-    if (datasets)
-        pruneEmptyObjects(datasets->invisibleRootItem());
 
     for (SelectedItemsModel *model : models) {
         if (model)

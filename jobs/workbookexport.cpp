@@ -218,8 +218,9 @@ bool SclDataExporter::exportWorkbook(const QString &filePath, QStandardItemModel
         count += 1 + (model ? countNodes(model->invisibleRootItem()) : 0);
     startProgress(count);
 
-    const QList<int> signalColumns{SelectedObjectsModel::DataSignalColumn,
-                                   SelectedDatasetsModel::ResultSignalColumn, -1};
+    // Only the data objects sheet leaves unbound attributes out: a data set
+    // keeps every member, as reports are decoded by the members' order.
+    const QList<int> signalColumns{SelectedObjectsModel::DataSignalColumn, -1, -1};
     for (int i = 0; i < models.size(); ++i) {
         const SheetSpec &sheet = sheets().at(i + 1);
         const QVector<DbColumn> columns = sheetColumns(schema.value(sheet.table));

@@ -280,10 +280,9 @@ bool SclDataExporter::importWorkbook(const WorkbookContent &content, SelectedIte
 
     importTree(DataObjectsTable, objects, SelectedObjectsModel::ColumnCount);
     importTree(DatasetsTable, datasets, SelectedDatasetsModel::ColumnCount);
+    // A data set keeps every member: reports are decoded by the members' order.
     if (objects)
         pruneEmptyObjects(objects->invisibleRootItem());
-    if (datasets)
-        pruneEmptyObjects(datasets->invisibleRootItem());
 
     if (reports) {
         const QVector<QStringList> &rows = content.tables.at(ReportsTable);

@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QHash>
+#include <QRegularExpression>
 #include <QStandardItem>
 
 namespace {
@@ -15,7 +16,9 @@ namespace {
 const QString StructType = QStringLiteral("Struct");
 const QString ControlConstraint = QStringLiteral("CF");
 // The data object the RTU operates is the one under "CO"; it carries the same
-// control model as its configuration under "CF".
+// control model as its configuration under "CF", and so does every node below
+// it, because a pick of Oper, SBOw, Cancel or one of their members operates
+// with that model.
 const QString OperateConstraint = QStringLiteral("CO");
 const QString CtlModelName = QStringLiteral("ctlModel");
 
@@ -41,6 +44,15 @@ QStandardItem *markedNode(QStandardItem *lnNode, const QString &constraint, cons
     return node;
 }
 
+void markSubtree(QStandardItem *node, int code)
+{
+    node->setData(code, CtlModelRole);
+    for (int row = 0; row < node->rowCount(); ++row) {
+        if (QStandardItem *child = node->child(row))
+            markSubtree(child, code);
+    }
+}
+
 } // namespace
 
 SclDataObjectsPass::SclDataObjectsPass(const SclTypeIndex &types, SclNodeFactory &nodes,
@@ -51,31 +63,30 @@ SclDataObjectsPass::SclDataObjectsPass(const SclTypeIndex &types, SclNodeFactory
 
 int SclDataObjectsPass::mmsTypeOf(const QString &bType)
 {
+    // The types a server following IEC 61850-8-1 gives each basic type: coded
+    // enumerations, packed lists and Check are bit strings, entry times binary
+    // times, object references and currencies visible strings.
     static const QHash<QString, int> codes{
-        {"BOOLEAN", MmsBoolean},
-        {"INT8", MmsInteger},
-        {"INT16", MmsInteger},
-        {"INT32", MmsInteger},
-        {"INT64", MmsInteger},
-        {"Enum", MmsInteger},
-        {"INT8U", MmsUnsigned},
-        {"INT16U", MmsUnsigned},
-        {"INT32U", MmsUnsigned},
-        {"FLOAT32", MmsFloat},
-        {"Octet64", MmsOctetString},
-        {"VisString64", MmsVisibleString},
-        {"VisString129", MmsVisibleString},
-        {"VisString255", MmsVisibleString},
-        {"OptFlds", MmsVisibleString},
-        {"TrgOps", MmsVisibleString},
-        {"SIUnit", MmsVisibleString},
-        {"Unicode255", MmsString},
-        {"Timestamp", MmsUtcTime},
-        {"Quality", MmsBitString},
-        {"Dbpos", MmsBitString},
-        {"Tcmd", MmsBitString},
+        {"BOOLEAN", MmsBoolean},     {"INT8", MmsInteger},         {"INT16", MmsInteger},
+        {"INT24", MmsInteger},       {"INT32", MmsInteger},        {"INT64", MmsInteger},
+        {"INT128", MmsInteger},      {"Enum", MmsInteger},         {"SIUnit", MmsInteger},
+        {"INT8U", MmsUnsigned},      {"INT16U", MmsUnsigned},      {"INT24U", MmsUnsigned},
+        {"INT32U", MmsUnsigned},     {"FLOAT32", MmsFloat},        {"FLOAT64", MmsFloat},
+        {"EntryID", MmsOctetString}, {"ObjRef", MmsVisibleString}, {"Currency", MmsVisibleString},
+        {"Unicode255", MmsString},   {"Timestamp", MmsUtcTime},    {"EntryTime", MmsBinaryTime},
+        {"Quality", MmsBitString},   {"Dbpos", MmsBitString},      {"Tcmd", MmsBitString},
+        {"Check", MmsBitString},     {"OptFlds", MmsBitString},    {"TrgOps", MmsBitString},
+        {"SvOptFlds", MmsBitString}, {"LogOptFlds", MmsBitString}, {"PhyComAddr", MmsStructure},
     };
-    return codes.value(bType, MmsInteger);
+    const auto found = codes.constFind(bType);
+    if (found != codes.constEnd())
+        return found.value();
+    // VisString32 ... VisString255, Octet6 ... Octet64: the number is the size.
+    static const QRegularExpression sized(QStringLiteral("^(VisString|Octet)\\d{1,5}$"));
+    const QRegularExpressionMatch match = sized.match(bType);
+    if (match.hasMatch())
+        return match.captured(1) == QLatin1String("Octet") ? MmsOctetString : MmsVisibleString;
+    return MmsInteger;
 }
 
 int SclDataObjectsPass::parseDataObjects(const QDomElement &ied, const QList<LnRecord> &lnRecords,
@@ -322,7 +333,10 @@ void SclDataObjectsPass::applyCtlModels(const QList<CtlModelRecord> &ctlModels)
             QStandardItem *node = markedNode(record.lnNode, constraint, record.path);
             if (!node)
                 continue;
-            node->setData(code, CtlModelRole);
+            if (constraint == OperateConstraint)
+                markSubtree(node, code);
+            else
+                node->setData(code, CtlModelRole);
             const QString parentText = node->parent() ? node->parent()->text() : QString();
             qDebug().noquote() << parentText << node->text() << "ctlModel to " << record.value
                                << code;

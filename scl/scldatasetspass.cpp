@@ -119,8 +119,9 @@ void SclDataSetsPass::addAttributeMember(const QDomElement &fcda, QStandardItem 
             bType = attribute->data(BTypeRole).toString();
             mmsType = attribute->data(MmsTypeRole).toInt();
         } else {
+            // A structure, or an array of them.
             bType = QStringLiteral("Struct");
-            mmsType = MmsStructure;
+            mmsType = attribute->data(MmsTypeRole).toInt();
         }
     }
 

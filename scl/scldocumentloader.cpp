@@ -13,6 +13,9 @@ namespace {
 
 const QLatin1String IedTag("IED");
 const QLatin1String ConnectedApTag("ConnectedAP");
+const QLatin1String AccessPointTag("AccessPoint");
+const QLatin1String ServerTag("Server");
+const QLatin1String ServerAtTag("ServerAt");
 const QLatin1String AddressTag("Address");
 const QLatin1String ParameterTag("P");
 const QLatin1String LNodeTypeTag("LNodeType");
@@ -163,11 +166,12 @@ class AccessPointCollector
 public:
     bool collecting() const { return apDepth > 0; }
 
-    void begin(int depth, QVector<SclAddressParameter> *target)
+    void begin(int depth, SclConnectedAccessPoint *target)
     {
         apDepth = depth;
         addressDepth = 0;
-        parameters = target;
+        accessPoint = target;
+        parameters = &target->parameters;
         open.clear();
         pendingText.clear();
     }
@@ -181,7 +185,8 @@ public:
             flushText();
             if (depth == apDepth + 1 && xml.qualifiedName() == AddressTag) {
                 addressDepth = depth;
-            } else if (parameters && addressDepth > 0 && depth == addressDepth + 1 &&
+                accessPoint->hasAddress = true;
+            } else if (addressDepth > 0 && depth == addressDepth + 1 &&
                        xml.qualifiedName() == ParameterTag) {
                 parameters->append(SclAddressParameter{
                     xml.attributes().value(QLatin1String("type")).toString(), QString()});
@@ -232,6 +237,7 @@ private:
 
     int apDepth = 0;
     int addressDepth = 0; // of the ConnectedAP's Address while inside it
+    SclConnectedAccessPoint *accessPoint = nullptr;
     QVector<SclAddressParameter> *parameters = nullptr;
     QVector<QPair<int, int>> open; // index in parameters, element depth
     QString pendingText;
@@ -379,7 +385,12 @@ bool SclDocumentLoader::load(const QString &fileName)
     QString encoding;
     SubtreeBuilder types(typesDocument);
     AccessPointCollector accessPoint;
-    QVector<SclAddressParameter> ignored;
+    QHash<QString, QVector<SclConnectedAccessPoint>> connected;
+    QHash<QString, SclServerAccessPoints> servers;
+    // The first IED element of a name is the one a parse run reads.
+    QString iedName;
+    int iedDepth = 0;
+    QString accessPointName;
     int depth = 0;
     unsigned tokens = 0;
     while (!xml.atEnd()) {
@@ -399,7 +410,8 @@ bool SclDocumentLoader::load(const QString &fileName)
             continue;
         }
         if (token == QXmlStreamReader::EndElement) {
-            --depth;
+            if (depth-- == iedDepth)
+                iedDepth = 0;
             continue;
         }
         if (token == QXmlStreamReader::StartDocument)
@@ -409,17 +421,30 @@ bool SclDocumentLoader::load(const QString &fileName)
         if (++depth < 2)
             continue;
         const QStringRef tag = xml.qualifiedName();
-        if (tag == IedTag) {
+        if (iedDepth > 0 && depth == iedDepth + 1 && tag == AccessPointTag) {
+            accessPointName = xml.attributes().value(QLatin1String("name")).toString();
+        } else if (iedDepth > 0 && depth == iedDepth + 2 && tag == ServerTag) {
+            servers[iedName].withServer.append(accessPointName);
+        } else if (iedDepth > 0 && depth == iedDepth + 2 && tag == ServerAtTag) {
+            servers[iedName].withServerAt.append(accessPointName);
+        } else if (tag == IedTag) {
             const QXmlStreamAttributes attributes = xml.attributes();
-            if (attributes.hasAttribute(QLatin1String("name")))
+            if (attributes.hasAttribute(QLatin1String("name"))) {
                 names.append(attributes.value(QLatin1String("name")).toString());
+                if (iedDepth == 0 && !servers.contains(names.last())) {
+                    iedName = names.last();
+                    iedDepth = depth;
+                    servers.insert(iedName, {});
+                }
+            }
         } else if (tag == LNodeTypeTag || tag == DoTypeTag || tag == DaTypeTag) {
             types.begin(xml, depth, 2);
         } else if (tag == ConnectedApTag) {
-            const QString iedName = xml.attributes().value(QLatin1String("iedName")).toString();
-            // Only the first ConnectedAP of an IED counts.
-            const bool first = !accessPoints.contains(iedName);
-            accessPoint.begin(depth, first ? &accessPoints[iedName] : nullptr);
+            const QXmlStreamAttributes attributes = xml.attributes();
+            QVector<SclConnectedAccessPoint> &ofIed =
+                connected[attributes.value(QLatin1String("iedName")).toString()];
+            ofIed.append({attributes.value(QLatin1String("apName")).toString(), false, {}});
+            accessPoint.begin(depth, &ofIed.last());
         }
     }
     if (xml.hasError()) {
@@ -427,12 +452,37 @@ bool SclDocumentLoader::load(const QString &fileName)
         clear();
         return false;
     }
+    chooseAccessPoints(servers, connected);
     this->fileName = fileName;
     asciiMarkup =
         !utf16 && (encoding.isEmpty() || encoding == QLatin1String("UTF-8") ||
                    encoding == QLatin1String("UTF8") || encoding == QLatin1String("US-ASCII"));
     typeIndex.build(typesDocument.documentElement());
     return true;
+}
+
+void SclDocumentLoader::chooseAccessPoints(
+    const QHash<QString, SclServerAccessPoints> &servers,
+    const QHash<QString, QVector<SclConnectedAccessPoint>> &connected)
+{
+    // A ConnectedAP may name an access point the IED does not have (vendor
+    // files keep those of other variants): its address is not the IED's.
+    for (auto it = connected.cbegin(); it != connected.cend(); ++it) {
+        const SclServerAccessPoints serving = servers.value(it.key());
+        const SclConnectedAccessPoint *chosen = nullptr;
+        for (const QString &apName : serving.withServer + serving.withServerAt) {
+            for (const SclConnectedAccessPoint &candidate : it.value()) {
+                if (!chosen && candidate.hasAddress && candidate.apName == apName)
+                    chosen = &candidate;
+            }
+        }
+        for (const SclConnectedAccessPoint &candidate : it.value()) {
+            if (!chosen && candidate.hasAddress)
+                chosen = &candidate;
+        }
+        if (chosen)
+            accessPoints.insert(it.key(), chosen->parameters);
+    }
 }
 
 const QVector<SclAddressParameter> *SclDocumentLoader::accessPoint(const QString &iedName) const

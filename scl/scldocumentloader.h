@@ -26,6 +26,21 @@ struct SclAddressParameter
     QString text;
 };
 
+// One ConnectedAP of an IED as the Communication section lists it.
+struct SclConnectedAccessPoint
+{
+    QString apName;
+    bool hasAddress = false;
+    QVector<SclAddressParameter> parameters;
+};
+
+// The access points of an IED element through which its server is reached.
+struct SclServerAccessPoints
+{
+    QStringList withServer;
+    QStringList withServerAt;
+};
+
 class SclDocumentLoader
 {
 public:
@@ -51,8 +66,10 @@ public:
     // its child nodes only: values and enumerations are never read.
     QDomElement typesRoot() const { return typesDocument.documentElement(); }
     const SclTypeIndex &types() const { return typeIndex; }
-    // The P elements of the Address of the first ConnectedAP of iedName, in
-    // document order; null when the file has no ConnectedAP for it.
+    // The P elements of the Address where iedName serves MMS, in document
+    // order: those of the ConnectedAP of the access point that holds the
+    // IED's Server (else one that holds a ServerAt), else those of the first
+    // of its ConnectedAPs that has an Address; null when there is none.
     const QVector<SclAddressParameter> *accessPoint(const QString &iedName) const;
     // A document whose root holds the first IED element named iedName, read
     // again from the file; null when there is none or the file can no longer
@@ -62,6 +79,8 @@ public:
 
 private:
     QDomDocument streamIed(const QString &iedName) const;
+    void chooseAccessPoints(const QHash<QString, SclServerAccessPoints> &servers,
+                            const QHash<QString, QVector<SclConnectedAccessPoint>> &connected);
     enum class Fragment { Read, OtherIed, Failed };
     Fragment readIedAt(qint64 offset, const QString &iedName, QDomDocument &document) const;
 

@@ -61,6 +61,13 @@ QVector<DbColumn> treeColumns(int count)
     return all.mid(0, count);
 }
 
+// The values a node of the DataObjects branch carries beyond its place.
+QVector<DbColumn> attributeRoleColumns()
+{
+    return {roleColumn("sclbtype", Text, BTypeRole), roleColumn("mms_type", Integer, MmsTypeRole),
+            roleColumn("ctlmodel", Integer, CtlModelRole)};
+}
+
 DbTable table(const QString &name, QVector<DbColumn> columns)
 {
     return DbTable{name.toLatin1(), std::move(columns)};
@@ -144,14 +151,13 @@ QHash<int, DbTable> DbSchema::build()
                                  {"ignore_repcont", Text}});
     schema.insert(ReportsTable, table(ReportsName, reports));
 
-    QVector<DbColumn> objectsModel = treeColumns(7);
-    objectsModel.append(roleColumn("sclbtype", Text, BTypeRole));
-    objectsModel.append(roleColumn("mms_type", Integer, MmsTypeRole));
-    objectsModel.append(roleColumn("ctlmodel", Integer, CtlModelRole));
+    QVector<DbColumn> objectsModel = treeColumns(7) + attributeRoleColumns();
     objectsModel.append(modelColumn("attr_reference", Text, 0));
     schema.insert(DataObjectsModelTable, table(DataObjectsModelName, objectsModel));
 
-    QVector<DbColumn> datasetsModel = treeColumns(7);
+    // Data set members are copies of data objects and attributes and keep
+    // the same values, so picks of them read the same after a reopen.
+    QVector<DbColumn> datasetsModel = treeColumns(7) + attributeRoleColumns();
     datasetsModel.append(modelColumn("dataset_name", Text, 0));
     schema.insert(DatasetsModelTable, table(DatasetsModelName, datasetsModel));
 
@@ -162,6 +168,9 @@ QHash<int, DbTable> DbSchema::build()
     reportsModel.append(roleColumn("confrev", Integer, ConfRevRole));
     reportsModel.append(roleColumn("trigger_type", Integer, TrgOpsRole));
     reportsModel.append(roleColumn("options", Integer, OptFieldsRole));
+    reportsModel.append(roleColumn("is_indexed", Integer, IndexedRole));
+    reportsModel.append(roleColumn("max_index", Integer, MaxIndexRole));
+    reportsModel.append(roleColumn("rpt_id", Text, RptIdRole));
     reportsModel.append(modelColumn("report_refpath", Text, 0));
     schema.insert(ReportsModelTable, table(ReportsModelName, reportsModel));
 

@@ -1,5 +1,6 @@
 #include "iec61850dbmanager.h"
 
+#include "sclmodel.h"
 #include "sqliteconnector.h"
 #include "sqlstatement.h"
 #include "sqltext.h"
@@ -154,8 +155,20 @@ void Iec61850DbManager::upgradeProject()
                      QStringLiteral("INTEGER"), false);
     addMissingColumn(DbSchema::DataObjectsName, QStringLiteral("cmdtype_signal"),
                      QStringLiteral("TEXT"), false);
-    addMissingColumn(DbSchema::DataObjectsModelName, QStringLiteral("ctlmodel"),
-                     QStringLiteral("INTEGER"), false);
+    // Model columns that older files lack stay NULL: the loader derives what
+    // it can of them and leaves the rest unknown.
+    const QList<QPair<QString, QList<int>>> modelTables{
+        {DbSchema::DataObjectsModelName, {CtlModelRole}},
+        {DbSchema::DatasetsModelName, {BTypeRole, MmsTypeRole, CtlModelRole}},
+        {DbSchema::ReportsModelName, {IndexedRole, MaxIndexRole, RptIdRole}}};
+    for (const auto &entry : modelTables) {
+        const DbTable description = tableByName(entry.first);
+        for (int role : entry.second) {
+            const DbColumn &column = description.columns.at(description.columnOfRole(role));
+            addMissingColumn(entry.first, QString::fromLatin1(column.name),
+                             QString::fromLatin1(column.sqlType), false);
+        }
+    }
 }
 
 bool Iec61850DbManager::addMissingColumn(const QString &table, const QString &column,

@@ -88,7 +88,10 @@ QVariantList Iec61850DbManager::rowValues(const QList<QStandardItem *> &row, int
             continue;
         const QVariant value = first ? first->data(column.itemRole) : QVariant();
         const bool number = value.type() == QVariant::Int || value.type() == QVariant::LongLong;
-        values.append(number && column.isInteger() ? value : QVariant(value.toString()));
+        if (value.type() == QVariant::Bool && column.isInteger())
+            values.append(int(value.toBool()));
+        else
+            values.append(number && column.isInteger() ? value : QVariant(value.toString()));
     }
     // A model may show more columns than the table stores (live values, for
     // one): those are never written, whoever composes the row.
@@ -98,7 +101,9 @@ QVariantList Iec61850DbManager::rowValues(const QList<QStandardItem *> &row, int
             ++storedCells;
     }
     for (int i = 0; i < qMin(row.size(), storedCells); ++i) {
-        const QStandardItem *cell = row.at(i);
+        // A disabled cell shows nothing and its row set-up empties it on
+        // loading, so it is stored empty, whatever text it was given.
+        const QStandardItem *cell = row.at(i) && row.at(i)->isEnabled() ? row.at(i) : nullptr;
         ValueList list;
         if (codedColumn(table, i, &list))
             values.append(storedCellText(table, i, cell ? cell->text() : QString()));

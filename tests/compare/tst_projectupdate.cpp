@@ -3,6 +3,7 @@
 #include "scldataexporter.h"
 #include "scriptedprompt.h"
 
+#include <QFile>
 #include <QSqlQuery>
 
 // A project of the first revision with picks and bindings, moved to the second.
@@ -13,10 +14,11 @@ class TestProjectUpdate : public QObject
 private slots:
     void init();
     void keepsBindingsAndRemovesVanishedPicks();
+    void namesEveryDroppedBinding();
     void failedWriteChangesNothing();
 
 private:
-    bool runUpdate();
+    bool runUpdate(const QString &file = fixture("station_v2.scd"));
     QVector<QStringList> tableTexts(int table)
     {
         return project->db->selectTexts(table, QString());
@@ -24,6 +26,7 @@ private:
 
     std::unique_ptr<ProjectFile> project;
     QVector<RemovedPick> removed;
+    QVector<RemovedPick> dropped;
 };
 
 void TestProjectUpdate::init()
@@ -48,13 +51,18 @@ void TestProjectUpdate::init()
     s.datasets.item(0, 1)->setText(QStringLiteral("StatusDsStatus"));
     // The member attribute Q0CSWI1.Pos.stVal moves to the front in the second file.
     s.datasets.item(0, 0)->child(1, 5)->setText(QStringLiteral("PosResult"));
+    s.datasets.item(0, 0)->child(4, 5)->setText(QStringLiteral("Ind1Result"));
+    // MeasDS is renamed in the second file, so its pick goes with its bindings.
+    s.datasets.item(1, 1)->setText(QStringLiteral("MeasStatus"));
+    s.datasets.item(1, 0)->child(1, 5)->setText(QStringLiteral("PhsAResult"));
+    s.datasets.item(1, 0)->child(2, 5)->setText(NoSignalName);
     s.reports.item(0, 10)->setText(QStringLiteral("EnableBrcb"));
     s.reports.item(0, 2)->setText(QStringLiteral("3"));
     QVERIFY(
         SclDataExporter().writeSelections(&s.objects, &s.datasets, &s.reports, project->db.get()));
 }
 
-bool TestProjectUpdate::runUpdate()
+bool TestProjectUpdate::runUpdate(const QString &file)
 {
     ScriptedPrompt prompt;
     QStandardItemModel scl;
@@ -64,13 +72,14 @@ bool TestProjectUpdate::runUpdate()
         !loader.loadSelections(&s.objects, &s.datasets, &s.reports, project->db.get()))
         return false;
     const ProjectPicks picks = ProjectPicks::fromModels(&scl, &s.objects, &s.datasets, &s.reports);
-    SclFileSource source(fixture("station_v2.scd"), QString(), picks.iedName);
+    SclFileSource source(file, QString(), picks.iedName);
     ModelSnapshot found;
     QString problem;
     if (!source.fetch(&found, &problem))
         return false;
     ProjectUpdate update(source.model(), found, &s.objects, &s.datasets, &s.reports);
     removed = update.applyToSelections(picks, CompareEngine::compare(picks, found));
+    dropped = update.droppedBindings();
     return update.writeProject(project->db.get());
 }
 
@@ -112,6 +121,35 @@ void TestProjectUpdate::keepsBindingsAndRemovesVanishedPicks()
     QString problem;
     QVERIFY(source.fetch(&found, &problem));
     QVERIFY(!CompareEngine::compare(picks, found).hasErrors());
+}
+
+void TestProjectUpdate::namesEveryDroppedBinding()
+{
+    // A third revision: the data set member bound to "Ind1Result" is renamed.
+    QFile second(fixture("station_v2.scd"));
+    QVERIFY(second.open(QIODevice::ReadOnly));
+    QByteArray content = second.readAll();
+    const QByteArray member = "doName=\"Ind1\" daName=\"stVal\"";
+    QVERIFY(content.contains(member));
+    content.replace(member, "doName=\"Ind9\" daName=\"stVal\"");
+    const QString third = project->dir.filePath(QStringLiteral("station_v3.scd"));
+    QFile file(third);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+
+    QVERIFY(runUpdate(third));
+    QCOMPARE(removed.size(), 2);
+    QStringList lines;
+    for (const RemovedPick &binding : qAsConst(dropped))
+        lines.append(ProjectUpdate::pickKindText(binding.kind) + QLatin1Char(' ') +
+                     binding.reference + QStringLiteral(": ") + binding.reason);
+    QCOMPARE(lines,
+             QStringList({"Data set BAY1_PROTCTRL/GGIO1.Ind1.stVal[ST]: \"Result Signal\" binding "
+                          "\"Ind1Result\" dropped: the data set no longer has this member",
+                          "Data set BAY1_PROTCTRL/LLN0.MeasDS: \"Status Signal\" binding "
+                          "\"MeasStatus\" dropped: the pick was removed",
+                          "Data set BAY1_PROTMEAS/MMXU1.PhV.phsA.cVal.mag.f[MX]: \"Result Signal\" "
+                          "binding \"PhsAResult\" dropped: the pick was removed"}));
 }
 
 void TestProjectUpdate::failedWriteChangesNothing()

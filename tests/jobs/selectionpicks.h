@@ -51,4 +51,22 @@ inline void pickReport(Selections &s, QStandardItem *node)
     s.reports.onDataSetUpdate(s.datasets.datasetNames());
 }
 
+// Every data object under a functional constraint, every data set and every
+// report of the IED's model, picked in tree order.
+inline void pickEverything(Selections &s, QStandardItem *ied)
+{
+    visit(ied->child(SclBranch::DataObjectsRow), [&s](QStandardItem *node) {
+        if (kindOf(node) == DataObjectKind && kindOf(node->parent()) == FunctionalConstraintKind)
+            pickObject(s, node);
+    });
+    visit(ied->child(SclBranch::DataSetsRow), [&s](QStandardItem *node) {
+        if (kindOf(node) == DataSetKind)
+            pickDataset(s, node);
+    });
+    visit(ied->child(SclBranch::ReportsRow), [&s](QStandardItem *node) {
+        if (kindOf(node) == UnbufferedReportKind || kindOf(node) == BufferedReportKind)
+            pickReport(s, node);
+    });
+}
+
 #endif

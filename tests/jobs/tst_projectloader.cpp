@@ -32,7 +32,7 @@ private slots:
     void selectionCodes();
     void pruning_data();
     void pruning();
-    void datasetMembersWithoutAttributesGo();
+    void datasetMembersWithoutAttributesStay();
     void brokenSelectionRowsAreDropped();
     void signalList();
 
@@ -339,7 +339,7 @@ void TestProjectLoader::pruning()
     QCOMPARE(shapes.join(' '), tree);
 }
 
-void TestProjectLoader::datasetMembersWithoutAttributesGo()
+void TestProjectLoader::datasetMembersWithoutAttributesStay()
 {
     exec("INSERT INTO iec61850_datasets_and_objects (id, con_id, type, parent_id, dataset_name, "
          "mms_type) VALUES (10, 0, 5, -1, 'E1CTRL/LLN0.DS', 0), (11, 0, 4, 10, 'E1CTRL/XCBR1.Loc', "
@@ -353,13 +353,15 @@ void TestProjectLoader::datasetMembersWithoutAttributesGo()
     QSignalSpy progress(&exporter, &SclDataExporter::progressUpdated);
     QVERIFY(exporter.loadSelections(&s.objects, &s.datasets, &s.reports, project->db.get()));
     QCOMPARE(progress.count(), 6);
+    // Reports are decoded by the members' order: none goes, not even one
+    // stored without its attributes.
     QCOMPARE(shape(s.datasets.item(0)),
-             QStringLiteral("E1CTRL/LLN0.DS(E1CTRL/XCBR1.Pos(stVal{ST,Dbpos}) "
+             QStringLiteral("E1CTRL/LLN0.DS(E1CTRL/XCBR1.Loc E1CTRL/XCBR1.Pos(stVal{ST,Dbpos}) "
                             "E1CTRL/GGIO1.Ind1.stVal[ST])"));
     QStandardItem *dataset = s.datasets.item(0);
-    QCOMPARE(dataset->child(0)->child(0, SelectedDatasetsModel::MmsTypeColumn)->text(),
+    QCOMPARE(dataset->child(1)->child(0, SelectedDatasetsModel::MmsTypeColumn)->text(),
              QStringLiteral("MMS_BIT_STRING"));
-    QCOMPARE(dataset->child(1, SelectedDatasetsModel::MmsTypeColumn)->text(), QString());
+    QCOMPARE(dataset->child(2, SelectedDatasetsModel::MmsTypeColumn)->text(), QString());
     QCOMPARE(s.datasets.registeredNames().value("Default"),
              QStringList({"E1CTRL/LLN0.DS", "E1CTRL/XCBR1.Loc", "E1CTRL/XCBR1.Pos",
                           "stVal{ST,Dbpos}", "E1CTRL/GGIO1.Ind1.stVal[ST]"}));

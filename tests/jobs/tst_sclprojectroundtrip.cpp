@@ -59,13 +59,12 @@ QList<KeptRole> keptRoles(Branch branch)
 {
     switch (branch) {
     case DataObjectsBranch:
+    case DataSetsBranch:
         return {{TreeIndexRole, false, {}},
                 {BTypeRole, false, {}},
                 {MmsTypeRole, true, {DataAttributeKind}},
                 {CtlModelRole, true, {}},
                 {DepthRole, true, {}}};
-    case DataSetsBranch:
-        return {{TreeIndexRole, false, {}}, {DepthRole, true, {}}};
     case ReportsBranch:
         return {{DatasetRefRole, false, {}},
                 {IntgPdRole, true, ReportKinds},
@@ -73,6 +72,12 @@ QList<KeptRole> keptRoles(Branch branch)
                 {ConfRevRole, true, ReportKinds},
                 {TrgOpsRole, true, ReportKinds},
                 {OptFieldsRole, true, ReportKinds},
+                {IndexedRole, false, {}},
+                {MaxIndexRole, true, ReportKinds},
+                {RptIdRole, false, {}},
+                {ReportNameRole, false, {}},
+                {BufferedRole, false, {}},
+                {ReportDatasetRole, false, {}},
                 {DepthRole, true, {}}};
     }
     return {};
@@ -81,8 +86,8 @@ QList<KeptRole> keptRoles(Branch branch)
 QVariant expectedRole(const QStandardItem *source, const KeptRole &kept)
 {
     const QVariant value = source->data(kept.role);
-    if (!value.isValid())
-        return QVariant();
+    if (!value.isValid() || value.type() == QVariant::Bool)
+        return value;
     if (kept.integer) {
         const int kind = source->data(KindRole).toInt();
         if (value.toInt() == 0 && !kept.zeroMeaningfulOn.contains(kind))

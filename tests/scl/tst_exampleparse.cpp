@@ -235,8 +235,9 @@ void ExampleParseTest::controlModelMarksCfAndCo()
     QVERIFY(cf);
     QCOMPARE(cf->data(CtlModelRole), QVariant(code));
     QStandardItem *co = path({"DataObjects", "BAY1_PROT", "CTRL", ln, "CO", dataObject});
-    if (co)
-        QCOMPARE(co->data(CtlModelRole), QVariant(code));
+    // Oper, SBOw, Cancel and their members carry it as well.
+    for (QStandardItem *node = co; node; node = node->rowCount() ? node->child(0) : nullptr)
+        QCOMPARE(node->data(CtlModelRole), QVariant(code));
     QVERIFY(!path({"DataObjects", "BAY1_PROT", "CTRL", ln, "ST", dataObject})
                  ->data(CtlModelRole)
                  .isValid());

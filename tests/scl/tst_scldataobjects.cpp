@@ -192,6 +192,10 @@ void TestSclDataObjects::marksControlModel_data()
     QTest::newRow("DOI with SDI children still yields its value")
         << ld + QStringList{"CSWI1", "CF", "Pos"} << QVariant(4);
     QTest::newRow("the CO node alike") << ld + QStringList{"CSWI1", "CO", "Pos"} << QVariant(4);
+    QTest::newRow("and every node below it")
+        << ld + QStringList{"CSWI1", "CO", "Pos", "Oper"} << QVariant(4);
+    QTest::newRow("down to the leaves")
+        << ld + QStringList{"CSWI1", "CO", "Pos", "Oper", "ctlVal{CO,BOOLEAN}"} << QVariant(4);
     QTest::newRow("not the ST node") << ld + QStringList{"CSWI1", "ST", "Pos"} << QVariant();
     QTest::newRow("no value, no CO mark") << ld + QStringList{"CSWI2", "CO", "Pos"} << QVariant();
     QTest::newRow("first matching child is an SDI, not a DAI")
@@ -209,8 +213,10 @@ void TestSclDataObjects::marksControlModel()
     QStandardItem *node = nodeAt(model, path);
     QVERIFY(node);
     QCOMPARE(node->data(CtlModelRole), ctlModel);
+    // A pick below the operated data object operates with its control model.
+    const QVariant below = path.contains("CO") ? ctlModel : QVariant();
     for (int row = 0; row < node->rowCount(); ++row)
-        QVERIFY(!node->child(row)->data(CtlModelRole).isValid());
+        QCOMPARE(node->child(row)->data(CtlModelRole), below);
 }
 
 void TestSclDataObjects::keepsCtlModelRecords()
@@ -233,10 +239,14 @@ void TestSclDataObjects::mapsBasicTypes_data()
         {"BOOLEAN", 2},      {"INT8", 4},         {"INT16", 4},      {"INT32", 4},
         {"INT64", 4},        {"Enum", 4},         {"INT8U", 5},      {"INT16U", 5},
         {"INT32U", 5},       {"FLOAT32", 6},      {"Octet64", 7},    {"VisString64", 8},
-        {"VisString129", 8}, {"VisString255", 8}, {"OptFlds", 8},    {"TrgOps", 8},
-        {"SIUnit", 8},       {"Unicode255", 13},  {"Timestamp", 14}, {"Quality", 3},
-        {"Dbpos", 3},        {"Tcmd", 3},         {"INT24", 4},      {"FLOAT64", 4},
-        {"VisString32", 4},  {"EntryTime", 4},    {"boolean", 4},    {"", 4},
+        {"VisString129", 8}, {"VisString255", 8}, {"OptFlds", 3},    {"TrgOps", 3},
+        {"SIUnit", 4},       {"Unicode255", 13},  {"Timestamp", 14}, {"Quality", 3},
+        {"Dbpos", 3},        {"Tcmd", 3},         {"INT24", 4},      {"FLOAT64", 6},
+        {"VisString32", 8},  {"EntryTime", 10},   {"boolean", 4},    {"", 4},
+        {"Check", 3},        {"INT128", 4},       {"INT24U", 5},     {"VisString65", 8},
+        {"Octet6", 7},       {"Octet16", 7},      {"EntryID", 7},    {"ObjRef", 8},
+        {"Currency", 8},     {"SvOptFlds", 3},    {"PhyComAddr", 1}, {"VisString", 4},
+        {"Octet64x", 4},     {"check", 4},
     };
     for (const auto &entry : table)
         QTest::newRow(qPrintable(entry.first.isEmpty() ? QString("empty") : entry.first))

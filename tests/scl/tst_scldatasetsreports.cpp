@@ -53,7 +53,7 @@ void TestSclDataSetsReports::listsOnlyLogicalNodesWithDataSets()
     QCOMPARE(childTexts(nodeAt(model, {"DataSets", "E1", "LD2"})), QStringList());
     QCOMPARE(childTexts(nodeAt(model, {"Reports", "E1", "LD1"})), QStringList{"LLN0"});
     QCOMPARE(childTexts(nodeAt(model, {"Reports", "E1", "LD2"})), QStringList());
-    QCOMPARE(nodeAt(model, {"DataSets", "E1", "LD2"})->data(NodeIdRole), QVariant(QString("10")));
+    QCOMPARE(nodeAt(model, {"DataSets", "E1", "LD2"})->data(NodeIdRole), QVariant(QString("11")));
     QCOMPARE(nodeAt(model, {"Reports", "E1", "LD2"})->data(NodeIdRole), QVariant(QString("7")));
 
     QStandardItem *ln = nodeAt(model, lln0Sets);
@@ -67,7 +67,7 @@ void TestSclDataSetsReports::listsOnlyLogicalNodesWithDataSets()
     QCOMPARE(dataSet->data(NodeIdRole), QVariant(QString("3")));
     QCOMPARE(dataSet->data(ParentIdRole), QVariant(QString("2")));
     QVERIFY(hasIcon(dataSet, ":/images/DS.png"));
-    QCOMPARE(ln->child(1)->data(NodeIdRole), QVariant(QString("9")));
+    QCOMPARE(ln->child(1)->data(NodeIdRole), QVariant(QString("10")));
     QCOMPARE(ln->child(1)->rowCount(), 0);
     QVERIFY(!dataSet->data(SclKindRole).isValid());
 }
@@ -95,6 +95,9 @@ void TestSclDataSetsReports::buildsAttributeMembers_data()
     QTest::newRow("below a sub data object") << 4 << "E1LD1/MMXU1.PhV.phsA.cVal.mag.f[MX]"
                                              << "8"
                                              << "FLOAT32" << 6;
+    QTest::newRow("array of structures") << 7 << "E1LD1/MMXU1.TotW.arr[MX]"
+                                         << "9"
+                                         << "Struct" << 0;
 }
 
 void TestSclDataSetsReports::buildsAttributeMembers()
@@ -122,7 +125,7 @@ void TestSclDataSetsReports::copiesDataObjectMembers()
     QStandardItem *dataSet = nodeAt(model, lln0Sets + QStringList{"E1LD1/LLN0.DS1"});
     // Members whose data object has no node under the fc, or whose logical
     // device does not exist, are left out.
-    QCOMPARE(dataSet->rowCount(), 7);
+    QCOMPARE(dataSet->rowCount(), 8);
 
     QStandardItem *copy = dataSet->child(5);
     QStandardItem *original = nodeAt(model, {"DataObjects", "E1", "LD1", "MMXU1", "MX", "TotW"});

@@ -42,7 +42,8 @@ void TestSclParser::listsIedNames_data()
     QTest::newRow("the document element itself is not listed")
         << fixture("rootied.scd") << QStringList{"Child"};
     QTest::newRow("every IED element, duplicates included")
-        << fixture("devices.scd") << QStringList{"D1", "P1", "N1", "NoLn", "NoLDevice", "D1"};
+        << fixture("devices.scd")
+        << QStringList{"D1", "P1", "N1", "NoLn", "NoLDevice", "D1", "V1", "F1", "G1"};
     QTest::newRow("not well-formed") << fixture("notwellformed.scd") << QStringList();
     QTest::newRow("truncated") << fixture("truncated.scd") << QStringList();
     QTest::newRow("empty file") << fixture("empty.scd") << QStringList();
@@ -61,7 +62,7 @@ void TestSclParser::listsIedNames()
 void TestSclParser::buildsRootsAndBranches()
 {
     SclParser parser;
-    QCOMPARE(parser.loadIedNames(fixture("devices.scd")).size(), 6);
+    QCOMPARE(parser.loadIedNames(fixture("devices.scd")).size(), 9);
     QStandardItemModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(parser.parse("D1", &model));
@@ -193,9 +194,18 @@ void TestSclParser::fillsConnectionRows_data()
     QTest::newRow("IP without port P") << "D1"
                                        << "10.1.1.1"
                                        << "102";
-    QTest::newRow("only Address P count; first ConnectedAP wins") << "P1"
-                                                                  << "10.2.2.2"
-                                                                  << "10102";
+    QTest::newRow("only Address P count; the access point with the Server wins") << "P1"
+                                                                                 << "10.2.2.2"
+                                                                                 << "10102";
+    QTest::newRow("not a ConnectedAP of an access point the IED lacks") << "V1"
+                                                                        << "127.0.0.1"
+                                                                        << "8102";
+    QTest::newRow("the access point with a ServerAt before others") << "F1"
+                                                                    << "10.3.3.3"
+                                                                    << "102";
+    QTest::newRow("else the first ConnectedAP with an Address") << "G1"
+                                                                << "10.8.8.8"
+                                                                << "102";
     QTest::newRow("no ConnectedAP still gets the rows") << "N1"
                                                         << ""
                                                         << "102";

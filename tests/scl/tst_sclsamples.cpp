@@ -93,6 +93,12 @@ void checkNode(QStandardItem *node, const QString &branch, QSet<QString> &ids, b
     case DataObjectKind:
         if (parentKind == FunctionalConstraintKind)
             QVERIFY2(node->rowCount() > 0, qPrintable(node->text()));
+        // Data objects, sub data objects and structures are typed as the
+        // device serves them, and so are arrays of them.
+        if (node->rowCount() > 0) {
+            const bool array = node->child(0)->text().startsWith('[');
+            QCOMPARE(node->data(MmsTypeRole), QVariant(int(array ? MmsArray : MmsStructure)));
+        }
         break;
     default:
         QFAIL(qPrintable(QString("unexpected kind %1 in %2").arg(kind).arg(branch)));

@@ -133,12 +133,19 @@ void TestProjectUpgrade::fileWithoutAddedColumns()
     objects.replace(QStringLiteral(", `selection_type` INTEGER, `cmdtype_signal` TEXT"), QString());
     QString objectsModel = schema.createStatement(DataObjectsModelTable);
     objectsModel.replace(QStringLiteral(", `ctlmodel` INTEGER"), QString());
+    QString datasetsModel = schema.createStatement(DatasetsModelTable);
+    datasetsModel.replace(
+        QStringLiteral(", `sclbtype` TEXT, `mms_type` INTEGER, `ctlmodel` INTEGER"), QString());
+    QString reportsModel = schema.createStatement(ReportsModelTable);
+    reportsModel.replace(
+        QStringLiteral(", `is_indexed` INTEGER, `max_index` INTEGER, `rpt_id` TEXT"), QString());
     QVERIFY(!objects.contains("selection_type"));
     QVERIFY(!objectsModel.contains("ctlmodel"));
+    QVERIFY(!datasetsModel.contains("mms_type"));
+    QVERIFY(!reportsModel.contains("is_indexed"));
     prepareFile({schema.createStatement(ConnectionsTable), objects,
                  schema.createStatement(DatasetsTable), schema.createStatement(ReportsTable),
-                 objectsModel, schema.createStatement(DatasetsModelTable),
-                 schema.createStatement(ReportsModelTable), schema.createStatement(SignalsTable),
+                 objectsModel, datasetsModel, reportsModel, schema.createStatement(SignalsTable),
                  QStringLiteral("INSERT INTO iec61850_data_objects (id, con_id, type, parent_id, "
                                 "attr_reference, ctlModel) VALUES (1, 0, 4, -1, 'old', 2)"),
                  QStringLiteral("INSERT INTO iec61850_data_objects_pro (id, con_id, type, "
@@ -151,6 +158,15 @@ void TestProjectUpgrade::fileWithoutAddedColumns()
     QStringList modelColumns = db->schemaTable(DataObjectsModelTable).columnNames();
     modelColumns.move(modelColumns.indexOf("ctlmodel"), modelColumns.size() - 1);
     QCOMPARE(columns(QStringLiteral("iec61850_data_objects_pro")), modelColumns);
+    const QList<QPair<int, QStringList>> appended{
+        {DatasetsModelTable, {"sclbtype", "mms_type", "ctlmodel"}},
+        {ReportsModelTable, {"is_indexed", "max_index", "rpt_id"}}};
+    for (const auto &entry : appended) {
+        QStringList expected = db->schemaTable(entry.first).columnNames();
+        for (const QString &column : entry.second)
+            expected.move(expected.indexOf(column), expected.size() - 1);
+        QCOMPARE(columns(QString::fromLatin1(db->schemaTable(entry.first).name)), expected);
+    }
     QCOMPARE(db->selectTexts(DataObjectsModelTable, QString()).value(0).value(10),
              QStringLiteral("IED"));
 

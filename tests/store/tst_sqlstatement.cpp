@@ -76,13 +76,15 @@ void TestSqlStatement::createStatement_data()
         << int(DatasetsModelTable)
         << "CREATE TABLE `iec61850_datasets_and_objects_pro` (`db_id` INTEGER PRIMARY KEY, "
            "`id` INTEGER, `con_id` INTEGER, `type` INTEGER, `parent_id` INTEGER, "
-           "`depth` INTEGER, `treeindex` TEXT, `dataset_name` TEXT)";
+           "`depth` INTEGER, `treeindex` TEXT, `sclbtype` TEXT, `mms_type` INTEGER, "
+           "`ctlmodel` INTEGER, `dataset_name` TEXT)";
     QTest::newRow("reports model")
         << int(ReportsModelTable)
         << "CREATE TABLE `iec61850_reports_pro` (`db_id` INTEGER PRIMARY KEY, `id` INTEGER, "
            "`con_id` INTEGER, `type` INTEGER, `parent_id` INTEGER, `depth` INTEGER, "
            "`dataset_refpath` TEXT, `intgpd` INTEGER, `buftime` INTEGER, `confrev` INTEGER, "
-           "`trigger_type` INTEGER, `options` INTEGER, `report_refpath` TEXT)";
+           "`trigger_type` INTEGER, `options` INTEGER, `is_indexed` INTEGER, "
+           "`max_index` INTEGER, `rpt_id` TEXT, `report_refpath` TEXT)";
     QTest::newRow("signals")
         << int(SignalsTable)
         << "CREATE TABLE `iec61850_signals_pro` (`db_id` INTEGER PRIMARY KEY, "
@@ -242,8 +244,8 @@ void TestSqlStatement::rolesPrecedeModelColumns()
     QCOMPARE(db.firstModelColumn(DatasetsTable), 7);
     QCOMPARE(db.firstModelColumn(ReportsTable), 4);
     QCOMPARE(db.firstModelColumn(DataObjectsModelTable), 10);
-    QCOMPARE(db.firstModelColumn(DatasetsModelTable), 7);
-    QCOMPARE(db.firstModelColumn(ReportsModelTable), 12);
+    QCOMPARE(db.firstModelColumn(DatasetsModelTable), 10);
+    QCOMPARE(db.firstModelColumn(ReportsModelTable), 15);
     QCOMPARE(db.firstModelColumn(SignalsTable), 0);
 }
 
@@ -323,12 +325,20 @@ void TestSqlStatement::roleItemsFollowTheColumns()
     report.setData(QStringLiteral("E1C1/LLN0.ds"), DatasetRefRole);
     report.setData(5000, IntgPdRole);
     report.setData(27, TrgOpsRole);
+    report.setData(4, MaxIndexRole);
+    report.setData(QStringLiteral("Status"), RptIdRole);
     const QList<QStandardItem *> items = db.roleItems(&report, ReportsModelTable);
     QStringList texts;
     for (QStandardItem *item : items)
         texts.append(item->text());
     qDeleteAll(items);
-    QCOMPARE(texts, QStringList({"7", "", "7", "2", "", "E1C1/LLN0.ds", "5000", "", "", "27", ""}));
+    QCOMPARE(texts, QStringList({"7", "", "7", "2", "", "E1C1/LLN0.ds", "5000", "", "", "27", "",
+                                 "", "4", "Status"}));
+    // A flag goes into its INTEGER column as a number.
+    report.setData(true, IndexedRole);
+    QCOMPARE(db.insertStatement({&report}, ReportsModelTable).section(QStringLiteral("VALUES "), 1),
+             QStringLiteral("(7, 0, 7, 2, 0, 'E1C1/LLN0.ds', 5000, 0, 0, 27, 0, 1, 4, 'Status', "
+                            "'E1C1/LLN0.BR.brcb')"));
 }
 
 QTEST_MAIN(TestSqlStatement)

@@ -1,0 +1,18 @@
+#ifndef STATIONSCOPE_OLDERPROJECTVALUES_H
+#define STATIONSCOPE_OLDERPROJECTVALUES_H
+
+// Values that project files of older versions did not store for the data set
+// and report nodes of their SCL model, derived from what those files do hold.
+// A value that cannot be derived stays unset: unknown, never guessed.
+
+class Iec61850DbManager;
+class QStandardItem;
+
+// bType, MMS type and control model of data set members that have none, from
+// the node of the DataObjects branch each member copies.
+void deriveMemberTypes(const QStandardItem *dataObjects, QStandardItem *dataSets);
+// Indexing and instance count of report control blocks that have none, from
+// the project's own pick of the block.
+void deriveReportIndexing(QStandardItem *reports, Iec61850DbManager *db);
+
+#endif
