@@ -7,9 +7,13 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
-                     const QStringList &arguments, int positionalCount, QTextStream &out,
-                     QTextStream &err, int *exitCode)
+#include <limits>
+
+namespace {
+
+bool parsePositionals(QCommandLineParser &parser, const SubcommandHelp &help,
+                      const QStringList &arguments, int minimumCount, int maximumCount,
+                      QTextStream &out, QTextStream &err, int *exitCode)
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -35,7 +39,8 @@ bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
         *exitCode = 0;
         return false;
     }
-    if (parser.positionalArguments().size() != positionalCount) {
+    const int count = parser.positionalArguments().size();
+    if (count < minimumCount || count > maximumCount) {
         err << help.program << ": " << help.name << ": expected " << help.synopsis
             << " (see --help)\n";
         err.flush();
@@ -43,6 +48,24 @@ bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
+                     const QStringList &arguments, int positionalCount, QTextStream &out,
+                     QTextStream &err, int *exitCode)
+{
+    return parsePositionals(parser, help, arguments, positionalCount, positionalCount, out, err,
+                            exitCode);
+}
+
+bool parseSubcommandWithList(QCommandLineParser &parser, const SubcommandHelp &help,
+                             const QStringList &arguments, int minimumCount, QTextStream &out,
+                             QTextStream &err, int *exitCode)
+{
+    return parsePositionals(parser, help, arguments, minimumCount, std::numeric_limits<int>::max(),
+                            out, err, exitCode);
 }
 
 bool isReadableFile(const QString &path, QString *problem)

@@ -24,6 +24,10 @@ struct SubcommandHelp
 bool parseSubcommand(QCommandLineParser &parser, const SubcommandHelp &help,
                      const QStringList &arguments, int positionalCount, QTextStream &out,
                      QTextStream &err, int *exitCode);
+// As above, for commands that take minimumCount positional arguments or more.
+bool parseSubcommandWithList(QCommandLineParser &parser, const SubcommandHelp &help,
+                             const QStringList &arguments, int minimumCount, QTextStream &out,
+                             QTextStream &err, int *exitCode);
 
 // The one line of a failed command ("stationscope-cli: message") on err;
 // returns the exit code that goes with it.

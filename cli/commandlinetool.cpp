@@ -3,6 +3,7 @@
 #include "checkcommand.h"
 #include "clisupport.h"
 #include "controlcommands.h"
+#include "pickcommands.h"
 #include "sclparser.h"
 #include "verifycommands.h"
 
@@ -42,6 +43,14 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
                         "their signal bindings and the signal list as indented trees."),
          [self](const QStringList &a) {
              return self->dump(a);
+         }},
+        {QStringLiteral("pick"), PickCommands::pickSynopsis(), PickCommands::pickDescription(),
+         [self](const QStringList &a) {
+             return PickCommands::pick(a, self->out, self->err);
+         }},
+        {QStringLiteral("bind"), PickCommands::bindSynopsis(), PickCommands::bindDescription(),
+         [self](const QStringList &a) {
+             return PickCommands::bind(a, self->out, self->err);
          }},
         {QStringLiteral("browse"), QStringLiteral("HOST[:PORT] [--timeout MS]"),
          QStringLiteral("Browses a live IED over MMS as the Connect button does (port 102 "

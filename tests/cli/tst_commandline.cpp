@@ -1,5 +1,6 @@
 // stationscope-cli driven as a user drives it: as a process, on temporary files.
 
+#include "clitestsupport.h"
 #include "dbschema.h"
 #include "eventwait.h"
 #include "mainwindow.h"
@@ -18,7 +19,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -28,13 +28,6 @@
 #include <signal.h>
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 Run runProgram(const QString &program, const QStringList &arguments)
 {
@@ -56,37 +49,6 @@ Run runProgram(const QString &program, const QStringList &arguments)
 Run runCli(const QStringList &arguments)
 {
     return runProgram(QStringLiteral(STATIONSCOPE_CLI), arguments);
-}
-
-// Every row of every table, in file order, for comparing two project files.
-QStringList projectRows(const QString &path)
-{
-    QStringList rows;
-    const QString connection = QStringLiteral("compare-%1").arg(qHash(path));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        if (!db.open())
-            return {QStringLiteral("cannot open ") + path};
-        const QHash<int, DbTable> schema = DbSchema::build();
-        for (int table = 0; table < DbSchema::TableCount; ++table) {
-            const QString name = QString::fromLatin1(schema.value(table).name);
-            QSqlQuery query(db);
-            if (!query.exec(QStringLiteral("SELECT * FROM `%1`").arg(name))) {
-                rows.append(name + QStringLiteral(": missing"));
-                continue;
-            }
-            while (query.next()) {
-                QStringList values;
-                for (int column = 0; column < query.record().count(); ++column)
-                    values.append(query.value(column).toString());
-                rows.append(name + QLatin1Char('|') + values.join(QLatin1Char('|')));
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return rows;
 }
 
 bool firstLineNames(const Run &run, const QString &text)
@@ -120,6 +82,8 @@ private slots:
     void readingLeavesTheFileAsItWas();
     void killedNewLeavesNoHalfProject_data();
     void killedNewLeavesNoHalfProject();
+    void pickAndBind_data();
+    void pickAndBind();
     void everySharedSample();
     void serveAndBrowseTogether();
     void onlineRefusals_data();
@@ -143,7 +107,7 @@ void CommandLineTest::helpOnEveryCommand_data()
 {
     QTest::addColumn<QString>("command");
     for (const char *command :
-         {"ieds", "new", "export", "dump", "browse", "serve", "read", "watch"})
+         {"ieds", "new", "export", "dump", "pick", "bind", "browse", "serve", "read", "watch"})
         QTest::newRow(command) << QString::fromLatin1(command);
 }
 
@@ -168,6 +132,10 @@ void CommandLineTest::usageErrors_data()
     QTest::newRow("export without --out") << QStringList{"export", "p.sclpro"} << QString("--out");
     QTest::newRow("unknown option") << QStringList{"dump", "--colour", "x"} << QString("colour");
     QTest::newRow("two files") << QStringList{"ieds", "a.scd", "b.scd"} << QString("FILE.scd");
+    QTest::newRow("pick without a query") << QStringList{"pick", "p.sclpro"} << QString("--all");
+    QTest::newRow("pick with --all and a query")
+        << QStringList{"pick", "p.sclpro", "--all", "Pos"} << QString("--all");
+    QTest::newRow("bind without rules") << QStringList{"bind", "p.sclpro"} << QString("RULES.csv");
 }
 
 void CommandLineTest::usageErrors()
@@ -541,6 +509,102 @@ void CommandLineTest::killedNewLeavesNoHalfProject()
     // that says what it is.
     for (const QString &left : QDir(dir->path()).entryList({"p.sclpro.*"}, QDir::Files))
         QVERIFY2(left.contains(".partial"), qPrintable(left));
+}
+
+void CommandLineTest::pickAndBind_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("rules");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("pick: picked already")
+        << QStringList{"pick", "PROJECT", "--objects", "ln:XCBR Pos"} << QByteArray() << 0
+        << "skipped: BAY1_PROTCTRL/XCBR1.Pos [CO]: already picked\n"
+        << false;
+    QTest::newRow("pick: every report")
+        << QStringList{"pick", "PROJECT", "--reports", "--all"} << QByteArray() << 0
+        << "picked: BAY1_PROTCTRL/LLN0.BR.brcbStatus\n"
+        << true;
+    QTest::newRow("pick: a query matches nothing")
+        << QStringList{"pick", "PROJECT", "ln:XCBR Pos", "Nowhere"} << QByteArray() << 1
+        << "no match: Nowhere\n"
+        << false;
+    QTest::newRow("pick: the rule refuses a logical node")
+        << QStringList{"pick", "PROJECT", "--objects", "ln:CSWI", "TotW"} << QByteArray() << 1
+        << "refused: Q0CSWI1: only data objects" << true;
+    QTest::newRow("pick: no expression")
+        << QStringList{"pick", "PROJECT", "Pos["} << QByteArray() << 2 << "" << false;
+    QTest::newRow("bind") << QStringList{"bind", "PROJECT", "RULES"}
+                          << QByteArray(
+                                 "BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_POS\n"
+                                 "BAY1_PROTCTRL/XCBR1.Pos[CO];Write Trig Signal;BAY1_CB_SEL\n"
+                                 "\n"
+                                 "BAY1_PROTCTRL/XCBR1.Pos [CO];Data Signal;"
+                                 "BAY1_CB_SEL::Bay 1 circuit breaker selected for operation\n"
+                                 "fc:CF;Read Trig Signal;NoRef\n")
+                          << 0
+                          << "bound: BAY1_PROTCTRL/XCBR1.Pos [CO] / Data Signal = BAY1_CB_SEL\n"
+                          << true;
+    QTest::newRow("bind: every bad line, nothing written")
+        << QStringList{"bind", "PROJECT", "RULES"}
+        << QByteArray("BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos;Status Signal;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos [ST];Colour;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;NO_SUCH_LABEL\n"
+                      "Nowhere;Status Signal;BAY1_CB_POS\n"
+                      "BAY1_PROTCTRL/XCBR1.Pos [CO];Data Signal;BAY1_CB_SEL\n"
+                      "just text\n")
+        << 1
+        << "RULES:2: \"BAY1_PROTCTRL/XCBR1.Pos\" names 3 picks; add the constraint, as in "
+           "\"BAY1_PROTCTRL/XCBR1.Pos [ST]\"\n"
+           "RULES:3: unknown column \"Colour\"\n"
+           "RULES:4: unknown label \"NO_SUCH_LABEL\": not in the project's signal list\n"
+           "RULES:5: unknown pick \"Nowhere\""
+        << false;
+}
+
+void CommandLineTest::pickAndBind()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, rules);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    QFETCH(bool, written);
+    const QString project = dir->filePath("p.sclpro");
+    QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", project,
+                     "--signals", example("signals.csv")})
+                 .exitCode,
+             0);
+    const Run first = runCli({"pick", project, "--objects", "ln:XCBR Pos"});
+    QCOMPARE(first.exitCode, 0);
+    QVERIFY2(first.out.endsWith("3 of 3 matched nodes picked, 0 already picked, 0 refused\n"),
+             qPrintable(first.out));
+    const QString rulesFile = dir->filePath("rules.csv");
+    QFile file(rulesFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(rules);
+    file.close();
+    const QStringList before =
+        projectRows(project, {DataObjectsTable, DatasetsTable, ReportsTable});
+
+    arguments.replaceInStrings("PROJECT", project);
+    arguments.replaceInStrings("RULES", rulesFile);
+    printed.replace("RULES", rulesFile);
+    const Run run = runCli(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.contains(printed), qPrintable(run.out));
+    if (exitCode != 0)
+        QVERIFY2(run.err.count('\n') == 1, qPrintable(run.err));
+    const QStringList after = projectRows(project, {DataObjectsTable, DatasetsTable, ReportsTable});
+    QCOMPARE(after != before, written);
+    if (arguments.first() == "bind" && written) {
+        const Run dumped = runCli({"dump", project});
+        QVERIFY(dumped.out.contains("Status Signal=BAY1_CB_POS]"));
+        QVERIFY2(dumped.out.contains("Write Trig Signal=BAY1_CB_SEL; CtlModel=DO; Data "
+                                     "Signal=BAY1_CB_SEL;"),
+                 qPrintable(dumped.out));
+    }
 }
 
 void CommandLineTest::everySharedSample()

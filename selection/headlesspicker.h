@@ -1,0 +1,64 @@
+#ifndef STATIONSCOPE_HEADLESSPICKER_H
+#define STATIONSCOPE_HEADLESSPICKER_H
+
+// Picks nodes of the SCL model into the three selections without a window,
+// by the rules a double-click follows (selection rule, duplicate check,
+// refusal), and tells what became of every node instead of showing boxes.
+
+#include <QList>
+#include <QString>
+#include <QVector>
+
+class QStandardItem;
+class SelectedDatasetsModel;
+class SelectedItemsModel;
+class SelectedObjectsModel;
+class SelectedReportsModel;
+
+class HeadlessPicker
+{
+public:
+    enum Branch { ObjectsBranch = 1, DataSetsBranch = 2, ReportsBranch = 4, AllBranches = 7 };
+
+    enum class Outcome { Picked, AlreadyPicked, Refused };
+    struct PickResult
+    {
+        QString reference; // as the selection shows it, else the node's own text
+        Outcome outcome = Outcome::Refused;
+        QString reason; // the rule's own words for a refusal
+    };
+
+    HeadlessPicker(SelectedItemsModel *scl, SelectedObjectsModel *objects,
+                   SelectedDatasetsModel *datasets, SelectedReportsModel *reports);
+
+    // Every data object under every functional constraint, every data set and
+    // every report of the given branches, in tree order.
+    QList<QStandardItem *> everyPickable(int branches) const;
+    // The nodes of the given branches that the window's find field matches
+    // with query, in tree order. False, with the reason, for a query the
+    // field would not apply.
+    bool matchingNodes(const QString &query, int branches, QList<QStandardItem *> *nodes,
+                       QString *problem) const;
+
+    // Picks each node as a double-click would; a node already picked (also
+    // earlier in nodes) is skipped.
+    QVector<PickResult> pick(const QList<QStandardItem *> &nodes);
+
+private:
+    struct Target
+    {
+        SelectedItemsModel *model = nullptr;
+        QString name;
+        QString group;
+    };
+    Target targetOf(QStandardItem *node) const;
+    static int branchOf(const QStandardItem *node);
+    void fillAddedRow(SelectedItemsModel *model) const;
+
+    SelectedItemsModel *scl;
+    SelectedObjectsModel *objects;
+    SelectedDatasetsModel *datasets;
+    SelectedReportsModel *reports;
+};
+
+#endif

@@ -1,0 +1,425 @@
+// What must hold for every SCL file and every IED of it, checked through the
+// calls stationscope-cli makes: picks survive a reopen, a save is stable, a
+// workbook round trip keeps the selections, a project agrees with its own SCL
+// file and with a live device serving that file.
+
+#include "clitestsupport.h"
+#include "commandlinetool.h"
+#include "headlesspicker.h"
+#include "iedserverthread.h"
+#include "iedsimulatormodel.h"
+#include "liveiedsource.h"
+#include "modelsnapshot.h"
+#include "projectdocument.h"
+#include "projectpicks.h"
+#include "scldataexporter.h"
+#include "sclparser.h"
+#include "testpaths.h"
+
+#include <QDirIterator>
+#include <QHostAddress>
+#include <QStandardItem>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+Run runTool(const QStringList &arguments)
+{
+    Run run;
+    {
+        QTextStream out(&run.out);
+        QTextStream err(&run.err);
+        CommandLineTool tool(out, err);
+        run.exitCode = tool.run(arguments);
+    }
+    return run;
+}
+
+QString describe(const QStringList &arguments, const Run &run)
+{
+    return arguments.join(QLatin1Char(' ')) + QStringLiteral(" -> %1\n").arg(run.exitCode) +
+           run.out.left(2000) + run.err;
+}
+
+// Compares two lists of lines; see KnownFault.
+#define COMPARE_LINES(kind, actualLines, expectedLines)                                            \
+    do {                                                                                           \
+        const QStringList actual_ = (actualLines);                                                 \
+        const QStringList expected_ = (expectedLines);                                             \
+        if (actual_ != expected_) {                                                                \
+            expectedCause = knownCauses(Lines::kind, actual_, expected_);                          \
+            if (!expectedCause.isEmpty())                                                          \
+                QEXPECT_FAIL("", expectedCause.constData(), Continue);                             \
+        }                                                                                          \
+        QCOMPARE(actual_, expected_);                                                              \
+    } while (false)
+
+#define RUN_TOOL(run, exitCodeWanted, ...)                                                         \
+    const QStringList run##Arguments{__VA_ARGS__};                                                 \
+    const Run run = runTool(run##Arguments);                                                       \
+    QVERIFY2(run.exitCode == (exitCodeWanted), qPrintable(describe(run##Arguments, run)))
+
+bool hasOwnSignal(const QStandardItem *parent, int row)
+{
+    for (int column = 1; column < parent->columnCount(); ++column) {
+        const QStandardItem *cell = parent->child(row, column);
+        if (cell && cell->isEnabled() &&
+            cell->data(EditorRole).toString() == EditorKind::SignalSelect &&
+            !cell->text().isEmpty() && cell->text() != QLatin1String("NoRef"))
+            return true;
+    }
+    return false;
+}
+
+// The one exception to a workbook round trip, by design: attributes of data
+// objects that no signal is bound to are not exported, and a data object left
+// with nothing below it and no signal of its own is not rebuilt.
+bool travelsInWorkbook(const QStandardItem *parent, int row)
+{
+    const QStandardItem *node = parent->child(row, 0);
+    const int kind = node->data(KindRole).toInt();
+    if (kind == DataAttributeKind) {
+        const QStandardItem *signal = parent->child(row, SelectedObjectsModel::DataSignalColumn);
+        return signal && !signal->text().isEmpty();
+    }
+    if (kind != DataObjectKind)
+        return true;
+    for (int child = 0; child < node->rowCount(); ++child) {
+        if (travelsInWorkbook(node, child))
+            return true;
+    }
+    return hasOwnSignal(parent, row);
+}
+
+using RowFilter = std::function<bool(const QStandardItem *, int)>;
+
+// Every row of a selection at every level: depth, kind, constraint and the
+// text of each cell.
+QStringList selectionRows(const QStandardItemModel &model, const RowFilter &kept = {})
+{
+    QStringList rows;
+    std::function<void(const QStandardItem *, int)> visit = [&](const QStandardItem *parent,
+                                                                int depth) {
+        for (int row = 0; row < parent->rowCount(); ++row) {
+            const QStandardItem *node = parent->child(row, 0);
+            if (!node || (kept && !kept(parent, row)))
+                continue;
+            QStringList cells{QString::number(depth), node->data(KindRole).toString(),
+                              node->data(GroupRole).toString()};
+            for (int column = 0; column < model.columnCount(); ++column) {
+                const QStandardItem *cell = parent->child(row, column);
+                cells.append(cell ? cell->text() : QString());
+            }
+            rows.append(cells.join(QLatin1Char('|')));
+            visit(node, depth + 1);
+        }
+    };
+    visit(model.invisibleRootItem(), 0);
+    return rows;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+QStringList dataSetLines(const ModelSnapshot &snapshot)
+{
+    QStringList lines;
+    for (auto set = snapshot.dataSets.cbegin(); set != snapshot.dataSets.cend(); ++set)
+        lines.append(set.key() + QStringLiteral(": ") + set.value().join(QLatin1Char(',')));
+    return sorted(lines);
+}
+
+// "LD/LN.DO[FC]" of every data object: the devices, nodes, objects and
+// constraints a browse shows.
+QStringList dataObjectLines(const ModelSnapshot &snapshot)
+{
+    QStringList lines;
+    for (auto object = snapshot.objects.cbegin(); object != snapshot.objects.cend(); ++object) {
+        if (object.key().section(QLatin1Char('/'), 1).count(QLatin1Char('.')) == 1)
+            lines.append(object.key());
+    }
+    return sorted(lines);
+}
+
+// The report control blocks; a live device lists an indexed block's
+// instances name01 ... nameNN beside it.
+QStringList reportBlocks(const ModelSnapshot &snapshot)
+{
+    QStringList blocks;
+    for (const QString &key : snapshot.reports.keys()) {
+        if (!(key.right(2).toInt() > 0 && snapshot.reports.contains(key.chopped(2))))
+            blocks.append(key);
+    }
+    return sorted(blocks);
+}
+
+// The finding lines of verify, without its summary line.
+QStringList findingLines(const Run &run)
+{
+    QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!lines.isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QStringList withoutMatches(QStringList lines, const QString &pattern)
+{
+    const QRegularExpression expression(pattern);
+    lines.erase(
+        std::remove_if(lines.begin(), lines.end(),
+                       [&](const QString &line) { return expression.match(line).hasMatch(); }),
+        lines.end());
+    return lines;
+}
+
+// Faults being mended elsewhere (the lead removes an entry once its fix is
+// merged). A difference that vanishes when the lines a fault touches are
+// masked on both sides is an expected failure naming the fault; any other
+// difference fails.
+enum class Lines { SelectionTables, WorkbookDataSets, Findings, BrowsedDataSets, BrowsedBlocks };
+
+struct KnownFault
+{
+    Lines lines;
+    const char *cause;
+    std::function<QStringList(const QStringList &)> mask;
+};
+
+const char *const DigitBlockFault =
+    "compare: LiveIedSource takes the instances of an indexed block whose name ends in a digit "
+    "(rcb1: rcb101) for no block";
+
+const char *const AttributeInDoNameFault =
+    "scl/online: an FCDA naming an attribute in doName (iec61850bean-sample01 dataset2) is a "
+    "member to the simulator, not to the parser";
+
+const QList<KnownFault> &knownFaults()
+{
+    static const QList<KnownFault> faults{
+        {Lines::Findings,
+         "server: the simulator serves PhyComAddr (dstAddress) as an octet string, not as the "
+         "structure Addr, PRIORITY, VID, APPID",
+         [](const QStringList &lines) {
+             return withoutMatches(lines, QStringLiteral("MMS type of \\S*dstAddress changed "
+                                                         "\\(expected MMS_STRUCTURE, found "
+                                                         "MMS_OCTET_STRING\\)"));
+         }},
+        {Lines::Findings,
+         "scl: TrgOps without a gi attribute is read as no GI; its default is true",
+         [](QStringList lines) {
+             const QRegularExpression differ(
+                 QStringLiteral("trigger options differ \\(expected (\\d+), found (\\d+)\\)"));
+             lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                        [&](const QString &line) {
+                                            const auto match = differ.match(line);
+                                            return match.hasMatch() &&
+                                                   match.captured(2).toInt() ==
+                                                       (match.captured(1).toInt() | 16);
+                                        }),
+                         lines.end());
+             return lines;
+         }},
+        {Lines::Findings,
+         "scl: a ReportControl without datSet gets the data set reference \"LD/LN.\"",
+         [](const QStringList &lines) {
+             return withoutMatches(lines,
+                                   QStringLiteral("data set (of the report missing|reference "
+                                                  "changed) \\(expected \\S+\\., found"));
+         }},
+        {Lines::Findings, DigitBlockFault,
+         [](const QStringList &lines) {
+             return withoutMatches(lines, QStringLiteral("report control block missing \\(expected "
+                                                         "\\S+\\d, found -\\)"));
+         }},
+        {Lines::BrowsedBlocks, DigitBlockFault,
+         [](const QStringList &blocks) {
+             return withoutMatches(blocks, QStringLiteral("\\d$"));
+         }},
+        {Lines::BrowsedDataSets, AttributeInDoNameFault,
+         [](const QStringList &lines) {
+             return withoutMatches(lines, QStringLiteral("^lDevice1/LLN0.dataset2: "));
+         }},
+        {Lines::Findings, AttributeInDoNameFault,
+         [](const QStringList &lines) {
+             return withoutMatches(lines, QStringLiteral("/LLN0.dataset2: member added "));
+         }},
+    };
+    return faults;
+}
+
+QByteArray knownCauses(Lines lines, const QStringList &actual, const QStringList &expected)
+{
+    QStringList maskedActual = actual;
+    QStringList maskedExpected = expected;
+    QStringList causes;
+    for (const KnownFault &fault : knownFaults()) {
+        if (fault.lines != lines)
+            continue;
+        const QStringList a = fault.mask(maskedActual);
+        const QStringList e = fault.mask(maskedExpected);
+        if (a != maskedActual || e != maskedExpected)
+            causes.append(QString::fromLatin1(fault.cause));
+        maskedActual = a;
+        maskedExpected = e;
+    }
+    return maskedActual == maskedExpected ? causes.join(QStringLiteral("; ")).toUtf8()
+                                          : QByteArray();
+}
+
+const QList<int> SelectionTables{1, 2, 3};
+
+} // namespace
+
+class InvariantsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void everyIedOfEverySample_data();
+    void everyIedOfEverySample();
+
+private:
+    // The cause named by the last expected failure; QEXPECT_FAIL keeps a pointer.
+    QByteArray expectedCause;
+};
+
+namespace {
+QtMessageHandler testHandler = nullptr;
+} // namespace
+
+void InvariantsTest::initTestCase()
+{
+    // The parser's and the store's narration would bury the test's own lines.
+    testHandler = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            if (type != QtDebugMsg)
+                testHandler(type, context, message);
+        });
+}
+
+void InvariantsTest::everyIedOfEverySample_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("ied");
+    QStringList files{sourceFile(QStringLiteral("examples/substation.scd"))};
+    if (!sharedDir().isEmpty()) {
+        QStringList samples;
+        QDirIterator found(sharedDir() + QStringLiteral("/scl-samples"), QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (found.hasNext()) {
+            const QString file = found.next();
+            if (!file.endsWith(QLatin1String(".md")))
+                samples.append(file);
+        }
+        files += sorted(samples);
+    }
+    for (const QString &file : files) {
+        for (const QString &ied : SclParser().loadIedNames(file)) {
+            const QString tag = QFileInfo(file).fileName() + QLatin1Char(' ') + ied;
+            QTest::newRow(qPrintable(tag)) << file << ied;
+        }
+    }
+}
+
+void InvariantsTest::everyIedOfEverySample()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, ied);
+    QTemporaryDir dir;
+    const QString picked = dir.filePath(QStringLiteral("picked.sclpro"));
+    const QString reopened = dir.filePath(QStringLiteral("reopened.sclpro"));
+
+    // I1: picks made on the fresh parse, as the window makes them after New
+    // Project, equal the picks made on the reopened project.
+    ProjectDocument fresh;
+    fresh.scl.setNodeChangedSuppressed(true);
+    SclParser parser;
+    parser.loadIedNames(file);
+    if (!parser.parse(ied, &fresh.scl))
+        QSKIP("an IED without logical nodes makes no project");
+    fresh.scl.setNodeChangedSuppressed(false);
+    RUN_TOOL(createdPicked, 0, "new", file, "--ied", ied, "--out", picked);
+    HeadlessPicker picker(&fresh.scl, &fresh.objects, &fresh.datasets, &fresh.reports);
+    picker.pick(picker.everyPickable(HeadlessPicker::AllBranches));
+    QString problem;
+    QVERIFY2(fresh.connect(picked, &problem), qPrintable(problem));
+    QVERIFY(SclDataExporter().writeSelections(&fresh.objects, &fresh.datasets, &fresh.reports,
+                                              fresh.db.get()));
+    fresh.close();
+
+    RUN_TOOL(createdReopened, 0, "new", file, "--ied", ied, "--out", reopened, "--signals",
+             sourceFile(QStringLiteral("examples/signals.csv")));
+    RUN_TOOL(pickedAll, 0, "pick", reopened, "--all");
+    const QStringList freshPicks = projectRows(picked, SelectionTables);
+    COMPARE_LINES(SelectionTables, projectRows(reopened, SelectionTables), freshPicks);
+
+    // Bindings make the later round trips carry more than empty cells.
+    if (fresh.objects.rowCount() + fresh.datasets.rowCount() > 0) {
+        const QString rules = dir.filePath(QStringLiteral("rules.csv"));
+        QFile rulesFile(rules);
+        QVERIFY(rulesFile.open(QIODevice::WriteOnly));
+        rulesFile.write(".;Status Signal;BAY1_CB_POS\n");
+        rulesFile.close();
+        RUN_TOOL(bound, 0, "bind", reopened, rules);
+    }
+
+    // I2: save, reopen, save.
+    const QString saved = dir.filePath(QStringLiteral("saved.sclpro"));
+    QVERIFY(QFile::copy(reopened, saved));
+    {
+        ProjectDocument document;
+        QVERIFY2(document.loadProject(saved, &problem), qPrintable(problem));
+        QVERIFY(SclDataExporter().writeSelections(&document.objects, &document.datasets,
+                                                  &document.reports, document.db.get()));
+    }
+    const QStringList reopenedRows = projectRows(reopened);
+    QCOMPARE(projectRows(saved), reopenedRows);
+
+    // I3: a workbook round trip.
+    const QString book = dir.filePath(QStringLiteral("book.xlsx"));
+    RUN_TOOL(exported, 0, "export", reopened, "--out", book);
+    ProjectDocument project;
+    QVERIFY2(project.loadProject(reopened, &problem), qPrintable(problem));
+    ProjectDocument imported;
+    QVERIFY(SclDataExporter().importWorkbook(book, &imported.scl, &imported.objects,
+                                             &imported.datasets, &imported.reports, nullptr));
+    QCOMPARE(selectionRows(imported.objects), selectionRows(project.objects, travelsInWorkbook));
+    COMPARE_LINES(WorkbookDataSets, selectionRows(imported.datasets),
+                  selectionRows(project.datasets));
+    QCOMPARE(selectionRows(imported.reports), selectionRows(project.reports));
+
+    // I4: the project's own SCL file finds nothing and changes nothing.
+    const Run verified = runTool({"verify", reopened, "--scl", file, "--ied", ied});
+    COMPARE_LINES(Findings, findingLines(verified), QStringList());
+    const QString updated = dir.filePath(QStringLiteral("updated.sclpro"));
+    RUN_TOOL(updatedRun, 0, "update", reopened, "--scl", file, "--ied", ied, "--out", updated);
+    QCOMPARE(projectRows(updated), reopenedRows);
+
+    // I5: a live device serving the same file.
+    IedServerThread server;
+    QVERIFY(server.start(IedSimulatorModel::fromSclFile(file, ied), QHostAddress::LocalHost, 0));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(server.serverPort());
+    const Run verifiedLive = runTool({"verify", reopened, "--host", address});
+    COMPARE_LINES(Findings, findingLines(verifiedLive), QStringList());
+    const ModelSnapshot parsed = ModelSnapshot::fromProjectRoot(fresh.scl.item(0));
+    const ProjectPicks picks = ProjectPicks::fromModels(&project.scl, &project.objects,
+                                                        &project.datasets, &project.reports);
+    LiveIedSource live(QStringLiteral("127.0.0.1"), server.serverPort(), ied,
+                       LiveIedSource::devicesOf(picks));
+    ModelSnapshot browsed;
+    QVERIFY2(live.fetch(&browsed, &problem), qPrintable(problem));
+    QCOMPARE(dataObjectLines(browsed), dataObjectLines(parsed));
+    COMPARE_LINES(BrowsedDataSets, dataSetLines(browsed), dataSetLines(parsed));
+    COMPARE_LINES(BrowsedBlocks, reportBlocks(browsed), reportBlocks(parsed));
+}
+
+QTEST_MAIN(InvariantsTest)
+#include "tst_invariants.moc"
