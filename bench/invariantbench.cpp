@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
                               &document.reports);
         picker.pick(picker.everyPickable(HeadlessPicker::AllBranches));
         QString problem;
-        if (!document.connect(fresh, &problem) ||
+        if (!document.connect(fresh, ProjectDocument::ReadWrite, &problem) ||
             !SclDataExporter().writeSelections(&document.objects, &document.datasets,
                                                &document.reports, document.db.get()))
             return 1;
@@ -136,7 +136,7 @@ int main(int argc, char *argv[])
     {
         ProjectDocument document;
         QString problem;
-        if (!document.loadProject(saved, &problem)) {
+        if (!document.loadProject(saved, &problem, ProjectDocument::ReadWrite)) {
             out << problem << '\n';
             return 1;
         }

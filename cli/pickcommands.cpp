@@ -104,7 +104,7 @@ int PickCommands::pick(const QStringList &arguments, QTextStream &out, QTextStre
     ConsolePrompt prompt;
     ProjectDocument document;
     QString problem;
-    if (!document.loadProject(projectPath, &problem))
+    if (!document.loadProject(projectPath, &problem, ProjectDocument::ReadWrite))
         return printFailure(err, problem);
     HeadlessPicker picker(&document.scl, &document.objects, &document.datasets, &document.reports);
     QList<QStandardItem *> nodes;
@@ -188,7 +188,7 @@ int PickCommands::bind(const QStringList &arguments, QTextStream &out, QTextStre
 
     ConsolePrompt prompt;
     ProjectDocument document;
-    if (!document.loadProject(projectPath, &problem))
+    if (!document.loadProject(projectPath, &problem, ProjectDocument::ReadWrite))
         return printFailure(err, problem);
     QVector<BindingProblem> problems;
     const QVector<BindingRule> rules = SignalBinder::readRules(text, &problems);

@@ -44,12 +44,12 @@ struct ProjectDocument
     // file that is no complete project, nor becomes one by the upgrade, is
     // refused before anything is written.
     bool loadProject(const QString &path, QString *problem, Access access = ReadOnly);
+    // Opens the file and its manager without loading anything.
+    bool connect(const QString &path, Access access, QString *problem);
     // Drops the manager, then its connector.
     void close();
 
 private:
-    bool connect(const QString &path, Access access, QString *problem);
-
     // Where an older project is upgraded for reading.
     std::unique_ptr<QTemporaryDir> upgradeFolder;
 };
