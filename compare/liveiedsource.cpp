@@ -309,7 +309,8 @@ bool LiveIedSource::fetchFrom(IedConnection &connection, ModelSnapshot *snapshot
     }
     // An indexed block is served as instances name01, name02 ...; the
     // project names the block, so the first instance answers for it.
-    static const QRegularExpression indexed(QStringLiteral("^(.*\\D)\\d\\d$"));
+    // The block's own name may end in a digit (rcb1: rcb101).
+    static const QRegularExpression indexed(QStringLiteral("^(.+)\\d\\d$"));
     const QHash<QString, SnapshotReport> served = found.reports;
     for (auto instance = served.constBegin(); instance != served.constEnd(); ++instance) {
         const QRegularExpressionMatch match = indexed.match(instance.key());

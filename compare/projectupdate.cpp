@@ -342,8 +342,10 @@ void ProjectUpdate::refreshReport(const ReportPick &pick, int row, const QString
         reports->registerName(report.reference, QString());
     }
     first->setData(report.buffered ? BufferedReportKind : UnbufferedReportKind, KindRole);
+    // A block without a data set names none.
     setCellText(reports, nullptr, row, SelectedReportsModel::DatasetRefPathColumn,
-                found.iedName + report.dataSetReference);
+                report.dataSetReference.isEmpty() ? QString()
+                                                  : found.iedName + report.dataSetReference);
     setCellText(reports, nullptr, row, SelectedReportsModel::ConfRevNumberColumn,
                 QString::number(report.confRev));
 }

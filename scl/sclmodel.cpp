@@ -79,6 +79,9 @@ QString reportControlReference(const QString &lnRef, const QString &name, bool b
 
 QString reportDataSetReference(const QString &lnRef, const QString &datSet)
 {
+    // A block without a data set names none, not its logical node.
+    if (datSet.isEmpty())
+        return QString();
     return lnRef + QLatin1Char('.') + datSet;
 }
 

@@ -14,14 +14,20 @@ namespace {
 
 using FlagBits = std::initializer_list<std::pair<const char *, int>>;
 
-// Flags whose attribute reads "true"; no element gives 0.
-int flagMask(const QDomElement &element, FlagBits bits)
+// Flags whose attribute reads "true", or that are missing and set in
+// defaults (SCL gives some options a default of true, and devices apply it
+// to a block without the element too).
+int flagMask(const QDomElement &element, FlagBits bits, int defaults = 0)
 {
     int mask = 0;
     if (element.isNull())
-        return mask;
+        return defaults;
     for (const auto &bit : bits) {
-        if (element.attribute(QLatin1String(bit.first)) == QLatin1String("true"))
+        const QLatin1String name(bit.first);
+        const bool set = element.hasAttribute(name)
+                             ? element.attribute(name) == QLatin1String("true")
+                             : (defaults & bit.second) != 0;
+        if (set)
             mask |= bit.second;
     }
     return mask;
@@ -70,8 +76,9 @@ ReportControlRecord SclReportsPass::readReportControl(QStandardItem *node,
 
     record.dataSetReference =
         reportDataSetReference(lnReference, reportControl.attribute(QStringLiteral("datSet")));
-    record.trgOps = flagMask(reportControl.firstChildElement(QStringLiteral("TrgOps")),
-                             {{"dchg", 1}, {"qchg", 2}, {"dupd", 4}, {"period", 8}, {"gi", 16}});
+    record.trgOps =
+        flagMask(reportControl.firstChildElement(QStringLiteral("TrgOps")),
+                 {{"dchg", 1}, {"qchg", 2}, {"dupd", 4}, {"period", 8}, {"gi", 16}}, 16);
     record.optFields = flagMask(reportControl.firstChildElement(QStringLiteral("OptFields")),
                                 {{"seqNum", 1},
                                  {"timeStamp", 2},

@@ -238,18 +238,18 @@ void TestSclDataSetsReports::readsReportControls_data()
     QTest::addColumn<int>("maxIndex");
 
     // clang-format off
-    QTest::newRow("unbuffered; indexed absent; bufOvfl true; blanks around a number")
+    QTest::newRow("unbuffered; indexed absent; gi absent; bufOvfl true; blanks around a number")
         << 0 << "E1LD1/LLN0.RP.urcb" << 6 << "urcb" << "E1/urcb" << 3 << false << 50 << 1000
-        << true << "E1LD1/LLN0.DS1" << 3 << 1 + 32 + 128 << 5;
+        << true << "E1LD1/LLN0.DS1" << 1 + 2 + 16 << 1 + 32 + 128 << 5;
     QTest::newRow("buffered; indexed false; bufOvfl false; RptEnabled without max")
         << 1 << "E1LD1/LLN0.BR.brcb" << 7 << "brcb" << "" << 0 << true << 0 << 0
         << false << "E1LD1/LLN0.Missing" << 1 + 4 + 8 + 16 << 2 + 4 + 8 + 16 + 64 << 1;
     QTest::newRow("buffered 1 is not buffered; indexed yes; no TrgOps, OptFields, RptEnabled")
         << 2 << "E1LD1/LLN0.RP.odd" << 6 << "odd" << "" << 0 << false << 0 << -5
-        << true << "E1LD1/LLN0." << 0 << 0 << 0;
+        << true << "" << 16 << 0 << 0;
     QTest::newRow("indexed true; max not a number")
         << 3 << "E1LD1/LLN0.RP.explicit" << 6 << "explicit" << "" << 0 << false << 0 << 0
-        << true << "E1LD1/LLN0." << 0 << 0 << 0;
+        << true << "" << 16 << 0 << 0;
     // clang-format on
 }
 
