@@ -105,22 +105,31 @@ bool HeadlessPicker::matchingNodes(const QString &query, int branches,
     return true;
 }
 
-HeadlessPicker::Target HeadlessPicker::targetOf(QStandardItem *node) const
+HeadlessPicker::Target HeadlessPicker::route(QStandardItem *node, SelectedObjectsModel *objects,
+                                             SelectedDatasetsModel *datasets,
+                                             SelectedReportsModel *reports)
 {
-    switch (branchOf(node)) {
-    case ObjectsBranch: {
+    const QStandardItem *branch = branchRoot(node);
+    if (!branch)
+        return {};
+    const QString text = branch->text();
+    if (text == SclBranch::DataObjects) {
         const ReferencePath path = referencePath(node);
         if (path.constraint >= 0)
             return {objects, path.path, FunctionalConstraintList().at(path.constraint)};
-        return {};
-    }
-    case DataSetsBranch:
+    } else if (text == SclBranch::DataSets) {
         return {datasets, node->text(), QString()};
-    case ReportsBranch:
+    } else if (text == SclBranch::Reports) {
         return {reports, node->text(), QString()};
-    default:
-        return {};
     }
+    return {};
+}
+
+// A branch's own node is nothing to pick here, unlike a double-click on it,
+// which the selection's rule answers.
+HeadlessPicker::Target HeadlessPicker::targetOf(QStandardItem *node) const
+{
+    return branchOf(node) ? route(node, objects, datasets, reports) : Target{};
 }
 
 void HeadlessPicker::fillAddedRow(SelectedItemsModel *model) const

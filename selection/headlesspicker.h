@@ -28,6 +28,18 @@ public:
         QString reason; // the rule's own words for a refusal
     };
 
+    // Where a node of the SCL model goes when it is picked: the selection by
+    // its branch, the name and group it is added under. Shared with the
+    // window's double-click, so both route alike.
+    struct Target
+    {
+        SelectedItemsModel *model = nullptr;
+        QString name;
+        QString group;
+    };
+    static Target route(QStandardItem *node, SelectedObjectsModel *objects,
+                        SelectedDatasetsModel *datasets, SelectedReportsModel *reports);
+
     HeadlessPicker(SelectedItemsModel *scl, SelectedObjectsModel *objects,
                    SelectedDatasetsModel *datasets, SelectedReportsModel *reports);
 
@@ -45,12 +57,6 @@ public:
     QVector<PickResult> pick(const QList<QStandardItem *> &nodes);
 
 private:
-    struct Target
-    {
-        SelectedItemsModel *model = nullptr;
-        QString name;
-        QString group;
-    };
     Target targetOf(QStandardItem *node) const;
     static int branchOf(const QStandardItem *node);
     void fillAddedRow(SelectedItemsModel *model) const;

@@ -142,24 +142,9 @@ QString TreeviewContainer::buttonStyleSheet(const QColor &color, const QString &
              QStringLiteral("color: %1").arg(text.name()), text.name(), className);
 }
 
-TreeviewContainer::PickTarget TreeviewContainer::pickTarget(QStandardItem *item) const
+HeadlessPicker::Target TreeviewContainer::pickTarget(QStandardItem *item) const
 {
-    if (!item || !item->parent())
-        return {};
-    QStandardItem *branch = item;
-    while (branch->parent() && branch->parent()->parent())
-        branch = branch->parent();
-    const QString branchText = branch->text();
-    if (branchText == SclBranch::DataObjects) {
-        const ReferencePath path = referencePath(item);
-        if (path.constraint >= 0)
-            return {objectsModel, path.path, FunctionalConstraintList().at(path.constraint)};
-    } else if (branchText == SclBranch::DataSets) {
-        return {datasetsModel, item->text(), QString()};
-    } else if (branchText == SclBranch::Reports) {
-        return {reportsModel, item->text(), QString()};
-    }
-    return {};
+    return HeadlessPicker::route(item, objectsModel, datasetsModel, reportsModel);
 }
 
 void TreeviewContainer::onCidTreeDoubleClicked(const QModelIndex &index)
@@ -167,7 +152,7 @@ void TreeviewContainer::onCidTreeDoubleClicked(const QModelIndex &index)
     if (!sclModel || !index.isValid())
         return;
     QStandardItem *item = sclModel->itemFromIndex(index);
-    const PickTarget target = pickTarget(item);
+    const HeadlessPicker::Target target = pickTarget(item);
     if (!target.model)
         return;
     target.model->addNode(item, target.name, target.group);
@@ -207,7 +192,7 @@ int TreeviewContainer::pickNodes(const QModelIndexList &nodes)
         MessageCollector collector;
         for (const QModelIndex &index : nodes) {
             QStandardItem *item = sclModel->itemFromIndex(index.siblingAtColumn(0));
-            const PickTarget target = pickTarget(item);
+            const HeadlessPicker::Target target = pickTarget(item);
             if (!target.model) {
                 ++refused;
                 continue;

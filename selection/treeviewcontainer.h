@@ -1,8 +1,11 @@
 #ifndef STATIONSCOPE_TREEVIEWCONTAINER_H
 #define STATIONSCOPE_TREEVIEWCONTAINER_H
 
+#include "headlesspicker.h"
+
 #include <QModelIndexList>
 #include <QWidget>
+
 #include <memory>
 
 class CidItemsTree;
@@ -74,14 +77,7 @@ private slots:
     void on_toolButton_doExpand_clicked();
 
 private:
-    // Where a node of the SCL model goes when it is picked.
-    struct PickTarget
-    {
-        SelectedItemsModel *model = nullptr;
-        QString name;
-        QString group;
-    };
-    PickTarget pickTarget(QStandardItem *item) const;
+    HeadlessPicker::Target pickTarget(QStandardItem *item) const;
     void togglePane(QWidget *pane, QAbstractButton *button, const SelectedItemsTree *tree,
                     bool hidden);
     void expandTree(SelectedItemsTree *tree, QAbstractButton *button, bool expand);
