@@ -176,5 +176,9 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
     }
     if (!failure.isEmpty())
         return printFailure(err, failure);
-    return summary.neverSeen == 0 ? CommandLineTool::Success : CommandLineTool::Failure;
+    if (summary.neverSeen > 0)
+        return printFailure(
+            err,
+            QStringLiteral("%1 of %2 rows never seen").arg(summary.neverSeen).arg(summary.rows));
+    return CommandLineTool::Success;
 }

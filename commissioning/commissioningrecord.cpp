@@ -303,26 +303,12 @@ bool CommissioningRecord::setCommandOutcome(int row, bool positive, const QStrin
 {
     if (row < 0 || row >= rows.size())
         return false;
-    CommissioningObservation &seen = rows[row];
-    const QDateTime received = now();
-    if (!seen.seen()) {
-        seen.firstValue = text;
-        seen.firstSeen = received;
-    } else if (seen.lastValue != text) {
-        ++seen.changes;
-    }
-    seen.lastValue = text;
-    seen.lastChange = received;
-    seen.lastSeen = received;
-    seen.lastGood = positive;
-    seen.everGood = seen.everGood || positive;
-    seen.qualityKnown = true;
-    seen.deviceAddress = address;
-    seen.verdict = positive ? Passed : Failed;
-    seen.note = text;
-    seen.touched = received;
-    emitRowChanged(row);
-    return true;
+    // The outcome is the row's value; its quality stays what the device
+    // last gave for the object's status.
+    const CommissioningObservation before = rows.at(row);
+    observe(row, text, before.seen() ? before.quality : UnknownQuality, before.lastGood,
+            QDateTime());
+    return setVerdict(row, positive ? Passed : Failed, text);
 }
 
 CommissioningSummary CommissioningRecord::summary() const

@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QMutexLocker>
+#include <QSet>
 
 namespace {
 
@@ -15,16 +16,16 @@ constexpr int WaitSliceMs = 100;
 // Disabling on the way out must not hang on a device that stopped answering.
 constexpr int StopRequestTimeoutMs = 2000;
 
-// "LD/LLN0.BR.name" or "LD/LLN0$BR$name" -> "LD/LLN0$BR$name"; empty when it is neither.
+// "LD/LLN0.BR.name" as devices name the block in reports: "LD/LLN0$BR$name";
+// empty for a text that names no report control block.
 QString blockBrowseForm(const QString &text)
 {
     ObjectReference reference;
-    if (!ObjectReference::parse(text, &reference) || reference.path.size() != 2 ||
-        !reference.fc.isEmpty() ||
-        (reference.path.first() != QLatin1String("RP") &&
-         reference.path.first() != QLatin1String("BR")))
-        return QString();
-    return reference.logicalDevice + QLatin1Char('/') + reference.plainItem();
+    const bool block =
+        ObjectReference::parse(text, &reference) && reference.fc.isEmpty() &&
+        reference.path.size() == 2 &&
+        QStringList({QStringLiteral("RP"), QStringLiteral("BR")}).contains(reference.path.first());
+    return block ? reference.logicalDevice + QLatin1Char('/') + reference.plainItem() : QString();
 }
 
 // What a point saw in one value: the value text, its quality and time stamp
@@ -216,14 +217,14 @@ bool CommissioningSession::Run::enableInstance(const QString &picked, const QStr
     block.qualityMember.fill(-1, count);
     block.timeMember.fill(-1, count);
     QHash<QString, int> memberByKey;
+    QSet<int> matched;
     for (int i = 0; i < count; ++i)
         memberByKey.insert(ObjectReferences::withoutFc(block.members.at(i)), i);
     for (int i = 0; i < count; ++i) {
         const QString member = block.members.at(i);
         const QString key = ObjectReferences::withoutFc(member);
         ObjectReference parsed;
-        if (ObjectReference::parse(member, &parsed) && !parsed.path.isEmpty())
-            block.types[i] = connection.variableSpecification(key, parsed.fc);
+        ObjectReference::parse(member, &parsed);
         // A member of one attribute takes q and t from the nearest enclosing
         // structure's q and t among the set's members.
         QString parent = key;
@@ -241,7 +242,18 @@ bool CommissioningSession::Run::enableInstance(const QString &picked, const QStr
             else if (pointReference.startsWith(key + QLatin1Char('.')))
                 block.targets[i].append(
                     Target{target.row, pointReference.mid(key.size() + 1).split(QLatin1Char('.'))});
+            else
+                continue;
+            matched.insert(target.row);
         }
+        // Only bound members are described: their q, t and parts are found by name.
+        if (!block.targets.at(i).isEmpty() && !parsed.path.isEmpty())
+            block.types[i] = connection.variableSpecification(key, parsed.fc);
+    }
+    for (const Target &target : rows) {
+        if (!matched.contains(target.row))
+            emit session.status(tr("%1 is no member of the data set of %2")
+                                    .arg(session.points.at(target.row).reference, reference));
     }
     int mask = Element::ElementRptEna;
     values.setGi(false);
@@ -309,6 +321,9 @@ void CommissioningSession::Run::enableBlocks()
         }
         if (!enabled)
             emit session.blockSilent(picked, problem);
+        // The reports of the blocks enabled so far go out, not into the queue.
+        if (connection.isConnected())
+            connection.processIncoming(0);
     }
 }
 

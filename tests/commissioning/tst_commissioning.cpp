@@ -247,7 +247,8 @@ void TestCommissioning::verdictsAndSummary()
     QCOMPARE(summary.failed, 1);
     QCOMPARE(summary.notTested, 3);
     QCOMPARE(summary.neverSeen, 1);
-    QCOMPARE(summary.onlyBadQuality, 1);
+    // The status of the commanded object was invalid, as the position's.
+    QCOMPARE(summary.onlyBadQuality, 2);
     QCOMPARE(summary.qualityUnknown, 2);
     QCOMPARE(summary.silentBlocks, QStringList());
     QCOMPARE(record.index(ghost, CommissioningRecord::NoteColumn).data().toString(),
