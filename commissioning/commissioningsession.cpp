@@ -441,6 +441,7 @@ bool CommissioningSession::Run::wait(qint64 ms)
 
 void CommissioningSession::Run::disableBlocks()
 {
+    connection.setAmbiguityHandler(IedConnection::AmbiguityHandler());
     connection.setRequestTimeout(StopRequestTimeoutMs);
     for (const Block &block : qAsConst(blocks)) {
         connection.uninstallReportHandler(block.reference);
