@@ -29,6 +29,10 @@ const char *iconOf(int kind)
         return ":/images/RP.png";
     case BufferedReportKind:
         return ":/images/BR.png";
+    case GooseControlKind:
+        return ":/images/GO.png";
+    case SampledValueControlKind:
+        return ":/images/SV.png";
     default:
         return nullptr;
     }
@@ -293,20 +297,20 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
                     }
                 }
 
-                struct ReportClass
+                struct BlockClass
                 {
                     IedConnection::AcsiClass acsiClass;
                     const char *separator;
                     int kind;
                     const char *line;
                 };
-                const ReportClass reportClasses[] = {
+                const BlockClass reportClasses[] = {
                     {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind,
                      "RP: %2 -> DS: %1"},
                     {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind,
                      "BR: %2 -> DS: %1"},
                 };
-                for (const ReportClass &reportClass : reportClasses) {
+                for (const BlockClass &reportClass : reportClasses) {
                     const QStringList blocks = connection.logicalNodeDirectory(
                         nodeReference, reportClass.acsiClass, &error);
                     noteRequest(error, nodeReference);
@@ -327,6 +331,25 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
                                        QString::fromLatin1(reportClass.line)
                                            .arg(values.dataSetReference(), blockReference));
                         }
+                    }
+                }
+
+                // Served and readable, but nothing a project binds: tree A only.
+                const BlockClass otherClasses[] = {
+                    {IedConnection::AcsiClass::Gocb, "$GO$", GooseControlKind, "GO: %1"},
+                    {IedConnection::AcsiClass::Msvcb, "$MS$", SampledValueControlKind, "MS: %1"},
+                    {IedConnection::AcsiClass::Usvcb, "$US$", SampledValueControlKind, "US: %1"},
+                };
+                for (const BlockClass &otherClass : otherClasses) {
+                    const QStringList blocks = connection.logicalNodeDirectory(
+                        nodeReference, otherClass.acsiClass, &error);
+                    noteRequest(error, nodeReference);
+                    for (const QString &block : blocks) {
+                        const QString blockReference =
+                            nodeReference + QLatin1String(otherClass.separator) + block;
+                        appendTo(trees.complete, nodeA, makeItem(blockReference, otherClass.kind));
+                        infoScreen(QStringLiteral("   ") +
+                                   QString::fromLatin1(otherClass.line).arg(blockReference));
                     }
                 }
 
@@ -360,8 +383,11 @@ void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &co
     IedClientError error = IedClientError::Ok;
     const QStringList names = connection.dataDirectoryFc(base, &error);
     noteRequest(error, base);
+    // "AnIn1.mag[MX]" lists "f[MX]": the child is "AnIn1.mag.f[MX]".
+    const int bracket = base.indexOf(QLatin1Char('['));
+    const QString parentPath = bracket >= 0 ? base.left(bracket) : base;
     for (const QString &name : names) {
-        const QString childReference = base + QLatin1Char('.') + name;
+        const QString childReference = parentPath + QLatin1Char('.') + name;
         auto *item = makeItem(childReference, DataAttributeKind);
         if (parent)
             parent->appendRow(item);
