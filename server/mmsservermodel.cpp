@@ -34,18 +34,18 @@ void flatten(const QString &prefix, const QVector<int> &path, const MmsTypeSpec 
     }
 }
 
-bool isQuality(const QString &name)
+bool isQuality(QStringView name)
 {
     return name == QLatin1String("q");
 }
 
-bool isTimeStamp(const QString &name)
+bool isTimeStamp(QStringView name)
 {
     return name == QLatin1String("t");
 }
 
 // Compares the leaves of two values of one type and records those that count.
-void compareLeaves(const QString &domain, const QString &item, const QString &name,
+void compareLeaves(const QString &domain, const QString &item, QStringView name,
                    const MmsTypeSpec &type, const MmsValue &before, const MmsValue &after,
                    QVector<MmsValueChange> *changes)
 {
@@ -150,6 +150,48 @@ const MmsServerDataSet *MmsServerModel::dataSet(const QString &domain, const QSt
     return &domainList.at(domainIndex.value(domain)).dataSets.at(dataSetIndex);
 }
 
+MmsValueHandle MmsServerModel::handle(const QString &domain, const QString &item) const
+{
+    MmsValueHandle found;
+    const auto index = indexes.constFind(domain);
+    if (index == indexes.constEnd())
+        return found;
+    const auto path = index->paths.constFind(item);
+    if (path == index->paths.constEnd())
+        return found;
+    found.domain = domainIndex.value(domain);
+    found.path = *path;
+    return found;
+}
+
+QList<MmsValue> MmsServerModel::values(const QVector<MmsValueHandle> &handles,
+                                       const QVector<int> &positions) const
+{
+    QList<MmsValue> result;
+    result.reserve(positions.size());
+    QReadLocker locker(&valueLock);
+    for (int position : positions) {
+        const MmsValueHandle &handle = handles.at(position);
+        if (!handle.isValid()) {
+            result.append(MmsValue());
+            continue;
+        }
+        const MmsServerVariable &variable =
+            domainList.at(handle.domain).variables.at(handle.path.first());
+        const MmsTypeSpec *type = &variable.type;
+        const MmsValue *value = &variable.value;
+        for (int i = 1; i < handle.path.size(); ++i) {
+            const int component = handle.path.at(i);
+            type = &type->component(component);
+            value = value && component < value->elementCount()
+                        ? &value->elements()[size_t(component)]
+                        : nullptr;
+        }
+        result.append(value && !value->isNull() ? *value : type->defaultValue());
+    }
+    return result;
+}
+
 bool MmsServerModel::fits(const MmsTypeSpec &type, const MmsValue &value)
 {
     if (value.isNull())
@@ -221,8 +263,9 @@ MmsServerModel::UpdateResult MmsServerModel::apply(const MmsValueUpdate &update,
     if (!fits(*type, update.value))
         return TypeMismatch;
     if (changes) {
-        compareLeaves(update.domain, update.item, update.item.section(QLatin1Char('$'), -1), *type,
-                      *current, update.value, changes);
+        compareLeaves(update.domain, update.item,
+                      QStringView(update.item).mid(update.item.lastIndexOf(QLatin1Char('$')) + 1),
+                      *type, *current, update.value, changes);
     }
     *current = update.value;
     return Updated;
