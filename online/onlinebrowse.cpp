@@ -297,30 +297,44 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
                     }
                 }
 
+                // Report blocks go to tree C too, with their data set on the info
+                // screen; GOOSE and sampled-value blocks are served and readable,
+                // but nothing a project binds: tree A only.
                 struct BlockClass
                 {
                     IedConnection::AcsiClass acsiClass;
                     const char *separator;
                     int kind;
                     const char *line;
+                    bool report;
                 };
-                const BlockClass reportClasses[] = {
+                const BlockClass blockClasses[] = {
                     {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind,
-                     "RP: %2 -> DS: %1"},
-                    {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind,
-                     "BR: %2 -> DS: %1"},
+                     "RP: %2 -> DS: %1", true},
+                    {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind, "BR: %2 -> DS: %1",
+                     true},
+                    {IedConnection::AcsiClass::Gocb, "$GO$", GooseControlKind, "GO: %1", false},
+                    {IedConnection::AcsiClass::Msvcb, "$MS$", SampledValueControlKind, "MS: %1",
+                     false},
+                    {IedConnection::AcsiClass::Usvcb, "$US$", SampledValueControlKind, "US: %1",
+                     false},
                 };
-                for (const BlockClass &reportClass : reportClasses) {
+                for (const BlockClass &blockClass : blockClasses) {
                     const QStringList blocks = connection.logicalNodeDirectory(
-                        nodeReference, reportClass.acsiClass, &error);
+                        nodeReference, blockClass.acsiClass, &error);
                     noteRequest(error, nodeReference);
                     for (const QString &block : blocks) {
                         const QString blockReference =
-                            nodeReference + QLatin1String(reportClass.separator) + block;
+                            nodeReference + QLatin1String(blockClass.separator) + block;
                         auto blockItem = [&] {
-                            return makeItem(blockReference, reportClass.kind);
+                            return makeItem(blockReference, blockClass.kind);
                         };
                         appendTo(trees.complete, nodeA, blockItem());
+                        const QString line = QString::fromLatin1(blockClass.line);
+                        if (!blockClass.report) {
+                            infoScreen(QStringLiteral("   ") + line.arg(blockReference));
+                            continue;
+                        }
                         appendTo(trees.reports, nodeC, blockItem());
                         IedClientError rcbError = IedClientError::Ok;
                         const ClientReportControlBlock values =
@@ -328,28 +342,8 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
                         noteRequest(rcbError, blockReference);
                         if (rcbError == IedClientError::Ok) {
                             infoScreen(QStringLiteral("   ") +
-                                       QString::fromLatin1(reportClass.line)
-                                           .arg(values.dataSetReference(), blockReference));
+                                       line.arg(values.dataSetReference(), blockReference));
                         }
-                    }
-                }
-
-                // Served and readable, but nothing a project binds: tree A only.
-                const BlockClass otherClasses[] = {
-                    {IedConnection::AcsiClass::Gocb, "$GO$", GooseControlKind, "GO: %1"},
-                    {IedConnection::AcsiClass::Msvcb, "$MS$", SampledValueControlKind, "MS: %1"},
-                    {IedConnection::AcsiClass::Usvcb, "$US$", SampledValueControlKind, "US: %1"},
-                };
-                for (const BlockClass &otherClass : otherClasses) {
-                    const QStringList blocks = connection.logicalNodeDirectory(
-                        nodeReference, otherClass.acsiClass, &error);
-                    noteRequest(error, nodeReference);
-                    for (const QString &block : blocks) {
-                        const QString blockReference =
-                            nodeReference + QLatin1String(otherClass.separator) + block;
-                        appendTo(trees.complete, nodeA, makeItem(blockReference, otherClass.kind));
-                        infoScreen(QStringLiteral("   ") +
-                                   QString::fromLatin1(otherClass.line).arg(blockReference));
                     }
                 }
 

@@ -176,17 +176,8 @@ QList<MmsValue> MmsServerModel::values(const QVector<MmsValueHandle> &handles,
             result.append(MmsValue());
             continue;
         }
-        const MmsServerVariable &variable =
-            domainList.at(handle.domain).variables.at(handle.path.first());
-        const MmsTypeSpec *type = &variable.type;
-        const MmsValue *value = &variable.value;
-        for (int i = 1; i < handle.path.size(); ++i) {
-            const int component = handle.path.at(i);
-            type = &type->component(component);
-            value = value && component < value->elementCount()
-                        ? &value->elements()[size_t(component)]
-                        : nullptr;
-        }
+        const MmsTypeSpec *type = nullptr;
+        const MmsValue *value = at(handle, &type);
         result.append(value && !value->isNull() ? *value : type->defaultValue());
     }
     return result;
@@ -230,17 +221,17 @@ bool MmsServerModel::fits(const MmsTypeSpec &type, const MmsValue &value)
 MmsValue *MmsServerModel::locate(const QString &domain, const QString &item,
                                  const MmsTypeSpec **type) const
 {
-    const auto index = indexes.constFind(domain);
-    if (index == indexes.constEnd())
-        return nullptr;
-    const auto path = index->paths.constFind(item);
-    if (path == index->paths.constEnd())
-        return nullptr;
-    MmsServerVariable &variable = domainList[domainIndex.value(domain)].variables[path->first()];
+    const MmsValueHandle found = handle(domain, item);
+    return found.isValid() ? at(found, type) : nullptr;
+}
+
+MmsValue *MmsServerModel::at(const MmsValueHandle &handle, const MmsTypeSpec **type) const
+{
+    MmsServerVariable &variable = domainList[handle.domain].variables[handle.path.first()];
     const MmsTypeSpec *currentType = &variable.type;
     MmsValue *currentValue = &variable.value;
-    for (int i = 1; i < path->size(); ++i) {
-        const int component = path->at(i);
+    for (int i = 1; i < handle.path.size(); ++i) {
+        const int component = handle.path.at(i);
         currentType = &currentType->component(component);
         // A model filled without values answers its types' defaults.
         currentValue = currentValue && component < currentValue->elementCount()

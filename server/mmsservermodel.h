@@ -121,6 +121,7 @@ private:
     // The value node of item (null when the model holds none there) and its
     // type (null when there is no such item); call under the value lock.
     MmsValue *locate(const QString &domain, const QString &item, const MmsTypeSpec **type) const;
+    MmsValue *at(const MmsValueHandle &handle, const MmsTypeSpec **type) const;
     UpdateResult apply(const MmsValueUpdate &update, QVector<MmsValueChange> *changes) const;
     void notify(const QVector<MmsValueChange> &changes) const;
 
