@@ -267,14 +267,17 @@ void run(int members, bool buffered, bool printing, bool flood = false)
     out.flush();
 }
 
-double residentMb(qint64 pid)
+// VmRSS, or with anonymous the process's own part of it (RssAnon: heap and
+// stacks, not the mapped libraries).
+double residentMb(qint64 pid, bool anonymous = false)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
+    const QByteArray field = anonymous ? "RssAnon:" : "VmRSS:";
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return 0;
 }
@@ -313,29 +316,40 @@ void watchProcess(const QString &cli, bool buffered, int seconds)
     for (int second = 1; second <= seconds; ++second) {
         QThread::sleep(1);
         if (second % 10 == 0 || second == 1)
-            samples << QStringLiteral("%1 s %2 MB").arg(second).arg(residentMb(pid), 0, 'f', 1);
+            samples << QStringLiteral("%1 s %2 MB (own %3 MB)")
+                           .arg(second)
+                           .arg(residentMb(pid), 0, 'f', 1)
+                           .arg(residentMb(pid, true), 0, 'f', 1);
     }
     const double steady = residentMb(pid);
+    const double steadyOwn = residentMb(pid, true);
     // A reader that lags: stopped while the flood goes on, then told to stop.
     kill(pid_t(pid), SIGSTOP);
     QThread::sleep(LagSeconds);
     kill(pid_t(pid), SIGINT);
     kill(pid_t(pid), SIGCONT);
     double peak = steady;
-    while (watch.state() != QProcess::NotRunning && !watch.waitForFinished(20))
+    double peakOwn = steadyOwn;
+    while (watch.state() != QProcess::NotRunning && !watch.waitForFinished(20)) {
         peak = qMax(peak, residentMb(pid));
+        peakOwn = qMax(peakOwn, residentMb(pid, true));
+    }
     stop.storeRelease(1);
     feeder->wait();
     delete feeder;
     server.stop();
-    out << QStringLiteral("watch process, 100 members, %1, flood of %2 steps/s: resident %3; "
-                          "steady %4 MB; stopped %5 s, then disabling: at most %6 MB; exit %7\n")
+    out << QStringLiteral(
+               "watch process, 100 members, %1, flood of %2 steps/s: resident %3; "
+               "steady %4 MB (own %5 MB); stopped %6 s, then disabling: at most %7 MB (own "
+               "%8 MB); exit %9\n")
                .arg(buffered ? QStringLiteral("buffered") : QStringLiteral("unbuffered"))
                .arg(FloodRate)
                .arg(samples.join(QStringLiteral(", ")))
                .arg(steady, 0, 'f', 1)
+               .arg(steadyOwn, 0, 'f', 1)
                .arg(LagSeconds)
                .arg(peak, 0, 'f', 1)
+               .arg(peakOwn, 0, 'f', 1)
                .arg(watch.exitCode());
     out.flush();
 }
