@@ -227,6 +227,8 @@ void CommandLineTest::newRefuses_data()
                                            << "nowhere";
     QTest::newRow("file size limit") << "limit"
                                      << "File too large";
+    QTest::newRow("update --out past the file size limit") << "update"
+                                                           << "File too large";
 }
 
 void CommandLineTest::newRefuses()
@@ -255,10 +257,15 @@ void CommandLineTest::newRefuses()
     } else if (case_ == "folder") {
         out = dir->filePath("nowhere/p.sclpro");
     }
-    const QStringList arguments = QStringList{"new", scl, "--ied", ied, "--out", out} + extra;
+    QStringList arguments = QStringList{"new", scl, "--ied", ied, "--out", out} + extra;
+    if (case_ == "update") {
+        const QString project = dir->filePath("source.sclpro");
+        QCOMPARE(runCli({"new", scl, "--ied", ied, "--out", project}).exitCode, 0);
+        arguments = QStringList{"update", project, "--scl", scl, "--out", out};
+    }
     // 40 KiB: less than the project needs.
     const Run run =
-        case_ == "limit"
+        case_ == "limit" || case_ == "update"
             ? runProgram("/bin/sh",
                          QStringList{"-c", "ulimit -f 40; exec \"$0\" \"$@\"", STATIONSCOPE_CLI} +
                              arguments)
