@@ -41,6 +41,7 @@ private slots:
     void answerFaults();
     void browseFailures_data();
     void browseFailures();
+    void answersInAnotherOrder();
 };
 
 namespace {
@@ -467,6 +468,50 @@ void TestIedClientFaults::browseFailures()
     QString problem;
     QVERIFY(!live.fetch(&found, &problem));
     QVERIFY2(problem.contains(checked), qPrintable(problem));
+}
+
+void TestIedClientFaults::answersInAnotherOrder()
+{
+    // Three requests in flight before any answer; the answers come last
+    // first, the middle one refused, each typed after its invoke id.
+    ScriptedPeer peer([](QTcpSocket &socket, ScriptedPeer &peer) {
+        QByteArray bytes;
+        if (!peer.readTpdu(socket, &bytes))
+            return;
+        peer.send(socket, connectConfirm());
+        if (!peer.readMessage(socket, &bytes))
+            return;
+        peer.send(socket, associateResponse());
+        QList<quint32> ids;
+        while (ids.size() < 3 && peer.readMessage(socket, &bytes)) {
+            IsoMessage message;
+            MmsPdu request;
+            if (!IsoMessageCodec::decode(bytes, &message) ||
+                !MmsPduCodec::decode(message.mms, &request))
+                return;
+            ids.prepend(request.invokeId);
+        }
+        for (quint32 id : ids)
+            peer.send(socket,
+                      mmsData(id == 2
+                                  ? MmsPduCodec::confirmedError(id, {MmsServiceError::Access, 2})
+                                  : MmsPduCodec::confirmedResponse(
+                                        id, MmsServices::getVariableAccessAttributesResponse(
+                                                false, MmsTypeSpec::integer(int(id) * 8)))));
+        peer.stayQuiet(socket);
+    });
+    IedConnection connection;
+    QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), peer.port()), IedClientError::Ok);
+    QVector<IedClientError> errors;
+    const QList<MmsTypeSpec> types = connection.variableSpecifications(
+        {{"LD/GGIO1.Ind1", "ST"}, {"LD/GGIO1.Ind2", "ST"}, {"LD/GGIO1.Ind3", "ST"}}, &errors);
+    QCOMPARE(errors,
+             (QVector<IedClientError>{IedClientError::Ok, IedClientError::ObjectDoesNotExist,
+                                      IedClientError::Ok}));
+    QCOMPARE(types.at(0).size(), 8);
+    QCOMPARE(types.at(2).size(), 24);
+    QCOMPARE(connection.mostRequestsInFlight(), 3);
+    connection.abort();
 }
 
 QTEST_GUILESS_MAIN(TestIedClientFaults)
