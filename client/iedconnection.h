@@ -188,6 +188,12 @@ private:
         QStringList dataSets; // "LN$Name"
     };
 
+    template <typename T> static T answer(IedClientError *error, IedClientError code, T value = T())
+    {
+        if (error)
+            *error = code;
+        return value;
+    }
     IedClientError fetchNameList(int objectClass, const QString &domain, QStringList *names);
     IedClientError loadDomain(const QString &logicalDevice, Domain **domain);
     IedClientError loadNode(const QString &logicalDevice, const QString &logicalNode,
