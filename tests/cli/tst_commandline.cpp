@@ -753,9 +753,13 @@ void CommandLineTest::readAndWatchTheSimulator()
     QTRY_VERIFY2_WITH_TIMEOUT(
         (watched += QString::fromUtf8(watch.readAll())).contains("Enabled " + rcb),
         qPrintable(watched + watch.readAllStandardError()), EventTimeoutMs);
-    const Run refused = runCli({"watch", address, rcb, "--seconds", "1"});
+    // The refused block is named; the other one asked for is watched all the same.
+    const QString free = QStringLiteral("BAY2_MEASMEAS/LLN0$RP$urcbMeas02");
+    const Run refused = runCli({"watch", address, rcb, free, "--seconds", "1"});
     QCOMPARE(refused.exitCode, 1);
     QVERIFY2(firstLineNames(refused, rcb), qPrintable(refused.err));
+    QVERIFY2(refused.out.contains("Enabled " + free) && refused.out.contains("Disabled " + free),
+             qPrintable(refused.out));
     QTRY_VERIFY_WITH_TIMEOUT((watched += QString::fromUtf8(watch.readAll())).contains("integrity"),
                              EventTimeoutMs);
     QVERIFY(watch.processId() > 0);
