@@ -103,6 +103,16 @@ void ReportWatch::enableAll(const QList<WatchedBlock> &blocks, QStringList *prob
     out.flush();
 }
 
+QVector<int> ReportWatch::atStep(const QList<Attempt> &attempts, Attempt::Step step)
+{
+    QVector<int> which;
+    for (int i = 0; i < attempts.size(); ++i) {
+        if (attempts.at(i).step == step)
+            which << i;
+    }
+    return which;
+}
+
 void ReportWatch::moveOn(Attempt &attempt, const QString &problem)
 {
     attempt.problem = problem;
@@ -118,20 +128,17 @@ void ReportWatch::moveOn(Attempt &attempt, const QString &problem)
 
 void ReportWatch::readBlocks(QList<Attempt> &attempts)
 {
+    const QVector<int> which = atStep(attempts, Attempt::Read);
+    if (which.isEmpty())
+        return;
     QStringList references;
-    QVector<int> which;
-    for (int i = 0; i < attempts.size(); ++i) {
+    for (int i : which) {
         const Attempt &attempt = attempts.at(i);
-        if (attempt.step != Attempt::Read)
-            continue;
         references << (attempt.instance > 0
                            ? attempt.base + QString::number(attempt.instance)
                                                 .rightJustified(2, QLatin1Char('0'))
                            : attempt.base);
-        which << i;
     }
-    if (which.isEmpty())
-        return;
     QVector<IedClientError> errors;
     const QList<ClientReportControlBlock> blocks = connection.rcbValuesAll(references, &errors);
     for (int j = 0; j < which.size(); ++j) {
@@ -167,16 +174,12 @@ void ReportWatch::readBlocks(QList<Attempt> &attempts)
 
 void ReportWatch::readMembers(QList<Attempt> &attempts)
 {
-    QStringList dataSets;
-    QVector<int> which;
-    for (int i = 0; i < attempts.size(); ++i) {
-        if (attempts.at(i).step == Attempt::Members) {
-            dataSets << attempts.at(i).dataSet;
-            which << i;
-        }
-    }
+    const QVector<int> which = atStep(attempts, Attempt::Members);
     if (which.isEmpty())
         return;
+    QStringList dataSets;
+    for (int i : which)
+        dataSets << attempts.at(i).dataSet;
     QVector<IedClientError> errors;
     const QList<QStringList> members = connection.dataSetDirectories(dataSets, &errors);
     for (int j = 0; j < which.size(); ++j) {
@@ -232,13 +235,13 @@ void ReportWatch::describeMembers(QList<Attempt> &attempts)
 void ReportWatch::enableBlocks(QList<Attempt> &attempts)
 {
     using Block = ClientReportControlBlock;
+    const QVector<int> which = atStep(attempts, Attempt::Enable);
+    if (which.isEmpty())
+        return;
     QList<ClientReportControlBlock> blocks;
     QVector<int> masks;
-    QVector<int> which;
-    for (int i = 0; i < attempts.size(); ++i) {
+    for (int i : which) {
         Attempt &attempt = attempts[i];
-        if (attempt.step != Attempt::Enable)
-            continue;
         const WatchedBlock &settings = *attempt.settings;
         ClientReportControlBlock &block = attempt.block;
         int mask = Block::ElementRptEna;
@@ -273,10 +276,7 @@ void ReportWatch::enableBlocks(QList<Attempt> &attempts)
             attempt.target.members);
         blocks << block;
         masks << mask;
-        which << i;
     }
-    if (which.isEmpty())
-        return;
     const QVector<IedClientError> errors = connection.setRCBValuesAll(blocks, masks);
     for (int j = 0; j < which.size(); ++j) {
         Attempt &attempt = attempts[which.at(j)];
@@ -308,15 +308,11 @@ void ReportWatch::enableBlocks(QList<Attempt> &attempts)
 
 void ReportWatch::interrogate(QList<Attempt> &attempts)
 {
+    const QVector<int> which = atStep(attempts, Attempt::Interrogate);
     QList<ClientReportControlBlock> blocks;
-    QVector<int> which;
-    for (int i = 0; i < attempts.size(); ++i) {
-        if (attempts.at(i).step != Attempt::Interrogate)
-            continue;
-        ClientReportControlBlock block = attempts.at(i).block;
-        block.setGi(true);
-        blocks << block;
-        which << i;
+    for (int i : which) {
+        blocks << attempts.at(i).block;
+        blocks.last().setGi(true);
     }
     if (which.isEmpty())
         return;

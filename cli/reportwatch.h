@@ -101,6 +101,7 @@ private:
         QString problem;
     };
 
+    static QVector<int> atStep(const QList<Attempt> &attempts, Attempt::Step step);
     void readBlocks(QList<Attempt> &attempts);
     void readMembers(QList<Attempt> &attempts);
     void describeMembers(QList<Attempt> &attempts);

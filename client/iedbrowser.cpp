@@ -28,7 +28,11 @@ QVector<BrowsedAttribute> attributesOf(IedConnection &connection, IedBrowseResul
         fc.isEmpty() ? reference : reference + QLatin1Char('[') + fc + QLatin1Char(']');
     IedClientError error = IedClientError::Ok;
     const QStringList names = connection.dataDirectoryFc(request, &error);
-    note(result, error, request);
+    // Answered from the logical node's type, already listed: only a name of
+    // the device's that no reference can carry ("zeroDbRef ") is refused, and
+    // it stays listed as it is.
+    if (error != IedClientError::ObjectReferenceInvalid)
+        note(result, error, request);
     for (const QString &name : names) {
         BrowsedAttribute attribute;
         QString plain;

@@ -365,7 +365,7 @@ void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &co
     }
     IedClientError error = IedClientError::Ok;
     const QStringList names = connection.dataDirectoryFc(base, &error);
-    noteDirectory(error, base);
+    noteRequest(error, base);
     for (const QString &name : names) {
         const QString childReference = base + QLatin1Char('.') + name;
         auto *item = makeItem(childReference, DataAttributeKind);

@@ -73,25 +73,37 @@ QByteArray mmsData(const QByteArray &pdu)
     return packets(IsoMessageCodec::data(3, pdu));
 }
 
+// Answers the transport connect and the association.
+bool acceptAssociation(QTcpSocket &socket, ScriptedPeer &peer)
+{
+    QByteArray bytes;
+    if (!peer.readTpdu(socket, &bytes))
+        return false;
+    peer.send(socket, connectConfirm());
+    if (!peer.readMessage(socket, &bytes))
+        return false;
+    peer.send(socket, associateResponse());
+    return true;
+}
+
+bool readRequest(QTcpSocket &socket, ScriptedPeer &peer, MmsPdu *request)
+{
+    QByteArray bytes;
+    IsoMessage message;
+    return peer.readMessage(socket, &bytes) && IsoMessageCodec::decode(bytes, &message) &&
+           MmsPduCodec::decode(message.mms, request);
+}
+
 // Answers the transport connect and the association, then hands each request's
 // invoke id to reply and sends what it returns; closes after the first answer
 // when told to, and on an empty answer.
 ScriptedPeer::Script associatedPeer(const Reply &reply, bool closeAfterAnswer = false)
 {
     return [reply, closeAfterAnswer](QTcpSocket &socket, ScriptedPeer &peer) {
-        QByteArray bytes;
-        if (!peer.readTpdu(socket, &bytes))
+        if (!acceptAssociation(socket, peer))
             return;
-        peer.send(socket, connectConfirm());
-        if (!peer.readMessage(socket, &bytes))
-            return;
-        peer.send(socket, associateResponse());
-        while (peer.readMessage(socket, &bytes)) {
-            IsoMessage message;
-            MmsPdu request;
-            if (!IsoMessageCodec::decode(bytes, &message) ||
-                !MmsPduCodec::decode(message.mms, &request))
-                return;
+        MmsPdu request;
+        while (readRequest(socket, peer, &request)) {
             const QByteArray answer = reply(request.invokeId);
             if (answer.isEmpty())
                 return;
@@ -172,19 +184,8 @@ void TestIedClientFaults::slowPeerIsHeldToTheRequestTimeout()
     // A whole answer, sent a byte at a time: every byte comes well within the
     // time-out, the answer as a whole does not.
     ScriptedPeer peer([](QTcpSocket &socket, ScriptedPeer &self) {
-        QByteArray bytes;
-        if (!self.readTpdu(socket, &bytes))
-            return;
-        self.send(socket, connectConfirm());
-        if (!self.readMessage(socket, &bytes))
-            return;
-        self.send(socket, associateResponse());
-        if (!self.readMessage(socket, &bytes))
-            return;
-        IsoMessage message;
         MmsPdu request;
-        if (!IsoMessageCodec::decode(bytes, &message) ||
-            !MmsPduCodec::decode(message.mms, &request))
+        if (!acceptAssociation(socket, self) || !readRequest(socket, self, &request))
             return;
         const QByteArray answer = mmsData(MmsPduCodec::confirmedResponse(
             request.invokeId, MmsServices::getNameListResponse({"LD1", "LD2", "LD3"}, false)));
@@ -475,22 +476,12 @@ void TestIedClientFaults::answersInAnotherOrder()
     // Three requests in flight before any answer; the answers come last
     // first, the middle one refused, each typed after its invoke id.
     ScriptedPeer peer([](QTcpSocket &socket, ScriptedPeer &peer) {
-        QByteArray bytes;
-        if (!peer.readTpdu(socket, &bytes))
-            return;
-        peer.send(socket, connectConfirm());
-        if (!peer.readMessage(socket, &bytes))
-            return;
-        peer.send(socket, associateResponse());
         QList<quint32> ids;
-        while (ids.size() < 3 && peer.readMessage(socket, &bytes)) {
-            IsoMessage message;
-            MmsPdu request;
-            if (!IsoMessageCodec::decode(bytes, &message) ||
-                !MmsPduCodec::decode(message.mms, &request))
-                return;
+        MmsPdu request;
+        if (!acceptAssociation(socket, peer))
+            return;
+        while (ids.size() < 3 && readRequest(socket, peer, &request))
             ids.prepend(request.invokeId);
-        }
         for (quint32 id : ids)
             peer.send(socket,
                       mmsData(id == 2
