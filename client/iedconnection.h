@@ -124,7 +124,8 @@ public:
     // Reports whose RptID is rptId go to handler (when rptId is empty, those
     // that carry the RCB's own reference, as servers send for an empty
     // RptID). dataSetMembers, from dataSetDirectory, names the members.
-    // Handlers run inside processIncoming only, never inside another call.
+    // Handlers run inside processIncoming and between the answers of the
+    // calls on several objects (rcbValuesAll ...), never inside another call.
     void installReportHandler(const QString &rcbReference, const QString &rptId,
                               const ReportHandler &handler,
                               const QStringList &dataSetMembers = QStringList());
