@@ -199,12 +199,18 @@ QString OnlineBrowse::requestErrorText(IedClientError error) const
     return errorText(error);
 }
 
-void OnlineBrowse::noteRequest(IedClientError error, const QString &what)
+void OnlineBrowse::noteDirectory(IedClientError error, const QString &what)
 {
-    if (walk.failure.isEmpty() && cutsShort(error)) {
+    if (error != IedClientError::Ok && walk.failure.isEmpty()) {
         walk.error = error;
         walk.failure = tr("%1: %2").arg(what, requestErrorText(error));
     }
+}
+
+void OnlineBrowse::noteRequest(IedClientError error, const QString &what)
+{
+    if (cutsShort(error))
+        noteDirectory(error, what);
 }
 
 OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
@@ -247,7 +253,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
             QStandardItem *deviceC =
                 appendTo(trees.reports, nullptr, makeItem(device, LogicalDeviceKind));
             const QStringList nodes = connection.logicalDeviceDirectory(device, &error);
-            noteRequest(error, device);
+            noteDirectory(error, device);
             for (const QString &node : nodes) {
                 if (cancelled || !walk)
                     break;
@@ -263,7 +269,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
 
                 const QStringList objects = connection.logicalNodeDirectory(
                     nodeReference, IedConnection::AcsiClass::DataObject, &error);
-                noteRequest(error, nodeReference);
+                noteDirectory(error, nodeReference);
                 for (const QString &object : objects) {
                     if (!walk)
                         break;
@@ -276,7 +282,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
 
                 const QStringList dataSets = connection.logicalNodeDirectory(
                     nodeReference, IedConnection::AcsiClass::DataSet, &error);
-                noteRequest(error, nodeReference);
+                noteDirectory(error, nodeReference);
                 for (const QString &dataSet : dataSets) {
                     const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
                     QStandardItem *dataSetA =
@@ -322,7 +328,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
                 for (const BlockClass &blockClass : blockClasses) {
                     const QStringList blocks = connection.logicalNodeDirectory(
                         nodeReference, blockClass.acsiClass, &error);
-                    noteRequest(error, nodeReference);
+                    noteDirectory(error, nodeReference);
                     for (const QString &block : blocks) {
                         const QString blockReference =
                             nodeReference + QLatin1String(blockClass.separator) + block;
