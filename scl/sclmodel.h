@@ -92,6 +92,9 @@ const QStringList &FunctionalConstraintList();
 
 // MMS data type codes as the MMS client numbers them.
 enum MmsTypeCode {
+    // A type the model cannot tell, kept as such in project files; it has no
+    // name in the value list.
+    MmsUnknownType = -1,
     MmsArray = 0,
     MmsStructure = 1,
     MmsBoolean = 2,
