@@ -239,7 +239,8 @@ int SclDataObjectsPass::expandElement(const QDomElement &ln, const QDomElement &
             arrayLength = rounds = MaxArrayLength;
         }
 
-        const bool structure = bType == StructType;
+        const bool phyComAddr = bType == PhyComAddrType;
+        const bool structure = bType == StructType || phyComAddr;
         QStandardItem *named = nodes.appendElementNode(parent, name, elementKind, nextId++, i);
         ++nodeCount;
         // Leaves get their type below; an array of a basic type is a leaf too.
@@ -251,10 +252,13 @@ int SclDataObjectsPass::expandElement(const QDomElement &ln, const QDomElement &
                 target =
                     nodes.appendElementNode(named, arrayElementText(j), elementKind, nextId++, -1);
                 ++nodeCount;
-                if (structure)
-                    target->setData(MmsStructure, MmsTypeRole);
+                // An element of a basic type is read as that type.
+                target->setData(structure ? MmsStructure : mmsTypeOf(bType), MmsTypeRole);
             }
-            if (structure) {
+            if (phyComAddr) {
+                target->setData(bType, BTypeRole);
+                total = addPhyComAddrMembers(target, fc, total);
+            } else if (structure) {
                 const int result = expandElement(ln, child, target, fc, wantedFc, total);
                 if (result == total) {
                     QStandardItem *holder = target == named ? parent : named;
@@ -264,17 +268,37 @@ int SclDataObjectsPass::expandElement(const QDomElement &ln, const QDomElement &
             } else {
                 if (fc == ControlConstraint && name == CtlModelName)
                     findCtlModel(ln, parent, CtlModelName);
-                named->setIcon(nodes.icon(SclIcon::DataAttribute));
-                named->setData(DataAttributeKind, KindRole);
-                named->setData(i, TreeIndexRole);
-                named->setData(bType, BTypeRole);
-                named->setData(mmsTypeOf(bType), MmsTypeRole);
-                named->setText(leafAttributeText(name, fc, bType));
+                makeLeaf(named, name, fc, bType, i);
                 ++total;
             }
         }
     }
     typeChain.removeLast();
+    return total;
+}
+
+void SclDataObjectsPass::makeLeaf(QStandardItem *node, const QString &name, const QString &fc,
+                                  const QString &bType, int treeIndex)
+{
+    node->setIcon(nodes.icon(SclIcon::DataAttribute));
+    node->setData(DataAttributeKind, KindRole);
+    node->setData(treeIndex, TreeIndexRole);
+    node->setData(bType, BTypeRole);
+    node->setData(mmsTypeOf(bType), MmsTypeRole);
+    node->setText(leafAttributeText(name, fc, bType));
+}
+
+int SclDataObjectsPass::addPhyComAddrMembers(QStandardItem *address, const QString &fc, int total)
+{
+    const QVector<SclTypeMember> &members = phyComAddrMembers();
+    for (int i = 0; i < members.size() && withinNodeBudget(); ++i) {
+        const SclTypeMember &member = members.at(i);
+        QStandardItem *leaf =
+            nodes.appendElementNode(address, member.name, SclDataAttributeKind, nextId++, i);
+        ++nodeCount;
+        makeLeaf(leaf, member.name, fc, member.bType, i);
+        ++total;
+    }
     return total;
 }
 

@@ -41,6 +41,9 @@ private:
                         QStandardItem *ldNode);
     int expandElement(const QDomElement &ln, const QDomElement &element, QStandardItem *parent,
                       const QString &inheritedFc, const QString &wantedFc, int total);
+    void makeLeaf(QStandardItem *node, const QString &name, const QString &fc, const QString &bType,
+                  int treeIndex);
+    int addPhyComAddrMembers(QStandardItem *address, const QString &fc, int total);
     QString findCtlModel(const QDomElement &ln, QStandardItem *parent,
                          const QString &attributeName);
     bool withinNodeBudget();

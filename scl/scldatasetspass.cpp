@@ -28,25 +28,39 @@ QStandardItem *childWithTextAndKind(QStandardItem *parent, const QString &text, 
     return child;
 }
 
-// Where an FCDA points: its logical device, logical node, data object and constraint.
-struct FcdaTarget
-{
-    QString ldInst;
-    SclElements::LnIdentity ln;
-    QString doName;
-    QString fc;
-};
+} // namespace
 
-FcdaTarget fcdaTarget(const QDomElement &fcda)
+SclDataSetsPass::FcdaTarget SclDataSetsPass::fcdaTarget(const QDomElement &fcda)
 {
     return {fcda.attribute(QStringLiteral("ldInst")),
             {fcda.attribute(QStringLiteral("prefix")), fcda.attribute(QStringLiteral("lnClass")),
              fcda.attribute(QStringLiteral("lnInst"))},
             fcda.attribute(QStringLiteral("doName")),
+            fcda.attribute(QStringLiteral("daName")),
             fcda.attribute(QStringLiteral("fc"))};
 }
 
-} // namespace
+bool SclDataSetsPass::splitAttributeFromDoName(FcdaTarget *target) const
+{
+    // A doName may run on past its data object into an attribute
+    // ("SchdAbsTm.sptestval1"): the device lists such a member as the
+    // attribute, so it is one, named as with a daName.
+    QString path = target->doName;
+    path.replace(QLatin1Char('/'), QLatin1Char('.'));
+    const QStringList parts = path.split(QLatin1Char('.'));
+    QStandardItem *node = findDataObjectNode(iedName, target->ldInst, target->ln.name(),
+                                             parts.first(), target->fc, dataObjectsIed);
+    for (int count = 1; node && count < parts.size(); ++count) {
+        QStandardItem *next = findAttributeNode(node, parts.at(count));
+        if (next && next->data(SclKindRole).toInt() == SclDataAttributeKind) {
+            target->doName = QStringList(parts.mid(0, count)).join(QLatin1Char('.'));
+            target->daName = QStringList(parts.mid(count)).join(QLatin1Char('.'));
+            return true;
+        }
+        node = next;
+    }
+    return false;
+}
 
 SclDataSetsPass::SclDataSetsPass(SclNodeFactory &nodes, SclParseFeedback &feedback,
                                  QStandardItem *dataObjectsIed)
@@ -89,10 +103,11 @@ int SclDataSetsPass::parseDataSets(const QDomElement &ied, const QString &iedNam
                 nodes.attachNode(dataSetNode, DataSetKind, nextId++, SclIcon::DataSet, lnNode, 0);
                 for (const QDomElement &fcda :
                      SclElements::descendants(dataSet, QStringLiteral("FCDA"))) {
-                    if (fcda.hasAttribute(QStringLiteral("daName")))
-                        addAttributeMember(fcda, dataSetNode);
+                    FcdaTarget target = fcdaTarget(fcda);
+                    if (!target.daName.isEmpty() || splitAttributeFromDoName(&target))
+                        addAttributeMember(target, dataSetNode);
                     else
-                        addDataObjectMember(fcda, dataSetNode);
+                        addDataObjectMember(target, dataSetNode);
                 }
             }
         }
@@ -103,39 +118,28 @@ int SclDataSetsPass::parseDataSets(const QDomElement &ied, const QString &iedNam
     return 0;
 }
 
-void SclDataSetsPass::addAttributeMember(const QDomElement &fcda, QStandardItem *dataSetNode)
+void SclDataSetsPass::addAttributeMember(const FcdaTarget &target, QStandardItem *dataSetNode)
 {
-    const FcdaTarget target = fcdaTarget(fcda);
-    const QString daName = fcda.attribute(QStringLiteral("daName"));
-
-    // The RTU reads the member with the attribute's real type; one that cannot
-    // be found keeps the integer default.
-    QString bType = QStringLiteral("INT16");
-    int mmsType = MmsInteger;
-    QStandardItem *dataObject = findDataObjectNode(iedName, target.ldInst, target.ln.name(),
-                                                   target.doName, target.fc, dataObjectsIed);
-    if (QStandardItem *attribute = findAttributeNode(dataObject, daName)) {
-        if (attribute->data(KindRole).toInt() == DataAttributeKind) {
-            bType = attribute->data(BTypeRole).toString();
-            mmsType = attribute->data(MmsTypeRole).toInt();
-        } else {
-            // A structure, or an array of them.
-            bType = QStringLiteral("Struct");
-            mmsType = attribute->data(MmsTypeRole).toInt();
-        }
-    }
-
     auto *leaf = new QStandardItem(
         dataSetMemberAttributeReference(iedName, target.ldInst, target.ln.prefix, target.ln.lnClass,
-                                        target.ln.inst, target.doName, daName, target.fc));
-    leaf->setData(bType, BTypeRole);
-    leaf->setData(mmsType, MmsTypeRole);
+                                        target.ln.inst, target.doName, target.daName, target.fc));
+    // The RTU reads the member with the attribute's real type; one that cannot
+    // be found has no known type, rather than a wrong one.
+    leaf->setData(MmsUnknownType, MmsTypeRole);
+    QStandardItem *dataObject = findDataObjectNode(iedName, target.ldInst, target.ln.name(),
+                                                   target.doName, target.fc, dataObjectsIed);
+    if (QStandardItem *attribute = findAttributeNode(dataObject, target.daName)) {
+        // A structure, or an array of them, is read as the structure.
+        const bool basic = attribute->data(KindRole).toInt() == DataAttributeKind;
+        leaf->setData(basic ? attribute->data(BTypeRole).toString() : QStringLiteral("Struct"),
+                      BTypeRole);
+        leaf->setData(attribute->data(MmsTypeRole).toInt(), MmsTypeRole);
+    }
     nodes.attachNode(leaf, DataAttributeKind, nextId++, SclIcon::DataAttribute, dataSetNode, 0);
 }
 
-void SclDataSetsPass::addDataObjectMember(const QDomElement &fcda, QStandardItem *dataSetNode)
+void SclDataSetsPass::addDataObjectMember(const FcdaTarget &target, QStandardItem *dataSetNode)
 {
-    const FcdaTarget target = fcdaTarget(fcda);
     const QString reference =
         dataSetReference(target.ln.reference(iedName, target.ldInst), target.doName);
     if (feedback.hasLog())

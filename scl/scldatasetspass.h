@@ -4,6 +4,8 @@
 // Builds the DataSets branch of one IED: each data set with its members, either
 // attribute references or copies of data objects of the DataObjects branch.
 
+#include "sclelements.h"
+
 #include <QDomElement>
 #include <QString>
 
@@ -30,8 +32,21 @@ public:
     static QStandardItem *cloneTree(QStandardItem *node);
 
 private:
-    void addAttributeMember(const QDomElement &fcda, QStandardItem *dataSetNode);
-    void addDataObjectMember(const QDomElement &fcda, QStandardItem *dataSetNode);
+    // Where an FCDA points: its logical device, logical node, data object,
+    // attribute (empty for a data object member) and constraint.
+    struct FcdaTarget
+    {
+        QString ldInst;
+        SclElements::LnIdentity ln;
+        QString doName;
+        QString daName;
+        QString fc;
+    };
+
+    static FcdaTarget fcdaTarget(const QDomElement &fcda);
+    bool splitAttributeFromDoName(FcdaTarget *target) const;
+    void addAttributeMember(const FcdaTarget &target, QStandardItem *dataSetNode);
+    void addDataObjectMember(const FcdaTarget &target, QStandardItem *dataSetNode);
     static int subtreeSize(QStandardItem *node);
 
     SclNodeFactory &nodes;

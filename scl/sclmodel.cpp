@@ -38,6 +38,13 @@ QString valueListName(ValueList list, int code)
     return valueListNames(list).value(code);
 }
 
+const QVector<SclTypeMember> &phyComAddrMembers()
+{
+    static const QVector<SclTypeMember> members{
+        {"Addr", "Octet6"}, {"PRIORITY", "INT8U"}, {"VID", "INT16U"}, {"APPID", "INT16U"}};
+    return members;
+}
+
 int ctlModelCode(const QString &sclValue)
 {
     static const QStringList values{"status-only", "direct-with-normal-security",

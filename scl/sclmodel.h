@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <Qt>
 
 // Roles that carry a node's values. The numbers are stored in project files and
@@ -93,6 +94,9 @@ const QStringList &FunctionalConstraintList();
 
 // MMS data type codes as the MMS client numbers them.
 enum MmsTypeCode {
+    // A type the model cannot tell, kept as such in project files; it has no
+    // name in the value list.
+    MmsUnknownType = -1,
     MmsArray = 0,
     MmsStructure = 1,
     MmsBoolean = 2,
@@ -120,6 +124,18 @@ const QStringList &valueListNames(ValueList list);
 int valueListCode(ValueList list, const QString &name);
 // The name of a code; a code not in the list gives an empty text.
 QString valueListName(ValueList list, int code);
+
+// A named member of a basic type that is a structure, with its own basic type.
+struct SclTypeMember
+{
+    QString name;
+    QString bType;
+};
+
+// PhyComAddr, the destination address of a GOOSE or sampled value block, is a
+// basic type that devices serve as a structure of these members, in order.
+inline const QString PhyComAddrType = QStringLiteral("PhyComAddr");
+const QVector<SclTypeMember> &phyComAddrMembers();
 
 // Code of an SCL ctlModel value ("status-only" … "sbo-with-enhanced-security");
 // any other text, compared exactly, gives 0.

@@ -1,5 +1,7 @@
 #include "iec61850types.h"
 
+#include "sclmodel.h"
+
 #include <QHash>
 #include <QRegularExpression>
 
@@ -112,10 +114,7 @@ const QHash<QString, TypeFactory> &basicTypes()
          [] {
              return MmsTypeSpec::visibleString(-3);
          }},
-        {"PhyComAddr",
-         [] {
-             return MmsTypeSpec::octetString(-6);
-         }},
+        {PhyComAddrType, Iec61850Types::phyComAddrType},
         {"Unicode255",
          [] {
              return MmsTypeSpec::mmsString(-255);
@@ -142,6 +141,19 @@ MmsTypeSpec basicType(const QString &bType)
                                                            : MmsTypeSpec::visibleString(-size);
     }
     return MmsTypeSpec::visibleString(-255);
+}
+
+MmsTypeSpec phyComAddrType()
+{
+    MmsTypeSpec type = MmsTypeSpec::structure();
+    for (const SclTypeMember &member : phyComAddrMembers()) {
+        const MmsTypeSpec memberType = basicType(member.bType);
+        // The address has exactly its six octets, not up to six.
+        type.addComponent(member.name, memberType.type() == MmsType::OctetString
+                                           ? MmsTypeSpec::octetString(qAbs(memberType.size()))
+                                           : memberType);
+    }
+    return type;
 }
 
 MmsTypeSpec reportControlType(bool buffered)

@@ -33,6 +33,8 @@ namespace Iec61850Types {
 // The MMS type of an SCL basic type (bType); unknown types become visible
 // strings of up to 255 characters.
 MmsTypeSpec basicType(const QString &bType);
+// Addr (6 octets), PRIORITY, VID, APPID.
+MmsTypeSpec phyComAddrType();
 // Members in IEC 61850-8-1 order, without Owner.
 MmsTypeSpec reportControlType(bool buffered);
 MmsValue reportControlValue(const ReportControlSettings &settings);

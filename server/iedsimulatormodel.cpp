@@ -269,9 +269,7 @@ struct TypedValue
 TypedValue leafOf(const QStandardItem *node)
 {
     const QString bType = node->data(BTypeRole).toString();
-    // A multicast address is a structure on the wire, not its SCL octets.
-    const MmsTypeSpec type = bType == QLatin1String("PhyComAddr") ? StreamControls::phyComAddrType()
-                                                                  : Iec61850Types::basicType(bType);
+    const MmsTypeSpec type = Iec61850Types::basicType(bType);
     MmsValue value = type.defaultValue();
     // The configured control model is the one value clients look at first.
     const QStandardItem *parent = node->parent();
@@ -295,11 +293,13 @@ TypedValue elementOf(const QStandardItem *node)
         // Leaf arrays keep their basic type on the named node itself.
         const TypedValue element = node->data(KindRole).toInt() == DataAttributeKind
                                        ? leafOf(node)
-                                       : structureOf(node->child(0));
+                                       : elementOf(node->child(0));
         const MmsTypeSpec type = MmsTypeSpec::array(node->rowCount(), element.type);
         return {type, type.defaultValue()};
     }
-    if (node->rowCount() == 0 && node->data(KindRole).toInt() == DataAttributeKind)
+    // A basic type served as a structure has the server's layout of it.
+    if ((node->rowCount() == 0 && node->data(KindRole).toInt() == DataAttributeKind) ||
+        node->data(BTypeRole).toString() == PhyComAddrType)
         return leafOf(node);
     return structureOf(node);
 }

@@ -1,5 +1,7 @@
 #include "iedsimulatorstreams.h"
 
+#include "iec61850types.h"
+
 #include <QXmlStreamAttributes>
 
 namespace {
@@ -45,14 +47,6 @@ QString StreamControl::constraint() const
     return QStringLiteral("US");
 }
 
-MmsTypeSpec StreamControls::phyComAddrType()
-{
-    return structureOf({{"Addr", MmsTypeSpec::octetString(6)},
-                        {"PRIORITY", MmsTypeSpec::unsignedInteger(8)},
-                        {"VID", MmsTypeSpec::unsignedInteger(16)},
-                        {"APPID", MmsTypeSpec::unsignedInteger(16)}});
-}
-
 MmsTypeSpec StreamControls::typeOf(StreamControl::Kind kind)
 {
     const MmsTypeSpec text = MmsTypeSpec::visibleString(-129);
@@ -62,7 +56,7 @@ MmsTypeSpec StreamControls::typeOf(StreamControl::Kind kind)
                             {"DatSet", text},
                             {"ConfRev", MmsTypeSpec::unsignedInteger(32)},
                             {"NdsCom", MmsTypeSpec::boolean()},
-                            {"DstAddress", phyComAddrType()},
+                            {"DstAddress", Iec61850Types::phyComAddrType()},
                             {"MinTime", MmsTypeSpec::unsignedInteger(32)},
                             {"MaxTime", MmsTypeSpec::unsignedInteger(32)},
                             {"FixedOffs", MmsTypeSpec::boolean()}});
@@ -78,7 +72,7 @@ MmsTypeSpec StreamControls::typeOf(StreamControl::Kind kind)
     type.addComponent(QStringLiteral("SmpRate"), MmsTypeSpec::unsignedInteger(16));
     type.addComponent(QStringLiteral("OptFlds"), MmsTypeSpec::bitString(5));
     type.addComponent(QStringLiteral("SmpMod"), MmsTypeSpec::integer(8));
-    type.addComponent(QStringLiteral("DstAddress"), phyComAddrType());
+    type.addComponent(QStringLiteral("DstAddress"), Iec61850Types::phyComAddrType());
     type.addComponent(QStringLiteral("noASDU"), MmsTypeSpec::unsignedInteger(16));
     return type;
 }

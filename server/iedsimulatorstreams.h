@@ -38,8 +38,6 @@ struct StreamControl
 };
 
 namespace StreamControls {
-// Addr (6 octets), PRIORITY, VID, APPID.
-MmsTypeSpec phyComAddrType();
 MmsTypeSpec typeOf(StreamControl::Kind kind);
 MmsValue valueOf(const StreamControl &control);
 

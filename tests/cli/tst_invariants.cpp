@@ -22,7 +22,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <functional>
 
 namespace {
@@ -44,19 +43,6 @@ QString describe(const QStringList &arguments, const Run &run)
     return arguments.join(QLatin1Char(' ')) + QStringLiteral(" -> %1\n").arg(run.exitCode) +
            run.out.left(2000) + run.err;
 }
-
-// Compares two lists of lines; see KnownFault.
-#define COMPARE_LINES(kind, actualLines, expectedLines)                                            \
-    do {                                                                                           \
-        const QStringList actual_ = (actualLines);                                                 \
-        const QStringList expected_ = (expectedLines);                                             \
-        if (actual_ != expected_) {                                                                \
-            expectedCause = knownCauses(Lines::kind, actual_, expected_);                          \
-            if (!expectedCause.isEmpty())                                                          \
-                QEXPECT_FAIL("", expectedCause.constData(), Continue);                             \
-        }                                                                                          \
-        QCOMPARE(actual_, expected_);                                                              \
-    } while (false)
 
 #define RUN_TOOL(run, exitCodeWanted, ...)                                                         \
     const QStringList run##Arguments{__VA_ARGS__};                                                 \
@@ -169,74 +155,6 @@ QStringList findingLines(const Run &run)
     return lines;
 }
 
-QStringList withoutMatches(QStringList lines, const QString &pattern)
-{
-    const QRegularExpression expression(pattern);
-    lines.erase(
-        std::remove_if(lines.begin(), lines.end(),
-                       [&](const QString &line) { return expression.match(line).hasMatch(); }),
-        lines.end());
-    return lines;
-}
-
-// Faults being mended elsewhere (the lead removes an entry once its fix is
-// merged). A difference that vanishes when the lines a fault touches are
-// masked on both sides is an expected failure naming the fault; any other
-// difference fails.
-enum class Lines { SelectionTables, WorkbookDataSets, Findings, BrowsedDataSets, BrowsedBlocks };
-
-struct KnownFault
-{
-    Lines lines;
-    const char *cause;
-    std::function<QStringList(const QStringList &)> mask;
-};
-
-const char *const AttributeInDoNameFault =
-    "scl/online: an FCDA naming an attribute in doName (iec61850bean-sample01 dataset2) is a "
-    "member to the simulator, not to the parser";
-
-const QList<KnownFault> &knownFaults()
-{
-    static const QList<KnownFault> faults{
-        {Lines::Findings,
-         "scl: the parser keeps a PhyComAddr (a GOOSE block's DstAddress) as one attribute; the "
-         "device serves Addr, PRIORITY, VID, APPID below it",
-         [](const QStringList &lines) {
-             return withoutMatches(lines, QStringLiteral("Gocb\\w*: attributes added \\(expected "
-                                                         "(\\d+), found \\d+\\)"));
-         }},
-        {Lines::BrowsedDataSets, AttributeInDoNameFault,
-         [](const QStringList &lines) {
-             return withoutMatches(lines, QStringLiteral("^lDevice1/LLN0.dataset2: "));
-         }},
-        {Lines::Findings, AttributeInDoNameFault,
-         [](const QStringList &lines) {
-             return withoutMatches(lines, QStringLiteral("/LLN0.dataset2: member added "));
-         }},
-    };
-    return faults;
-}
-
-QByteArray knownCauses(Lines lines, const QStringList &actual, const QStringList &expected)
-{
-    QStringList maskedActual = actual;
-    QStringList maskedExpected = expected;
-    QStringList causes;
-    for (const KnownFault &fault : knownFaults()) {
-        if (fault.lines != lines)
-            continue;
-        const QStringList a = fault.mask(maskedActual);
-        const QStringList e = fault.mask(maskedExpected);
-        if (a != maskedActual || e != maskedExpected)
-            causes.append(QString::fromLatin1(fault.cause));
-        maskedActual = a;
-        maskedExpected = e;
-    }
-    return maskedActual == maskedExpected ? causes.join(QStringLiteral("; ")).toUtf8()
-                                          : QByteArray();
-}
-
 const QList<int> SelectionTables{1, 2, 3};
 
 } // namespace
@@ -249,10 +167,6 @@ private slots:
     void initTestCase();
     void everyIedOfEverySample_data();
     void everyIedOfEverySample();
-
-private:
-    // The cause named by the last expected failure; QEXPECT_FAIL keeps a pointer.
-    QByteArray expectedCause;
 };
 
 namespace {
@@ -323,7 +237,7 @@ void InvariantsTest::everyIedOfEverySample()
              sourceFile(QStringLiteral("examples/signals.csv")));
     RUN_TOOL(pickedAll, 0, "pick", reopened, "--all");
     const QStringList freshPicks = projectRows(picked, SelectionTables);
-    COMPARE_LINES(SelectionTables, projectRows(reopened, SelectionTables), freshPicks);
+    QCOMPARE(projectRows(reopened, SelectionTables), freshPicks);
 
     // Bindings make the later round trips carry more than empty cells.
     if (fresh.objects.rowCount() + fresh.datasets.rowCount() > 0) {
@@ -357,13 +271,12 @@ void InvariantsTest::everyIedOfEverySample()
     QVERIFY(SclDataExporter().importWorkbook(book, &imported.scl, &imported.objects,
                                              &imported.datasets, &imported.reports, nullptr));
     QCOMPARE(selectionRows(imported.objects), selectionRows(project.objects, travelsInWorkbook));
-    COMPARE_LINES(WorkbookDataSets, selectionRows(imported.datasets),
-                  selectionRows(project.datasets));
+    QCOMPARE(selectionRows(imported.datasets), selectionRows(project.datasets));
     QCOMPARE(selectionRows(imported.reports), selectionRows(project.reports));
 
     // I4: the project's own SCL file finds nothing and changes nothing.
     const Run verified = runTool({"verify", reopened, "--scl", file, "--ied", ied});
-    COMPARE_LINES(Findings, findingLines(verified), QStringList());
+    QCOMPARE(findingLines(verified), QStringList());
     const QString updated = dir.filePath(QStringLiteral("updated.sclpro"));
     RUN_TOOL(updatedRun, 0, "update", reopened, "--scl", file, "--ied", ied, "--out", updated);
     QCOMPARE(projectRows(updated), reopenedRows);
@@ -373,7 +286,7 @@ void InvariantsTest::everyIedOfEverySample()
     QVERIFY(server.start(IedSimulatorModel::fromSclFile(file, ied), QHostAddress::LocalHost, 0));
     const QString address = QStringLiteral("127.0.0.1:%1").arg(server.serverPort());
     const Run verifiedLive = runTool({"verify", reopened, "--host", address});
-    COMPARE_LINES(Findings, findingLines(verifiedLive), QStringList());
+    QCOMPARE(findingLines(verifiedLive), QStringList());
     const ModelSnapshot parsed = ModelSnapshot::fromProjectRoot(fresh.scl.item(0));
     const ProjectPicks picks = ProjectPicks::fromModels(&project.scl, &project.objects,
                                                         &project.datasets, &project.reports);
@@ -382,8 +295,8 @@ void InvariantsTest::everyIedOfEverySample()
     ModelSnapshot browsed;
     QVERIFY2(live.fetch(&browsed, &problem), qPrintable(problem));
     QCOMPARE(dataObjectLines(browsed), dataObjectLines(parsed));
-    COMPARE_LINES(BrowsedDataSets, dataSetLines(browsed), dataSetLines(parsed));
-    COMPARE_LINES(BrowsedBlocks, reportBlocks(browsed), reportBlocks(parsed));
+    QCOMPARE(dataSetLines(browsed), dataSetLines(parsed));
+    QCOMPARE(reportBlocks(browsed), reportBlocks(parsed));
 }
 
 QTEST_MAIN(InvariantsTest)

@@ -67,8 +67,8 @@ void TestSclDataObjects::buildsNodes_data()
     QTest::newRow("BDA takes the structure's fc") << QStringList{"MX", "TotW", "mag", "f{MX,FLOAT32}"} << "16" << "15" << 8 << 6 << 0 << "FLOAT32" << 6;
     QTest::newRow("second BDA") << QStringList{"MX", "TotW", "mag", "i{MX,INT32}"} << "17" << "15" << 8 << 6 << 1 << "INT32" << 4;
     QTest::newRow("basic array is a leaf") << QStringList{"MX", "TotW", "hist{MX,FLOAT32}"} << "20" << "14" << 8 << 6 << 4 << "FLOAT32" << 6;
-    QTest::newRow("basic array element") << QStringList{"MX", "TotW", "hist{MX,FLOAT32}", "[0]"} << "21" << "20" << 4 << 6 << -1 << "" << -1;
-    QTest::newRow("last basic array element") << QStringList{"MX", "TotW", "hist{MX,FLOAT32}", "[2]"} << "23" << "20" << 4 << 6 << -1 << "" << -1;
+    QTest::newRow("basic array element") << QStringList{"MX", "TotW", "hist{MX,FLOAT32}", "[0]"} << "21" << "20" << 4 << 6 << -1 << "" << 6;
+    QTest::newRow("last basic array element") << QStringList{"MX", "TotW", "hist{MX,FLOAT32}", "[2]"} << "23" << "20" << 4 << 6 << -1 << "" << 6;
     QTest::newRow("count 0") << QStringList{"MX", "TotW", "none"} << "24" << "14" << 4 << 6 << 5 << "" << -1;
     QTest::newRow("count not a number") << QStringList{"MX", "TotW", "bad"} << "25" << "14" << 4 << 6 << 6 << "" << -1;
     QTest::newRow("structure array") << QStringList{"MX", "TotW", "arr"} << "26" << "14" << 4 << 6 << 7 << "" << 0;
@@ -85,6 +85,9 @@ void TestSclDataObjects::buildsNodes_data()
     QTest::newRow("CF enum BDA") << QStringList{"CF", "TotW", "units", "multiplier{CF,Enum}"} << "72" << "70" << 8 << 6 << 1 << "Enum" << 4;
     QTest::newRow("visible string") << QStringList{"DC", "TotW", "d{DC,VisString255}"} << "80" << "79" << 8 << 6 << 8 << "VisString255" << 8;
     QTest::newRow("DC beside removed SDOs") << QStringList{"DC", "PhV", "d{DC,VisString255}"} << "85" << "82" << 8 << 6 << 2 << "VisString255" << 8;
+    QTest::newRow("PhyComAddr is a structure") << QStringList{"SR", "TotW", "dstAddress"} << "103" << "102" << 4 << 6 << 9 << "PhyComAddr" << 1;
+    QTest::newRow("of the address octets") << QStringList{"SR", "TotW", "dstAddress", "Addr{SR,Octet6}"} << "104" << "103" << 8 << 6 << 0 << "Octet6" << 7;
+    QTest::newRow("and APPID last") << QStringList{"SR", "TotW", "dstAddress", "APPID{SR,INT16U}"} << "107" << "103" << 8 << 6 << 3 << "INT16U" << 5;
     // clang-format on
 }
 
@@ -122,7 +125,7 @@ void TestSclDataObjects::groupsByConstraint_data()
 
     const QStringList cswi{"DataObjects", "E1", "LD1", "CSWI1"};
     QTest::newRow("only constraints with attributes, in list order")
-        << mmxu << QStringList{"ST", "MX", "CF", "DC"};
+        << mmxu << QStringList{"ST", "MX", "CF", "DC", "SR"};
     QTest::newRow("data objects without attributes of the constraint are removed")
         << mmxu + QStringList{"ST"} << QStringList{"Beh"};
     QTest::newRow("a data object under each of its constraints")
@@ -169,16 +172,16 @@ void TestSclDataObjects::groupsByConstraint()
 
 void TestSclDataObjects::countsIdsOfRemovedNodes()
 {
-    // MMXU1 (id 2) uses 175 ids: its removed constraints, data objects, SDOs
+    // MMXU1 (id 2) uses 180 ids: its removed constraints, data objects, SDOs
     // and the comment's node included.
     QStandardItem *cswi = nodeAt(model, {"DataObjects", "E1", "LD1", "CSWI1"});
-    QCOMPARE(cswi->data(NodeIdRole), QVariant(QString("178")));
+    QCOMPARE(cswi->data(NodeIdRole), QVariant(QString("183")));
     QStandardItem *ctlModel =
         nodeAt(model, {"DataObjects", "E1", "LD1", "CSWI1", "CF", "Pos", "ctlModel{CF,Enum}"});
-    QCOMPARE(ctlModel->data(NodeIdRole), QVariant(QString("190")));
+    QCOMPARE(ctlModel->data(NodeIdRole), QVariant(QString("195")));
     QCOMPARE(ctlModel->data(TreeIndexRole), QVariant(2));
     QStandardItem *oper = nodeAt(model, {"DataObjects", "E1", "LD1", "CSWI1", "CO", "Pos", "Oper"});
-    QCOMPARE(oper->data(NodeIdRole), QVariant(QString("207")));
+    QCOMPARE(oper->data(NodeIdRole), QVariant(QString("212")));
     QCOMPARE(oper->data(TreeIndexRole), QVariant(4));
     QCOMPARE(oper->child(1)->data(TreeIndexRole), QVariant(1));
 }

@@ -53,7 +53,7 @@ void TestSclDataSetsReports::listsOnlyLogicalNodesWithDataSets()
     QCOMPARE(childTexts(nodeAt(model, {"DataSets", "E1", "LD2"})), QStringList());
     QCOMPARE(childTexts(nodeAt(model, {"Reports", "E1", "LD1"})), QStringList{"LLN0"});
     QCOMPARE(childTexts(nodeAt(model, {"Reports", "E1", "LD2"})), QStringList());
-    QCOMPARE(nodeAt(model, {"DataSets", "E1", "LD2"})->data(NodeIdRole), QVariant(QString("11")));
+    QCOMPARE(nodeAt(model, {"DataSets", "E1", "LD2"})->data(NodeIdRole), QVariant(QString("13")));
     QCOMPARE(nodeAt(model, {"Reports", "E1", "LD2"})->data(NodeIdRole), QVariant(QString("7")));
 
     QStandardItem *ln = nodeAt(model, lln0Sets);
@@ -67,7 +67,7 @@ void TestSclDataSetsReports::listsOnlyLogicalNodesWithDataSets()
     QCOMPARE(dataSet->data(NodeIdRole), QVariant(QString("3")));
     QCOMPARE(dataSet->data(ParentIdRole), QVariant(QString("2")));
     QVERIFY(hasIcon(dataSet, ":/images/DS.png"));
-    QCOMPARE(ln->child(1)->data(NodeIdRole), QVariant(QString("10")));
+    QCOMPARE(ln->child(1)->data(NodeIdRole), QVariant(QString("12")));
     QCOMPARE(ln->child(1)->rowCount(), 0);
     QVERIFY(!dataSet->data(SclKindRole).isValid());
 }
@@ -89,15 +89,22 @@ void TestSclDataSetsReports::buildsAttributeMembers_data()
     QTest::newRow("structure") << 2 << "E1LD1/MMXU1.TotW.mag[MX]"
                                << "6"
                                << "Struct" << 1;
-    QTest::newRow("not found keeps the default") << 3 << "E1LD1/MMXU1.TotW.nothing[MX]"
-                                                 << "7"
-                                                 << "INT16" << 4;
+    QTest::newRow("not found has no type") << 3 << "E1LD1/MMXU1.TotW.nothing[MX]"
+                                           << "7"
+                                           << "" << -1;
     QTest::newRow("below a sub data object") << 4 << "E1LD1/MMXU1.PhV.phsA.cVal.mag.f[MX]"
                                              << "8"
                                              << "FLOAT32" << 6;
     QTest::newRow("array of structures") << 7 << "E1LD1/MMXU1.TotW.arr[MX]"
                                          << "9"
                                          << "Struct" << 0;
+    QTest::newRow("attribute named in doName") << 8 << "E1LD1/MMXU1.TotW.q[MX]"
+                                               << "10"
+                                               << "Quality" << 3;
+    QTest::newRow("structure named in doName below a sub data object")
+        << 9 << "E1LD1/MMXU1.PhV.phsA.cVal.mag[MX]"
+        << "11"
+        << "Struct" << 1;
 }
 
 void TestSclDataSetsReports::buildsAttributeMembers()
@@ -114,7 +121,7 @@ void TestSclDataSetsReports::buildsAttributeMembers()
     QCOMPARE(member->data(KindRole), QVariant(int(DataAttributeKind)));
     QCOMPARE(member->data(NodeIdRole), QVariant(id));
     QCOMPARE(member->data(ParentIdRole), QVariant(QString("3")));
-    QCOMPARE(member->data(BTypeRole), QVariant(bType));
+    QCOMPARE(member->data(BTypeRole).toString(), bType);
     QCOMPARE(member->data(MmsTypeRole), QVariant(mmsType));
     QVERIFY(hasIcon(member, ":/images/DA.png"));
     QCOMPARE(member->rowCount(), 0);
@@ -125,7 +132,7 @@ void TestSclDataSetsReports::copiesDataObjectMembers()
     QStandardItem *dataSet = nodeAt(model, lln0Sets + QStringList{"E1LD1/LLN0.DS1"});
     // Members whose data object has no node under the fc, or whose logical
     // device does not exist, are left out.
-    QCOMPARE(dataSet->rowCount(), 8);
+    QCOMPARE(dataSet->rowCount(), 10);
 
     QStandardItem *copy = dataSet->child(5);
     QStandardItem *original = nodeAt(model, {"DataObjects", "E1", "LD1", "MMXU1", "MX", "TotW"});
