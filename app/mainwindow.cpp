@@ -15,10 +15,12 @@
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
+#include "sidewaysscroll.h"
 #include "sqliteconnector.h"
 #include "stationscoperesources.h"
 #include "unsavedchangestracker.h"
 #include "userprompt.h"
+#include "windowplacement.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -28,6 +30,10 @@
 #include <QSysInfo>
 
 const QString MainWindow::Version = QStringLiteral("3.52");
+
+namespace {
+const QString GeometryKey = QStringLiteral("mainWindowGeometry");
+}
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
@@ -75,6 +81,7 @@ MainWindow::MainWindow(QWidget *parent)
     buildRecentMenu(ui->menuRecent_Projects, RecentFiles::Projects);
     buildRecentMenu(ui->menuRecent_Excell_imports, RecentFiles::Workbooks);
 
+    new SidewaysScroll(ui->widget_topPanel);
     ui->widget_topPanel->hide();
     connect(ui->togglePanelButton, &QPushButton::clicked, this, &MainWindow::toggleTopPanel);
 
@@ -140,6 +147,20 @@ QString MainWindow::aboutText()
     const QString qtVersion = QStringLiteral("Qt Version: ") + QLatin1String(QT_VERSION_STR) +
                               QStringLiteral(" %1-bit").arg(QSysInfo::WordSize);
     return tr("Tessarin Stationscope Version: %1 \n %2").arg(Version, qtVersion);
+}
+
+void MainWindow::setVisible(bool visible)
+{
+    if (visible && !placed) {
+        placed = true;
+        WindowPlacement::place(this, GeometryKey);
+    }
+    QMainWindow::setVisible(visible);
+}
+
+void MainWindow::saveGeometryOnClose()
+{
+    WindowPlacement::save(this, GeometryKey);
 }
 
 void MainWindow::toggleTopPanel()

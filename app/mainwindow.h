@@ -73,6 +73,9 @@ public:
     QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
     OnlineController *online() const { return onlineController.get(); }
 
+    // The first show opens the window within its screen's available area.
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -98,6 +101,7 @@ private slots:
 private:
     // Closes what is open, after asking; false when the engineer declined.
     bool closeStep();
+    void saveGeometryOnClose();
     bool mayCloseDocument();
     // Asks what becomes of unsaved selection changes and saves them when told
     // to; false when the engineer cancelled or the save failed.
@@ -132,6 +136,7 @@ private:
     QString workbookPath;
     UnsavedChangesTracker *unsavedChanges = nullptr;
     ConnectionEditGuard *connectionGuard = nullptr;
+    bool placed = false;
     // Declared after the models it works on, so it goes, joining its
     // thread, before they do.
     std::unique_ptr<OnlineController> onlineController;

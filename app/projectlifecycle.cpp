@@ -129,9 +129,10 @@ bool MainWindow::settleUnsavedChanges()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (settleUnsavedChanges())
+    if (settleUnsavedChanges()) {
+        saveGeometryOnClose();
         event->accept();
-    else
+    } else
         event->ignore();
 }
 
