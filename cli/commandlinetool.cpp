@@ -2,6 +2,7 @@
 
 #include "checkcommand.h"
 #include "clisupport.h"
+#include "commissioncommand.h"
 #include "controlcommands.h"
 #include "pickcommands.h"
 #include "sclparser.h"
@@ -112,6 +113,11 @@ QList<CommandLineTool::Subcommand> CommandLineTool::subcommands() const
          VerifyCommands::updateDescription(),
          [self](const QStringList &a) {
              return VerifyCommands::update(a, self->out, self->err);
+         }},
+        {QStringLiteral("commission"), CommissionCommand::synopsis(),
+         CommissionCommand::description(),
+         [self](const QStringList &a) {
+             return CommissionCommand::run(a, self->out, self->err);
          }},
     };
 }

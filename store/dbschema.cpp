@@ -186,6 +186,22 @@ QHash<int, DbTable> DbSchema::build()
     return schema;
 }
 
+DbTable DbSchema::commissioningTable()
+{
+    DbTable record;
+    record.name = CommissioningName.toLatin1();
+    const QList<QPair<const char *, QByteArray>> columns{
+        {"point_key", Text},    {"signal", Text},        {"reference", Text},
+        {"first_value", Text},  {"last_value", Text},    {"quality", Text},
+        {"last_good", Integer}, {"ever_good", Integer},  {"quality_known", Integer},
+        {"last_change", Text},  {"changes", Integer},    {"first_seen", Text},
+        {"last_seen", Text},    {"verdict", Integer},    {"note", Text},
+        {"touched", Text},      {"device_address", Text}};
+    for (const auto &column : columns)
+        record.columns.append(DbColumn{column.first, column.second, -1, -1});
+    return record;
+}
+
 QString DbSchema::createStatement(const DbTable &table)
 {
     QStringList definitions;

@@ -58,6 +58,11 @@ inline const QString SignalsName = QStringLiteral("iec61850_signals_pro");
 
 constexpr int TableCount = 8;
 
+// The commissioning record: outside the tables above, since a project is
+// complete without it. The upgrade of a file opened for writing adds it.
+inline const QString CommissioningName = QStringLiteral("iec61850_commissioning");
+DbTable commissioningTable();
+
 QHash<int, DbTable> build();
 // CREATE TABLE `name` (`column` TYPE, ...)
 QString createStatement(const DbTable &table);

@@ -169,6 +169,20 @@ void Iec61850DbManager::upgradeProject()
                              QString::fromLatin1(column.sqlType), false);
         }
     }
+    ensureCommissioningTable();
+}
+
+bool Iec61850DbManager::ensureCommissioningTable()
+{
+    const DbTable record = DbSchema::commissioningTable();
+    if (!sqlite || !sqlite->tableExists(DbSchema::CommissioningName))
+        return executeStatement(DbSchema::createStatement(record)) != -1;
+    bool whole = true;
+    for (const DbColumn &column : record.columns)
+        whole = addMissingColumn(DbSchema::CommissioningName, QString::fromLatin1(column.name),
+                                 QString::fromLatin1(column.sqlType), false) &&
+                whole;
+    return whole;
 }
 
 bool Iec61850DbManager::addMissingColumn(const QString &table, const QString &column,

@@ -47,6 +47,9 @@ public:
     void createSelectionTables();
     void createModelTables();
     void upgradeProject();
+    // Creates the commissioning record's table, or adds the columns an older
+    // one lacks; false when the table cannot be made whole.
+    bool ensureCommissioningTable();
     bool addMissingColumn(const QString &table, const QString &column, const QString &sqlType,
                           bool fillDefault);
     // Leading columns without a model column: where the model part of a row starts.

@@ -89,6 +89,8 @@ private slots:
     void onlineRefusals_data();
     void onlineRefusals();
     void readAndWatchTheSimulator();
+    void commissionTheSimulator_data();
+    void commissionTheSimulator();
     void watchSharedRptIdAndBufferHistory();
 
 private:
@@ -106,8 +108,8 @@ void CommandLineTest::init()
 void CommandLineTest::helpOnEveryCommand_data()
 {
     QTest::addColumn<QString>("command");
-    for (const char *command :
-         {"ieds", "new", "export", "dump", "pick", "bind", "browse", "serve", "read", "watch"})
+    for (const char *command : {"ieds", "new", "export", "dump", "pick", "bind", "browse", "serve",
+                                "read", "watch", "commission"})
         QTest::newRow(command) << QString::fromLatin1(command);
 }
 
@@ -136,6 +138,12 @@ void CommandLineTest::usageErrors_data()
     QTest::newRow("pick with --all and a query")
         << QStringList{"pick", "p.sclpro", "--all", "Pos"} << QString("--all");
     QTest::newRow("bind without rules") << QStringList{"bind", "p.sclpro"} << QString("RULES.csv");
+    QTest::newRow("commission without a project")
+        << QStringList{"commission"} << QString("PROJECT.sclpro");
+    QTest::newRow("commission for no time")
+        << QStringList{"commission", "p.sclpro", "--seconds", "0"} << QString("--seconds");
+    QTest::newRow("commission: no port")
+        << QStringList{"commission", "p.sclpro", "--host", "127.0.0.1:x"} << QString("x");
 }
 
 void CommandLineTest::usageErrors()
@@ -787,6 +795,104 @@ void CommandLineTest::readAndWatchTheSimulator()
     QVERIFY(picked.out.contains("Disabled " + rcb + '\n'));
     serve.terminate();
     QVERIFY(serve.waitForFinished(EventTimeoutMs));
+}
+
+void CommandLineTest::commissionTheSimulator_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<int>("recordRows"); // in the project afterwards
+    const QStringList session{"commission", "PROJECT", "--host", "ADDRESS", "--seconds", "2"};
+    QTest::newRow("every row seen")
+        << session + QStringList{"--out", "BOOK", "--tester", "T. Ester"} << QString() << 0
+        << "Never seen: 0\n"
+        << 5;
+    QTest::newRow("an object the device lacks")
+        << session
+        << "UPDATE iec61850_data_objects SET attr_reference = 'BAY1_PROTCTRL/XCBR9.Pos' "
+           "WHERE attr_reference = 'BAY1_PROTCTRL/XCBR1.Pos' AND function = 'ST'"
+        << 1 << "Never seen: 1\n"
+        << 4;
+    QTest::newRow("nobody listening")
+        << QStringList{"commission", "PROJECT", "--host", "127.0.0.1:1", "--seconds", "1"}
+        << QString() << 1 << "127.0.0.1 port 1" << 0;
+    QTest::newRow("the workbook exists")
+        << session + QStringList{"--out", "PROJECT"} << QString() << 1 << "--force" << 0;
+}
+
+void CommandLineTest::commissionTheSimulator()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, sql);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    QFETCH(int, recordRows);
+    const QString project = dir->filePath("p.sclpro");
+    QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", project,
+                     "--signals", example("signals.csv")})
+                 .exitCode,
+             0);
+    QCOMPARE(runCli({"pick", project, "--all"}).exitCode, 0);
+    const QString rules = dir->filePath("rules.csv");
+    QFile file(rules);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_POS\n"
+               "BAY1_PROTMEAS/MMXU1.TotW [MX];Status Signal;BAY1_P_TOT\n"
+               "BAY1_PROTCTRL/XCBR1.Pos [CO];Write Trig Signal;BAY1_CB_OPEN_CMD\n"
+               "BAY1_PROTCTRL/GGIO1.Ind1.stVal[ST];Result Signal;BAY1_ALM_GAS_LOW\n"
+               "BAY1_PROTMEAS/MMXU1.PhV.phsA.cVal.mag.f[MX];Result Signal;BAY1_UA_MAG\n");
+    file.close();
+    QCOMPARE(runCli({"bind", project, rules}).exitCode, 0);
+    if (!sql.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "setup");
+            db.setDatabaseName(project);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY2(query.exec(sql) && query.numRowsAffected() == 1,
+                     qPrintable(query.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase("setup");
+    }
+
+    QProcess serve;
+    serve.start(QStringLiteral(STATIONSCOPE_CLI),
+                {"serve", example("substation.scd"), "--ied", "BAY1_PROT", "--port", "0", "--bind",
+                 "127.0.0.1", "--simulate", "--step", "200"});
+    QVERIFY(serve.waitForReadyRead(EventTimeoutMs));
+    const QString address =
+        "127.0.0.1:" + QString::fromUtf8(serve.readLine()).section(" port ", 1).section(',', 0, 0);
+    const QString book = dir->filePath("record.xlsx");
+    arguments.replaceInStrings("PROJECT", project);
+    arguments.replaceInStrings("ADDRESS", address);
+    arguments.replaceInStrings("BOOK", book);
+    const Run run = runCli(arguments);
+    serve.terminate();
+    QVERIFY(serve.waitForFinished(EventTimeoutMs));
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2((run.out + run.err).contains(printed), qPrintable(run.out + run.err));
+    if (exitCode != 0)
+        QVERIFY2(run.err.count('\n') == 1, qPrintable(run.err));
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "record");
+        db.setDatabaseName(project);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec("SELECT COUNT(*) FROM " + DbSchema::CommissioningName) && query.next());
+        QCOMPARE(query.value(0).toInt(), recordRows);
+    }
+    QSqlDatabase::removeDatabase("record");
+    QCOMPARE(QFile::exists(book), arguments.contains(book) && exitCode == 0);
+    if (QFile::exists(book)) {
+        WorkbookReader reader;
+        QVERIFY(reader.open(book));
+        QCOMPARE(reader.sheetNames(), QStringList({"Cover", "Record", "Summary"}));
+        QVERIFY(reader.selectSheet("Cover"));
+        QCOMPARE(reader.read(7, 2).toString(), QStringLiteral("T. Ester"));
+    }
 }
 
 void CommandLineTest::watchSharedRptIdAndBufferHistory()

@@ -1,0 +1,49 @@
+#ifndef STATIONSCOPE_COMMISSIONINGWORKBOOK_H
+#define STATIONSCOPE_COMMISSIONINGWORKBOOK_H
+
+// The hand-over of a commissioning record as an .xlsx workbook: a cover
+// sheet, the record and its summary.
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+class CommissioningRecord;
+class QStandardItemModel;
+
+struct CommissioningCover
+{
+    QString project;
+    QString ied;
+    QString address;
+    // The name plate's configuration revision (LLN0.NamPlt.configRev).
+    QString configurationRevision;
+    QDateTime date;
+    QString tester;
+
+    // Project, IED, the project's address and configuration revision from a
+    // project's SCL model (its connection node); date now, no tester.
+    static CommissioningCover fromProject(const QStandardItemModel &scl,
+                                          const QString &projectPath);
+    // The IED address the project names: "host", or "host:port" for another
+    // port than 102; empty when it names none.
+    static QString projectAddress(const QStandardItemModel &scl);
+    // The login name of whoever runs the program.
+    static QString loginName();
+};
+
+class CommissioningWorkbook
+{
+public:
+    static const QString CoverSheet;
+    static const QString RecordSheet;
+    static const QString SummarySheet;
+
+    // rows: the record's rows in the order to write them (as the window's
+    // table sorts and filters them); empty writes every row in record order.
+    static bool write(const QString &path, const CommissioningRecord &record,
+                      const CommissioningCover &cover, QString *problem,
+                      const QVector<int> &rows = QVector<int>());
+};
+
+#endif

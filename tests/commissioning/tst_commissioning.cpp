@@ -1,0 +1,341 @@
+// The commissioning record of the example station's protection IED, filled
+// by a session against its simulator, saved, reopened and handed over.
+
+#include "commandlinetool.h"
+#include "commissioningplan.h"
+#include "commissioningrecord.h"
+#include "commissioningsession.h"
+#include "commissioningstore.h"
+#include "commissioningworkbook.h"
+#include "dbschema.h"
+#include "eventwait.h"
+#include "iec61850dbmanager.h"
+#include "iedserverthread.h"
+#include "iedsimulator.h"
+#include "iedsimulatormodel.h"
+#include "mmsservermodel.h"
+#include "projectdocument.h"
+#include "sqliteconnector.h"
+#include "testpaths.h"
+#include "workbook.h"
+
+#include <QAbstractItemModelTester>
+#include <QHostAddress>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+const QString Ied = QStringLiteral("BAY1_PROT");
+
+const QByteArray Bindings = "BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_POS\n"
+                            "BAY1_PROTMEAS/MMXU1.TotW [MX];Status Signal;BAY1_P_TOT\n"
+                            "BAY1_PROTCTRL/XCBR1.Pos [CO];Write Trig Signal;BAY1_CB_OPEN_CMD\n"
+                            "BAY1_PROTCTRL/GGIO1.Ind1.stVal[ST];Result Signal;BAY1_ALM_GAS_LOW\n"
+                            "BAY1_PROTMEAS/MMXU1.PhV.phsA.cVal.mag.f[MX];Result Signal;"
+                            "BAY1_UA_MAG\n";
+
+int runCli(const QStringList &arguments)
+{
+    QString text;
+    QTextStream out(&text);
+    QTextStream err(&text);
+    const int code = CommandLineTool(out, err).run(arguments);
+    if (code != 0)
+        qWarning().noquote() << text;
+    return code;
+}
+
+// The point of a signal label, or -1.
+int rowOf(const CommissioningRecord &record, const QString &label)
+{
+    for (int row = 0; row < record.rowCount(); ++row) {
+        if (record.point(row).signalLabel == label)
+            return row;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestCommissioning : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void planNamesEveryBinding();
+    void sessionFillsTheRecord_data();
+    void sessionFillsTheRecord();
+    void verdictsAndSummary();
+    void resumesAfterReopen();
+    void olderProjectOpensWithoutTheTable();
+    void workbookReadsBack();
+
+private:
+    void fillFromSimulator();
+
+    QTemporaryDir dir;
+    QString projectPath;
+    CommissioningRecord record;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+};
+
+void TestCommissioning::initTestCase()
+{
+    projectPath = dir.filePath(QStringLiteral("station.sclpro"));
+    const QString rules = dir.filePath(QStringLiteral("rules.csv"));
+    QFile file(rules);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(Bindings);
+    file.close();
+    QCOMPARE(runCli({"new", sourceFile("examples/substation.scd"), "--ied", Ied, "--out",
+                     projectPath, "--signals", sourceFile("examples/signals.csv")}),
+             0);
+    QCOMPARE(runCli({"pick", projectPath, "--all"}), 0);
+    QCOMPARE(runCli({"bind", projectPath, rules}), 0);
+    tester = std::make_unique<QAbstractItemModelTester>(
+        &record, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    ProjectDocument project;
+    QString problem;
+    QVERIFY2(project.loadProject(projectPath, &problem), qPrintable(problem));
+    CommissioningPoints points = CommissioningPlan::fromProject(
+        project.objects, project.datasets, project.reports, project.signalList);
+    // One point the device does not have.
+    CommissioningPoint ghost;
+    ghost.signalLabel = QStringLiteral("GHOST");
+    ghost.reference = QStringLiteral("BAY1_PROTCTRL/GGIO9.Ind1");
+    ghost.fc = QStringLiteral("ST");
+    ghost.bindingColumn = QStringLiteral("Data Signal");
+    points << ghost;
+    record.setPoints(points);
+    record.setDeviceAddress(QStringLiteral("127.0.0.1"));
+    fillFromSimulator();
+}
+
+void TestCommissioning::fillFromSimulator()
+{
+    std::shared_ptr<MmsServerModel> model =
+        IedSimulatorModel::fromSclFile(sourceFile(QStringLiteral("examples/substation.scd")), Ied);
+    QVERIFY(model);
+    // Invalid on the device: bit 1 of the quality, validity "invalid".
+    QCOMPARE(model->update(QStringLiteral("BAY1_PROTCTRL"), QStringLiteral("XCBR1$ST$Pos$q"),
+                           MmsValue::bitString(QByteArray("\x40\x00", 2), 13)),
+             MmsServerModel::Updated);
+    IedServerThread server;
+    QVERIFY(server.start(model, QHostAddress::LocalHost, 0));
+    IedSimulator simulator(model);
+    simulator.start(100);
+
+    // On a thread of its own, as the window runs it.
+    QThread thread;
+    CommissioningSession session;
+    session.setAddress(QStringLiteral("127.0.0.1"), server.serverPort());
+    session.setPoints(record.points());
+    session.setPollInterval(100);
+    session.moveToThread(&thread);
+    connect(&session, &CommissioningSession::observed, &record, &CommissioningRecord::observe);
+    QSignalSpy finished(&session, &CommissioningSession::finished);
+    QSignalSpy failed(&session, &CommissioningSession::failed);
+    thread.start();
+    QMetaObject::invokeMethod(&session, &CommissioningSession::run, Qt::QueuedConnection);
+    const auto observed = [this](const char *label) {
+        return record.observation(rowOf(record, QLatin1String(label)));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(
+        observed("BAY1_P_TOT").changes >= 2 && observed("BAY1_UA_MAG").changes >= 2 &&
+            observed("BAY1_CB_POS").seen() && observed("BAY1_ALM_GAS_LOW").seen(),
+        EventTimeoutMs);
+    session.stop();
+    QVERIFY(finished.wait(EventTimeoutMs));
+    thread.quit();
+    thread.wait();
+    simulator.stop();
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(session.readCount() > 0 && session.reportCount() > 0);
+}
+
+void TestCommissioning::planNamesEveryBinding()
+{
+    QStringList rows;
+    for (const CommissioningPoint &point : record.points())
+        rows << QStringList{point.signalLabel,
+                            point.signalNumber,
+                            point.referenceWithFc(),
+                            point.bindingColumn,
+                            CommissioningPoint::arrivalText(point.arrival),
+                            point.blockReference,
+                            CommissioningPoint::directionText(point.direction)}
+                    .join(QLatin1Char('|'));
+    QCOMPARE(rows,
+             QStringList({
+                 "BAY1_CB_POS|1|BAY1_PROTCTRL/XCBR1.Pos[ST]|Status Signal|Read||Status",
+                 "BAY1_CB_OPEN_CMD|8|BAY1_PROTCTRL/XCBR1.Pos[CO]|Write Trig Signal|Read||Command",
+                 "BAY1_P_TOT|14|BAY1_PROTMEAS/MMXU1.TotW[MX]|Status Signal|Read||Measurand",
+                 "BAY1_ALM_GAS_LOW|4|BAY1_PROTCTRL/GGIO1.Ind1.stVal[ST]|Result Signal|Report|"
+                 "BAY1_PROTCTRL/LLN0.BR.brcbStatus|Status",
+                 "BAY1_UA_MAG|15|BAY1_PROTMEAS/MMXU1.PhV.phsA.cVal.mag.f[MX]|Result Signal|"
+                 "Report|BAY1_PROTCTRL/LLN0.RP.urcbMeas|Measurand",
+                 "GHOST||BAY1_PROTCTRL/GGIO9.Ind1[ST]|Data Signal|Read||Status",
+             }));
+}
+
+void TestCommissioning::sessionFillsTheRecord_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<bool>("seen");
+    QTest::addColumn<QString>("changes"); // none, some, or any count
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<bool>("passable");
+    QTest::newRow("read status, invalid on the device") << "BAY1_CB_POS" << true << "none"
+                                                        << "invalid" << false;
+    QTest::newRow("command: its status answers") << "BAY1_CB_OPEN_CMD" << true << "none"
+                                                 << "invalid" << false;
+    QTest::newRow("read measurand, polled") << "BAY1_P_TOT" << true << "some"
+                                            << "good" << true;
+    // The data set carries no quality for these attributes: never passable.
+    QTest::newRow("reported status") << "BAY1_ALM_GAS_LOW" << true << "any"
+                                     << "unknown" << false;
+    QTest::newRow("reported attribute without quality") << "BAY1_UA_MAG" << true << "some"
+                                                        << "unknown" << false;
+    QTest::newRow("absent on the device") << "GHOST" << false << "none"
+                                          << "" << false;
+}
+
+void TestCommissioning::sessionFillsTheRecord()
+{
+    QFETCH(QString, label);
+    QFETCH(bool, seen);
+    QFETCH(QString, changes);
+    QFETCH(QString, quality);
+    QFETCH(bool, passable);
+    const int row = rowOf(record, label);
+    QVERIFY(row >= 0);
+    const CommissioningObservation observation = record.observation(row);
+    QCOMPARE(observation.seen(), seen);
+    if (changes != QLatin1String("any"))
+        QCOMPARE(observation.changes > 0, changes == QLatin1String("some"));
+    QCOMPARE(observation.quality.left(quality.size()), quality);
+    if (changes != QLatin1String("any"))
+        QCOMPARE(record.isPassable(row), passable);
+    QCOMPARE(record.index(row, CommissioningRecord::VerdictColumn).data().toString(),
+             QStringLiteral("Not tested"));
+    QCOMPARE(record.index(row, CommissioningRecord::LastValueColumn).data().toString(),
+             observation.lastValue);
+    QCOMPARE(observation.deviceAddress, seen ? QStringLiteral("127.0.0.1") : QString());
+}
+
+void TestCommissioning::verdictsAndSummary()
+{
+    const int total = rowOf(record, "BAY1_P_TOT");
+    const int position = rowOf(record, "BAY1_CB_POS");
+    const int ghost = rowOf(record, "GHOST");
+    const int command = rowOf(record, "BAY1_CB_OPEN_CMD");
+    QVERIFY(record.setVerdict(total, CommissioningRecord::Passed));
+    QVERIFY(!record.setVerdict(ghost, CommissioningRecord::Passed));
+    QVERIFY(record.setData(record.index(ghost, CommissioningRecord::VerdictColumn), "Failed"));
+    QVERIFY(record.setData(record.index(ghost, CommissioningRecord::NoteColumn), "not wired"));
+    QVERIFY(record.setCommandOutcome(command, true, QStringLiteral("Positive, terminated")));
+    QVERIFY(!record.setData(record.index(position, CommissioningRecord::VerdictColumn), "Maybe"));
+
+    const CommissioningSummary summary = record.summary();
+    QCOMPARE(summary.rows, 6);
+    QCOMPARE(summary.passed, 2);
+    QCOMPARE(summary.failed, 1);
+    QCOMPARE(summary.notTested, 3);
+    QCOMPARE(summary.neverSeen, 1);
+    // The status of the commanded object was invalid, as the position's.
+    QCOMPARE(summary.onlyBadQuality, 2);
+    QCOMPARE(summary.qualityUnknown, 2);
+    QCOMPARE(summary.silentBlocks, QStringList());
+    QCOMPARE(record.index(ghost, CommissioningRecord::NoteColumn).data().toString(),
+             QStringLiteral("not wired"));
+}
+
+void TestCommissioning::resumesAfterReopen()
+{
+    {
+        ProjectDocument project;
+        QString problem;
+        QVERIFY(project.loadProject(projectPath, &problem, ProjectDocument::ReadWrite));
+        QVERIFY2(CommissioningStore(project.db.get()).save(record, &problem), qPrintable(problem));
+    }
+    ProjectDocument project;
+    QString problem;
+    QVERIFY(project.loadProject(projectPath, &problem));
+    CommissioningRecord reopened;
+    QAbstractItemModelTester check(&reopened,
+                                   QAbstractItemModelTester::FailureReportingMode::QtTest);
+    reopened.setPoints(record.points());
+    QVERIFY2(CommissioningStore(project.db.get()).load(&reopened, &problem), qPrintable(problem));
+    for (int row = 0; row < record.rowCount(); ++row) {
+        for (int column = 0; column < CommissioningRecord::ColumnCount; ++column)
+            QCOMPARE(reopened.index(row, column).data(), record.index(row, column).data());
+    }
+    QCOMPARE(reopened.deviceAddress(), record.deviceAddress());
+}
+
+void TestCommissioning::olderProjectOpensWithoutTheTable()
+{
+    const QString older = dir.filePath(QStringLiteral("older.sclpro"));
+    QVERIFY(QFile::copy(projectPath, older));
+    {
+        SqliteConnector connector(nullptr, QStringLiteral("older"));
+        connector.setDatabaseName(older);
+        QVERIFY(connector.open());
+        QSqlQuery(connector.database())
+            .exec(QStringLiteral("DROP TABLE ") + DbSchema::CommissioningName);
+        QVERIFY(!connector.tableExists(DbSchema::CommissioningName));
+    }
+    ProjectDocument project;
+    QString problem;
+    QVERIFY2(project.loadProject(older, &problem), qPrintable(problem));
+    CommissioningRecord fresh;
+    fresh.setPoints(record.points());
+    CommissioningStore store(project.db.get());
+    QVERIFY(store.load(&fresh, &problem));
+    QVERIFY(!store.hasTable());
+    QCOMPARE(fresh.summary().neverSeen, fresh.rowCount());
+}
+
+void TestCommissioning::workbookReadsBack()
+{
+    CommissioningCover cover;
+    cover.project = QStringLiteral("station.sclpro");
+    cover.ied = Ied;
+    cover.address = QStringLiteral("127.0.0.1:10102");
+    cover.configurationRevision = QStringLiteral("Rev 1.3");
+    cover.date = QDateTime(QDate(2026, 12, 7), QTime(15, 30), Qt::UTC);
+    cover.tester = QStringLiteral("A. Tester");
+    const QString path = dir.filePath(QStringLiteral("record.xlsx"));
+    const int ghost = rowOf(record, "GHOST");
+    QString problem;
+    QVERIFY2(CommissioningWorkbook::write(path, record, cover, &problem, {ghost, 0}),
+             qPrintable(problem));
+
+    WorkbookReader book;
+    QVERIFY(book.open(path));
+    QCOMPARE(book.sheetNames(), QStringList({"Cover", "Record", "Summary"}));
+    QVERIFY(book.selectSheet("Cover"));
+    QCOMPARE(book.read(5, 2).toString(), QStringLiteral("Rev 1.3"));
+    QCOMPARE(book.read(6, 2).toString(), QStringLiteral("2026-12-07 15:30 UTC"));
+    QCOMPARE(book.read(7, 2).toString(), QStringLiteral("A. Tester"));
+    QVERIFY(book.selectSheet("Record"));
+    QCOMPARE(book.lastRow(), 3);
+    QCOMPARE(book.lastColumn(), int(CommissioningRecord::ColumnCount));
+    QCOMPARE(book.read(1, CommissioningRecord::VerdictColumn + 1).toString(), "Verdict");
+    QCOMPARE(book.read(2, CommissioningRecord::SignalColumn + 1).toString(), "GHOST");
+    QCOMPARE(book.read(2, CommissioningRecord::NoteColumn + 1).toString(), "not wired");
+    QCOMPARE(book.read(3, CommissioningRecord::LastValueColumn + 1).toString(),
+             record.observation(0).lastValue);
+    QVERIFY(book.selectSheet("Summary"));
+    QCOMPARE(book.read(5, 1).toString(), QStringLiteral("Never seen"));
+    QCOMPARE(book.read(8, 2).toString(), QStringLiteral("none"));
+    QCOMPARE(book.read(5, 2).toLongLong(), 1);
+}
+
+QTEST_MAIN(TestCommissioning)
+#include "tst_commissioning.moc"
