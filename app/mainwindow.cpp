@@ -2,10 +2,12 @@
 #include "ui_mainwindow.h"
 
 #include "ciditemstree.h"
+#include "commissioningcontroller.h"
 #include "connectioneditguard.h"
 #include "controltestcontroller.h"
 #include "filterfield.h"
 #include "iec61850dbmanager.h"
+#include "livereportcontroller.h"
 #include "objectreadcontroller.h"
 #include "onlinecontroller.h"
 #include "projectcheckcontroller.h"
@@ -24,6 +26,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDockWidget>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -98,7 +101,19 @@ MainWindow::MainWindow(QWidget *parent)
     // Values read before may come from another device now.
     connect(connectionGuard, &ConnectionEditGuard::valueAccepted, onlineController->objectReader(),
             &ObjectReadController::clearValues);
-    new ControlTestController(onlineController.get());
+    auto *controls = new ControlTestController(onlineController.get());
+    QAction *liveReports = onlineController->liveReports()->dock()->toggleViewAction();
+    liveReports->setObjectName(QStringLiteral("actionLiveReports"));
+    ui->menuView->addAction(liveReports);
+    commissioningController = new CommissioningController(
+        {onlineController.get(), controls, ui->menuView, objectsModel.get(), signalModel.get(),
+         unsavedChanges, [this] { return projectPath; }, [this] { return dbManager.get(); },
+         [this] {
+             return saveProject();
+         }},
+        this);
+    connect(this, &MainWindow::projectLoaded, commissioningController,
+            &CommissioningController::projectOpened);
     auto *projectChecks = new ProjectCheckController(projectCheckParts(), this);
     new SclCheckController({this, ui->menuFile, ui->actionClose_Project, sclModel.get(),
                             ui->widget_treeContainer->cidTree(), projectChecks->findings(),

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class CommissioningController;
 class ConnectionEditGuard;
 class Iec61850DbManager;
 class OnlineController;
@@ -72,9 +73,14 @@ public:
     QStandardItemModel *onlineDataSets() const { return onlineDataSetsModel.get(); }
     QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
     OnlineController *online() const { return onlineController.get(); }
+    CommissioningController *commissioning() const { return commissioningController; }
 
     // The first show opens the window within its screen's available area.
     void setVisible(bool visible) override;
+
+signals:
+    // A project was opened and its models filled from the file.
+    void projectLoaded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -140,6 +146,7 @@ private:
     // Declared after the models it works on, so it goes, joining its
     // thread, before they do.
     std::unique_ptr<OnlineController> onlineController;
+    CommissioningController *commissioningController = nullptr;
 };
 
 #endif

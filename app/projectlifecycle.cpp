@@ -315,6 +315,7 @@ void MainWindow::loadProject(const QString &path)
     SclDataExporter().loadSignals(signalModel.get(), dbManager.get());
     showSignalList();
     unsavedChanges->reset();
+    emit projectLoaded();
 }
 
 void MainWindow::showSignalList()

@@ -220,7 +220,9 @@ void MainWindowTest::formWidgets()
 void MainWindowTest::fileMenuOrder()
 {
     const QList<QAction *> barActions = window->menuBar()->actions();
-    QCOMPARE(actionTexts(barActions), QStringList({"File", "Project", "Help"}));
+    QCOMPARE(actionTexts(barActions), QStringList({"File", "View", "Project", "Help"}));
+    QCOMPARE(actionTexts(child<QMenu>("menuView")->actions()),
+             QStringList({"Live Reports", "Commissioning"}));
     QCOMPARE(actionTexts(child<QMenu>("menuFile")->actions()),
              QStringList({"New Project...", "Open Project", "Recent Projects...", "|",
                           "Check SCL File...", "|", "Close Project", "Save Project...", "|",
