@@ -2,6 +2,9 @@
 
 #include "commissioningrecord.h"
 
+#include <QBrush>
+#include <QColor>
+
 CommissioningFilter::CommissioningFilter(QObject *parent) : QSortFilterProxyModel(parent)
 {
     setSortRole(CommissioningRecord::SortRole);
@@ -15,6 +18,24 @@ QStringList CommissioningFilter::showTexts()
 {
     return {tr("All rows"), tr("Not tested"),           tr("Passed"),
             tr("Failed"),   tr("Passable, not passed"), tr("Never seen")};
+}
+
+QVariant CommissioningFilter::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::BackgroundRole)
+        return QSortFilterProxyModel::data(index, role);
+    const QModelIndex cell = mapToSource(index);
+    switch (cell.data(CommissioningRecord::VerdictRole).toInt()) {
+    case CommissioningRecord::Passed:
+        return QBrush(QColor(0xd8, 0xf0, 0xd0));
+    case CommissioningRecord::Failed:
+        return QBrush(QColor(0xf6, 0xd0, 0xd0));
+    default:
+        break;
+    }
+    if (cell.data(CommissioningRecord::PassableRole).toBool())
+        return QBrush(QColor(0xfc, 0xf3, 0xc8));
+    return QVariant();
 }
 
 void CommissioningFilter::setWords(const QString &text)

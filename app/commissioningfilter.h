@@ -28,6 +28,9 @@ public:
 
     static QStringList showTexts();
 
+    // Rows tinted by verdict; a passable row stands out until it is passed.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 

@@ -149,6 +149,9 @@ CommissioningPanel::CommissioningPanel(CommissioningRecord *record, QWidget *par
     const int widths[] = {150, 60, 70, 60, 240, 40, 110, 70, 200, 80, 90, 90, 90, 170, 60};
     for (int column = 0; column < int(sizeof widths / sizeof *widths); ++column)
         view->setColumnWidth(column, widths[column]);
+    // The verdict beside the signal: the tester sees it without scrolling.
+    view->horizontalHeader()->moveSection(CommissioningRecord::VerdictColumn, 1);
+    view->setColumnWidth(CommissioningRecord::VerdictColumn, 80);
     setRunning(false);
     updateSummary();
     updateSelectionButtons();
@@ -184,6 +187,9 @@ void CommissioningPanel::setPollIntervalMs(int ms)
 
 void CommissioningPanel::setRunning(bool running)
 {
+    // Start goes grey under the tester's hand: the table, where Space passes rows, takes the keys.
+    if (running && startButton->hasFocus())
+        view->setFocus();
     startButton->setEnabled(!running);
     stopButton->setEnabled(running);
     interval->setEnabled(!running);
