@@ -125,7 +125,8 @@ public:
     // The tester's verdict. "Passed" needs a row that was seen; "Failed" may
     // also judge a row never seen; "Not tested" undoes a verdict.
     bool setVerdict(int row, Verdict verdict, const QString &note = QString());
-    // Changed at least once and last arrived with good quality.
+    // Changed at least once and last arrived with good quality; never a
+    // command's, which only operating it proves.
     bool isPassable(int row) const;
     // The Test control dialog's outcome of a command row: Passed for a
     // positive one, else Failed, with text as the note.

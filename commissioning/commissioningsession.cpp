@@ -256,6 +256,11 @@ bool CommissioningSession::Run::enableInstance(const QString &picked, const QStr
                                     .arg(session.points.at(target.row).reference, reference));
     }
     int mask = Element::ElementRptEna;
+    // What a buffered block kept from before is history, not what the device shows now.
+    if (values.isBuffered()) {
+        values.setPurgeBuf(true);
+        mask |= Element::ElementPurgeBuf;
+    }
     values.setGi(false);
     values.setRptEna(true);
     const int index = blocks.size();
@@ -329,6 +334,8 @@ void CommissioningSession::Run::enableBlocks()
 
 void CommissioningSession::Run::handle(int blockIndex, const ClientReport &report)
 {
+    if (report.isFromBuffer())
+        return;
     Block &block = blocks[blockIndex];
     ++block.reports;
     ++session.reports;
@@ -434,6 +441,7 @@ bool CommissioningSession::Run::wait(qint64 ms)
 
 void CommissioningSession::Run::disableBlocks()
 {
+    connection.setAmbiguityHandler(IedConnection::AmbiguityHandler());
     connection.setRequestTimeout(StopRequestTimeoutMs);
     for (const Block &block : qAsConst(blocks)) {
         connection.uninstallReportHandler(block.reference);

@@ -96,6 +96,8 @@ private slots:
 private:
     QString example(const QString &name) const { return sourceFile("examples/" + name); }
     QString projectFromMenu(const QString &name);
+    // p.sclpro of BAY1_PROT with the example signals, as `new` makes it; empty when it fails.
+    QString newBay1Project();
 
     std::unique_ptr<QTemporaryDir> dir;
 };
@@ -195,6 +197,14 @@ QString CommandLineTest::projectFromMenu(const QString &name)
     prompt.fileAnswers << example("signals.csv");
     window.findChild<QPushButton *>("pushButton_ImportPLC")->click();
     return dir->filePath(name + ".sclpro");
+}
+
+QString CommandLineTest::newBay1Project()
+{
+    const QString project = dir->filePath("p.sclpro");
+    const Run run = runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out",
+                            project, "--signals", example("signals.csv")});
+    return run.exitCode == 0 ? project : QString();
 }
 
 void CommandLineTest::newProjectMatchesTheMenu()
@@ -332,11 +342,8 @@ void CommandLineTest::exportRefuses()
 
 void CommandLineTest::dumpsProjectAndWorkbook()
 {
-    const QString project = dir->filePath("p.sclpro");
-    QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", project,
-                     "--signals", example("signals.csv")})
-                 .exitCode,
-             0);
+    const QString project = newBay1Project();
+    QVERIFY(!project.isEmpty());
     const Run dumped = runCli({"dump", project});
     QCOMPARE(dumped.exitCode, 0);
     QVERIFY(dumped.out.startsWith("Project " + project +
@@ -584,11 +591,8 @@ void CommandLineTest::pickAndBind()
     QFETCH(int, exitCode);
     QFETCH(QString, printed);
     QFETCH(bool, written);
-    const QString project = dir->filePath("p.sclpro");
-    QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", project,
-                     "--signals", example("signals.csv")})
-                 .exitCode,
-             0);
+    const QString project = newBay1Project();
+    QVERIFY(!project.isEmpty());
     const Run first = runCli({"pick", project, "--objects", "ln:XCBR Pos"});
     QCOMPARE(first.exitCode, 0);
     QVERIFY2(first.out.endsWith("3 of 3 matched nodes picked, 0 already picked, 0 refused\n"),
@@ -829,11 +833,8 @@ void CommandLineTest::commissionTheSimulator()
     QFETCH(int, exitCode);
     QFETCH(QString, printed);
     QFETCH(int, recordRows);
-    const QString project = dir->filePath("p.sclpro");
-    QCOMPARE(runCli({"new", example("substation.scd"), "--ied", "BAY1_PROT", "--out", project,
-                     "--signals", example("signals.csv")})
-                 .exitCode,
-             0);
+    const QString project = newBay1Project();
+    QVERIFY(!project.isEmpty());
     QCOMPARE(runCli({"pick", project, "--all"}).exitCode, 0);
     const QString rules = dir->filePath("rules.csv");
     QFile file(rules);

@@ -140,6 +140,7 @@ void TestCommissioning::fillFromSimulator()
     connect(&session, &CommissioningSession::observed, &record, &CommissioningRecord::observe);
     QSignalSpy finished(&session, &CommissioningSession::finished);
     QSignalSpy failed(&session, &CommissioningSession::failed);
+    QSignalSpy statuses(&session, &CommissioningSession::status);
     thread.start();
     QMetaObject::invokeMethod(&session, &CommissioningSession::run, Qt::QueuedConnection);
     const auto observed = [this](const char *label) {
@@ -156,6 +157,16 @@ void TestCommissioning::fillFromSimulator()
     simulator.stop();
     QCOMPARE(failed.count(), 0);
     QVERIFY(session.readCount() > 0 && session.reportCount() > 0);
+
+    // What the session enabled it disabled, on the device's answer (our
+    // simulator frees the blocks of a closed association anyway).
+    QStringList told;
+    for (const QList<QVariant> &arguments : qAsConst(statuses))
+        told << arguments.first().toString();
+    for (const char *block :
+         {"BAY1_PROTCTRL/LLN0$BR$brcbStatus01", "BAY1_PROTCTRL/LLN0$RP$urcbMeas01"})
+        QVERIFY2(told.contains(QStringLiteral("Disabled ") + QLatin1String(block)),
+                 qPrintable(told.join('\n')));
 }
 
 void TestCommissioning::planNamesEveryBinding()

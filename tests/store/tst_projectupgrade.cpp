@@ -116,8 +116,9 @@ void TestProjectUpgrade::fileWithoutSelectionTables()
                  QStringLiteral("CREATE TABLE notes (text TEXT)"),
                  QStringLiteral("INSERT INTO notes VALUES ('kept')")});
     openProject();
-    for (const char *table : {"iec61850_connectionsv2", "iec61850_data_objects",
-                              "iec61850_datasets_and_objects", "iec61850_reports"})
+    for (const char *table :
+         {"iec61850_connectionsv2", "iec61850_data_objects", "iec61850_datasets_and_objects",
+          "iec61850_reports", "iec61850_commissioning"})
         QVERIFY2(connector->tableExists(table), qPrintable(table));
     QCOMPARE(columns(QStringLiteral("iec61850_connectionsv2")).size(), 16);
     QSqlQuery query(connector->database());
@@ -149,8 +150,10 @@ void TestProjectUpgrade::fileWithoutAddedColumns()
                  QStringLiteral("INSERT INTO iec61850_data_objects (id, con_id, type, parent_id, "
                                 "attr_reference, ctlModel) VALUES (1, 0, 4, -1, 'old', 2)"),
                  QStringLiteral("INSERT INTO iec61850_data_objects_pro (id, con_id, type, "
-                                "parent_id, attr_reference) VALUES (0, 0, 0, -1, 'IED')")});
+                                "parent_id, attr_reference) VALUES (0, 0, 0, -1, 'IED')"),
+                 QStringLiteral("CREATE TABLE iec61850_commissioning (point_key TEXT)")});
     openProject();
+    QCOMPARE(columns(DbSchema::CommissioningName), DbSchema::commissioningTable().columnNames());
     QCOMPARE(columns(QStringLiteral("iec61850_data_objects")),
              db->schemaTable(DataObjectsTable).columnNames());
     // ALTER TABLE appends; the store names its columns in every statement, so
