@@ -17,6 +17,7 @@
 #include "unsavedchangestracker.h"
 #include "userprompt.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QDockWidget>
@@ -84,13 +85,28 @@ CommissioningController::~CommissioningController()
 {
     if (!thread)
         return;
+    joinSession();
+    delete session;
+}
+
+void CommissioningController::joinSession()
+{
     session->stop();
     thread->quit();
     if (!thread->wait(OrderlyStopMs)) {
         session->cancel();
         thread->wait();
     }
-    delete session;
+}
+
+void CommissioningController::projectClosing()
+{
+    if (!thread)
+        return;
+    joinSession();
+    // The values it sent and its end are still queued: they reach the
+    // record, and the record the file, before the file closes.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void CommissioningController::tell(const QString &text)
@@ -208,6 +224,8 @@ void CommissioningController::onFailed(const QString &problem)
 
 void CommissioningController::onFinished()
 {
+    if (!thread)
+        return;
     thread->quit();
     thread->wait();
     delete session;

@@ -60,6 +60,9 @@ public:
 public slots:
     // The open project's record: its bound points with what the file kept.
     void projectOpened();
+    // Ends a running session at once and saves what it saw while the
+    // project's file is still open.
+    void projectClosing();
     void start();
     void stop();
     bool exportRecord();
@@ -81,6 +84,9 @@ private:
     void onFailed(const QString &problem);
     void onFinished();
     void clearForNextProject();
+    // Stops the session and waits for its thread, in order if the device
+    // lets it.
+    void joinSession();
     void tell(const QString &text);
 
     CommissioningParts parts;

@@ -114,6 +114,8 @@ MainWindow::MainWindow(QWidget *parent)
         this);
     connect(this, &MainWindow::projectLoaded, commissioningController,
             &CommissioningController::projectOpened);
+    connect(this, &MainWindow::projectClosing, commissioningController,
+            &CommissioningController::projectClosing);
     auto *projectChecks = new ProjectCheckController(projectCheckParts(), this);
     new SclCheckController({this, ui->menuFile, ui->actionClose_Project, sclModel.get(),
                             ui->widget_treeContainer->cidTree(), projectChecks->findings(),

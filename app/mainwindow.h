@@ -81,6 +81,9 @@ public:
 signals:
     // A project was opened and its models filled from the file.
     void projectLoaded();
+    // The open project is about to close (or the window with it): its file
+    // is still open.
+    void projectClosing();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -84,6 +84,7 @@ bool MainWindow::confirmClose()
 
 void MainWindow::closeProject()
 {
+    emit projectClosing();
     // The manager goes before its connector, which gives the fixed connection
     // name back for the next project.
     dbManager.reset();
@@ -130,6 +131,7 @@ bool MainWindow::settleUnsavedChanges()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (settleUnsavedChanges()) {
+        emit projectClosing();
         saveGeometryOnClose();
         event->accept();
     } else

@@ -160,6 +160,15 @@ void CommissioningDockTest::recordFillsIsJudgedSavedAndResumes()
     QCOMPARE(record->observation(breaker).note, QStringLiteral("invalid on the device"));
     QCOMPARE(record->observation(command).verdict, int(CommissioningRecord::Passed));
     QCOMPARE(record->deviceAddress(), QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+
+    // Closing the project ends a running session and keeps what it saw.
+    panel->findChild<QPushButton *>("pushButton_startCommissioning")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(record->observation(measurand).changes > changes, EventTimeoutMs);
+    const int seenBeforeClosing = record->observation(measurand).changes;
+    window.closeProject();
+    QVERIFY(!commissioning->isRunning());
+    window.openRecent(project, RecentFiles::Projects);
+    QVERIFY(record->observation(measurand).changes >= seenBeforeClosing);
     simulator.stop();
 }
 
