@@ -35,26 +35,6 @@ const QByteArray Bindings = "BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_
                             "BAY1_PROTCTRL/XCBR1.Pos [CO];Write Trig Signal;BAY1_CB_OPEN_CMD\n"
                             "BAY1_PROTCTRL/GGIO1.Ind1.stVal[ST];Result Signal;BAY1_ALM_GAS_LOW\n";
 
-bool runCli(const QStringList &arguments)
-{
-    QString text;
-    QTextStream out(&text);
-    QTextStream err(&text);
-    const int code = CommandLineTool(out, err).run(arguments);
-    if (code != 0)
-        qWarning().noquote() << text;
-    return code == 0;
-}
-
-int rowOf(const CommissioningRecord &record, const QString &label)
-{
-    for (int row = 0; row < record.rowCount(); ++row) {
-        if (record.point(row).signalLabel == label)
-            return row;
-    }
-    return -1;
-}
-
 } // namespace
 
 class CommissioningDockTest : public QObject
@@ -73,10 +53,15 @@ void CommissioningDockTest::recordFillsIsJudgedSavedAndResumes()
     QVERIFY(rules.open(QIODevice::WriteOnly));
     rules.write(Bindings);
     rules.close();
-    QVERIFY(runCli({"new", sourceFile("examples/substation.scd"), "--ied", "BAY1_PROT", "--out",
-                    project, "--signals", sourceFile("examples/signals.csv")}));
-    QVERIFY(runCli({"pick", project, "--all"}));
-    QVERIFY(runCli({"bind", project, rules.fileName()}));
+    // The project as the command line makes it: the whole model picked, four signals bound.
+    for (const QStringList &command :
+         {QStringList{"new", sourceFile("examples/substation.scd"), "--ied", "BAY1_PROT", "--out",
+                      project, "--signals", sourceFile("examples/signals.csv")},
+          QStringList{"pick", project, "--all"}, QStringList{"bind", project, rules.fileName()}}) {
+        QString text;
+        QTextStream out(&text);
+        QVERIFY2(CommandLineTool(out, out).run(command) == 0, qPrintable(text));
+    }
 
     std::shared_ptr<MmsServerModel> model =
         IedSimulatorModel::fromSclFile(sourceFile("examples/substation.scd"), "BAY1_PROT");
@@ -101,9 +86,17 @@ void CommissioningDockTest::recordFillsIsJudgedSavedAndResumes()
     panel->setPollIntervalMs(100);
     panel->findChild<QPushButton *>("pushButton_startCommissioning")->click();
     QVERIFY(commissioning->dock()->isVisible());
-    const int measurand = rowOf(*record, "BAY1_P_TOT");
-    const int command = rowOf(*record, "BAY1_CB_OPEN_CMD");
-    const int breaker = rowOf(*record, "BAY1_CB_POS");
+    const auto rowOf = [record](const QString &label) {
+        const CommissioningPoints &points = record->points();
+        return int(std::find_if(points.cbegin(), points.cend(),
+                                [&label](const CommissioningPoint &point) {
+                                    return point.signalLabel == label;
+                                }) -
+                   points.cbegin());
+    };
+    const int measurand = rowOf("BAY1_P_TOT");
+    const int command = rowOf("BAY1_CB_OPEN_CMD");
+    const int breaker = rowOf("BAY1_CB_POS");
     QTRY_VERIFY_WITH_TIMEOUT(record->summary().neverSeen == 0 && record->isPassable(measurand),
                              EventTimeoutMs);
 
