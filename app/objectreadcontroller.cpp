@@ -20,7 +20,7 @@ namespace {
 constexpr int StatusMessageMs = 10000;
 
 // A browsed row's text is its reference, constraints in brackets:
-// "LD/LN.DO.mag[MX].f[MX]".
+// "LD/LN.DO.mag.f[MX]".
 bool parseBrowsed(const QStandardItem *item, ObjectReference *reference)
 {
     return ObjectReference::parse(item->text(), reference) && !reference->path.isEmpty();

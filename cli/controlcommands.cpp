@@ -37,6 +37,21 @@ bool printStep(QTextStream &out, const ControlObjectClient &control, const QStri
     return written && control.succeeded();
 }
 
+// Why the control model could not be read: an object that exists without a
+// ctlModel or an Oper is no control object, which the bare error hides.
+QString loadFailure(IedConnection &connection, const QString &reference, IedClientError error)
+{
+    if (error == IedClientError::ObjectDoesNotExist) {
+        IedClientError lookup = IedClientError::Ok;
+        const QStringList attributes = connection.dataDirectory(reference, &lookup);
+        if (lookup == IedClientError::Ok && !attributes.isEmpty())
+            return QStringLiteral("%1 is no control object (it has no ctlModel and Oper)")
+                .arg(reference);
+    }
+    return QStringLiteral("cannot read the control model of %1: %2")
+        .arg(reference, iedClientErrorName(error));
+}
+
 bool parseOrigin(const QString &text, ControlOrigin *origin)
 {
     const int colon = text.indexOf(QLatin1Char(':'));
@@ -139,8 +154,8 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
         control.setTerminationTimeout(connection.requestTimeout());
     const IedClientError loaded = control.load();
     if (loaded != IedClientError::Ok) {
-        err << CommandLineTool::programName() << ": " << Name << ": cannot read the control "
-            << "model of " << positional.at(1) << ": " << iedClientErrorName(loaded) << '\n';
+        err << CommandLineTool::programName() << ": " << Name << ": "
+            << loadFailure(connection, positional.at(1), loaded) << '\n';
         connection.close();
         return CommandLineTool::Failure;
     }
@@ -155,10 +170,11 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
     out << ", ctlVal " << ControlValues::kind(control.ctlValType()) << '\n';
     const MmsValue value = ControlValues::fromText(control.ctlValType(), positional.at(2));
     if (value.isNull()) {
+        // The object decides what VALUE must be: a device's answer, not a usage error.
+        err << CommandLineTool::programName() << ": " << Name << ": \"" << positional.at(2)
+            << "\" is no " << ControlValues::kind(control.ctlValType()) << " value\n";
         connection.close();
-        return printUsageError(
-            err, QStringLiteral("operate: \"%1\" is no %2 value")
-                     .arg(positional.at(2), ControlValues::kind(control.ctlValType())));
+        return CommandLineTool::Failure;
     }
     control.setOrigin(origin);
     control.setTestMode(parser.isSet(testOption));

@@ -370,18 +370,17 @@ int CommandLineTool::watchReports(const QStringList &arguments)
                         .arg(port)
                         .arg(iedClientErrorName(connected)));
     QString problem;
+    QStringList refusals;
     bool watched = true;
     int reports = 0;
     int history = 0;
     {
         ReportWatch watch(connection, out);
-        for (const WatchedBlock &block : qAsConst(blocks)) {
-            if (stop.raised() || !watch.enable(block, &problem)) {
-                watched = false;
-                break;
-            }
-        }
-        if (watched) {
+        watch.enableAll(blocks, &refusals, [&] { return stop.raised(); });
+        // Each block refused is named; the others are watched all the same.
+        for (const QString &refusal : qAsConst(refusals))
+            printFailure(err, refusal);
+        if (watch.enabledCount() > 0 && !stop.raised()) {
             out << "Watching " << watch.enabledCount() << " report control blocks of " << host
                 << " port " << port << "; Ctrl+C stops\n";
             out.flush();
@@ -405,5 +404,7 @@ int CommandLineTool::watchReports(const QStringList &arguments)
     out << '\n';
     out.flush();
     connection.close();
-    return watched ? Success : fail(problem);
+    if (!watched)
+        return fail(problem);
+    return refusals.isEmpty() ? Success : Failure;
 }

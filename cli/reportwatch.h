@@ -54,6 +54,12 @@ public:
     // Reads, configures and enables one block (then interrogates it when
     // asked); false with a line naming the block and the server's error.
     bool enable(const WatchedBlock &block, QString *problem);
+    // The same for several blocks, with the requests of different blocks in
+    // flight together. Each block's outcome is its own: one the server
+    // refuses is named in problems (a line each), the others are enabled.
+    // Blocks not begun when stopRequested says so are left alone.
+    void enableAll(const QList<WatchedBlock> &blocks, QStringList *problems,
+                   const std::function<bool()> &stopRequested = {});
     // Prints reports as they come until ms have passed (forever when
     // negative) or stopRequested says so; false when the connection fails.
     bool run(qint64 ms, const std::function<bool()> &stopRequested, QString *problem);
@@ -79,8 +85,30 @@ private:
         QStringList memberNames; // the last part of each member's reference
     };
 
-    bool enableInstance(const WatchedBlock &block, const QString &reference, IedClientError *error,
-                        QString *problem);
+    // One block on its way: the instance tried, and what is known of it.
+    struct Attempt
+    {
+        enum Step { Read, Members, Types, Enable, Interrogate, Done, Failed };
+        const WatchedBlock *settings = nullptr;
+        QString base;     // browse form of the block asked for
+        int instance = 0; // of an indexed block, from 1
+        Step step = Read;
+        ClientReportControlBlock block;
+        bool inUse = false;
+        bool otherDataSet = false;
+        QString dataSet;
+        Enabled target;
+        QString problem;
+    };
+
+    static QVector<int> atStep(const QList<Attempt> &attempts, Attempt::Step step);
+    void readBlocks(QList<Attempt> &attempts);
+    void readMembers(QList<Attempt> &attempts);
+    void describeMembers(QList<Attempt> &attempts);
+    void enableBlocks(QList<Attempt> &attempts);
+    void interrogate(QList<Attempt> &attempts);
+    // An indexed block goes on with its next instance; any other fails.
+    void moveOn(Attempt &attempt, const QString &problem);
     void print(const Enabled &target, const ClientReport &report);
     void dispatchReports();
 

@@ -16,6 +16,7 @@
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
+#include "stagedfile.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -24,12 +25,44 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <csignal>
 #include <memory>
 
 namespace {
 
 const QString Verify = QStringLiteral("verify");
 const QString Update = QStringLiteral("update");
+
+// Into the open, empty staging file: QFile::copy makes its own target.
+bool copyContents(const QString &from, const QString &to, QString *problem)
+{
+    QFile source(from);
+    QFile copy(to);
+    if (!source.open(QIODevice::ReadOnly)) {
+        *problem = source.errorString();
+        return false;
+    }
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *problem = copy.errorString();
+        return false;
+    }
+    while (!source.atEnd()) {
+        const QByteArray block = source.read(1 << 20);
+        if (block.isEmpty() && source.error() != QFileDevice::NoError) {
+            *problem = source.errorString();
+            return false;
+        }
+        if (copy.write(block) != block.size()) {
+            *problem = copy.errorString();
+            return false;
+        }
+    }
+    if (!copy.flush()) {
+        *problem = copy.errorString();
+        return false;
+    }
+    return true;
+}
 
 ProjectPicks picksOf(const ProjectDocument &document)
 {
@@ -197,48 +230,68 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
     ModelSnapshot found;
     if (!source.fetch(&found, &problem))
         return printFailure(err, problem);
+#ifdef SIGXFSZ
+    // Past the file size limit the write should fail with its reason.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    // A copy is updated under a staging name and appears under its own only
+    // when complete; --force lets it take the place of an older file.
+    std::unique_ptr<StagedFile> staged;
+    QString written = projectPath;
     if (copy) {
         if (QFileInfo::exists(target) && !QFile::remove(target))
             return printFailure(err, QStringLiteral("%1 cannot be replaced").arg(target));
-        if (!QFile::copy(projectPath, target))
-            return printFailure(err, QStringLiteral("%1 cannot be written").arg(target));
+        staged = std::make_unique<StagedFile>(target);
+        if (!staged->create(&problem))
+            return printFailure(err, QStringLiteral("%1: %2").arg(target, problem));
+        if (!copyContents(projectPath, staged->stagingPath(), &problem)) {
+            // The file system's own words where it has them ("File too large").
+            const QString cause = staged->writeProblem();
+            return printFailure(
+                err, QStringLiteral("%1 cannot be written: %2; nothing was left under that name")
+                         .arg(target, cause.isEmpty() ? problem : cause));
+        }
+        written = staged->stagingPath();
     }
-    // Only a copy made here is removed when the update fails.
-    const auto failCopy = [&](const QString &message) {
-        if (copy)
-            QFile::remove(target);
-        return printFailure(err, message);
+    const auto notWritten = [&]() {
+        if (!copy)
+            return QStringLiteral("%1 could not be written; it was left as it was").arg(target);
+        const QString cause = staged->writeProblem();
+        return QStringLiteral("%1 could not be written%2; nothing was left under that name")
+            .arg(target, cause.isEmpty() ? QString() : QStringLiteral(": ") + cause);
     };
 
-    int removedCount = 0;
+    QVector<RemovedPick> removed;
+    QVector<RemovedPick> dropped;
+    int pickCount = 0;
     {
         ProjectDocument document;
-        if (!document.loadProject(target, &problem, ProjectDocument::ReadWrite))
-            return failCopy(problem);
+        if (!document.loadProject(written, &problem, ProjectDocument::ReadWrite))
+            return printFailure(err, problem);
         const ProjectPicks picks = picksOf(document);
+        pickCount = picks.count();
         const ComparisonResult result = CompareEngine::compare(picks, found);
         printFindings(result.findings, out);
         ProjectUpdate update(source.model(), found, &document.objects, &document.datasets,
                              &document.reports);
-        const QVector<RemovedPick> removed = update.applyToSelections(picks, result);
+        removed = update.applyToSelections(picks, result);
         if (!update.writeProject(document.db.get()))
-            return failCopy(
-                QStringLiteral("%1 could not be written; it was left as it was").arg(target));
-        for (const RemovedPick &pick : removed)
-            out << "removed: " << ProjectUpdate::pickKindText(pick.kind) << ' ' << pick.reference
-                << ": " << pick.reason << '\n';
-        const QVector<RemovedPick> dropped = update.droppedBindings();
-        for (const RemovedPick &binding : dropped)
-            out << "binding dropped: " << ProjectUpdate::pickKindText(binding.kind) << ' '
-                << binding.reference << ": " << binding.reason << '\n';
-        removedCount = removed.size();
-        if (parser.isSet(removedOption) &&
-            !ProjectUpdate::writeRemovedCsv(parser.value(removedOption), removed + dropped,
-                                            &problem))
-            return printFailure(err, problem);
-        out << "Updated " << target << " from " << source.description() << ": "
-            << picks.count() - removedCount << " picks kept, " << removedCount << " removed\n";
+            return printFailure(err, notWritten());
+        dropped = update.droppedBindings();
     }
+    if (staged && !staged->commit(&problem))
+        return printFailure(err, QStringLiteral("%1: %2").arg(target, problem));
+    for (const RemovedPick &pick : removed)
+        out << "removed: " << ProjectUpdate::pickKindText(pick.kind) << ' ' << pick.reference
+            << ": " << pick.reason << '\n';
+    for (const RemovedPick &binding : dropped)
+        out << "binding dropped: " << ProjectUpdate::pickKindText(binding.kind) << ' '
+            << binding.reference << ": " << binding.reason << '\n';
+    if (parser.isSet(removedOption) &&
+        !ProjectUpdate::writeRemovedCsv(parser.value(removedOption), removed + dropped, &problem))
+        return printFailure(err, problem);
+    out << "Updated " << target << " from " << source.description() << ": "
+        << pickCount - removed.size() << " picks kept, " << removed.size() << " removed\n";
     out.flush();
     return CommandLineTool::Success;
 }

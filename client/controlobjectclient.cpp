@@ -353,10 +353,14 @@ QString ControlObjectClient::lastApplErrorText() const
 {
     if (!applErrorReceived)
         return QString();
-    return QStringLiteral("LastApplError ctlNum %1, Error %2 (%3), AddCause %4 (%5)")
+    // Error 0 says nothing beside the AddCause that says why.
+    const QString errorPart = applError.error == 0 ? QString()
+                                                   : QStringLiteral(", Error %1 (%2)")
+                                                         .arg(applError.error)
+                                                         .arg(ControlError::name(applError.error));
+    return QStringLiteral("LastApplError ctlNum %1%2, AddCause %3 (%4)")
         .arg(applError.ctlNum)
-        .arg(applError.error)
-        .arg(ControlError::name(applError.error))
+        .arg(errorPart)
         .arg(applError.addCause)
         .arg(ControlAddCause::name(applError.addCause));
 }

@@ -59,7 +59,8 @@ public:
     quint32 ctlNum() const { return counter; }
     // The write went through and no negative or missing termination followed.
     bool succeeded() const;
-    // "LastApplError ctlNum 1, Error 0 (No-error), AddCause 18 (Object-not-selected)";
+    // "LastApplError ctlNum 1, AddCause 18 (Object-not-selected)" (with ", Error 1
+    // (Unknown)" after the ctlNum when the Error is not 0);
     // empty when none came.
     QString lastApplErrorText() const;
     // "CommandTermination+", "CommandTermination-", "outcome unknown: ..." ...;

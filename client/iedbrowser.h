@@ -4,8 +4,9 @@
 // Lists everything a client can see of an IED: logical devices, logical nodes,
 // data objects with their attribute trees, data sets with their members, and
 // unbuffered and buffered report control blocks with their values. The calls
-// and their order are those of the online browse; a failed directory call
-// gives no entries and the browse goes on.
+// and their order are those of the online browse. A failed call gives no
+// entries and the browse goes on, but the result names the first one: a
+// listing with a hole is no picture of the IED to compare with.
 
 #include "clientreportcontrolblock.h"
 #include "iedclienterror.h"
@@ -70,6 +71,10 @@ struct IedBrowseResult
 {
     IedClientError error = IedClientError::Ok; // of the logical device list
     QVector<BrowsedLogicalDevice> logicalDevices;
+    // The first call after the device list that failed, "LD/LN: ERROR";
+    // empty when every call was answered.
+    QString failure;
+    bool isComplete() const { return error == IedClientError::Ok && failure.isEmpty(); }
 };
 
 class IedBrowser

@@ -20,6 +20,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -103,11 +104,28 @@ public:
     IedClientError setRCBValues(const ClientReportControlBlock &rcb, int parametersMask,
                                 bool singleRequest);
 
+    // The same calls on several objects: requests go out up to the server's
+    // limit of calls in flight (MmsConnection::requestAll), and each object
+    // keeps its own outcome in (*errors)[i]. Reports that arrive meanwhile go
+    // to their handlers between answers, so a long run of calls loses none;
+    // a handler must not call the connection.
+    QList<ClientReportControlBlock> rcbValuesAll(const QStringList &rcbReferences,
+                                                 QVector<IedClientError> *errors);
+    QList<QStringList> dataSetDirectories(const QStringList &dataSetReferences,
+                                          QVector<IedClientError> *errors);
+    // Each reference "LD/LN.DO" with its functional constraint.
+    QList<MmsTypeSpec> variableSpecifications(const QList<QPair<QString, QString>> &objects,
+                                              QVector<IedClientError> *errors);
+    // One write request per block, as setRCBValues with singleRequest.
+    QVector<IedClientError> setRCBValuesAll(const QList<ClientReportControlBlock> &rcbs,
+                                            const QVector<int> &parametersMasks);
+
     using ReportHandler = std::function<void(const ClientReport &)>;
     // Reports whose RptID is rptId go to handler (when rptId is empty, those
     // that carry the RCB's own reference, as servers send for an empty
     // RptID). dataSetMembers, from dataSetDirectory, names the members.
-    // Handlers run inside processIncoming only, never inside another call.
+    // Handlers run inside processIncoming and between the answers of the
+    // calls on several objects (rcbValuesAll ...), never inside another call.
     void installReportHandler(const QString &rcbReference, const QString &rptId,
                               const ReportHandler &handler,
                               const QStringList &dataSetMembers = QStringList());
@@ -150,6 +168,7 @@ public:
     void clearCache();
 
     int roundTrips() const { return mms.roundTrips(); }
+    int mostRequestsInFlight() const { return mms.mostInFlight(); }
     qint64 bytesSent() const { return mms.bytesSent(); }
     qint64 bytesReceived() const { return mms.bytesReceived(); }
     void resetCounters() { mms.resetCounters(); }
@@ -170,12 +189,33 @@ private:
         QStringList dataSets; // "LN$Name"
     };
 
+    template <typename T> static T answer(IedClientError *error, IedClientError code, T value = T())
+    {
+        if (error)
+            *error = code;
+        return value;
+    }
     IedClientError fetchNameList(int objectClass, const QString &domain, QStringList *names);
     IedClientError loadDomain(const QString &logicalDevice, Domain **domain);
     IedClientError loadNode(const QString &logicalDevice, const QString &logicalNode,
                             Domain **domain);
     IedClientError readItem(const QString &domain, const QString &item, MmsValue *value);
     IedClientError writeItems(const QList<MmsObjectName> &names, const QList<MmsValue> &values);
+    // Sends the requests that are not empty and gives each answer to
+    // decode(i, answer); an empty request's outcome is refused[i] (a call
+    // refused, or done, before anything was sent).
+    using Decode = std::function<IedClientError(int index, const MmsPdu &answer)>;
+    QVector<IedClientError> callAll(const QList<QByteArray> &requests,
+                                    QVector<IedClientError> refused, const Decode &decode,
+                                    bool handOverReports);
+    QList<ClientReportControlBlock> readRcbs(const QStringList &rcbReferences,
+                                             QVector<IedClientError> *errors, bool handOverReports);
+    QList<QStringList> readDataSets(const QStringList &dataSetReferences, QVector<bool> *deletable,
+                                    QVector<IedClientError> *errors, bool handOverReports);
+    QList<MmsTypeSpec> describe(const QList<QPair<QString, QString>> &objects,
+                                QVector<IedClientError> *errors, bool handOverReports);
+    QVector<IedClientError> writeRcbs(const QList<ClientReportControlBlock> &rcbs,
+                                      const QVector<int> &parametersMasks, bool handOverReports);
     void dispatchReports();
 
     struct ReportSubscription

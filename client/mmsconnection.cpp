@@ -49,6 +49,7 @@ MmsConnection::~MmsConnection()
 void MmsConnection::resetCounters()
 {
     roundTripCount = 0;
+    mostInFlightCount = 0;
     sentCount = 0;
     receivedCount = 0;
     droppedCount = 0;
@@ -276,51 +277,113 @@ IedClientError MmsConnection::awaitMms(const QDeadlineTimer &deadline, MmsPdu *p
 
 IedClientError MmsConnection::request(const QByteArray &serviceRequest, MmsPdu *response)
 {
-    if (!associated)
-        return IedClientError::NotConnected;
-    BerReader requestReader(serviceRequest);
-    BerTlv requestTlv;
-    if (!requestReader.read(&requestTlv))
-        return IedClientError::InvalidArgument;
-    const quint32 invokeId = nextInvokeId++;
-    const QDeadlineTimer deadline(requestTimeoutMs);
-    const QByteArray pdu = MmsPduCodec::confirmedRequest(invokeId, serviceRequest);
-    if (pdu.size() > pduSize)
-        return IedClientError::InvalidArgument;
-    IedClientError error =
-        send(IsoMessageCodec::data(IsoPresentation::MmsContextId, pdu), deadline);
-    if (error != IedClientError::Ok)
-        return fail(error);
-    ++roundTripCount;
-    for (;;) {
+    QVector<MmsPdu> responses;
+    QVector<IedClientError> errors;
+    requestAll({serviceRequest}, &responses, &errors);
+    if (errors.first() == IedClientError::Ok)
+        *response = responses.first();
+    return errors.first();
+}
+
+void MmsConnection::requestAll(const QList<QByteArray> &serviceRequests, QVector<MmsPdu> *responses,
+                               QVector<IedClientError> *errors,
+                               const std::function<void()> &betweenAnswers)
+{
+    const int count = serviceRequests.size();
+    *responses = QVector<MmsPdu>(count);
+    *errors = QVector<IedClientError>(count, IedClientError::Ok);
+    struct InFlight
+    {
+        int index;
+        quint32 invokeId;
+        quint32 tag;
+        QDeadlineTimer deadline;
+    };
+    QVector<InFlight> inFlight; // in the order sent
+    int next = 0;
+    const auto failRest = [&](IedClientError error) {
+        for (const InFlight &call : qAsConst(inFlight))
+            (*errors)[call.index] = error;
+        inFlight.clear();
+        for (; next < count; ++next)
+            (*errors)[next] = error;
+    };
+    while (next < count || !inFlight.isEmpty()) {
+        while (next < count && inFlight.size() < maxOutstanding()) {
+            const int index = next++;
+            if (!associated) {
+                (*errors)[index] = IedClientError::NotConnected;
+                continue;
+            }
+            BerReader requestReader(serviceRequests.at(index));
+            BerTlv requestTlv;
+            const quint32 invokeId = nextInvokeId;
+            const QByteArray pdu =
+                MmsPduCodec::confirmedRequest(invokeId, serviceRequests.at(index));
+            if (!requestReader.read(&requestTlv) || pdu.size() > pduSize) {
+                (*errors)[index] = IedClientError::InvalidArgument;
+                continue;
+            }
+            ++nextInvokeId;
+            const QDeadlineTimer deadline(requestTimeoutMs);
+            const IedClientError error =
+                send(IsoMessageCodec::data(IsoPresentation::MmsContextId, pdu), deadline);
+            if (error != IedClientError::Ok) {
+                (*errors)[index] = fail(error);
+                failRest(error);
+                return;
+            }
+            ++roundTripCount;
+            inFlight.append({index, invokeId, requestTlv.tag, deadline});
+            mostInFlightCount = qMax(mostInFlightCount, int(inFlight.size()));
+        }
+        if (inFlight.isEmpty())
+            continue;
         MmsPdu answer;
-        error = awaitMms(deadline, &answer);
-        if (error != IedClientError::Ok)
-            return error;
+        const IedClientError error = awaitMms(inFlight.first().deadline, &answer);
+        // No answer in time, or one that does not decode: servers answer in
+        // order, so it is taken for the oldest request's.
+        if (error == IedClientError::Timeout ||
+            (error == IedClientError::MalformedMessage && associated)) {
+            (*errors)[inFlight.takeFirst().index] = error;
+            continue;
+        }
+        if (error != IedClientError::Ok) {
+            failRest(error);
+            return;
+        }
         // Answers to earlier requests that timed out are passed over; reports
         // are queued on the way.
-        const bool ours = answer.hasInvokeId && answer.invokeId == invokeId;
-        if (ours)
-            queuedAtLastAnswer = queuedTotal;
+        int place = 0;
+        if (answer.hasInvokeId) {
+            while (place < inFlight.size() && inFlight.at(place).invokeId != answer.invokeId)
+                ++place;
+        } else if (answer.kind != MmsPdu::Reject) {
+            continue;
+        }
+        if (place == inFlight.size())
+            continue;
+        const InFlight call = inFlight.at(place);
         switch (answer.kind) {
         case MmsPdu::ConfirmedResponse:
-            if (!ours)
-                continue;
-            if (answer.service.tag != requestTlv.tag)
-                return IedClientError::UnexpectedValueReceived;
-            *response = answer;
-            return IedClientError::Ok;
+            if (answer.service.tag != call.tag)
+                (*errors)[call.index] = IedClientError::UnexpectedValueReceived;
+            else
+                (*responses)[call.index] = answer;
+            break;
         case MmsPdu::ConfirmedError:
-            if (!ours)
-                continue;
-            return iedClientErrorFromServiceError(answer.error);
+            (*errors)[call.index] = iedClientErrorFromServiceError(answer.error);
+            break;
         case MmsPdu::Reject:
-            if (answer.hasInvokeId && !ours)
-                continue;
-            return iedClientErrorFromReject(answer.rejectKind, answer.rejectCode);
+            (*errors)[call.index] = iedClientErrorFromReject(answer.rejectKind, answer.rejectCode);
+            break;
         default:
             continue;
         }
+        inFlight.removeAt(place);
+        queuedAtLastAnswer = queuedTotal;
+        if (betweenAnswers)
+            betweenAnswers();
     }
 }
 

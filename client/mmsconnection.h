@@ -16,8 +16,10 @@
 #include <QDeadlineTimer>
 #include <QQueue>
 #include <QTcpSocket>
+#include <QVector>
 
 #include <atomic>
+#include <functional>
 
 class MmsConnection
 {
@@ -43,6 +45,16 @@ public:
     // One confirmed service: the request element out, the response element of
     // the same service back in *response.
     IedClientError request(const QByteArray &serviceRequest, MmsPdu *response);
+    // Several independent confirmed services with up to maxOutstanding()
+    // requests in flight, each answer matched to its request by invoke id.
+    // Every request keeps its own outcome in (*errors)[i] and, when Ok, its
+    // answer in (*responses)[i]; a lost connection fails all that were not
+    // answered. betweenAnswers, when set, runs after each answer.
+    void requestAll(const QList<QByteArray> &serviceRequests, QVector<MmsPdu> *responses,
+                    QVector<IedClientError> *errors,
+                    const std::function<void()> &betweenAnswers = {});
+    // The requests the server lets us have in flight (its initiate response).
+    int maxOutstanding() const { return qMax(1, negotiatedParameters.maxServOutstandingCalling); }
     IedClientError conclude();
     // ACSE release; the transport is closed afterwards whatever the answer.
     IedClientError release();
@@ -79,6 +91,8 @@ public:
     // Every request that waited for an answer: transport connect,
     // association, each confirmed service, conclude and release.
     int roundTrips() const { return roundTripCount; }
+    // The most requests that were in flight at once.
+    int mostInFlight() const { return mostInFlightCount; }
     qint64 bytesSent() const { return sentCount; }
     qint64 bytesReceived() const { return receivedCount; }
     void resetCounters();
@@ -105,6 +119,7 @@ private:
     quint32 nextInvokeId = 1;
     MmsInitiateParameters negotiatedParameters;
     int roundTripCount = 0;
+    int mostInFlightCount = 0;
     qint64 sentCount = 0;
     qint64 receivedCount = 0;
     QQueue<MmsInformationReport> reports;

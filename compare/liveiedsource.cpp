@@ -263,6 +263,12 @@ bool LiveIedSource::fetchFrom(IedConnection &connection, ModelSnapshot *snapshot
         connection.abort();
         return false;
     }
+    if (!browsed.failure.isEmpty()) {
+        *problem = text("%1 could not be listed whole, so it cannot be compared: %2")
+                       .arg(description(), browsed.failure);
+        connection.abort();
+        return false;
+    }
     QStringList domains;
     for (const BrowsedLogicalDevice &device : browsed.logicalDevices)
         domains.append(device.name);

@@ -36,7 +36,32 @@ QByteArray lengthOctets(int length)
 
 QByteArray tlv(quint32 tag, const QByteArray &content)
 {
-    return tagOctets(tag) + lengthOctets(content.size()) + content;
+    // One allocation: reports are thousands of small elements a second.
+    char header[16];
+    int used = 0;
+    if (tag <= 0xff) {
+        header[used++] = char(tag);
+    } else {
+        const QByteArray octets = tagOctets(tag);
+        for (char octet : octets)
+            header[used++] = octet;
+    }
+    const int length = content.size();
+    if (length < 0x80) {
+        header[used++] = char(length);
+    } else {
+        int count = 0;
+        for (quint32 rest = quint32(length); rest != 0; rest >>= 8)
+            ++count;
+        header[used++] = char(0x80 | count);
+        for (int i = count - 1; i >= 0; --i)
+            header[used++] = char((quint32(length) >> (8 * i)) & 0xff);
+    }
+    QByteArray element;
+    element.reserve(used + length);
+    element.append(header, used);
+    element.append(content);
+    return element;
 }
 
 int elementSize(quint32 tag, int contentLength)

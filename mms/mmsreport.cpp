@@ -96,20 +96,77 @@ QVector<int> Iec61850Report::includedMembers() const
 
 namespace MmsReportCodec {
 
-QByteArray informationReportPdu(const MmsInformationReport &report)
+namespace {
+
+QByteArray accessResult(const MmsValue &value)
+{
+    if (value.type() == MmsType::DataAccessError || value.isNull())
+        return Ber::integer(0x80, value.isNull() ? 10 : value.dataAccessErrorCode());
+    return MmsDataCodec::encodeValue(value);
+}
+
+QByteArray unconfirmedPdu(const MmsInformationReport &report, const QByteArray &results)
 {
     const QByteArray specification =
         report.namedList ? Ber::tlv(0xa1, MmsServices::encodeObjectName(report.listName))
                          : Ber::tlv(0xa0, MmsServices::encodeVariableList(report.variables));
-    QByteArray results;
-    for (const MmsValue &value : report.values) {
-        if (value.type() == MmsType::DataAccessError || value.isNull())
-            results += Ber::integer(0x80, value.isNull() ? 10 : value.dataAccessErrorCode());
-        else
-            results += MmsDataCodec::encodeValue(value);
-    }
     return Ber::tlv(UnconfirmedTag,
                     Ber::tlv(InformationReportTag, specification + Ber::tlv(0xa0, results)));
+}
+
+// Each access result of an "RPT" report in order, to sink.
+template <typename Sink> void forEachField(const Iec61850Report &report, Sink &&sink)
+{
+    sink(MmsValue::visibleString(report.rptId.toLatin1()));
+    sink(flagBits(report.optFlds, OptFldsBits));
+    if (report.has(ReportOptionSeqNum))
+        sink(MmsValue::unsignedInteger(report.seqNum));
+    if (report.has(ReportOptionTimeStamp))
+        sink(MmsValue::binaryTimeFromMs(report.timeOfEntry));
+    if (report.has(ReportOptionDataSet))
+        sink(MmsValue::visibleString(report.dataSetReference.toLatin1()));
+    if (report.has(ReportOptionBufferOverflow))
+        sink(MmsValue::boolean(report.bufOvfl));
+    if (report.has(ReportOptionEntryId))
+        sink(MmsValue::octetString(report.entryId));
+    if (report.has(ReportOptionConfRev))
+        sink(MmsValue::unsignedInteger(report.confRev));
+    if (report.has(ReportOptionSegmentation)) {
+        sink(MmsValue::unsignedInteger(report.subSeqNum));
+        sink(MmsValue::boolean(report.moreSegmentsFollow));
+    }
+    sink(inclusionBits(report.inclusion));
+    if (report.has(ReportOptionDataReference)) {
+        for (const QString &reference : report.dataReferences)
+            sink(MmsValue::visibleString(reference.toLatin1()));
+    }
+    for (const MmsValue &value : report.values)
+        sink(value);
+    if (report.has(ReportOptionReasonForInclusion)) {
+        for (int reason : report.reasons)
+            sink(flagBits(reason, ReasonBits));
+    }
+}
+
+} // namespace
+
+QByteArray informationReportPdu(const MmsInformationReport &report)
+{
+    QByteArray results;
+    results.reserve(report.values.size() * 8);
+    for (const MmsValue &value : report.values)
+        results += accessResult(value);
+    return unconfirmedPdu(report, results);
+}
+
+QByteArray reportPdu(const Iec61850Report &report)
+{
+    // Straight to octets: no list of values in between, as a server sends
+    // thousands of these a second.
+    QByteArray results;
+    results.reserve(64 + report.values.size() * 24);
+    forEachField(report, [&results](const MmsValue &value) { results += accessResult(value); });
+    return unconfirmedPdu(MmsInformationReport(), results);
 }
 
 bool decodeInformationReport(const MmsPdu &pdu, MmsInformationReport *report)
@@ -160,33 +217,7 @@ bool decodeInformationReport(const MmsPdu &pdu, MmsInformationReport *report)
 QList<MmsValue> encodeReport(const Iec61850Report &report)
 {
     QList<MmsValue> values;
-    values << MmsValue::visibleString(report.rptId.toLatin1())
-           << flagBits(report.optFlds, OptFldsBits);
-    if (report.has(ReportOptionSeqNum))
-        values << MmsValue::unsignedInteger(report.seqNum);
-    if (report.has(ReportOptionTimeStamp))
-        values << MmsValue::binaryTimeFromMs(report.timeOfEntry);
-    if (report.has(ReportOptionDataSet))
-        values << MmsValue::visibleString(report.dataSetReference.toLatin1());
-    if (report.has(ReportOptionBufferOverflow))
-        values << MmsValue::boolean(report.bufOvfl);
-    if (report.has(ReportOptionEntryId))
-        values << MmsValue::octetString(report.entryId);
-    if (report.has(ReportOptionConfRev))
-        values << MmsValue::unsignedInteger(report.confRev);
-    if (report.has(ReportOptionSegmentation))
-        values << MmsValue::unsignedInteger(report.subSeqNum)
-               << MmsValue::boolean(report.moreSegmentsFollow);
-    values << inclusionBits(report.inclusion);
-    if (report.has(ReportOptionDataReference)) {
-        for (const QString &reference : report.dataReferences)
-            values << MmsValue::visibleString(reference.toLatin1());
-    }
-    values += report.values;
-    if (report.has(ReportOptionReasonForInclusion)) {
-        for (int reason : report.reasons)
-            values << flagBits(reason, ReasonBits);
-    }
+    forEachField(report, [&values](const MmsValue &value) { values << value; });
     return values;
 }
 

@@ -104,6 +104,9 @@ bool decodeInformationReport(const MmsPdu &pdu, MmsInformationReport *report);
 
 // The access results of an "RPT" report.
 QList<MmsValue> encodeReport(const Iec61850Report &report);
+// The whole unconfirmed PDU of an "RPT" report: informationReportPdu of its
+// encodeReport, without the list in between.
+QByteArray reportPdu(const Iec61850Report &report);
 // False when a field is missing or of the wrong type, the per-member lists
 // do not match the inclusion bits, or values are left over.
 bool decodeReport(const QList<MmsValue> &values, Iec61850Report *report);

@@ -1,5 +1,6 @@
 #include "livevalues.h"
 
+#include "controldefinitions.h"
 #include "iedclienterror.h"
 #include "mmsreport.h"
 
@@ -43,6 +44,11 @@ QString text(const MmsValue &value, const QString &name)
             const int state = (value.bitStringBit(0) ? 2 : 0) + (value.bitStringBit(1) ? 1 : 0);
             return QStringLiteral("%1 (%2)").arg(QLatin1String(positions[state]), value.toText());
         }
+        return value.toText();
+    case MmsType::Integer:
+        // By name, as the project's tree shows the control model.
+        if (name == QLatin1String("ctlModel"))
+            return ControlModels::name(value.toInt32());
         return value.toText();
     case MmsType::DataAccessError:
         return iedClientErrorName(iedClientErrorFromDataAccessError(value.dataAccessErrorCode()));

@@ -29,6 +29,10 @@ const char *iconOf(int kind)
         return ":/images/RP.png";
     case BufferedReportKind:
         return ":/images/BR.png";
+    case GooseControlKind:
+        return ":/images/GO.png";
+    case SampledValueControlKind:
+        return ":/images/SV.png";
     default:
         return nullptr;
     }
@@ -195,12 +199,18 @@ QString OnlineBrowse::requestErrorText(IedClientError error) const
     return errorText(error);
 }
 
-void OnlineBrowse::noteRequest(IedClientError error, const QString &what)
+void OnlineBrowse::noteDirectory(IedClientError error, const QString &what)
 {
-    if (walk.failure.isEmpty() && cutsShort(error)) {
+    if (error != IedClientError::Ok && walk.failure.isEmpty()) {
         walk.error = error;
         walk.failure = tr("%1: %2").arg(what, requestErrorText(error));
     }
+}
+
+void OnlineBrowse::noteRequest(IedClientError error, const QString &what)
+{
+    if (cutsShort(error))
+        noteDirectory(error, what);
 }
 
 OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, const Trees &trees)
@@ -243,7 +253,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
             QStandardItem *deviceC =
                 appendTo(trees.reports, nullptr, makeItem(device, LogicalDeviceKind));
             const QStringList nodes = connection.logicalDeviceDirectory(device, &error);
-            noteRequest(error, device);
+            noteDirectory(error, device);
             for (const QString &node : nodes) {
                 if (cancelled || !walk)
                     break;
@@ -259,7 +269,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
 
                 const QStringList objects = connection.logicalNodeDirectory(
                     nodeReference, IedConnection::AcsiClass::DataObject, &error);
-                noteRequest(error, nodeReference);
+                noteDirectory(error, nodeReference);
                 for (const QString &object : objects) {
                     if (!walk)
                         break;
@@ -272,7 +282,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
 
                 const QStringList dataSets = connection.logicalNodeDirectory(
                     nodeReference, IedConnection::AcsiClass::DataSet, &error);
-                noteRequest(error, nodeReference);
+                noteDirectory(error, nodeReference);
                 for (const QString &dataSet : dataSets) {
                     const QString dataSetReference = nodeReference + QLatin1Char('.') + dataSet;
                     QStandardItem *dataSetA =
@@ -293,30 +303,44 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
                     }
                 }
 
-                struct ReportClass
+                // Report blocks go to tree C too, with their data set on the info
+                // screen; GOOSE and sampled-value blocks are served and readable,
+                // but nothing a project binds: tree A only.
+                struct BlockClass
                 {
                     IedConnection::AcsiClass acsiClass;
                     const char *separator;
                     int kind;
                     const char *line;
+                    bool report;
                 };
-                const ReportClass reportClasses[] = {
+                const BlockClass blockClasses[] = {
                     {IedConnection::AcsiClass::Urcb, "$RP$", UnbufferedReportKind,
-                     "RP: %2 -> DS: %1"},
-                    {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind,
-                     "BR: %2 -> DS: %1"},
+                     "RP: %2 -> DS: %1", true},
+                    {IedConnection::AcsiClass::Brcb, "$BR$", BufferedReportKind, "BR: %2 -> DS: %1",
+                     true},
+                    {IedConnection::AcsiClass::Gocb, "$GO$", GooseControlKind, "GO: %1", false},
+                    {IedConnection::AcsiClass::Msvcb, "$MS$", SampledValueControlKind, "MS: %1",
+                     false},
+                    {IedConnection::AcsiClass::Usvcb, "$US$", SampledValueControlKind, "US: %1",
+                     false},
                 };
-                for (const ReportClass &reportClass : reportClasses) {
+                for (const BlockClass &blockClass : blockClasses) {
                     const QStringList blocks = connection.logicalNodeDirectory(
-                        nodeReference, reportClass.acsiClass, &error);
-                    noteRequest(error, nodeReference);
+                        nodeReference, blockClass.acsiClass, &error);
+                    noteDirectory(error, nodeReference);
                     for (const QString &block : blocks) {
                         const QString blockReference =
-                            nodeReference + QLatin1String(reportClass.separator) + block;
+                            nodeReference + QLatin1String(blockClass.separator) + block;
                         auto blockItem = [&] {
-                            return makeItem(blockReference, reportClass.kind);
+                            return makeItem(blockReference, blockClass.kind);
                         };
                         appendTo(trees.complete, nodeA, blockItem());
+                        const QString line = QString::fromLatin1(blockClass.line);
+                        if (!blockClass.report) {
+                            infoScreen(QStringLiteral("   ") + line.arg(blockReference));
+                            continue;
+                        }
                         appendTo(trees.reports, nodeC, blockItem());
                         IedClientError rcbError = IedClientError::Ok;
                         const ClientReportControlBlock values =
@@ -324,8 +348,7 @@ OnlineBrowse::Result OnlineBrowse::browseIed(const QString &host, int port, cons
                         noteRequest(rcbError, blockReference);
                         if (rcbError == IedClientError::Ok) {
                             infoScreen(QStringLiteral("   ") +
-                                       QString::fromLatin1(reportClass.line)
-                                           .arg(values.dataSetReference(), blockReference));
+                                       line.arg(values.dataSetReference(), blockReference));
                         }
                     }
                 }
@@ -360,8 +383,11 @@ void OnlineBrowse::addDataAttributes(const QString &reference, IedConnection &co
     IedClientError error = IedClientError::Ok;
     const QStringList names = connection.dataDirectoryFc(base, &error);
     noteRequest(error, base);
+    // "AnIn1.mag[MX]" lists "f[MX]": the child is "AnIn1.mag.f[MX]".
+    const int bracket = base.indexOf(QLatin1Char('['));
+    const QString parentPath = bracket >= 0 ? base.left(bracket) : base;
     for (const QString &name : names) {
-        const QString childReference = base + QLatin1Char('.') + name;
+        const QString childReference = parentPath + QLatin1Char('.') + name;
         auto *item = makeItem(childReference, DataAttributeKind);
         if (parent)
             parent->appendRow(item);

@@ -91,8 +91,10 @@ private:
 
     QStandardItem *makeItem(const QString &text, int kind) const;
     QString requestErrorText(IedClientError error) const;
-    // Keeps the first error after which the listing cannot be trusted whole.
+    // Keeps the first error after which the listing cannot be trusted whole:
+    // for a directory (names left out of the tree) any error at all.
     void noteRequest(IedClientError error, const QString &what);
+    void noteDirectory(IedClientError error, const QString &what);
     Result fail(IedClientError error, const QString &failure, bool connected);
     void setActive(IedConnection *connection);
 

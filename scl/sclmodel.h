@@ -49,8 +49,10 @@ enum NodeKind {
     DataSetKind = 5,
     UnbufferedReportKind = 6,
     BufferedReportKind = 7,
-    DataAttributeKind = 8, // a leaf of a basic type
-    DataSetMemberKind = 9, // a member reference of a data set listed by a live IED
+    DataAttributeKind = 8,        // a leaf of a basic type
+    DataSetMemberKind = 9,        // a member reference of a data set listed by a live IED
+    GooseControlKind = 10,        // a GOOSE control block listed by a live IED
+    SampledValueControlKind = 11, // a sampled-value control block (MS or US) listed by a live IED
 };
 
 // Values of SclKindRole: which SCL element a DataObjects node was made for.

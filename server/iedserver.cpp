@@ -37,7 +37,7 @@ void IedServer::queueChanges(const QVector<MmsValueChange> &changes)
 {
     QMutexLocker locker(&queuedLock);
     for (const MmsValueChange &change : changes) {
-        MmsValueChange &queued = queuedChanges[change.domain + QLatin1Char('/') + change.item];
+        MmsValueChange &queued = queuedChanges[qMakePair(change.domain, change.item)];
         queued.domain = change.domain;
         queued.item = change.item;
         queued.reasons |= change.reasons;

@@ -96,7 +96,7 @@ private:
     // Changes waiting for our thread, one per leaf: however fast values
     // change, this holds at most every leaf of the model once.
     QMutex queuedLock;
-    QHash<QString, MmsValueChange> queuedChanges;
+    QHash<QPair<QString, QString>, MmsValueChange> queuedChanges; // by domain and item
     bool takeScheduled = false;
 };
 

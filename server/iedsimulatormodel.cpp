@@ -4,6 +4,7 @@
 #include "iedsimulatorstreams.h"
 #include "sclmodel.h"
 #include "sclparser.h"
+#include "simulatedenumerations.h"
 
 #include <QFile>
 #include <QHash>
@@ -79,6 +80,7 @@ struct IedExtras
     ControlBlocks blocks;
     ConfiguredValues configured;
     QHash<QString, QVector<StreamControl>> streams; // GOOSE and sampled value blocks
+    std::shared_ptr<SimulatedEnumerations> enumerations;
 };
 
 // One stream over the file: the enumerations may stand anywhere in it, so it
@@ -93,6 +95,8 @@ IedExtras readIedExtras(const QString &fileName, const QString &iedName)
         return extras;
     QXmlStreamReader xml(&file);
     StreamControls::Collector streams(iedName);
+    extras.enumerations = std::make_shared<SimulatedEnumerations>(iedName);
+    SimulatedEnumerations &enumerations = *extras.enumerations;
     bool inIed = false;
     QString ldInst;
     QString lnKey;
@@ -105,6 +109,7 @@ IedExtras readIedExtras(const QString &fileName, const QString &iedName)
         const QXmlStreamReader::TokenType token = xml.readNext();
         const QStringRef tag = xml.name();
         if (token == QXmlStreamReader::EndElement) {
+            enumerations.endElement(tag);
             if (tag == QLatin1String("IED")) {
                 inIed = false;
             } else if (tag == QLatin1String("DataSet")) {
@@ -122,16 +127,17 @@ IedExtras readIedExtras(const QString &fileName, const QString &iedName)
         if (token != QXmlStreamReader::StartElement)
             continue;
         const QXmlStreamAttributes a = xml.attributes();
+        const bool wantsText = SimulatedEnumerations::wantsText(tag) ||
+                               (!inIed && tag != QLatin1String("IED") && streams.wantsText(tag));
+        const QString text = wantsText ? xml.readElementText().trimmed() : QString();
+        enumerations.element(tag, a, text);
         if (tag == QLatin1String("IED")) {
             inIed = a.value(QLatin1String("name")) == iedName;
         } else if (tag == QLatin1String("EnumVal")) {
             const int ord = a.value(QLatin1String("ord")).toInt();
-            const QString text = xml.readElementText().trimmed();
             if (!configured.enumOrds.contains(text))
                 configured.enumOrds.insert(text, ord);
         } else if (!inIed) {
-            const QString text =
-                streams.wantsText(tag) ? xml.readElementText().trimmed() : QString();
             streams.communicationElement(tag, a, text);
             continue;
         }
@@ -172,7 +178,6 @@ IedExtras readIedExtras(const QString &fileName, const QString &iedName)
             valTaken = false;
         } else if (tag == QLatin1String("Val") && inDai && !valTaken) {
             valTaken = true;
-            const QString text = xml.readElementText().trimmed();
             if (!path.contains(QString()))
                 configured.values.append({lnKey, path.join(QLatin1Char('$')), text});
         }
@@ -451,6 +456,7 @@ std::shared_ptr<MmsServerModel> IedSimulatorModel::fromSclModel(const QStandardI
         }
     }
     model->finish();
+    extras.enumerations->apply(*model);
     applyConfiguredValues(*model, iedName, extras.configured);
     return model;
 }

@@ -34,18 +34,18 @@ void flatten(const QString &prefix, const QVector<int> &path, const MmsTypeSpec 
     }
 }
 
-bool isQuality(const QString &name)
+bool isQuality(QStringView name)
 {
     return name == QLatin1String("q");
 }
 
-bool isTimeStamp(const QString &name)
+bool isTimeStamp(QStringView name)
 {
     return name == QLatin1String("t");
 }
 
 // Compares the leaves of two values of one type and records those that count.
-void compareLeaves(const QString &domain, const QString &item, const QString &name,
+void compareLeaves(const QString &domain, const QString &item, QStringView name,
                    const MmsTypeSpec &type, const MmsValue &before, const MmsValue &after,
                    QVector<MmsValueChange> *changes)
 {
@@ -150,6 +150,39 @@ const MmsServerDataSet *MmsServerModel::dataSet(const QString &domain, const QSt
     return &domainList.at(domainIndex.value(domain)).dataSets.at(dataSetIndex);
 }
 
+MmsValueHandle MmsServerModel::handle(const QString &domain, const QString &item) const
+{
+    MmsValueHandle found;
+    const auto index = indexes.constFind(domain);
+    if (index == indexes.constEnd())
+        return found;
+    const auto path = index->paths.constFind(item);
+    if (path == index->paths.constEnd())
+        return found;
+    found.domain = domainIndex.value(domain);
+    found.path = *path;
+    return found;
+}
+
+QList<MmsValue> MmsServerModel::values(const QVector<MmsValueHandle> &handles,
+                                       const QVector<int> &positions) const
+{
+    QList<MmsValue> result;
+    result.reserve(positions.size());
+    QReadLocker locker(&valueLock);
+    for (int position : positions) {
+        const MmsValueHandle &handle = handles.at(position);
+        if (!handle.isValid()) {
+            result.append(MmsValue());
+            continue;
+        }
+        const MmsTypeSpec *type = nullptr;
+        const MmsValue *value = at(handle, &type);
+        result.append(value && !value->isNull() ? *value : type->defaultValue());
+    }
+    return result;
+}
+
 bool MmsServerModel::fits(const MmsTypeSpec &type, const MmsValue &value)
 {
     if (value.isNull())
@@ -188,17 +221,17 @@ bool MmsServerModel::fits(const MmsTypeSpec &type, const MmsValue &value)
 MmsValue *MmsServerModel::locate(const QString &domain, const QString &item,
                                  const MmsTypeSpec **type) const
 {
-    const auto index = indexes.constFind(domain);
-    if (index == indexes.constEnd())
-        return nullptr;
-    const auto path = index->paths.constFind(item);
-    if (path == index->paths.constEnd())
-        return nullptr;
-    MmsServerVariable &variable = domainList[domainIndex.value(domain)].variables[path->first()];
+    const MmsValueHandle found = handle(domain, item);
+    return found.isValid() ? at(found, type) : nullptr;
+}
+
+MmsValue *MmsServerModel::at(const MmsValueHandle &handle, const MmsTypeSpec **type) const
+{
+    MmsServerVariable &variable = domainList[handle.domain].variables[handle.path.first()];
     const MmsTypeSpec *currentType = &variable.type;
     MmsValue *currentValue = &variable.value;
-    for (int i = 1; i < path->size(); ++i) {
-        const int component = path->at(i);
+    for (int i = 1; i < handle.path.size(); ++i) {
+        const int component = handle.path.at(i);
         currentType = &currentType->component(component);
         // A model filled without values answers its types' defaults.
         currentValue = currentValue && component < currentValue->elementCount()
@@ -221,8 +254,9 @@ MmsServerModel::UpdateResult MmsServerModel::apply(const MmsValueUpdate &update,
     if (!fits(*type, update.value))
         return TypeMismatch;
     if (changes) {
-        compareLeaves(update.domain, update.item, update.item.section(QLatin1Char('$'), -1), *type,
-                      *current, update.value, changes);
+        compareLeaves(update.domain, update.item,
+                      QStringView(update.item).mid(update.item.lastIndexOf(QLatin1Char('$')) + 1),
+                      *type, *current, update.value, changes);
     }
     *current = update.value;
     return Updated;

@@ -54,6 +54,15 @@ struct MmsValueChange
     int reasons = 0;
 };
 
+// Where an attribute of a finished model lives: its domain and the component
+// positions down to it. The structure is fixed, so a handle stays good.
+struct MmsValueHandle
+{
+    int domain = -1;
+    QVector<int> path; // variable, then components
+    bool isValid() const { return domain >= 0 && !path.isEmpty(); }
+};
+
 struct MmsValueUpdate
 {
     QString domain;
@@ -84,6 +93,12 @@ public:
     // The type and value of "LN$FC$DO..." in domain; false when there is none.
     bool find(const QString &domain, const QString &item, MmsTypeSpec *type, MmsValue *value) const;
     const MmsServerDataSet *dataSet(const QString &domain, const QString &item) const;
+    // The handle of "LN$FC$DO..." in domain; invalid when there is none.
+    MmsValueHandle handle(const QString &domain, const QString &item) const;
+    // The values at the handles picked by positions, under one lock, as
+    // find() gives them (null for an invalid handle); for report entries.
+    QList<MmsValue> values(const QVector<MmsValueHandle> &handles,
+                           const QVector<int> &positions) const;
 
     // Run-time values of a finished model, safe from any thread.
     enum UpdateResult { Updated, NoSuchObject, TypeMismatch };
@@ -106,6 +121,7 @@ private:
     // The value node of item (null when the model holds none there) and its
     // type (null when there is no such item); call under the value lock.
     MmsValue *locate(const QString &domain, const QString &item, const MmsTypeSpec **type) const;
+    MmsValue *at(const MmsValueHandle &handle, const MmsTypeSpec **type) const;
     UpdateResult apply(const MmsValueUpdate &update, QVector<MmsValueChange> *changes) const;
     void notify(const QVector<MmsValueChange> &changes) const;
 

@@ -19,13 +19,6 @@ MmsValue reasonBits(int reasons)
     return MmsValue::bitString(octet, 6);
 }
 
-QByteArray reportPdu(const Iec61850Report &report)
-{
-    MmsInformationReport information;
-    information.values = MmsReportCodec::encodeReport(report);
-    return MmsReportCodec::informationReportPdu(information);
-}
-
 } // namespace
 
 ReportControlEngine::ReportControlEngine(std::shared_ptr<const MmsServerModel> model)
@@ -128,8 +121,7 @@ void ReportControlEngine::valuesChanged(const QVector<MmsValueChange> &changes, 
             continue;
         changed.clear();
         for (const MmsValueChange &change : changes) {
-            const QVector<int> members =
-                block->membersCovering(change.domain + QLatin1Char('/') + change.item);
+            const QVector<int> members = block->membersCovering(change.domain, change.item);
             for (int member : members)
                 changed.append({member, change.reasons});
         }
@@ -214,15 +206,14 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
             const int member = included.at(k);
             part->inclusion[member] = true;
             if (part->has(ReportOptionDataReference))
-                part->dataReferences.append(members.at(member).domain + QLatin1Char('/') +
-                                            members.at(member).item);
+                part->dataReferences.append(block.memberReferences().at(member));
             part->values.append(entry.values.value(k));
             if (part->has(ReportOptionReasonForInclusion))
                 part->reasons.append(entry.reasons.at(member));
         }
     };
     fill(&report, 0, included.size());
-    const QByteArray whole = reportPdu(report);
+    const QByteArray whole = MmsReportCodec::reportPdu(report);
     if (whole.size() <= maxPduSize)
         return {whole};
 
@@ -230,7 +221,7 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
     report.optFlds |= ReportOptionSegmentation;
     fill(&report, 0, 0);
     report.moreSegmentsFollow = true;
-    const int header = reportPdu(report).size() + SegmentSlack;
+    const int header = MmsReportCodec::reportPdu(report).size() + SegmentSlack;
     QList<QByteArray> segments;
     int from = 0;
     while (from < included.size()) {
@@ -241,9 +232,7 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
             int cost = MmsDataCodec::encodeValue(entry.values.value(to)).size();
             if (report.has(ReportOptionDataReference))
                 cost += MmsDataCodec::encodeValue(
-                            MmsValue::visibleString((members.at(member).domain + QLatin1Char('/') +
-                                                     members.at(member).item)
-                                                        .toLatin1()))
+                            MmsValue::visibleString(block.memberReferences().at(member).toLatin1()))
                             .size();
             if (report.has(ReportOptionReasonForInclusion))
                 cost += MmsDataCodec::encodeValue(reasonBits(entry.reasons.at(member))).size();
@@ -255,7 +244,7 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
         report.subSeqNum = quint32(segments.size());
         report.moreSegmentsFollow = to < included.size();
         fill(&report, from, to);
-        segments.append(reportPdu(report));
+        segments.append(MmsReportCodec::reportPdu(report));
         from = to;
     }
     return segments;

@@ -3,6 +3,7 @@
 #include "mmsdatacodec.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -161,11 +162,29 @@ bool ServerReportControl::selectDataSet(const QString &reference)
     datSet = reference;
     members = dataSet ? dataSet->members : QList<MmsObjectName>();
     memberIndex.clear();
-    for (int i = 0; i < members.size(); ++i)
+    covering.clear();
+    memberValues.clear();
+    references.clear();
+    for (int i = 0; i < members.size(); ++i) {
         memberIndex.insert(memberKey(members.at(i)), i);
+        references.append(memberKey(members.at(i)));
+        memberValues.append(model->handle(members.at(i).domain, members.at(i).item));
+    }
     pending = QVector<int>(members.size(), 0);
     pendingDeadline = 0;
     return true;
+}
+
+QVector<int> ServerReportControl::membersCovering(const QString &domain, const QString &item) const
+{
+    // A device changes the same leaves step after step.
+    const QPair<QString, QString> key(domain, item);
+    const auto known = covering.constFind(key);
+    if (known != covering.constEnd())
+        return *known;
+    const QVector<int> found = membersCovering(domain + QLatin1Char('/') + item);
+    covering.insert(key, found);
+    return found;
 }
 
 QVector<int> ServerReportControl::membersCovering(const QString &key) const
@@ -423,19 +442,16 @@ void ServerReportControl::flushPending(quint64 now)
     ReportEntry entry;
     entry.time = now;
     entry.reasons = pending;
-    bool any = false;
+    QVector<int> included;
     for (int i = 0; i < pending.size(); ++i) {
-        if (!pending.at(i))
-            continue;
-        any = true;
-        MmsTypeSpec memberType;
-        MmsValue value;
-        model->find(members.at(i).domain, members.at(i).item, &memberType, &value);
-        entry.values.append(value);
+        if (pending.at(i))
+            included.append(i);
     }
     pending.fill(0);
-    if (any)
-        addEntry(std::move(entry));
+    if (included.isEmpty())
+        return;
+    entry.values = model->values(memberValues, included);
+    addEntry(std::move(entry));
 }
 
 void ServerReportControl::advance(quint64 now)
@@ -449,12 +465,9 @@ void ServerReportControl::advance(quint64 now)
         ReportEntry entry;
         entry.time = now;
         entry.reasons = QVector<int>(members.size(), reason);
-        for (const MmsObjectName &member : qAsConst(members)) {
-            MmsTypeSpec memberType;
-            MmsValue value;
-            model->find(member.domain, member.item, &memberType, &value);
-            entry.values.append(value);
-        }
+        QVector<int> all(members.size());
+        std::iota(all.begin(), all.end(), 0);
+        entry.values = model->values(memberValues, all);
         addEntry(std::move(entry));
     };
     if (giPending) {
@@ -494,8 +507,11 @@ void ServerReportControl::addEntry(ReportEntry entry)
     // What an entry costs: its header, reasons and encoded values, about as
     // a device stores it.
     entry.bytes = EntryHeaderBytes + entry.reasons.size();
-    for (const MmsValue &value : qAsConst(entry.values))
-        entry.bytes += MmsDataCodec::encodeValue(value).size();
+    // An unbuffered queue is bounded by entries: only a buffer counts bytes.
+    if (isBuffered) {
+        for (const MmsValue &value : qAsConst(entry.values))
+            entry.bytes += MmsDataCodec::encodeValue(value).size();
+    }
     bufferedBytes += entry.bytes;
     entries.push_back(std::move(entry));
     auto full = [this] {

@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <deque>
@@ -72,6 +73,7 @@ public:
     bool listening() const { return (rptEna || isBuffered) && !members.isEmpty(); }
     // The data set positions covering "domain/item", deepest name first.
     QVector<int> membersCovering(const QString &key) const;
+    QVector<int> membersCovering(const QString &domain, const QString &item) const;
     void memberChanged(int member, int reasons, quint64 now);
     // Members changed at once (member, reasons): with BufTm 0 one entry
     // carries them all, as a device scanning its data reports them.
@@ -89,6 +91,8 @@ public:
     QString dataSetReference() const { return datSet; }
     quint32 confRev() const { return confRevision; }
     const QList<MmsObjectName> &dataSetMembers() const { return members; }
+    // "domain/item" of each member, as a report's data references carry them.
+    const QStringList &memberReferences() const { return references; }
     // The sequence number of the next report (counted modulo the attribute's
     // size) and its advance.
     quint32 takeSequenceNumber();
@@ -140,7 +144,11 @@ private:
     quint64 heldUntil = 0;
 
     QList<MmsObjectName> members;
+    QVector<MmsValueHandle> memberValues;
+    QStringList references;
     QHash<QString, int> memberIndex; // "domain/item" -> position
+    // membersCovering's answers so far, by domain and item.
+    mutable QHash<QPair<QString, QString>, QVector<int>> covering;
 
     QVector<int> pending; // reasons per member waiting for BufTm
     quint64 pendingDeadline = 0;

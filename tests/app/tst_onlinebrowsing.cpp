@@ -308,6 +308,18 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn_data()
     QTest::newRow("missing object") << false << QStringList{node, node + ".Hz", node + ".Hz.q[MX]"}
                                     << node + ".Hz.nothere[MX]" << node + ".Hz.nothere[MX]"
                                     << "Error: OBJECT_DOES_NOT_EXIST";
+    // The constraint once, at the end of a nested attribute's name.
+    QTest::newRow("nested attribute")
+        << false
+        << QStringList{node, node + ".Hz", node + ".Hz.units[CF]", node + ".Hz.units.SIUnit[CF]"}
+        << QString() << node + ".Hz.units.SIUnit[CF]"
+        << "5"; // the lowest ord of SIUnit, which lists no 0
+    QTest::newRow("control model by name")
+        << false
+        << QStringList{"BAY2_MEASMEAS/LLN0", "BAY2_MEASMEAS/LLN0.Mod",
+                       "BAY2_MEASMEAS/LLN0.Mod.ctlModel[CF]"}
+        << QString() << "BAY2_MEASMEAS/LLN0.Mod.ctlModel[CF]"
+        << "status-only";
     // The address comes from the project's connection rows.
     QTest::newRow("project data object")
         << true << QStringList{"BAY2_MEAS", "MEAS", "MMXU1", "MX", "Hz"} << QString()

@@ -245,6 +245,8 @@ void CommandLineTest::newRefuses_data()
                                            << "nowhere";
     QTest::newRow("file size limit") << "limit"
                                      << "File too large";
+    QTest::newRow("update --out past the file size limit") << "update"
+                                                           << "File too large";
 }
 
 void CommandLineTest::newRefuses()
@@ -273,10 +275,15 @@ void CommandLineTest::newRefuses()
     } else if (case_ == "folder") {
         out = dir->filePath("nowhere/p.sclpro");
     }
-    const QStringList arguments = QStringList{"new", scl, "--ied", ied, "--out", out} + extra;
+    QStringList arguments = QStringList{"new", scl, "--ied", ied, "--out", out} + extra;
+    if (case_ == "update") {
+        const QString project = dir->filePath("source.sclpro");
+        QCOMPARE(runCli({"new", scl, "--ied", ied, "--out", project}).exitCode, 0);
+        arguments = QStringList{"update", project, "--scl", scl, "--out", out};
+    }
     // 40 KiB: less than the project needs.
     const Run run =
-        case_ == "limit"
+        case_ == "limit" || case_ == "update"
             ? runProgram("/bin/sh",
                          QStringList{"-c", "ulimit -f 40; exec \"$0\" \"$@\"", STATIONSCOPE_CLI} +
                              arguments)
@@ -758,9 +765,13 @@ void CommandLineTest::readAndWatchTheSimulator()
     QTRY_VERIFY2_WITH_TIMEOUT(
         (watched += QString::fromUtf8(watch.readAll())).contains("Enabled " + rcb),
         qPrintable(watched + watch.readAllStandardError()), EventTimeoutMs);
-    const Run refused = runCli({"watch", address, rcb, "--seconds", "1"});
+    // The refused block is named; the other one asked for is watched all the same.
+    const QString free = QStringLiteral("BAY2_MEASMEAS/LLN0$RP$urcbMeas02");
+    const Run refused = runCli({"watch", address, rcb, free, "--seconds", "1"});
     QCOMPARE(refused.exitCode, 1);
     QVERIFY2(firstLineNames(refused, rcb), qPrintable(refused.err));
+    QVERIFY2(refused.out.contains("Enabled " + free) && refused.out.contains("Disabled " + free),
+             qPrintable(refused.out));
     QTRY_VERIFY_WITH_TIMEOUT((watched += QString::fromUtf8(watch.readAll())).contains("integrity"),
                              EventTimeoutMs);
     QVERIFY(watch.processId() > 0);

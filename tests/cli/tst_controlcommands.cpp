@@ -38,8 +38,15 @@ void TestControlCommands::exitCodes_data()
     QTest::newRow("status-only") << L{"IEDLD/GGIO1.SPCSO0", "on"} << 1 << L{}
                                  << "ctlModel 0 (status-only), no commands" << 0;
     QTest::newRow("refused") << L{"IEDLD/GGIO1.SPCSO1", "on", "--check", "synchro"} << 1
-                             << L{"GGIO1$CO$SPCSO1$Oper"} << "AddCause 9 (Blocked-by-process)" << 0;
-    QTest::newRow("bad value") << L{"IEDLD/GGIO1.SPCSO1", "maybe"} << 2 << L{} << "" << 0;
+                             << L{"GGIO1$CO$SPCSO1$Oper"}
+                             << "; LastApplError ctlNum 1, AddCause 9 (Blocked-by-process)" << 0;
+    QTest::newRow("bad value") << L{"IEDLD/GGIO1.SPCSO1", "maybe"} << 1 << L{}
+                               << "\"maybe\" is no boolean value" << 0;
+    QTest::newRow("no control object")
+        << L{"IEDLD/GGIO1.Beh", "on"} << 1 << L{}
+        << "IEDLD/GGIO1.Beh is no control object (it has no ctlModel and Oper)" << 0;
+    QTest::newRow("no such object") << L{"IEDLD/GGIO1.Nothere", "on"} << 1 << L{}
+                                    << "cannot read the control model of IEDLD/GGIO1.Nothere" << 0;
     QTest::newRow("bad check") << L{"IEDLD/GGIO1.SPCSO1", "on", "--check", "x"} << 2 << L{} << ""
                                << 0;
 
@@ -93,7 +100,8 @@ void TestControlCommands::exitCodes()
     const QString address = QStringLiteral("127.0.0.1:%1").arg(device.port());
     QCOMPARE(ControlCommands::operate(QStringList{address} + arguments, out, err), exitCode);
     out.flush();
-    QVERIFY2(output.contains(printed), qPrintable(output + errors));
+    err.flush();
+    QVERIFY2((output + errors).contains(printed), qPrintable(output + errors));
     QCOMPARE(device.commands(), commands);
 }
 

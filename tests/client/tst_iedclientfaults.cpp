@@ -9,8 +9,10 @@
 #include "iedconnection.h"
 #include "isomessage.h"
 #include "isosession.h"
+#include "liveiedsource.h"
 #include "mmspdu.h"
 #include "mmsservices.h"
+#include "modelsnapshot.h"
 #include "scriptedpeer.h"
 #include "tpkt.h"
 
@@ -39,6 +41,7 @@ private slots:
     void answerFaults();
     void browseFailures_data();
     void browseFailures();
+    void answersInAnotherOrder();
 };
 
 namespace {
@@ -70,25 +73,37 @@ QByteArray mmsData(const QByteArray &pdu)
     return packets(IsoMessageCodec::data(3, pdu));
 }
 
+// Answers the transport connect and the association.
+bool acceptAssociation(QTcpSocket &socket, ScriptedPeer &peer)
+{
+    QByteArray bytes;
+    if (!peer.readTpdu(socket, &bytes))
+        return false;
+    peer.send(socket, connectConfirm());
+    if (!peer.readMessage(socket, &bytes))
+        return false;
+    peer.send(socket, associateResponse());
+    return true;
+}
+
+bool readRequest(QTcpSocket &socket, ScriptedPeer &peer, MmsPdu *request)
+{
+    QByteArray bytes;
+    IsoMessage message;
+    return peer.readMessage(socket, &bytes) && IsoMessageCodec::decode(bytes, &message) &&
+           MmsPduCodec::decode(message.mms, request);
+}
+
 // Answers the transport connect and the association, then hands each request's
 // invoke id to reply and sends what it returns; closes after the first answer
 // when told to, and on an empty answer.
 ScriptedPeer::Script associatedPeer(const Reply &reply, bool closeAfterAnswer = false)
 {
     return [reply, closeAfterAnswer](QTcpSocket &socket, ScriptedPeer &peer) {
-        QByteArray bytes;
-        if (!peer.readTpdu(socket, &bytes))
+        if (!acceptAssociation(socket, peer))
             return;
-        peer.send(socket, connectConfirm());
-        if (!peer.readMessage(socket, &bytes))
-            return;
-        peer.send(socket, associateResponse());
-        while (peer.readMessage(socket, &bytes)) {
-            IsoMessage message;
-            MmsPdu request;
-            if (!IsoMessageCodec::decode(bytes, &message) ||
-                !MmsPduCodec::decode(message.mms, &request))
-                return;
+        MmsPdu request;
+        while (readRequest(socket, peer, &request)) {
             const QByteArray answer = reply(request.invokeId);
             if (answer.isEmpty())
                 return;
@@ -169,19 +184,8 @@ void TestIedClientFaults::slowPeerIsHeldToTheRequestTimeout()
     // A whole answer, sent a byte at a time: every byte comes well within the
     // time-out, the answer as a whole does not.
     ScriptedPeer peer([](QTcpSocket &socket, ScriptedPeer &self) {
-        QByteArray bytes;
-        if (!self.readTpdu(socket, &bytes))
-            return;
-        self.send(socket, connectConfirm());
-        if (!self.readMessage(socket, &bytes))
-            return;
-        self.send(socket, associateResponse());
-        if (!self.readMessage(socket, &bytes))
-            return;
-        IsoMessage message;
         MmsPdu request;
-        if (!IsoMessageCodec::decode(bytes, &message) ||
-            !MmsPduCodec::decode(message.mms, &request))
+        if (!acceptAssociation(socket, self) || !readRequest(socket, self, &request))
             return;
         const QByteArray answer = mmsData(MmsPduCodec::confirmedResponse(
             request.invokeId, MmsServices::getNameListResponse({"LD1", "LD2", "LD3"}, false)));
@@ -366,15 +370,16 @@ void TestIedClientFaults::answerFaults()
 void TestIedClientFaults::browseFailures_data()
 {
     QTest::addColumn<Reply>("reply");
-    QTest::addColumn<QString>("said");  // what the error line says failed
-    QTest::addColumn<QString>("shown"); // part of the tree printed before it
-    // The answers by the request's place: the device list, the device's
-    // variable names, its data set names.
+    QTest::addColumn<QString>("said");    // what the error line says failed
+    QTest::addColumn<QString>("shown");   // part of the tree printed before it
+    QTest::addColumn<QString>("checked"); // what the live check names as failed
+    // The answers by the request's place (its invoke id, from 1 on every
+    // connection): the device list, the device's variable names, its data
+    // set names.
     const auto inTurn = [](const QList<std::function<QByteArray(quint32)>> &answers) {
-        auto count = std::make_shared<int>(0);
-        return Reply([answers, count](quint32 id) {
-            const int turn = (*count)++;
-            return turn < answers.size() ? answers.at(turn)(id) : QByteArray();
+        return Reply([answers](quint32 id) {
+            const int turn = int(id) - 1;
+            return turn >= 0 && turn < answers.size() ? answers.at(turn)(id) : QByteArray();
         });
     };
     const auto names = [](const QStringList &list, bool more = false) {
@@ -392,32 +397,47 @@ void TestIedClientFaults::browseFailures_data()
 
     QTest::newRow("device list refused")
         << inTurn({refused}) << "logical device list: OBJECT_DOES_NOT_EXIST"
-        << "Tree\n";
+        << "Tree\n"
+        << QString("lists no logical device");
     QTest::newRow("answer under another invoke id") << Reply([](quint32 id) {
         return mmsData(MmsPduCodec::confirmedResponse(
             id + 7, MmsServices::getNameListResponse({"LD"}, false)));
     }) << "logical device list: TIMEOUT"
-                                                    << "Tree\n";
+                                                    << "Tree\n"
+                                                    << QString("TIMEOUT");
     QTest::newRow("name list that never ends") << Reply([](quint32 id) {
         return mmsData(
             MmsPduCodec::confirmedResponse(id, MmsServices::getNameListResponse({"LD"}, true)));
     }) << "a name list that does not move on after 2 names"
-                                               << "Tree\n";
+                                               << "Tree\n"
+                                               << QString("lists no logical device");
     QTest::newRow("name list that loops")
         << inTurn({names({"LD1"}, true), names({"LD2"}, true), names({"LD1"}, true)})
         << "a name list that does not move on after 3 names"
-        << "Tree\n";
+        << "Tree\n"
+        << QString("lists no logical device");
     QTest::newRow("name past 255 characters")
         << inTurn({names({QString(300, 'L')})}) << "logical device list: MALFORMED_MESSAGE"
-        << "Tree\n";
+        << "Tree\n"
+        << QString("lists no logical device");
     QTest::newRow("logical nodes cut short")
         << inTurn({names({"LD"}), names({"LLN0"}, true), names({"LLN0"}, true)})
         << "LD: UNEXPECTED_VALUE_RECEIVED (13), a name list that does not move on after 2 names"
-        << "Tree\n  LD\n";
+        << "Tree\n  LD\n"
+        << QString("LD: UNEXPECTED_VALUE_RECEIVED");
+    QTest::newRow("logical device directory refused")
+        << inTurn({names({"LD"}), refused}) << "LD: OBJECT_DOES_NOT_EXIST"
+        << "Tree\n  LD\n"
+        << QString("LD: OBJECT_DOES_NOT_EXIST");
+    QTest::newRow("logical node directory refused")
+        << inTurn({names({"LD"}), names({"LLN0"}), refused}) << "LD/LLN0: OBJECT_DOES_NOT_EXIST"
+        << "Tree\n  LD\n"
+        << QString("LD/LLN0: OBJECT_DOES_NOT_EXIST");
     QTest::newRow("attributes nested past the bound")
         << inTurn({names({"LD"}), names(deep), names({})})
         << "attributes nested deeper than 32 levels"
-        << "      LD/LLN0.Mod\n";
+        << "      LD/LLN0.Mod\n"
+        << QString("");
 }
 
 void TestIedClientFaults::browseFailures()
@@ -425,6 +445,7 @@ void TestIedClientFaults::browseFailures()
     QFETCH(Reply, reply);
     QFETCH(QString, said);
     QFETCH(QString, shown);
+    QFETCH(QString, checked);
     ScriptedPeer peer(associatedPeer(reply));
     QString output;
     QString errors;
@@ -437,6 +458,51 @@ void TestIedClientFaults::browseFailures()
     QCOMPARE(exitCode, 1);
     QVERIFY2(output.contains(shown), qPrintable(output));
     QVERIFY2(errors.contains("browse incomplete") && errors.contains(said), qPrintable(errors));
+
+    // The live check of a project against the same device is no check.
+    if (checked.isEmpty())
+        return;
+    ScriptedPeer checkedPeer(associatedPeer(reply));
+    LiveIedSource live(QStringLiteral("127.0.0.1"), checkedPeer.port(), QString(), {});
+    live.setTimeouts(EventTimeoutMs, 1000);
+    ModelSnapshot found;
+    QString problem;
+    QVERIFY(!live.fetch(&found, &problem));
+    QVERIFY2(problem.contains(checked), qPrintable(problem));
+}
+
+void TestIedClientFaults::answersInAnotherOrder()
+{
+    // Three requests in flight before any answer; the answers come last
+    // first, the middle one refused, each typed after its invoke id.
+    ScriptedPeer peer([](QTcpSocket &socket, ScriptedPeer &peer) {
+        QList<quint32> ids;
+        MmsPdu request;
+        if (!acceptAssociation(socket, peer))
+            return;
+        while (ids.size() < 3 && readRequest(socket, peer, &request))
+            ids.prepend(request.invokeId);
+        for (quint32 id : ids)
+            peer.send(socket,
+                      mmsData(id == 2
+                                  ? MmsPduCodec::confirmedError(id, {MmsServiceError::Access, 2})
+                                  : MmsPduCodec::confirmedResponse(
+                                        id, MmsServices::getVariableAccessAttributesResponse(
+                                                false, MmsTypeSpec::integer(int(id) * 8)))));
+        peer.stayQuiet(socket);
+    });
+    IedConnection connection;
+    QCOMPARE(connection.connect(QStringLiteral("127.0.0.1"), peer.port()), IedClientError::Ok);
+    QVector<IedClientError> errors;
+    const QList<MmsTypeSpec> types = connection.variableSpecifications(
+        {{"LD/GGIO1.Ind1", "ST"}, {"LD/GGIO1.Ind2", "ST"}, {"LD/GGIO1.Ind3", "ST"}}, &errors);
+    QCOMPARE(errors,
+             (QVector<IedClientError>{IedClientError::Ok, IedClientError::ObjectDoesNotExist,
+                                      IedClientError::Ok}));
+    QCOMPARE(types.at(0).size(), 8);
+    QCOMPARE(types.at(2).size(), 24);
+    QCOMPARE(connection.mostRequestsInFlight(), 3);
+    connection.abort();
 }
 
 QTEST_GUILESS_MAIN(TestIedClientFaults)

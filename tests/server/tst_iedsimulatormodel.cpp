@@ -346,6 +346,21 @@ void TestIedSimulatorModel::servesControlBlocksAsConfigured()
     QCOMPARE(events2->members.size(), 4);
     QCOMPARE(events2->members.first().item, QStringLiteral("GGIO1$ST$SPCSO1"));
 
+    // Every enumeration holds an ord its EnumType lists: the DAI's, the
+    // template's Val, 0, or else the lowest one.
+    const auto measuring = IedSimulatorModel::fromSclFile(
+        sourceFile(QStringLiteral("examples/substation.scd")), "BAY2_MEAS");
+    QVERIFY(measuring);
+    const QList<QPair<QString, int>> enumerations{
+        {"MMXU1$CF$TotW$units$SIUnit", 38}, {"MMXU1$CF$TotW$units$multiplier", 3},
+        {"MMXU1$CF$Hz$units$SIUnit", 5},    {"MMXU1$CF$Hz$units$multiplier", 0},
+        {"LLN0$ST$Health$stVal", 1},        {"LLN0$CF$Mod$ctlModel", 0}};
+    for (const auto &enumeration : enumerations) {
+        QVERIFY2(measuring->find("BAY2_MEASMEAS", enumeration.first, &type, &value),
+                 qPrintable(enumeration.first));
+        QCOMPARE(value.toInt32(), enumeration.second);
+    }
+
     // GOOSE and sampled value blocks with their multicast address as a structure.
     const auto substation = IedSimulatorModel::fromSclFile(
         sourceFile(QStringLiteral("examples/substation.scd")), "BAY1_PROT");

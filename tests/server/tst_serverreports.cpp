@@ -350,9 +350,21 @@ void TestServerReports::watchPrintsReportsWhileEnabling()
         first.reference = Device + '/' + Urcb;
         first.gi = true;
         QVERIFY2(watch.enable(first, &problem), qPrintable(problem));
+        // The second with one the device does not have, in one go: their
+        // requests in flight together, each block's outcome its own.
         WatchedBlock second;
         second.reference = Device + '/' + Brcb;
-        QVERIFY2(watch.enable(second, &problem), qPrintable(problem));
+        WatchedBlock missing;
+        missing.reference = Device + QStringLiteral("/LLN0$RP$MissingRCB01");
+        connection.resetCounters();
+        QStringList problems;
+        watch.enableAll({missing, second}, &problems);
+        QCOMPARE(problems.size(), 1);
+        QVERIFY2(problems.first().startsWith(missing.reference + ": cannot read the block: "),
+                 qPrintable(problems.first()));
+        QCOMPARE(watch.enabledCount(), 2);
+        QVERIFY(output.contains("Enabled " + second.reference));
+        QVERIFY(connection.mostRequestsInFlight() >= 2);
         // The first block's GI report came during the second's requests.
         QVERIFY2(watch.reportCount() >= 1, qPrintable(output));
     }
