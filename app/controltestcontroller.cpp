@@ -55,11 +55,11 @@ void ControlTestController::addActions(QMenu *menu, const QModelIndex &index)
             [this, reference] { openDialog(reference); });
 }
 
-void ControlTestController::openDialog(const QString &reference)
+ControlTestDialog *ControlTestController::openDialog(const QString &reference)
 {
     const OnlineWindowParts &parts = online->windowParts();
     if (!online->hasAddress())
-        return;
+        return nullptr;
     const QString host = online->host();
     const int port = online->port();
     auto *dialog =
@@ -67,4 +67,5 @@ void ControlTestController::openDialog(const QString &reference)
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     new ControlTestSession(dialog, host, port, reference, &confirmedAddresses);
     dialog->show();
+    return dialog;
 }

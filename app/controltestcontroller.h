@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QSet>
 
+class ControlTestDialog;
 class OnlineController;
 class QMenu;
 class QModelIndex;
@@ -23,9 +24,12 @@ public:
     // "LD/LN.DO" of a control object's node; empty for any other node.
     static QString controlReference(const QStandardItem *item);
 
+    // Opens the dialog for "LD/LN.DO" at the online work's address; null,
+    // said on the status bar, when there is no address.
+    ControlTestDialog *openDialog(const QString &reference);
+
 private:
     void addActions(QMenu *menu, const QModelIndex &index);
-    void openDialog(const QString &reference);
 
     OnlineController *online;
     QSet<QString> confirmedAddresses;

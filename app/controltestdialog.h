@@ -18,6 +18,11 @@ class QPushButton;
 class QSpinBox;
 class QStackedWidget;
 
+// How an Operate ended: the device carried it out, refused it, or left it
+// open (no answer, no termination, one that cannot be read).
+enum class ControlOutcome { Positive, Negative, Unknown };
+Q_DECLARE_METATYPE(ControlOutcome)
+
 // What the engineer set for the next command.
 struct ControlTestSettings
 {
@@ -49,6 +54,8 @@ signals:
     void selectRequested();
     void operateRequested();
     void cancelRequested();
+    // An Operate that was sent ended so; text is its log line.
+    void outcomeReported(ControlOutcome outcome, const QString &text);
 
 private:
     void updateTestWarning();

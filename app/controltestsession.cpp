@@ -135,7 +135,37 @@ void ControlWorker::run(int command, const ControlTestSettings &settings)
     if (!termination.isEmpty())
         emit logLine(stamped(applError.isEmpty() ? termination
                                                  : termination + QStringLiteral(": ") + applError));
+    if (command == Operate) {
+        emit outcome(operateOutcome(written),
+                     termination.isEmpty() ? line : line + QStringLiteral("; ") + termination);
+    }
     emit finished();
+}
+
+ControlOutcome ControlWorker::operateOutcome(bool written) const
+{
+    if (!written) {
+        // Without an answer it can read the device may still have carried it out.
+        switch (control->lastError()) {
+        case IedClientError::Timeout:
+        case IedClientError::ConnectionLost:
+        case IedClientError::MalformedMessage:
+        case IedClientError::UnexpectedValueReceived:
+        case IedClientError::Unknown:
+            return ControlOutcome::Unknown;
+        default:
+            return ControlOutcome::Negative;
+        }
+    }
+    switch (control->termination()) {
+    case ControlObjectClient::Termination::NotExpected:
+    case ControlObjectClient::Termination::Positive:
+        return ControlOutcome::Positive;
+    case ControlObjectClient::Termination::Negative:
+        return ControlOutcome::Negative;
+    default:
+        return ControlOutcome::Unknown;
+    }
 }
 
 ControlTestSession::ControlTestSession(ControlTestDialog *dialog, const QString &host, int port,
@@ -144,9 +174,11 @@ ControlTestSession::ControlTestSession(ControlTestDialog *dialog, const QString 
       confirmed(confirmedAddresses), worker(new ControlWorker(host, port, reference))
 {
     qRegisterMetaType<ControlTestSettings>("ControlTestSettings");
+    qRegisterMetaType<ControlOutcome>("ControlOutcome");
     worker->moveToThread(&thread);
     connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(worker, &ControlWorker::logLine, dialog, &ControlTestDialog::appendLog);
+    connect(worker, &ControlWorker::outcome, dialog, &ControlTestDialog::outcomeReported);
     connect(worker, &ControlWorker::loaded, dialog, &ControlTestDialog::setControlModel);
     connect(worker, &ControlWorker::finished, dialog, [dialog] { dialog->setBusy(false); });
     connect(dialog, &ControlTestDialog::selectRequested, this,

@@ -40,10 +40,12 @@ public slots:
 signals:
     void loaded(int ctlModel, const QString &valueKind);
     void logLine(const QString &line);
+    void outcome(ControlOutcome outcome, const QString &text);
     void finished();
 
 private:
     bool connectAndLoad();
+    ControlOutcome operateOutcome(bool written) const;
 
     QString host;
     int port;

@@ -2,10 +2,12 @@
 #include "ui_mainwindow.h"
 
 #include "ciditemstree.h"
+#include "commissioningcontroller.h"
 #include "connectioneditguard.h"
 #include "controltestcontroller.h"
 #include "filterfield.h"
 #include "iec61850dbmanager.h"
+#include "livereportcontroller.h"
 #include "objectreadcontroller.h"
 #include "onlinecontroller.h"
 #include "projectcheckcontroller.h"
@@ -15,19 +17,26 @@
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
+#include "sidewaysscroll.h"
 #include "sqliteconnector.h"
 #include "stationscoperesources.h"
 #include "unsavedchangestracker.h"
 #include "userprompt.h"
+#include "windowplacement.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDockWidget>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QSysInfo>
 
 const QString MainWindow::Version = QStringLiteral("3.52");
+
+namespace {
+const QString GeometryKey = QStringLiteral("mainWindowGeometry");
+}
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
@@ -75,6 +84,7 @@ MainWindow::MainWindow(QWidget *parent)
     buildRecentMenu(ui->menuRecent_Projects, RecentFiles::Projects);
     buildRecentMenu(ui->menuRecent_Excell_imports, RecentFiles::Workbooks);
 
+    new SidewaysScroll(ui->widget_topPanel);
     ui->widget_topPanel->hide();
     connect(ui->togglePanelButton, &QPushButton::clicked, this, &MainWindow::toggleTopPanel);
 
@@ -91,7 +101,21 @@ MainWindow::MainWindow(QWidget *parent)
     // Values read before may come from another device now.
     connect(connectionGuard, &ConnectionEditGuard::valueAccepted, onlineController->objectReader(),
             &ObjectReadController::clearValues);
-    new ControlTestController(onlineController.get());
+    auto *controls = new ControlTestController(onlineController.get());
+    QAction *liveReports = onlineController->liveReports()->dock()->toggleViewAction();
+    liveReports->setObjectName(QStringLiteral("actionLiveReports"));
+    ui->menuView->addAction(liveReports);
+    commissioningController = new CommissioningController(
+        {onlineController.get(), controls, ui->menuView, objectsModel.get(), signalModel.get(),
+         unsavedChanges, [this] { return projectPath; }, [this] { return dbManager.get(); },
+         [this] {
+             return saveProject();
+         }},
+        this);
+    connect(this, &MainWindow::projectLoaded, commissioningController,
+            &CommissioningController::projectOpened);
+    connect(this, &MainWindow::projectClosing, commissioningController,
+            &CommissioningController::projectClosing);
     auto *projectChecks = new ProjectCheckController(projectCheckParts(), this);
     new SclCheckController({this, ui->menuFile, ui->actionClose_Project, sclModel.get(),
                             ui->widget_treeContainer->cidTree(), projectChecks->findings(),
@@ -140,6 +164,20 @@ QString MainWindow::aboutText()
     const QString qtVersion = QStringLiteral("Qt Version: ") + QLatin1String(QT_VERSION_STR) +
                               QStringLiteral(" %1-bit").arg(QSysInfo::WordSize);
     return tr("Tessarin Stationscope Version: %1 \n %2").arg(Version, qtVersion);
+}
+
+void MainWindow::setVisible(bool visible)
+{
+    if (visible && !placed) {
+        placed = true;
+        WindowPlacement::place(this, GeometryKey);
+    }
+    QMainWindow::setVisible(visible);
+}
+
+void MainWindow::saveGeometryOnClose()
+{
+    WindowPlacement::save(this, GeometryKey);
 }
 
 void MainWindow::toggleTopPanel()

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class CommissioningController;
 class ConnectionEditGuard;
 class Iec61850DbManager;
 class OnlineController;
@@ -72,6 +73,17 @@ public:
     QStandardItemModel *onlineDataSets() const { return onlineDataSetsModel.get(); }
     QStandardItemModel *onlineReports() const { return onlineReportsModel.get(); }
     OnlineController *online() const { return onlineController.get(); }
+    CommissioningController *commissioning() const { return commissioningController; }
+
+    // The first show opens the window within its screen's available area.
+    void setVisible(bool visible) override;
+
+signals:
+    // A project was opened and its models filled from the file.
+    void projectLoaded();
+    // The open project is about to close (or the window with it): its file
+    // is still open.
+    void projectClosing();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -98,6 +110,7 @@ private slots:
 private:
     // Closes what is open, after asking; false when the engineer declined.
     bool closeStep();
+    void saveGeometryOnClose();
     bool mayCloseDocument();
     // Asks what becomes of unsaved selection changes and saves them when told
     // to; false when the engineer cancelled or the save failed.
@@ -132,9 +145,11 @@ private:
     QString workbookPath;
     UnsavedChangesTracker *unsavedChanges = nullptr;
     ConnectionEditGuard *connectionGuard = nullptr;
+    bool placed = false;
     // Declared after the models it works on, so it goes, joining its
     // thread, before they do.
     std::unique_ptr<OnlineController> onlineController;
+    CommissioningController *commissioningController = nullptr;
 };
 
 #endif

@@ -84,6 +84,7 @@ bool MainWindow::confirmClose()
 
 void MainWindow::closeProject()
 {
+    emit projectClosing();
     // The manager goes before its connector, which gives the fixed connection
     // name back for the next project.
     dbManager.reset();
@@ -129,9 +130,11 @@ bool MainWindow::settleUnsavedChanges()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (settleUnsavedChanges())
+    if (settleUnsavedChanges()) {
+        emit projectClosing();
+        saveGeometryOnClose();
         event->accept();
-    else
+    } else
         event->ignore();
 }
 
@@ -314,6 +317,7 @@ void MainWindow::loadProject(const QString &path)
     SclDataExporter().loadSignals(signalModel.get(), dbManager.get());
     showSignalList();
     unsavedChanges->reset();
+    emit projectLoaded();
 }
 
 void MainWindow::showSignalList()

@@ -13,6 +13,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QToolBar>
@@ -28,6 +30,8 @@ private slots:
     void cleanup();
 
     void startsWithBaseTitleAndNothingOpen();
+    void opensWithinItsScreen_data();
+    void opensWithinItsScreen();
     void actionsAvailableAtStart_data();
     void actionsAvailableAtStart();
     void formWidgets_data();
@@ -92,6 +96,34 @@ void MainWindowTest::startsWithBaseTitleAndNothingOpen()
     QCOMPARE(window->size(), QSize(1443, 985));
     QVERIFY(child<QWidget>("widget_topPanel")->isHidden());
     QCOMPARE(child<QTabWidget>("tabWidget")->currentIndex(), 0);
+}
+
+void MainWindowTest::opensWithinItsScreen_data()
+{
+    QTest::addColumn<QRect>("saved");
+    QTest::addColumn<bool>("restored");
+    QTest::newRow("first run") << QRect() << false;
+    QTest::newRow("saved here") << QRect(40, 60, 640, 500) << true;
+    QTest::newRow("saved on a larger screen") << QRect(0, 0, 1443, 985) << false;
+}
+
+void MainWindowTest::opensWithinItsScreen()
+{
+    QFETCH(QRect, saved);
+    QFETCH(bool, restored);
+    if (saved.isValid())
+        QSettings().setValue("mainWindowGeometry", saved);
+    // The offscreen screen is smaller than the laptops' 1366 x 768; the top
+    // panel is the widest part of the window.
+    const QRect available = window->screen()->availableGeometry();
+    QVERIFY(available.width() <= 1366 && available.height() <= 768);
+    child<QPushButton>("togglePanelButton")->click();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(available.contains(window->frameGeometry()));
+    QCOMPARE(window->geometry() == saved, restored);
+    window->close();
+    QCOMPARE(QSettings().value("mainWindowGeometry").toRect(), window->normalGeometry());
 }
 
 void MainWindowTest::actionsAvailableAtStart_data()
@@ -188,7 +220,9 @@ void MainWindowTest::formWidgets()
 void MainWindowTest::fileMenuOrder()
 {
     const QList<QAction *> barActions = window->menuBar()->actions();
-    QCOMPARE(actionTexts(barActions), QStringList({"File", "Project", "Help"}));
+    QCOMPARE(actionTexts(barActions), QStringList({"File", "View", "Project", "Help"}));
+    QCOMPARE(actionTexts(child<QMenu>("menuView")->actions()),
+             QStringList({"Live Reports", "Commissioning"}));
     QCOMPARE(actionTexts(child<QMenu>("menuFile")->actions()),
              QStringList({"New Project...", "Open Project", "Recent Projects...", "|",
                           "Check SCL File...", "|", "Close Project", "Save Project...", "|",
