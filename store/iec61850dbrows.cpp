@@ -53,6 +53,10 @@ QString Iec61850DbManager::storedCellText(int table, int modelColumn, const QStr
     ValueList list;
     if (!codedColumn(table, modelColumn, &list))
         return text;
+    // A member whose attribute the IED lacks has no type; code 0 would read
+    // back as MMS_ARRAY.
+    if (list == ValueList::MmsType && text.isEmpty())
+        return QString::number(MmsUnknownType);
     return QString::number(valueListCode(list, text));
 }
 

@@ -101,7 +101,9 @@ void compareRows(const SelectedItemsModel *expectedModel, const QStandardItem *e
             // of the loader empties it.
             if (!exact && !cell->isEnabled())
                 text.clear();
-            if (!exact && coded.contains(column) &&
+            // A member without a type keeps none.
+            const bool untyped = coded.value(column) == ValueList::MmsType && text.isEmpty();
+            if (!exact && coded.contains(column) && !untyped &&
                 !valueListNames(coded.value(column)).contains(text) && loadedCell->isEnabled())
                 text =
                     valueListName(coded.value(column), 0); // a name not in the list is stored as 0
@@ -247,6 +249,15 @@ void TestSelectionRoundTrip::pickAndBind(Selections &s)
     QStandardItem *member = s.datasets.item(0)->child(0, SelectedDatasetsModel::ResultSignalColumn);
     if (member->isEnabled())
         member->setText("R'1");
+    // A member whose attribute the IED lacks has no type, and keeps none.
+    bool untyped = false;
+    visit(s.datasets.invisibleRootItem(), [&](QStandardItem *node) {
+        if (!untyped && kindOf(node) == DataAttributeKind && node->parent()->parent() == nullptr) {
+            node->parent()->child(node->row(), SelectedDatasetsModel::MmsTypeColumn)->setText({});
+            untyped = true;
+        }
+    });
+    QVERIFY(untyped);
     s.reports.item(0, SelectedReportsModel::EnableSignalColumn)->setText("EN'1");
     s.reports.item(0, SelectedReportsModel::ConfRevCheckColumn)->setData(true, Qt::DisplayRole);
     s.reports.item(1, SelectedReportsModel::TriggerTypeColumn)->setText("27");
