@@ -3,6 +3,7 @@
 // every request must be the reference client's to the byte, and the reports
 // the server sent arrive at the handlers with the reference client's values.
 
+#include "clientreportmatcher.h"
 #include "cotp.h"
 #include "eventwait.h"
 #include "iedconnection.h"
@@ -88,6 +89,32 @@ MmsValue writtenValue(const TraceFile &trace, int frame)
     return MmsValue();
 }
 
+// The block beside a twin of the other kind with the same RptID and data set,
+// as vendor files have them: what a reference server's report carries must
+// name the block that sent it.
+QVector<int> senderAmongTwins(const ClientReport &report, const QString &reference,
+                              const QString &rptId, int optFlds)
+{
+    const bool buffered = reference.contains(QLatin1String("BR"));
+    QString twin = reference;
+    twin.replace(buffered ? QLatin1String("BR") : QLatin1String("RP"),
+                 buffered ? QLatin1String("RP") : QLatin1String("BR"));
+    const int entryId = ReportOptionEntryId | ReportOptionBufferOverflow;
+    ReportSource source{reference,
+                        rptId,
+                        report.dataSetName(),
+                        report.dataSetSize(),
+                        ReportSource::kindOf(reference),
+                        optFlds};
+    ReportSource other{twin,
+                       rptId,
+                       report.dataSetName(),
+                       report.dataSetSize(),
+                       ReportSource::kindOf(twin),
+                       buffered ? optFlds & ~entryId : optFlds | entryId};
+    return ReportMatcher::candidates({source, other}, report.content());
+}
+
 } // namespace
 
 void TestIedClientReports::init()
@@ -168,6 +195,11 @@ void TestIedClientReports::unbufferedAsReferenceClient()
     QCOMPARE(change.reasonForInclusion(0), int(ReasonDataChange));
     QCOMPARE(change.dataReference(0), Domain + QStringLiteral("/GGIO1$ST$SPCSO1$stVal"));
     QCOMPARE(reports.at(4).reasonForInclusion(2), int(ReasonIntegrity));
+    for (const ClientReport &report : qAsConst(reports)) {
+        QCOMPARE(
+            senderAmongTwins(report, Domain + "/LLN0$RP$EventsRCB01", rcb.rptId(), rcb.optFlds()),
+            QVector<int>{0});
+    }
     QCOMPARE(peer.notes(), QStringList());
 }
 
@@ -232,6 +264,8 @@ void TestIedClientReports::bufferedResyncAsReferenceClient()
     QCOMPARE(reports.at(18).seqNum(), 0u);
     QCOMPARE(reports.at(18).entryId().toHex(), QByteArray("000001a251143db3"));
     QCOMPARE(reports.at(21).reasonForInclusion(1), int(ReasonIntegrity));
+    for (const ClientReport &report : qAsConst(reports))
+        QCOMPARE(senderAmongTwins(report, rcbReference, rcb.rptId(), 0xff), QVector<int>{0});
     QCOMPARE(peer.notes(), QStringList());
 }
 
