@@ -19,6 +19,15 @@ inline void quietBenchMessages()
     });
 }
 
+// Before the application object of a program that needs one for its models:
+// no display, quiet libraries.
+inline void prepareWindowlessBench()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietBenchMessages();
+}
+
 // The shortest of two times in milliseconds, -1 standing for none yet.
 inline qint64 keepBest(qint64 best, qint64 ms)
 {

@@ -43,10 +43,8 @@ void collect(QStandardItem *node, int kind, QList<QStandardItem *> *nodes)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareWindowlessBench();
     QApplication app(argc, argv);
-    quietBenchMessages();
 
     SclGeneratorOptions options;
     options.iedCount = 1;

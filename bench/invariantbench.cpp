@@ -58,10 +58,8 @@ private:
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareWindowlessBench();
     QApplication app(argc, argv);
-    quietBenchMessages();
 
     SclGeneratorOptions options;
     options.iedCount = 1;

@@ -143,10 +143,8 @@ void measure(const QString &title, const std::shared_ptr<MmsServerModel> &model,
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareWindowlessBench();
     QGuiApplication app(argc, argv);
-    quietBenchMessages();
 
     QString shared =
         QDir(QStringLiteral(STATIONSCOPE_SOURCE_DIR)).filePath(QStringLiteral("../shared"));

@@ -144,10 +144,8 @@ void line(const QString &what, int rows, qint64 ms, qint64 baselineMs)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareWindowlessBench();
     QApplication app(argc, argv);
-    quietBenchMessages();
 
     SclGeneratorOptions options;
     options.iedCount = 1;

@@ -157,10 +157,8 @@ void pickFigures(TreeviewContainer &container, SelectedObjectsModel &objects, in
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareWindowlessBench();
     QApplication app(argc, argv);
-    quietBenchMessages();
 
     SclGeneratorOptions options;
     options.iedCount = 1;

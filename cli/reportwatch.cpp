@@ -363,15 +363,9 @@ void ReportWatch::disableAll()
     if (!enabled.isEmpty())
         connection.setMaxQueuedReports(DisablingQueueBound);
     QList<ClientReportControlBlock> blocks;
-    for (const Enabled &target : qAsConst(enabled)) {
-        connection.uninstallReportHandler(target.reference);
+    for (const Enabled &target : qAsConst(enabled))
         blocks << target.block;
-        blocks.last().setRptEna(false);
-    }
-    if (!connection.isConnected())
-        blocks.clear();
-    const QVector<IedClientError> errors = connection.setRCBValuesAll(
-        blocks, QVector<int>(blocks.size(), ClientReportControlBlock::ElementRptEna));
+    const QVector<IedClientError> errors = connection.disableReporting(blocks);
     for (int i = 0; i < errors.size(); ++i) {
         // Gone with the connection: nothing was disabled.
         if (errors.at(i) == IedClientError::ConnectionLost ||

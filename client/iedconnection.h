@@ -119,6 +119,10 @@ public:
     // One write request per block, as setRCBValues with singleRequest.
     QVector<IedClientError> setRCBValuesAll(const QList<ClientReportControlBlock> &rcbs,
                                             const QVector<int> &parametersMasks);
+    // Ends the blocks' reporting: their handlers go first, then RptEna false
+    // is written to all of them at once; NotConnected for each when there is
+    // no connection to write on.
+    QVector<IedClientError> disableReporting(const QList<ClientReportControlBlock> &rcbs);
 
     using ReportHandler = std::function<void(const ClientReport &)>;
     // Reports whose RptID is rptId go to handler (when rptId is empty, those

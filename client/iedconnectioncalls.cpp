@@ -328,6 +328,19 @@ QVector<IedClientError> IedConnection::setRCBValuesAll(const QList<ClientReportC
     return writeRcbs(rcbs, parametersMasks, true);
 }
 
+QVector<IedClientError> IedConnection::disableReporting(const QList<ClientReportControlBlock> &rcbs)
+{
+    QList<ClientReportControlBlock> disabled = rcbs;
+    for (ClientReportControlBlock &rcb : disabled) {
+        uninstallReportHandler(rcb.reference());
+        rcb.setRptEna(false);
+    }
+    if (!isConnected())
+        return QVector<IedClientError>(rcbs.size(), IedClientError::NotConnected);
+    return setRCBValuesAll(disabled,
+                           QVector<int>(disabled.size(), ClientReportControlBlock::ElementRptEna));
+}
+
 QVector<IedClientError> IedConnection::writeRcbs(const QList<ClientReportControlBlock> &rcbs,
                                                  const QVector<int> &parametersMasks,
                                                  bool handOverReports)

@@ -443,19 +443,19 @@ void CommissioningSession::Run::disableBlocks()
 {
     connection.setAmbiguityHandler(IedConnection::AmbiguityHandler());
     connection.setRequestTimeout(StopRequestTimeoutMs);
-    for (const Block &block : qAsConst(blocks)) {
-        connection.uninstallReportHandler(block.reference);
-        if (!connection.isConnected())
+    QList<ClientReportControlBlock> values;
+    for (const Block &block : qAsConst(blocks))
+        values << block.values;
+    const QVector<IedClientError> errors = connection.disableReporting(values);
+    for (int i = 0; i < errors.size(); ++i) {
+        const QString &reference = blocks.at(i).reference;
+        if (errors.at(i) == IedClientError::NotConnected)
             continue;
-        ClientReportControlBlock values = block.values;
-        values.setRptEna(false);
-        const IedClientError error =
-            connection.setRCBValues(values, ClientReportControlBlock::ElementRptEna, true);
-        if (error != IedClientError::Ok)
-            emit session.status(
-                tr("%1 could not be disabled: %2").arg(block.reference, iedClientErrorName(error)));
+        if (errors.at(i) != IedClientError::Ok)
+            emit session.status(tr("%1 could not be disabled: %2")
+                                    .arg(reference, iedClientErrorName(errors.at(i))));
         else
-            emit session.status(tr("Disabled %1").arg(block.reference));
+            emit session.status(tr("Disabled %1").arg(reference));
     }
 }
 
