@@ -20,6 +20,20 @@ struct CommissioningCover
     QString configurationRevision;
     QDateTime date;
     QString tester;
+    QString witness;
+    // The SCL file the project was made from, and its header's revision.
+    QString sclFile;
+    QString sclRevision;
+    // The name plate of the device tested (LPHD PhyNam), empty when unread.
+    QString vendor;
+    QString model;
+    QString serialNumber;
+    // When the record's sessions started and ended, invalid before any ran.
+    QDateTime testingStarted;
+    QDateTime testingEnded;
+    // Set when the Record sheet holds only the rows a filter shows: the
+    // filter's description ("Show: failed", "Filter: XCBR").
+    QString rowFilter;
 
     // Project, IED, the project's address and configuration revision from a
     // project's SCL model (its connection node); date now, no tester.
