@@ -96,7 +96,21 @@ bool decodeMembers(const BerReader &reader, const BerTlv &tlv, std::vector<MmsVa
 
 bool readSize(const BerReader &reader, const BerTlv &tlv, int *size)
 {
-    return reader.toInt(tlv, size);
+    // Negative sizes mean "up to", so both ends are bounded.
+    return reader.toInt(tlv, size) && *size >= -MmsDataCodec::MaxTypeSize &&
+           *size <= MmsDataCodec::MaxTypeSize;
+}
+
+qint64 scalarCount(const MmsTypeSpec &type)
+{
+    if (type.type() == MmsType::Array)
+        return type.elementCount() * scalarCount(type.element());
+    if (type.type() != MmsType::Structure)
+        return 1;
+    qint64 count = 0;
+    for (int i = 0; i < type.componentCount(); ++i)
+        count += scalarCount(type.component(i));
+    return count;
 }
 
 bool decodeStructureType(const BerReader &reader, const BerTlv &tlv, MmsTypeSpec *type, int depth)
@@ -111,6 +125,7 @@ bool decodeStructureType(const BerReader &reader, const BerTlv &tlv, MmsTypeSpec
         return false;
     BerReader list = fields.children(field);
     BerTlv item;
+    qint64 scalars = 0;
     while (list.read(&item)) {
         if (item.tag != 0x30)
             return false;
@@ -126,6 +141,9 @@ bool decodeStructureType(const BerReader &reader, const BerTlv &tlv, MmsTypeSpec
         MmsTypeSpec componentType;
         if (!typeReader.read(&typeTlv) ||
             !MmsDataCodec::decodeType(typeReader, typeTlv, &componentType, depth + 1))
+            return false;
+        scalars += scalarCount(componentType);
+        if (scalars > MmsDataCodec::MaxTypeScalars)
             return false;
         type->addComponent(name, componentType);
     }
@@ -146,6 +164,8 @@ bool decodeArrayType(const BerReader &reader, const BerTlv &tlv, MmsTypeSpec *ty
     MmsTypeSpec element;
     if (!elementReader.read(&elementTlv) ||
         !MmsDataCodec::decodeType(elementReader, elementTlv, &element, depth + 1))
+        return false;
+    if (count * scalarCount(element) > MmsDataCodec::MaxTypeScalars)
         return false;
     *type = MmsTypeSpec::array(count, element);
     return true;
@@ -353,8 +373,8 @@ bool decodeType(const BerReader &reader, const BerTlv &tlv, MmsTypeSpec *type, i
         BerReader fields = reader.children(tlv);
         BerTlv field;
         int exponent = 0;
-        if (!fields.expect(0x02, &field) || !fields.toInt(field, &size) ||
-            !fields.expect(0x02, &field) || !fields.toInt(field, &exponent))
+        if (!fields.expect(0x02, &field) || !readSize(fields, field, &size) ||
+            !fields.expect(0x02, &field) || !readSize(fields, field, &exponent))
             return false;
         *type = MmsTypeSpec::floatingPoint(size, exponent);
         return true;

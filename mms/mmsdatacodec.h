@@ -14,6 +14,11 @@ namespace MmsDataCodec {
 // Deeper values or types are refused: IEC 61850 models nest a few levels.
 constexpr int MaxNesting = 32;
 constexpr int MaxArrayElements = 65535;
+// Sizes of a type description (bits, octets, characters, digits) and the
+// scalars a described type holds: a type is turned into a default value, so a
+// device's description must not make that allocate without bound.
+constexpr int MaxTypeSize = 65535 * 8;
+constexpr qint64 MaxTypeScalars = 1 << 20;
 
 QByteArray encodeValue(const MmsValue &value);
 // Decodes the Data element tlv read by reader.

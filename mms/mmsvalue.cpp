@@ -136,8 +136,9 @@ MmsValue MmsValue::bitString(const QByteArray &bits, int bitCount)
 {
     MmsValue v(MmsType::BitString);
     v.bits = qMax(0, bitCount);
-    v.raw = bits.left((v.bits + 7) / 8);
-    v.raw.append(QByteArray((v.bits + 7) / 8 - v.raw.size(), '\0'));
+    const int octets = int((qint64(v.bits) + 7) / 8);
+    v.raw = bits.left(octets);
+    v.raw.append(QByteArray(octets - v.raw.size(), '\0'));
     const int unused = v.raw.size() * 8 - v.bits;
     if (unused > 0)
         v.raw[v.raw.size() - 1] = char(quint8(v.raw.back()) & (0xff << unused));

@@ -38,6 +38,8 @@ private slots:
     void typeNames_data();
     void typeNames();
     void types_data();
+    void typesRefused_data();
+    void typesRefused();
     void types();
     void pdus_data();
     void pdus();
@@ -337,6 +339,29 @@ void TestMmsCodec::types()
     QVERIFY(MmsDataCodec::decodeType(reader, tlv, &decoded));
     QCOMPARE(decoded, type);
     QCOMPARE(type.defaultValue().type(), type.type());
+}
+
+void TestMmsCodec::typesRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    // A described type becomes a default value, so its sizes must not make
+    // that allocate without bound.
+    QTest::newRow("bit string of 2^31-1 bits") << hex("84047fffffff");
+    QTest::newRow("bit string of up to 2^31 bits") << hex("840480000000");
+    QTest::newRow("octet string of 2^24 octets") << hex("890401000000");
+    QTest::newRow("float of 2^31-1 bits") << hex("a70902047fffffff020108");
+    QTest::newRow("array of arrays of 65535 booleans each") << MmsDataCodec::encodeType(
+        MmsTypeSpec::array(65535, MmsTypeSpec::array(65535, MmsTypeSpec::boolean())));
+}
+
+void TestMmsCodec::typesRefused()
+{
+    QFETCH(QByteArray, bytes);
+    BerReader reader(bytes);
+    BerTlv tlv;
+    QVERIFY(reader.read(&tlv));
+    MmsTypeSpec decoded;
+    QVERIFY(!MmsDataCodec::decodeType(reader, tlv, &decoded));
 }
 
 void TestMmsCodec::pdus_data()
