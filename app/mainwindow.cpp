@@ -32,7 +32,7 @@
 #include <QStatusBar>
 #include <QSysInfo>
 
-const QString MainWindow::Version = QStringLiteral("3.52");
+const QString MainWindow::Version = QStringLiteral(STATIONSCOPE_VERSION);
 
 namespace {
 const QString GeometryKey = QStringLiteral("mainWindowGeometry");

@@ -3,6 +3,7 @@
 
 #include "iedcheckcounts.h"
 #include "newprojectfile.h"
+#include "parseprogressrelay.h"
 #include "scldataexporter.h"
 #include "sclparser.h"
 #include "selecteditemsmodel.h"
@@ -11,8 +12,12 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QSettings>
+#include <QThread>
 #include <QTime>
 
 namespace {
@@ -42,9 +47,18 @@ NewProjectDialog::NewProjectDialog(const QString &sclFile, SelectedItemsModel *s
 
     ui->lineEdit_SclFile->setText(sclFile);
     this->sclModel = sclModel;
-    parser = std::make_unique<SclParser>(ui->plainTextEdit_2, ui->progressBar, ui->label_progress,
-                                         nullptr);
-    const QStringList iedNames = parser->loadIedNames(sclFile);
+    relay = new ParseProgressRelay(this);
+    connect(relay, &ParseProgressRelay::logged, ui->plainTextEdit_2,
+            &QPlainTextEdit::appendPlainText);
+    connect(relay, &ParseProgressRelay::statusChanged, ui->label_progress, &QLabel::setText);
+    connect(relay, &ParseProgressRelay::progressed, this, [this](int value, int maximum) {
+        if (ui->progressBar->maximum() != maximum)
+            ui->progressBar->setMaximum(maximum);
+        ui->progressBar->setValue(value);
+    });
+    parser = std::make_unique<SclParser>(relay);
+    QStringList iedNames;
+    runAside([this, &iedNames, &sclFile] { iedNames = parser->loadIedNames(sclFile); });
     ui->comboBox_IED->clear();
     ui->comboBox_IED->insertItems(ui->comboBox_IED->count(), iedNames);
     checkCounts = new IedCheckCounts(sclFile, ui->comboBox_IED, ui->horizontalLayout_3,
@@ -156,6 +170,18 @@ void NewProjectDialog::on_pushButton_cancel_clicked()
     close();
 }
 
+void NewProjectDialog::runAside(const std::function<void()> &work)
+{
+    // The window paints and its other work goes on, but no click reaches the
+    // dialog or the model being filled.
+    QEventLoop loop;
+    std::unique_ptr<QThread> thread(QThread::create(work));
+    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+}
+
 bool NewProjectDialog::loadScl()
 {
     if (ui->lineEdit_SclFile->text().isEmpty() || !parser || !sclModel)
@@ -165,7 +191,9 @@ bool NewProjectDialog::loadScl()
     sclModel->clearSelection();
 
     qDebug().noquote() << "Parsing started at :" << currentTime();
-    if (parser->parse(iedName, sclModel)) {
+    bool parsed = false;
+    runAside([this, &parsed, &iedName] { parsed = parser->parse(iedName, sclModel); });
+    if (parsed) {
         ui->label_progress->setText(tr("Finished"));
         qDebug().noquote() << "Parsing completed at :" << currentTime();
         return true;

@@ -3,9 +3,11 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class IedCheckCounts;
+class ParseProgressRelay;
 class SclParser;
 class SelectedItemsModel;
 
@@ -47,6 +49,8 @@ private slots:
     void on_pushButton_createPro_clicked();
     void on_pushButton_cancel_clicked();
     bool loadScl();
+    // Runs work on a thread of its own and waits for it without taking input.
+    void runAside(const std::function<void()> &work);
     void on_pushButton_clicked();
     void on_lineEdit_projectName_textChanged(const QString &arg1);
     void on_toolButton_folderSelect_clicked();
@@ -57,6 +61,7 @@ private:
 
     std::unique_ptr<Ui::NewProjectDialog> ui;
     std::unique_ptr<SclParser> parser;
+    ParseProgressRelay *relay = nullptr;
     SelectedItemsModel *sclModel = nullptr;
     IedCheckCounts *checkCounts = nullptr;
     QString name;

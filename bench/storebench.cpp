@@ -177,7 +177,7 @@ int main(int argc, char *argv[])
     const QString iedName = SclGenerator::iedName(0);
     SelectedItemsModel scl;
     {
-        SclParser parser(nullptr, nullptr, nullptr, nullptr);
+        SclParser parser;
         parser.loadIedNames(scd);
         if (!parser.parse(iedName, &scl)) {
             out << "cannot parse " << iedName << "\n";

@@ -185,7 +185,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     SelectedItemsModel model;
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     parser.loadIedNames(scd);
     if (!parser.parse(SclGenerator::iedName(0), &model)) {
         out << "cannot parse " << scd << "\n";

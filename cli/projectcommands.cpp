@@ -8,6 +8,7 @@
 #include "plcdataimport.h"
 #include "projectdocument.h"
 #include "scldataexporter.h"
+#include "sclparseobserver.h"
 #include "sclparser.h"
 #include "selecteddatasetsmodel.h"
 #include "selecteditemsmodel.h"
@@ -19,12 +20,30 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
-#include <QProgressBar>
 #include <QStandardItemModel>
 #include <QTextStream>
 
 #include <csignal>
+#include <functional>
 #include <memory>
+
+namespace {
+// The parse's progress as the command line's progress line.
+class ParseProgressLine : public SclParseObserver
+{
+public:
+    explicit ParseProgressLine(std::function<void(int)> show) : show(std::move(show)) {}
+    void parseLogged(const QString &) override {}
+    void parseProgressed(int value, int maximum) override
+    {
+        show(maximum > 0 ? int(qint64(value) * 100 / maximum) : 0);
+    }
+    void parseStatusChanged(const QString &) override {}
+
+private:
+    std::function<void(int)> show;
+};
+} // namespace
 
 int CommandLineTool::createProject(const QStringList &arguments)
 {
@@ -79,13 +98,9 @@ int CommandLineTool::createProject(const QStringList &arguments)
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     ConsolePrompt prompt;
-    QProgressBar parseProgress;
-    QObject::connect(&parseProgress, &QProgressBar::valueChanged, [&](int value) {
-        const int maximum = parseProgress.maximum();
-        showProgress(QStringLiteral("Parsing %1").arg(iedName),
-                     maximum > 0 ? int(qint64(value) * 100 / maximum) : 0);
-    });
-    SclParser sclParser(nullptr, &parseProgress, nullptr);
+    const QString parsing = QStringLiteral("Parsing %1").arg(iedName);
+    ParseProgressLine parseProgress([&](int percent) { showProgress(parsing, percent); });
+    SclParser sclParser(&parseProgress);
     const QStringList names = sclParser.loadIedNames(sclFile);
     if (names.isEmpty())
         return fail(QStringLiteral("%1 holds no IED or is not a readable SCL file").arg(sclFile));

@@ -1,20 +1,18 @@
 #include "sclparsefeedback.h"
 
-#include <QCoreApplication>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QProgressBar>
+#include "sclparseobserver.h"
 
-SclParseFeedback::SclParseFeedback(QPlainTextEdit *log, QProgressBar *progress, QLabel *status)
-    : log(log), progress(progress), status(status)
+SclParseObserver::~SclParseObserver() = default;
+
+SclParseFeedback::SclParseFeedback(SclParseObserver *observer) : observer(observer)
 {
     timer.start();
 }
 
 void SclParseFeedback::appendLog(const QString &text)
 {
-    if (log)
-        log->appendPlainText(text);
+    if (observer)
+        observer->parseLogged(text);
 }
 
 void SclParseFeedback::startProgress(int maximum)
@@ -25,7 +23,7 @@ void SclParseFeedback::startProgress(int maximum)
 
 void SclParseFeedback::reportFileProgress(qint64 done, qint64 total)
 {
-    if (!progress || timer.elapsed() < IntervalMs)
+    if (!observer || timer.elapsed() < IntervalMs)
         return;
     maximum = 100;
     value = total > 0 ? int(qBound<qint64>(0, done * 100 / total, 100)) : 0;
@@ -34,13 +32,12 @@ void SclParseFeedback::reportFileProgress(qint64 done, qint64 total)
 
 void SclParseFeedback::flush()
 {
-    if (status && !pendingStatus.isNull() && status->text() != pendingStatus)
-        status->setText(pendingStatus);
-    if (progress) {
-        if (progress->maximum() != maximum)
-            progress->setMaximum(maximum);
-        progress->setValue(qMin(value, maximum));
-        QCoreApplication::processEvents();
+    if (observer) {
+        if (!pendingStatus.isNull() && pendingStatus != shownStatus) {
+            shownStatus = pendingStatus;
+            observer->parseStatusChanged(shownStatus);
+        }
+        observer->parseProgressed(qMin(value, maximum), maximum);
     }
     timer.restart();
 }

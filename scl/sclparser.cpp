@@ -5,18 +5,16 @@
 #include "sclelements.h"
 #include "sclmodel.h"
 #include "sclparsefeedback.h"
+#include "sclparseobserver.h"
 #include "sclreportspass.h"
 
 #include <QDebug>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QTime>
 
-SclParser::SclParser(QPlainTextEdit *log, QProgressBar *progress, QLabel *status, QObject *parent)
-    : QObject(parent), log(log), progress(progress), status(status)
+SclParser::SclParser(SclParseObserver *observer, QObject *parent)
+    : QObject(parent), observer(observer)
 {
 }
 
@@ -25,8 +23,8 @@ SclParser::~SclParser() = default;
 QStringList SclParser::loadIedNames(const QString &fileName)
 {
     // A large file takes a while: keep the window responsive.
-    SclParseFeedback feedback(nullptr, progress, nullptr);
-    if (progress) {
+    SclParseFeedback feedback(observer);
+    if (observer) {
         document.setProgressFunction(
             [&feedback](qint64 done, qint64 total) { feedback.reportFileProgress(done, total); });
     }
@@ -68,8 +66,8 @@ bool SclParser::parse(const QString &iedName, QStandardItemModel *model)
     model->setHorizontalHeaderLabels({QStringLiteral("Item"), QStringLiteral("Value")});
     model->setColumnCount(2);
 
-    SclParseFeedback feedback(log, progress, status);
-    if (progress) {
+    SclParseFeedback feedback(observer);
+    if (observer) {
         document.setProgressFunction(
             [&feedback](qint64 done, qint64 total) { feedback.reportFileProgress(done, total); });
     }
@@ -114,8 +112,8 @@ bool SclParser::parse(const QString &iedName, QStandardItemModel *model)
 
 int SclParser::parseDevices(const QString &iedName)
 {
-    if (log)
-        log->appendPlainText(QStringLiteral("\n\nparse_devices"));
+    if (observer)
+        observer->parseLogged(QStringLiteral("\n\nparse_devices"));
     lnRecords.clear();
     if (iedElement.isNull())
         return 0;
@@ -160,8 +158,8 @@ void SclParser::parseNamePlate()
 
 void SclParser::parseConnection(const QString &iedName)
 {
-    if (log)
-        log->appendPlainText(QStringLiteral("\n\nparse_ipsettings"));
+    if (observer)
+        observer->parseLogged(QStringLiteral("\n\nparse_ipsettings"));
     // Without a ConnectedAP (most ICD and many CID files) the rows are still
     // made, so that the engineer can enter the address.
     port = QStringLiteral("102");
@@ -169,13 +167,13 @@ void SclParser::parseConnection(const QString &iedName)
         for (const SclAddressParameter &p : *parameters) {
             if (p.type == QLatin1String("IP")) {
                 ipAddress = p.text;
-                if (log)
-                    log->appendPlainText(QStringLiteral("Ip Adress:") + ipAddress);
+                if (observer)
+                    observer->parseLogged(QStringLiteral("Ip Adress:") + ipAddress);
             }
             if (p.type.contains(QLatin1String("Port"))) {
                 port = p.text;
-                if (log)
-                    log->appendPlainText(QStringLiteral("Port:") + port);
+                if (observer)
+                    observer->parseLogged(QStringLiteral("Port:") + port);
             }
         }
     }

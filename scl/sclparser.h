@@ -15,10 +15,8 @@
 #include <QString>
 #include <QStringList>
 
-class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
 class QStandardItem;
+class SclParseObserver;
 class QStandardItemModel;
 
 class SclParser : public QObject
@@ -26,8 +24,9 @@ class SclParser : public QObject
     Q_OBJECT
 
 public:
-    explicit SclParser(QPlainTextEdit *log = nullptr, QProgressBar *progress = nullptr,
-                       QLabel *status = nullptr, QObject *parent = nullptr);
+    // The observer, when given, must outlive the parser; it is told on the
+    // thread that parses.
+    explicit SclParser(SclParseObserver *observer = nullptr, QObject *parent = nullptr);
     ~SclParser() override;
 
     // Names of the file's IEDs in document order; empty when the file cannot
@@ -65,9 +64,7 @@ private:
     SclDocumentLoader document;
     QDomDocument iedDocument;
     QDomElement iedElement;
-    QPlainTextEdit *log;
-    QProgressBar *progress;
-    QLabel *status;
+    SclParseObserver *observer;
     QStandardItem *dataObjectsIed = nullptr;
     QList<CtlModelRecord> ctlModels;
     SclNodeFactory nodes;

@@ -50,7 +50,7 @@ void MainWindowPicksTest::picksShowInTheirTrees()
     auto *sclModel = qobject_cast<SelectedItemsModel *>(cid->model());
     QVERIFY(sclModel);
 
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     parser.loadIedNames(sourceFile("examples/substation.scd"));
     QVERIFY(parser.parse("BAY1_PROT", sclModel));
 
@@ -105,7 +105,7 @@ void MainWindowPicksTest::selectAllThenEnterPicksEveryMatch()
     ScriptedPrompt prompt;
     MainWindow window;
     auto *container = window.findChild<TreeviewContainer *>("widget_treeContainer");
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     parser.loadIedNames(sourceFile("examples/substation.scd"));
     QVERIFY(parser.parse("BAY1_PROT",
                          qobject_cast<SelectedItemsModel *>(container->cidTree()->model())));

@@ -340,7 +340,7 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn()
         QHostAddress::LocalHost, 0));
     QStandardItem *item = nullptr;
     if (fromProject) {
-        SclParser parser(nullptr, nullptr, nullptr, nullptr);
+        SclParser parser;
         parser.loadIedNames(sourceFile("examples/substation.scd"));
         QVERIFY(parser.parse("BAY2_MEAS", qobject_cast<SelectedItemsModel *>(cidModel())));
         item = cidModel()->item(0);
@@ -385,7 +385,7 @@ void OnlineBrowsingTest::pickBay1Reports()
 {
     auto *container = window->findChild<TreeviewContainer *>("widget_treeContainer");
     auto *scl = qobject_cast<SelectedItemsModel *>(cidModel());
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     parser.loadIedNames(sourceFile("examples/substation.scd"));
     QVERIFY(parser.parse("BAY1_PROT", scl));
     QStandardItem *ied = scl->item(0);

@@ -74,7 +74,7 @@ struct Selections
 
 inline bool parseIed(const QString &file, const QString &ied, QStandardItemModel *model)
 {
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     if (!parser.loadIedNames(file).contains(ied))
         return false;
     return parser.parse(ied, model);

@@ -237,7 +237,7 @@ void TestSclProjectRoundTrip::samplesRoundTrip_data()
     for (const QString &path : qAsConst(paths)) {
         if (path.endsWith(QLatin1String(".md")))
             continue;
-        SclParser parser(nullptr, nullptr, nullptr, nullptr);
+        SclParser parser;
         for (const QString &ied : parser.loadIedNames(path)) {
             const QString name = QFileInfo(path).fileName() + QLatin1Char(' ') + ied;
             QTest::newRow(qPrintable(name)) << path << ied;

@@ -39,7 +39,7 @@ void ExampleParseTest::parse(const QString &ied)
 {
     model.clear();
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     QVERIFY(!parser.loadIedNames(sourceFile("examples/substation.scd")).isEmpty());
     QVERIFY(parser.parse(ied, &model));
 }
@@ -61,7 +61,7 @@ QStandardItem *ExampleParseTest::path(const QStringList &texts) const
 
 void ExampleParseTest::listsBothIeds()
 {
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     QCOMPARE(parser.loadIedNames(sourceFile("examples/substation.scd")),
              QStringList({"BAY1_PROT", "BAY2_MEAS"}));
 }

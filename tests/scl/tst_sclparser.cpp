@@ -1,14 +1,30 @@
 // The parse run as a whole: listing IEDs, the model's shape, logical device and
 // node records, the name plate and the connection settings.
 
+#include "sclparseobserver.h"
 #include "sclparser.h"
 #include "sclparsertesthelpers.h"
 
 #include <QAbstractItemModelTester>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QtTest>
+
+namespace {
+struct RecordingObserver : SclParseObserver
+{
+    QStringList log;
+    int value = -1;
+    int maximum = -1;
+    QString status;
+
+    void parseLogged(const QString &line) override { log << line; }
+    void parseProgressed(int done, int of) override
+    {
+        value = done;
+        maximum = of;
+    }
+    void parseStatusChanged(const QString &text) override { status = text; }
+};
+} // namespace
 
 class TestSclParser : public QObject
 {
@@ -26,10 +42,10 @@ private slots:
     void fillsConnectionRows_data();
     void fillsConnectionRows();
     void keepsEarlierValuesWhenNotFound();
-    void reportsToFeedbackWidgets();
+    void reportsToObserver();
     void parseWithoutLoadedFileFails();
     void loadingAnotherFileReplacesTheFirst();
-    void readsLargeFileWithProgressBar();
+    void readsLargeFileWithProgress();
 };
 
 void TestSclParser::listsIedNames_data()
@@ -216,8 +232,8 @@ void TestSclParser::fillsConnectionRows()
     QFETCH(QString, ied);
     QFETCH(QString, ip);
     QFETCH(QString, port);
-    QPlainTextEdit log;
-    SclParser parser(&log);
+    RecordingObserver observer;
+    SclParser parser(&observer);
     parser.loadIedNames(fixture("devices.scd"));
     QStandardItemModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -270,7 +286,7 @@ void TestSclParser::fillsConnectionRows()
             QVERIFY(!value->data(EditorRole).isValid());
     }
     if (ied == "P1") {
-        QVERIFY(log.toPlainText().endsWith("Ip Adress:10.2.2.2\nPort:10102"));
+        QVERIFY(observer.log.join(QLatin1Char('\n')).endsWith("Ip Adress:10.2.2.2\nPort:10102"));
     }
 }
 
@@ -293,16 +309,14 @@ void TestSclParser::keepsEarlierValuesWhenNotFound()
     QCOMPARE(parser.logicalNodeRecords().first().iedName, QString("N1"));
 }
 
-void TestSclParser::reportsToFeedbackWidgets()
+void TestSclParser::reportsToObserver()
 {
-    QPlainTextEdit log;
-    QProgressBar progress;
-    QLabel status;
-    SclParser parser(&log, &progress, &status);
+    RecordingObserver observer;
+    SclParser parser(&observer);
     parser.loadIedNames(fixture("model.scd"));
     QStandardItemModel model;
     QVERIFY(parser.parse("E1", &model));
-    const QString text = log.toPlainText();
+    const QString text = observer.log.join(QLatin1Char('\n'));
     int at = 0;
     const QStringList headings{"\n\nparse_devices", "parse_dataobject",
                                "parse_datasets",    "Dataset Elements: E1LD1/MMXU1.TotW",
@@ -313,9 +327,9 @@ void TestSclParser::reportsToFeedbackWidgets()
         at = found;
     }
     // The last group of the run is LLN0's four report control blocks.
-    QCOMPARE(progress.maximum(), 4);
-    QCOMPARE(progress.value(), 4);
-    QCOMPARE(status.text(), QString("REPORT: E1LD1/LLN0-explicit"));
+    QCOMPARE(observer.maximum, 4);
+    QCOMPARE(observer.value, 4);
+    QCOMPARE(observer.status, QString("REPORT: E1LD1/LLN0-explicit"));
 }
 
 void TestSclParser::parseWithoutLoadedFileFails()
@@ -344,7 +358,7 @@ void TestSclParser::loadingAnotherFileReplacesTheFirst()
     QCOMPARE(childTexts(nodeAt(devices, {"DataObjects", "D1", "A", "GGIO1"})), QStringList{"ST"});
 }
 
-void TestSclParser::readsLargeFileWithProgressBar()
+void TestSclParser::readsLargeFileWithProgress()
 {
     QTemporaryFile file;
     QVERIFY(file.open());
@@ -363,8 +377,8 @@ void TestSclParser::readsLargeFileWithProgressBar()
     file.write(content);
     file.close();
 
-    QProgressBar progress;
-    SclParser parser(nullptr, &progress);
+    RecordingObserver observer;
+    SclParser parser(&observer);
     const QStringList names = parser.loadIedNames(file.fileName());
     QCOMPARE(names.size(), count);
     QCOMPARE(names.last(), QString("N%1").arg(count - 1));
@@ -372,7 +386,7 @@ void TestSclParser::readsLargeFileWithProgressBar()
     QVERIFY(parser.parse(names.last(), &model));
     QCOMPARE(childTexts(nodeAt(model, {"DataObjects", names.last(), "LD", "LLN0", "ST", "Beh"})),
              QStringList{"stVal{ST,Enum}"});
-    QVERIFY(progress.value() <= progress.maximum());
+    QVERIFY(observer.value <= observer.maximum);
 }
 
 QTEST_MAIN(TestSclParser)

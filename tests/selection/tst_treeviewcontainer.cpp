@@ -73,7 +73,7 @@ void TreeviewContainerTest::init()
     container->setSelectionModels(objects, datasets, reports);
     container->cidTree()->setReadOnly(true);
 
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     QVERIFY(!parser.loadIedNames(sourceFile("examples/substation.scd")).isEmpty());
     QVERIFY(parser.parse("BAY1_PROT", sclModel));
 }
