@@ -169,6 +169,8 @@ public:
     }
 
     QDeadlineTimer deadline;
+    // Why enabling ended the connection.
+    QString enableProblem;
 
 private:
     bool enableInstance(const QString &picked, const QString &reference,
@@ -324,8 +326,15 @@ void CommissioningSession::Run::enableBlocks()
             if (enabled)
                 break;
         }
-        if (!enabled)
-            emit session.blockSilent(picked, problem);
+        if (!enabled) {
+            emit session.blockRefused(picked, problem);
+            if (!connection.isConnected()) {
+                enableProblem = problem;
+                return;
+            }
+        } else {
+            emit session.blockEnabled(picked);
+        }
         // The reports of the blocks enabled so far go out, not into the queue.
         if (connection.isConnected())
             connection.processIncoming(0);
@@ -468,7 +477,10 @@ void CommissioningSession::Run::tellSilentBlocks()
     }
 }
 
-CommissioningSession::CommissioningSession(QObject *parent) : QObject(parent) {}
+CommissioningSession::CommissioningSession(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<CommissioningDevice>("CommissioningDevice");
+}
 
 CommissioningSession::~CommissioningSession() = default;
 
@@ -507,6 +519,70 @@ void CommissioningSession::setStopCondition(const std::function<bool()> &conditi
 void CommissioningSession::arm()
 {
     stopRequested = false;
+    proceedGiven = false;
+}
+
+void CommissioningSession::setAwaitIdentity(bool await)
+{
+    awaitIdentity = await;
+}
+
+void CommissioningSession::proceed()
+{
+    proceedGiven = true;
+}
+
+bool CommissioningSession::awaitProceed(IedConnection &connection)
+{
+    while (!proceedGiven.load()) {
+        if (stopRequested.load() || (stopCondition && stopCondition()))
+            return false;
+        // Keeps the association answered while the tester decides.
+        if (connection.processIncoming(WaitSliceMs) != IedClientError::Ok &&
+            !connection.isConnected()) {
+            emit failed(tr("The connection ended while the device was being confirmed"));
+            return false;
+        }
+    }
+    return true;
+}
+
+CommissioningDevice CommissioningSession::identify(IedConnection &connection) const
+{
+    CommissioningDevice device;
+    device.address = port == 102 ? host : QStringLiteral("%1:%2").arg(host).arg(port);
+    if (host.contains(QLatin1Char(':')))
+        device.address = port == 102 ? QStringLiteral("[%1]").arg(host)
+                                     : QStringLiteral("[%1]:%2").arg(host).arg(port);
+    // The name plate of the first logical device the points name that has one.
+    QStringList devices;
+    for (const CommissioningPoint &point : points) {
+        const QString device = point.reference.section(QLatin1Char('/'), 0, 0);
+        if (!device.isEmpty() && !devices.contains(device))
+            devices << device;
+    }
+    const auto text = [&connection](const QString &reference) {
+        IedClientError error = IedClientError::Ok;
+        const MmsValue value = connection.readObject(reference, QStringLiteral("DC"), &error);
+        return error == IedClientError::Ok && !value.isNull() ? value.toString().trimmed()
+                                                              : QString();
+    };
+    for (const QString &logicalDevice : qAsConst(devices)) {
+        if (!connection.isConnected())
+            break;
+        if (device.configurationRevision.isEmpty())
+            device.configurationRevision =
+                text(logicalDevice + QStringLiteral("/LLN0.NamPlt.configRev"));
+        if (device.vendor.isEmpty() && device.model.isEmpty() && device.serialNumber.isEmpty()) {
+            const QString plate = logicalDevice + QStringLiteral("/LPHD1.PhyNam.");
+            device.vendor = text(plate + QStringLiteral("vendor"));
+            device.model = text(plate + QStringLiteral("model"));
+            device.serialNumber = text(plate + QStringLiteral("serNum"));
+        }
+        if (!device.configurationRevision.isEmpty() && !device.vendor.isEmpty())
+            break;
+    }
+    return device;
 }
 
 void CommissioningSession::stop()
@@ -549,13 +625,28 @@ void CommissioningSession::run()
         emit finished();
         return;
     }
+    emit identified(identify(connection));
+    if (awaitIdentity && !awaitProceed(connection)) {
+        if (connection.isConnected())
+            connection.close();
+        setActive(nullptr);
+        emit finished();
+        return;
+    }
     Run run(*this, connection);
     run.deadline =
         durationMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(durationMs);
     run.enableBlocks();
     run.buildReads();
-    emit status(tr("Session running"));
     bool alive = connection.isConnected();
+    if (alive)
+        emit status(tr("Session running"));
+    else if (!run.stopped())
+        emit failed(run.enableProblem.isEmpty()
+                        ? tr("The connection ended while enabling the report control blocks")
+                        : tr("The connection ended while enabling the report control blocks "
+                             "(%1)")
+                              .arg(run.enableProblem));
     while (alive && !run.stopped()) {
         alive = run.pollRound() && run.wait(pollIntervalMs);
     }

@@ -6,6 +6,7 @@
 #include "commandlinetool.h"
 #include "commissioningcontroller.h"
 #include "commissioningfilter.h"
+#include "commissioningnamesdialog.h"
 #include "commissioningpanel.h"
 #include "commissioningrecord.h"
 #include "controltestdialog.h"
@@ -133,10 +134,11 @@ void CommissioningDockTest::recordFillsIsJudgedSavedAndResumes()
 
     // The hand-over names its tester and lists the rows the table shows.
     prompt.dialogHandler = [](QDialog *asked) {
-        auto *name = qobject_cast<QInputDialog *>(asked);
-        if (!name)
+        auto *names = qobject_cast<CommissioningNamesDialog *>(asked);
+        if (!names)
             return int(QDialog::Rejected);
-        name->setTextValue("A. Tester");
+        names->setTester("A. Tester");
+        names->setWitness("W. Itness");
         return int(QDialog::Accepted);
     };
     const QString handOver = dir.filePath("record.xlsx");

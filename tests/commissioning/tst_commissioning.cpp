@@ -249,7 +249,8 @@ void TestCommissioning::verdictsAndSummary()
     QVERIFY(!record.setVerdict(ghost, CommissioningRecord::Passed));
     QVERIFY(record.setData(record.index(ghost, CommissioningRecord::VerdictColumn), "Failed"));
     QVERIFY(record.setData(record.index(ghost, CommissioningRecord::NoteColumn), "not wired"));
-    QVERIFY(record.setCommandOutcome(command, true, QStringLiteral("Positive, terminated")));
+    QVERIFY(record.setCommandOutcome(command, true, QStringLiteral("Positive, terminated"),
+                                     QStringLiteral("127.0.0.1:10602")));
     QVERIFY(!record.setData(record.index(position, CommissioningRecord::VerdictColumn), "Maybe"));
 
     const CommissioningSummary summary = record.summary();
