@@ -129,6 +129,8 @@ void CommissioningController::projectOpened()
     QString problem;
     if (!CommissioningStore(project).load(rows, &problem))
         tell(tr("The commissioning record could not be read: %1").arg(problem));
+    // Sorted by what the file kept, as the header says.
+    recordPanel->filter()->refresh();
     recordPanel->setStatus(rows->deviceAddress().isEmpty()
                                ? QString()
                                : tr("Last session with %1").arg(rows->deviceAddress()));

@@ -43,6 +43,8 @@ QString outcomeText(CommissioningSessionOutcome outcome, const QString &cause)
     case CommissioningSessionOutcome::EndedEarly:
         return cause.isEmpty() ? QStringLiteral("ended early")
                                : QStringLiteral("ended early: %1").arg(cause);
+    case CommissioningSessionOutcome::Running:
+        return QStringLiteral("running");
     case CommissioningSessionOutcome::Ran:
         break;
     }
@@ -430,6 +432,7 @@ void CommissioningRecord::sessionStarted()
 {
     if (!started.isValid())
         started = now();
+    setLastOutcome(CommissioningSessionOutcome::Running, QString());
 }
 
 void CommissioningRecord::sessionEnded(CommissioningSessionOutcome last, const QString &cause)

@@ -70,6 +70,7 @@ enum class CommissioningSessionOutcome {
     NotConnected, // nothing observed
     EndedEarly,   // connected, then lost the device
     Ran,
+    Running,
 };
 
 struct CommissioningSummary

@@ -199,11 +199,16 @@ bool CommissioningStore::loadRecordProperties(CommissioningRecord *record, QStri
     record->setDevice(device);
     record->setTestingPeriod(loadedTime(query.value(8)), loadedTime(query.value(9)));
     const int outcome = query.value(10).toInt();
-    record->setLastOutcome(outcome >= int(CommissioningSessionOutcome::NoneRan) &&
-                                   outcome <= int(CommissioningSessionOutcome::Ran)
-                               ? CommissioningSessionOutcome(outcome)
-                               : CommissioningSessionOutcome::NoneRan,
-                           query.value(11).toString());
+    if (outcome == int(CommissioningSessionOutcome::Running))
+        // Saved while a session ran, never told its end.
+        record->setLastOutcome(CommissioningSessionOutcome::EndedEarly,
+                               QStringLiteral("the program ended during the session"));
+    else
+        record->setLastOutcome(outcome >= int(CommissioningSessionOutcome::NoneRan) &&
+                                       outcome <= int(CommissioningSessionOutcome::Ran)
+                                   ? CommissioningSessionOutcome(outcome)
+                                   : CommissioningSessionOutcome::NoneRan,
+                               query.value(11).toString());
     for (const QString &line :
          query.value(12).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const int tab = line.indexOf(QLatin1Char('\t'));

@@ -178,12 +178,19 @@ void CommissioningDockTest::recordFillsIsJudgedSavedAndResumes()
     panel->findChild<QPushButton *>("pushButton_exportRecord")->click();
     QVERIFY(QFileInfo(handOver).size() > 0);
 
+    panel->table()->sortByColumn(CommissioningRecord::ChangesColumn, Qt::AscendingOrder);
     window.closeProject();
     QCOMPARE(record->rowCount(), 0);
     window.openRecent(project, RecentFiles::Projects);
     QCOMPARE(record->rowCount(), 6);
     QCOMPARE(record->observation(measurand).verdict, int(CommissioningRecord::Passed));
     QCOMPARE(record->observation(measurand).changes, changes);
+    // Sorted as the header shows, by what the file kept.
+    QVector<int> shownChanges;
+    for (int row : panel->filter()->shownRows())
+        shownChanges << record->observation(row).changes;
+    QVERIFY(std::is_sorted(shownChanges.cbegin(), shownChanges.cend()));
+    QVERIFY(shownChanges.first() < shownChanges.last());
     QCOMPARE(record->observation(breaker).note, QStringLiteral("invalid on the device"));
     QCOMPARE(record->observation(oper).verdict, int(CommissioningRecord::Passed));
     QCOMPARE(record->deviceAddress(), QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
