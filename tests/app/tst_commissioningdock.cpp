@@ -164,6 +164,17 @@ void CommissioningDockTest::recordFillsIsJudgedSavedAndResumes()
         afterOperate.note.contains(QStringLiteral("(at 127.0.0.1:%1)").arg(server.serverPort())),
         qPrintable(afterOperate.note));
 
+    // The note field shows the selected row's note; a verdict keeps a note
+    // nobody edited.
+    auto *noteField = panel->findChild<QLineEdit *>("lineEdit_verdictNote");
+    panel->selectRow(breaker);
+    QCOMPARE(noteField->text(), QStringLiteral("invalid on the device"));
+    panel->selectRow(oper);
+    QCOMPARE(noteField->text(), afterOperate.note);
+    panel->findChild<QPushButton *>("pushButton_failed")->click();
+    QCOMPARE(record->observation(oper).note, afterOperate.note);
+    panel->findChild<QPushButton *>("pushButton_passed")->click();
+
     // The hand-over names its tester and lists the rows the table shows.
     prompt.dialogHandler = [](QDialog *asked) {
         auto *names = qobject_cast<CommissioningNamesDialog *>(asked);
