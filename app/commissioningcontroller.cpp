@@ -1,6 +1,8 @@
 #include "commissioningcontroller.h"
 
+#include "commissioningcoverfill.h"
 #include "commissioningfilter.h"
+#include "commissioningnamesdialog.h"
 #include "commissioningpanel.h"
 #include "commissioningplan.h"
 #include "commissioningrecord.h"
@@ -47,6 +49,7 @@ QString addressText(const QString &host, int port)
 } // namespace
 
 const QString CommissioningController::PollIntervalKey = QStringLiteral("commissioningPollMs");
+const QString CommissioningController::TesterKey = QStringLiteral("commissioningTester");
 
 CommissioningController::CommissioningController(const CommissioningParts &parts, QObject *parent)
     : QObject(parent), parts(parts), rows(new CommissioningRecord(this))
@@ -122,9 +125,12 @@ void CommissioningController::projectOpened()
     if (!project)
         return;
     rebuildPoints();
+    passWithoutQuality = false;
     QString problem;
     if (!CommissioningStore(project).load(rows, &problem))
         tell(tr("The commissioning record could not be read: %1").arg(problem));
+    // Sorted by what the file kept, as the header says.
+    recordPanel->filter()->refresh();
     recordPanel->setStatus(rows->deviceAddress().isEmpty()
                                ? QString()
                                : tr("Last session with %1").arg(rows->deviceAddress()));
@@ -172,7 +178,6 @@ void CommissioningController::start()
         return;
     const QString host = online->host();
     const int port = online->port();
-    rows->setDeviceAddress(addressText(host, port));
 
     session = new CommissioningSession;
     session->setAddress(host, port);
@@ -186,15 +191,24 @@ void CommissioningController::start()
             [this](const QString &, const QString &reason) {
                 parts.online->windowParts().infoScreen->appendPlainText(reason);
             });
+    session->setAwaitIdentity(true);
+    connect(session, &CommissioningSession::identified, this,
+            &CommissioningController::onIdentified);
+    connect(session, &CommissioningSession::blockRefused, this,
+            &CommissioningController::onBlockRefused);
+    connect(session, &CommissioningSession::blockEnabled, rows,
+            &CommissioningRecord::setBlockDelivered);
     connect(session, &CommissioningSession::failed, this, &CommissioningController::onFailed);
     connect(session, &CommissioningSession::finished, this, &CommissioningController::onFinished);
     observations = 0;
     failure.clear();
     projectGone = false;
+    connected = false;
+    declined = false;
     thread->start();
     QMetaObject::invokeMethod(session, &CommissioningSession::run, Qt::QueuedConnection);
     recordPanel->setRunning(true);
-    recordPanel->setStatus(tr("Connecting to %1 ...").arg(rows->deviceAddress()));
+    recordPanel->setStatus(tr("Connecting to %1 ...").arg(addressText(host, port)));
     recordDock->show();
     recordDock->raise();
 }
@@ -235,11 +249,25 @@ void CommissioningController::onFinished()
     recordPanel->setRunning(false);
     if (projectGone)
         return;
-    // A session that saw nothing leaves the project file as it was.
-    const bool saved = observations > 0 && save();
+    if (declined) {
+        recordPanel->setStatus(tr("Not started: the device is not the record's"));
+        emit sessionFinished();
+        return;
+    }
+    if (!connected) {
+        // Nothing happened on the device: the file stays as it was.
+        rows->sessionEnded(CommissioningSessionOutcome::NotConnected, failure);
+        recordPanel->setStatus(tr("Not connected: nothing observed (%1)").arg(failure));
+        emit sessionFinished();
+        return;
+    }
+    rows->sessionEnded(failure.isEmpty() ? CommissioningSessionOutcome::Ran
+                                         : CommissioningSessionOutcome::EndedEarly,
+                       failure);
+    const bool saved = save();
     const QString seen = tr("%n values seen", nullptr, observations);
     if (!failure.isEmpty())
-        recordPanel->setStatus(tr("Ended: %1 (%2)").arg(failure, seen));
+        recordPanel->setStatus(tr("Ended early: %1 (%2)").arg(failure, seen));
     else
         recordPanel->setStatus(saved ? tr("Stopped: %1, saved in the project").arg(seen)
                                      : tr("Stopped: %1").arg(seen));
@@ -261,34 +289,135 @@ bool CommissioningController::save()
 }
 
 void CommissioningController::setVerdicts(const QVector<int> &rowList, int verdict,
-                                          const QString &note)
+                                          const QString &note, bool noteTyped)
 {
     int refused = 0;
     for (int row : rowList) {
-        if (!rows->setVerdict(row, CommissioningRecord::Verdict(verdict), note))
+        const QString rowNote = noteTyped ? note : rows->observation(row).note;
+        if (!rows->setVerdict(row, CommissioningRecord::Verdict(verdict), rowNote))
             ++refused;
     }
     if (refused > 0)
         tell(tr("%n rows were never seen and cannot be passed.", nullptr, refused));
     if (refused < rowList.size() && save())
-        recordPanel->filter()->invalidate();
+        recordPanel->filter()->refresh();
 }
 
 void CommissioningController::pass(const QVector<int> &rowList)
 {
     int passed = 0;
+    QVector<int> withoutQuality;
     for (int row : rowList) {
-        if (rows->data(rows->index(row, 0), CommissioningRecord::PassableRole).toBool() &&
-            rows->setVerdict(row, CommissioningRecord::Passed, rows->observation(row).note))
+        if (rows->observation(row).verdict == CommissioningRecord::Passed)
+            continue;
+        if (rows->isPassableWithoutQuality(row))
+            withoutQuality << row;
+        else if (rows->isPassable(row) &&
+                 rows->setVerdict(row, CommissioningRecord::Passed, rows->observation(row).note))
             ++passed;
     }
+    if (!withoutQuality.isEmpty() && agreeToPassWithoutQuality(withoutQuality.size())) {
+        for (int row : qAsConst(withoutQuality)) {
+            const QString note = rows->observation(row).note;
+            const QString said = tr("passed without quality: the device sent none");
+            if (rows->setVerdict(row, CommissioningRecord::Passed,
+                                 note.isEmpty() ? said : note + QStringLiteral("; ") + said))
+                ++passed;
+        }
+    }
     if (passed == 0) {
-        tell(tr("Not passable yet: a row is passed with one key once its value changed and "
-                "arrived with good quality."));
+        if (withoutQuality.isEmpty())
+            tell(tr("Not passable yet: a row is passed with one key once its value changed and "
+                    "arrived with good quality."));
         return;
     }
     if (save())
-        recordPanel->filter()->invalidate();
+        recordPanel->filter()->refresh();
+}
+
+bool CommissioningController::agreeToPassWithoutQuality(int count)
+{
+    if (passWithoutQuality)
+        return true;
+    PromptMessage question;
+    question.kind = PromptMessage::Question;
+    question.parent = recordPanel;
+    question.title = tr("Commissioning");
+    question.text = tr("The device sends no quality with %n of these rows (their data set "
+                       "carries none): their values changed, but whether they were good is not "
+                       "known.\n\nPass such rows on their change alone? The note says so; "
+                       "you are not asked again for this project.",
+                       nullptr, count);
+    question.buttons = QMessageBox::Yes | QMessageBox::No;
+    question.defaultButton = QMessageBox::No;
+    passWithoutQuality = UserPrompt::current().message(question) == QMessageBox::Yes;
+    return passWithoutQuality;
+}
+
+void CommissioningController::onIdentified(const CommissioningDevice &device)
+{
+    if (!session)
+        return;
+    connected = true;
+    CommissioningDevice tested = device;
+    tested.iedName =
+        CommissioningCover::fromProject(*parts.online->windowParts().scl, QString()).ied;
+    if (!projectGone && !settleDeviceChange(tested)) {
+        declined = true;
+        session->stop();
+        return;
+    }
+    if (!projectGone) {
+        rows->setDevice(tested);
+        rows->sessionStarted();
+    }
+    session->proceed();
+}
+
+bool CommissioningController::settleDeviceChange(const CommissioningDevice &device)
+{
+    const CommissioningSummary summary = rows->summary();
+    const bool recorded = summary.neverSeen < summary.rows || summary.passed + summary.failed > 0;
+    const QStringList differences = rows->device().differencesFrom(device);
+    if (!recorded || differences.isEmpty())
+        return true;
+    PromptMessage question;
+    question.kind = PromptMessage::Question;
+    question.parent = recordPanel;
+    question.title = tr("Commissioning");
+    question.text = tr("This device is not the one the record was taken on:\n%1\n\n"
+                       "Yes starts a new record (the old one is kept as history in the "
+                       "project); No goes on with this record, each row starting again from "
+                       "its next value; Cancel does not start.")
+                        .arg(differences.join(QLatin1Char('\n')));
+    question.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    question.defaultButton = QMessageBox::Yes;
+    switch (UserPrompt::current().message(question)) {
+    case QMessageBox::Yes: {
+        QString problem;
+        if (!CommissioningStore(parts.project()).archive(*rows, &problem)) {
+            UserPrompt::warning(recordPanel, ProgramTitle,
+                                tr("The record could not be kept as history: %1").arg(problem));
+            return false;
+        }
+        rows->startOver();
+        tell(tr("A new commissioning record starts; the earlier one is kept in the project."));
+        return true;
+    }
+    case QMessageBox::No:
+        rows->markDeviceChange();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CommissioningController::onBlockRefused(const QString &block, const QString &reason)
+{
+    if (projectGone)
+        return;
+    rows->setBlockRefused(block, reason);
+    tell(tr("Not enabled: %1").arg(reason));
 }
 
 void CommissioningController::testControl(int row)
@@ -300,24 +429,27 @@ void CommissioningController::testControl(int row)
     if (!dialog)
         return;
     const QString key = point.key();
+    const QString tested = dialog->address();
     connect(dialog, &ControlTestDialog::outcomeReported, this,
-            [this, key](ControlOutcome outcome, const QString &text) {
-                landOutcome(key, outcome, text);
+            [this, key, tested](ControlOutcome outcome, const QString &text) {
+                landOutcome(key, outcome, text, tested);
             });
 }
 
 void CommissioningController::landOutcome(const QString &key, ControlOutcome outcome,
-                                          const QString &text)
+                                          const QString &text, const QString &testedAddress)
 {
     // The project may have changed while the dialog was open.
     const int row = rows->rowOfKey(key);
     if (row < 0 || !parts.project())
         return;
     if (outcome == ControlOutcome::Unknown)
-        rows->setVerdict(row, CommissioningRecord::NotTested, text);
+        rows->setVerdict(row, CommissioningRecord::NotTested,
+                         tr("%1 (at %2)").arg(text, testedAddress));
     else
-        rows->setCommandOutcome(row, outcome == ControlOutcome::Positive, text);
+        rows->setCommandOutcome(row, outcome == ControlOutcome::Positive, text, testedAddress);
     save();
+    recordPanel->filter()->refresh();
 }
 
 bool CommissioningController::exportRecord()
@@ -327,25 +459,47 @@ bool CommissioningController::exportRecord()
         tell(tr("No commissioning record to export: open a project with bound signals."));
         return false;
     }
-    const QVector<int> shown = recordPanel->filter()->shownRows();
-    if (shown.isEmpty()) {
+    QVector<int> exported = recordPanel->filter()->shownRows();
+    QString rowFilter = recordPanel->filter()->description();
+    if (exported.size() < rows->rowCount()) {
+        PromptMessage question;
+        question.kind = PromptMessage::Question;
+        question.parent = recordPanel;
+        question.title = tr("Export Record");
+        question.text = tr("The table shows %1 of %2 rows (%3).\n\nExport every row? No "
+                           "exports the rows shown, and the hand-over says so.")
+                            .arg(exported.size())
+                            .arg(rows->rowCount())
+                            .arg(rowFilter);
+        question.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        question.defaultButton = QMessageBox::Yes;
+        const QMessageBox::StandardButton answer = UserPrompt::current().message(question);
+        if (answer == QMessageBox::Cancel)
+            return false;
+        if (answer == QMessageBox::Yes) {
+            // Every row, in the order the table sorts them.
+            CommissioningFilter all;
+            all.setSourceModel(rows);
+            all.sort(recordPanel->filter()->sortColumn(), recordPanel->filter()->sortOrder());
+            exported = all.shownRows();
+            rowFilter.clear();
+        }
+    }
+    if (exported.isEmpty()) {
         tell(tr("The filter shows no row: nothing to export."));
         return false;
     }
-    QInputDialog name(window);
-    name.setObjectName(QStringLiteral("inputDialog_tester"));
-    name.setWindowTitle(tr("Export Record"));
-    name.setLabelText(tr("Tester named on the cover:"));
-    name.setTextValue(CommissioningCover::loginName());
-    if (UserPrompt::exec(&name) != QDialog::Accepted)
+    QSettings settings;
+    CommissioningNamesDialog names(window);
+    names.setTester(settings.value(TesterKey, CommissioningCover::loginName()).toString());
+    if (UserPrompt::exec(&names) != QDialog::Accepted)
         return false;
-    const QString tester = name.textValue().trimmed();
-    if (tester.isEmpty()) {
+    if (names.tester().isEmpty()) {
         UserPrompt::warning(window, ProgramTitle,
                             tr("The hand-over names its tester: type a name."));
         return false;
     }
-    QSettings settings;
+    settings.setValue(TesterKey, names.tester());
     const QString proposed = QStringLiteral("%1-commissioning-%2.xlsx")
                                  .arg(QFileInfo(parts.projectPath()).completeBaseName(),
                                       QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
@@ -358,19 +512,19 @@ bool CommissioningController::exportRecord()
         return false;
     settings.setValue(QStringLiteral("lastExportPath"), QFileInfo(path).absolutePath());
 
-    CommissioningCover cover =
-        CommissioningCover::fromProject(*parts.online->windowParts().scl, parts.projectPath());
-    if (!rows->deviceAddress().isEmpty())
-        cover.address = rows->deviceAddress();
-    cover.tester = tester;
+    CommissioningCover cover = CommissioningCoverFill::fromRecord(
+        *rows, *parts.online->windowParts().scl, parts.projectPath());
+    cover.tester = names.tester();
+    cover.witness = names.witness();
+    cover.rowFilter = rowFilter;
     QString problem;
-    if (!CommissioningWorkbook::write(path, *rows, cover, &problem, shown)) {
+    if (!CommissioningWorkbook::write(path, *rows, cover, &problem, exported)) {
         UserPrompt::warning(window, ProgramTitle,
                             tr("The record could not be exported to %1: %2").arg(path, problem));
         return false;
     }
     window->statusBar()->showMessage(
-        tr("Exported the commissioning record (%n rows) to %1.", nullptr, shown.size())
+        tr("Exported the commissioning record (%n rows) to %1.", nullptr, exported.size())
             .arg(QFileInfo(path).fileName()),
         StatusMessageMs);
     return true;
@@ -382,7 +536,9 @@ void CommissioningController::clearForNextProject()
     // a session still ending.
     projectGone = true;
     stop();
+    rows->startOver();
     rows->setPoints({});
-    rows->setDeviceAddress(QString());
+    rows->setDevice(CommissioningDevice());
+    passWithoutQuality = false;
     recordPanel->setStatus(QString());
 }

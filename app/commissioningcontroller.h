@@ -14,6 +14,7 @@
 #include <functional>
 
 class CommissioningPanel;
+struct CommissioningDevice;
 class CommissioningRecord;
 class CommissioningSession;
 class ControlTestController;
@@ -48,6 +49,7 @@ class CommissioningController : public QObject
 
 public:
     static const QString PollIntervalKey;
+    static const QString TesterKey;
 
     explicit CommissioningController(const CommissioningParts &parts, QObject *parent = nullptr);
     ~CommissioningController() override;
@@ -75,10 +77,17 @@ private:
     bool rebuildPoints();
     bool settleUnsavedChanges();
     bool save();
-    void setVerdicts(const QVector<int> &rows, int verdict, const QString &note);
+    void setVerdicts(const QVector<int> &rows, int verdict, const QString &note, bool noteTyped);
     void pass(const QVector<int> &rows);
+    bool agreeToPassWithoutQuality(int count);
     void testControl(int row);
-    void landOutcome(const QString &key, ControlOutcome outcome, const QString &text);
+    void landOutcome(const QString &key, ControlOutcome outcome, const QString &text,
+                     const QString &testedAddress);
+    void onIdentified(const CommissioningDevice &device);
+    // The tester's answer when the device is not the record's: false ends
+    // the session before anything is observed.
+    bool settleDeviceChange(const CommissioningDevice &device);
+    void onBlockRefused(const QString &block, const QString &reason);
     void onObserved(int row, const QString &value, const QString &quality, bool good,
                     const QDateTime &time);
     void onFailed(const QString &problem);
@@ -97,6 +106,12 @@ private:
     CommissioningSession *session = nullptr;
     int observations = 0;
     QString failure;
+    // The session reached the device / the tester would not go on with it.
+    bool connected = false;
+    bool declined = false;
+    // The tester agreed, once for the open project, to pass rows whose
+    // device sends no quality on their change alone.
+    bool passWithoutQuality = false;
     // The project the session ran for closed meanwhile.
     bool projectGone = false;
 };

@@ -64,6 +64,23 @@ QVector<int> CommissioningFilter::shownRows() const
     return rows;
 }
 
+QString CommissioningFilter::description() const
+{
+    QStringList parts;
+    if (shown != AllRows)
+        parts << tr("Show: %1").arg(showTexts().value(shown));
+    if (!words.isEmpty())
+        parts << tr("Filter: %1").arg(words.join(QLatin1Char(' ')));
+    return parts.join(QStringLiteral("; "));
+}
+
+void CommissioningFilter::refresh()
+{
+    invalidate();
+    if (sortColumn() >= 0)
+        sort(sortColumn(), sortOrder());
+}
+
 bool CommissioningFilter::fitsShow(int sourceRow) const
 {
     const QModelIndex cell = sourceModel()->index(sourceRow, 0);

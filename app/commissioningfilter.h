@@ -25,6 +25,11 @@ public:
 
     // The record's rows in the order the table shows them.
     QVector<int> shownRows() const;
+    // "Show: Failed; Filter: XCBR", empty while every row shows.
+    QString description() const;
+    // Filters and sorts again after the record changed (sorting follows
+    // values only when asked to).
+    void refresh();
 
     static QStringList showTexts();
 

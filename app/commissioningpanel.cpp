@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -31,6 +32,9 @@ QPushButton *button(const QString &text, const char *name, QWidget *parent)
 
 } // namespace
 
+const QString CommissioningPanel::SortColumnKey = QStringLiteral("commissioningSortColumn");
+const QString CommissioningPanel::SortOrderKey = QStringLiteral("commissioningSortOrder");
+
 CommissioningPanel::CommissioningPanel(CommissioningRecord *record, QWidget *parent)
     : QWidget(parent), record(record), rowFilter(new CommissioningFilter(this)),
       view(new QTableView(this)), status(new QLabel(this)), summary(new QLabel(this)),
@@ -47,7 +51,16 @@ CommissioningPanel::CommissioningPanel(CommissioningRecord *record, QWidget *par
     view->setObjectName(QStringLiteral("tableView_commissioning"));
     view->setModel(rowFilter);
     view->setSortingEnabled(true);
-    view->sortByColumn(-1, Qt::AscendingOrder);
+    // The sort the tester chose last, shown and applied alike.
+    const QSettings settings;
+    view->sortByColumn(settings.value(SortColumnKey, -1).toInt(),
+                       Qt::SortOrder(settings.value(SortOrderKey, Qt::AscendingOrder).toInt()));
+    connect(view->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [](int column, Qt::SortOrder order) {
+                QSettings settings;
+                settings.setValue(SortColumnKey, column);
+                settings.setValue(SortOrderKey, int(order));
+            });
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
@@ -125,16 +138,22 @@ CommissioningPanel::CommissioningPanel(CommissioningRecord *record, QWidget *par
     });
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CommissioningPanel::updateSelectionButtons);
-    // The note field shows the note of the row the tester is on.
-    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                note->setText(
-                    current.isValid()
-                        ? current.siblingAtColumn(CommissioningRecord::NoteColumn).data().toString()
-                        : QString());
+    // The note field shows the note of the row the tester selected.
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CommissioningPanel::showNoteOfSelection);
+    connect(record, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &from, const QModelIndex &to) {
+                if (noteRow >= from.row() && noteRow <= to.row() && !noteEdited())
+                    showNoteOfSelection();
             });
+    connect(record, &QAbstractItemModel::modelReset, this, [this] {
+        rowFilter->refresh();
+        showNoteOfSelection();
+    });
     // Values arrive many times a second: the summary follows once per burst.
     connect(record, &QAbstractItemModel::modelReset, this, &CommissioningPanel::updateSummary);
+    connect(record, &CommissioningRecord::propertiesChanged, this,
+            &CommissioningPanel::updateSummary);
     connect(record, &QAbstractItemModel::dataChanged, this, [this] {
         if (summaryDue)
             return;
@@ -227,7 +246,21 @@ void CommissioningPanel::requestVerdict(int verdict)
 {
     const QVector<int> rows = selectedRows();
     if (!rows.isEmpty())
-        emit verdictRequested(rows, verdict, note->text().trimmed());
+        emit verdictRequested(rows, verdict, note->text().trimmed(), noteEdited());
+    showNoteOfSelection();
+}
+
+void CommissioningPanel::showNoteOfSelection()
+{
+    const QVector<int> rows = selectedRows();
+    noteRow = rows.isEmpty() ? -1 : rows.first();
+    shownNote = noteRow < 0 ? QString() : record->observation(noteRow).note;
+    note->setText(shownNote);
+}
+
+bool CommissioningPanel::noteEdited() const
+{
+    return note->text().trimmed() != shownNote.trimmed();
 }
 
 void CommissioningPanel::updateSelectionButtons()

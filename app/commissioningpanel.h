@@ -24,6 +24,9 @@ class CommissioningPanel : public QWidget
     Q_OBJECT
 
 public:
+    static const QString SortColumnKey;
+    static const QString SortOrderKey;
+
     explicit CommissioningPanel(CommissioningRecord *record, QWidget *parent = nullptr);
 
     QTableView *table() const { return view; }
@@ -44,8 +47,10 @@ signals:
     void stopRequested();
     void exportRequested();
     void pollIntervalChanged(int ms);
-    // verdict: CommissioningRecord::Verdict.
-    void verdictRequested(const QVector<int> &rows, int verdict, const QString &note);
+    // verdict: CommissioningRecord::Verdict. noteTyped: the tester wrote
+    // note for these rows; else each row keeps its own.
+    void verdictRequested(const QVector<int> &rows, int verdict, const QString &note,
+                          bool noteTyped);
     // Space on the selection: the passable rows of it become "Passed".
     void passRequested(const QVector<int> &rows);
     void testControlRequested(int row);
@@ -55,6 +60,9 @@ protected:
 
 private:
     void updateSelectionButtons();
+    void showNoteOfSelection();
+    // The tester wrote in the note field since it showed the row's note.
+    bool noteEdited() const;
     void updateSummary();
     void requestVerdict(int verdict);
 
@@ -72,6 +80,9 @@ private:
     QPushButton *notTestedButton;
     QPushButton *controlButton;
     bool summaryDue = false;
+    // The record row whose note the note field shows, or -1.
+    int noteRow = -1;
+    QString shownNote;
 };
 
 #endif

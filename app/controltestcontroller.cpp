@@ -38,6 +38,22 @@ QString ControlTestController::controlReference(const QStandardItem *item)
     return QString();
 }
 
+QString ControlTestController::controlObject(const QString &reference)
+{
+    const int slash = reference.indexOf(QLatin1Char('/'));
+    QStringList parts = reference.mid(slash + 1).split(QLatin1Char('.'));
+    // LN, DO and at least one service structure after them.
+    for (int i = 2; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        if (part == QLatin1String("Oper") || part == QLatin1String("SBOw") ||
+            part == QLatin1String("SBO") || part == QLatin1String("Cancel")) {
+            parts = parts.mid(0, i);
+            return reference.left(slash + 1) + parts.join(QLatin1Char('.'));
+        }
+    }
+    return reference;
+}
+
 void ControlTestController::addActions(QMenu *menu, const QModelIndex &index)
 {
     QModelIndex source = index;
@@ -55,8 +71,9 @@ void ControlTestController::addActions(QMenu *menu, const QModelIndex &index)
             [this, reference] { openDialog(reference); });
 }
 
-ControlTestDialog *ControlTestController::openDialog(const QString &reference)
+ControlTestDialog *ControlTestController::openDialog(const QString &command)
 {
+    const QString reference = controlObject(command);
     const OnlineWindowParts &parts = online->windowParts();
     if (!online->hasAddress())
         return nullptr;

@@ -23,8 +23,13 @@ public:
 
     // "LD/LN.DO" of a control object's node; empty for any other node.
     static QString controlReference(const QStandardItem *item);
+    // The control object a command names: "LD/LN.DO" of "LD/LN.DO.Oper",
+    // ".SBOw", ".SBO", ".Cancel" or an attribute below them; any other
+    // reference as it is.
+    static QString controlObject(const QString &reference);
 
-    // Opens the dialog for "LD/LN.DO" at the online work's address; null,
+    // Opens the dialog for the control object of reference (controlObject)
+    // at the online work's address; null,
     // said on the status bar, when there is no address.
     ControlTestDialog *openDialog(const QString &reference);
 

@@ -27,7 +27,7 @@ enum EditorPage { BooleanPage, IntegerPage, AnaloguePage };
 
 ControlTestDialog::ControlTestDialog(const QString &reference, const QString &address,
                                      QWidget *parent)
-    : QDialog(parent)
+    : QDialog(parent), deviceAddress(address)
 {
     setObjectName(QStringLiteral("ControlTestDialog"));
     setWindowTitle(tr("Test control"));

@@ -49,6 +49,8 @@ public:
     void setBusy(bool busy);
     void appendLog(const QString &line);
     QString log() const;
+    // "host:port" of the device commanded.
+    QString address() const { return deviceAddress; }
 
 signals:
     void selectRequested();
@@ -76,6 +78,7 @@ private:
     QPushButton *operateButton;
     QPushButton *cancelButton;
     QPlainTextEdit *logView;
+    QString deviceAddress;
     int controlModel = -1;
     bool busy = true;
 };

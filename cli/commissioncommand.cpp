@@ -2,6 +2,7 @@
 
 #include "clisupport.h"
 #include "commandlinetool.h"
+#include "commissioningcoverfill.h"
 #include "commissioningplan.h"
 #include "commissioningrecord.h"
 #include "commissioningsession.h"
@@ -12,6 +13,7 @@
 #include "stopsignal.h"
 
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -25,7 +27,8 @@ constexpr int DefaultSeconds = 30;
 QString CommissionCommand::synopsis()
 {
     return QStringLiteral("PROJECT.sclpro [--host HOST[:PORT]] [--seconds N] [--interval MS] "
-                          "[--out RECORD.xlsx [--force]] [--tester NAME]");
+                          "[--out RECORD.xlsx [--force]] [--tester NAME] [--witness NAME] "
+                          "[--new-record | --same-record]");
 }
 
 QString CommissionCommand::description()
@@ -45,8 +48,14 @@ QString CommissionCommand::description()
                "writes "
                "the hand-over workbook (cover, record, summary; --tester names the tester, the "
                "login "
-               "name by default; an existing file is replaced only with --force). Exit code 0 when "
-               "every row has been seen, 1 otherwise or when the IED cannot be reached.")
+               "name by default, --witness the witness; an existing file is replaced only with "
+               "--force); a session that observed nothing writes none. Blocks the IED refuses "
+               "(in use by another client) are named on standard output and in the record. A "
+               "record is of one device: against another one (address, IED name or "
+               "configuration revision) the session does not start unless --new-record keeps "
+               "the record as history in the project and starts a new one, or --same-record "
+               "goes on with it. Exit code 0 when every row has been seen, 1 otherwise, when "
+               "the IED cannot be reached or the session ended early.")
         .arg(DefaultSeconds)
         .arg(CommissioningSession::DefaultPollIntervalMs);
 }
@@ -76,8 +85,18 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
                                           QStringLiteral("The tester named on the cover "
                                                          "(default: the login name)."),
                                           QStringLiteral("NAME"));
-    parser.addOptions(
-        {hostOption, secondsOption, intervalOption, outOption, forceOption, testerOption});
+    const QCommandLineOption witnessOption(QStringLiteral("witness"),
+                                           QStringLiteral("The witness named on the cover."),
+                                           QStringLiteral("NAME"));
+    const QCommandLineOption newRecordOption(
+        QStringLiteral("new-record"),
+        QStringLiteral("Against another device than the record's: keep the record as history "
+                       "and start a new one."));
+    const QCommandLineOption sameRecordOption(
+        QStringLiteral("same-record"),
+        QStringLiteral("Against another device than the record's: go on with the record."));
+    parser.addOptions({hostOption, secondsOption, intervalOption, outOption, forceOption,
+                       testerOption, witnessOption, newRecordOption, sameRecordOption});
     int exitCode = CommandLineTool::Success;
     if (!parseSubcommand(parser, {CommandLineTool::programName(), Name, synopsis(), description()},
                          arguments, 1, out, err, &exitCode))
@@ -97,6 +116,8 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
     const QString outPath = parser.value(outOption);
     if (parser.isSet(forceOption) && outPath.isEmpty())
         return usage(QStringLiteral("--force goes with --out"));
+    if (parser.isSet(newRecordOption) && parser.isSet(sameRecordOption))
+        return usage(QStringLiteral("--new-record and --same-record exclude each other"));
     if (!outPath.isEmpty() && QFileInfo::exists(outPath) && !parser.isSet(forceOption))
         return printFailure(err, QStringLiteral("%1 exists; --force replaces it").arg(outPath));
     QString host;
@@ -123,17 +144,54 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
     CommissioningStore store(project.db.get());
     if (!store.load(&record, &problem))
         return printFailure(err, problem);
-    record.setDeviceAddress(address);
 
     CommissioningSession session;
     session.setAddress(host, port);
     session.setPoints(record.points());
     session.setDuration(qint64(seconds) * 1000);
     session.setPollInterval(interval);
+    session.setAwaitIdentity(true);
     StopSignal stop;
     session.setStopCondition([&stop] { return stop.raised(); });
     int observations = 0;
     QString failure;
+    QString declined;
+    bool connected = false;
+    QObject::connect(
+        &session, &CommissioningSession::identified, [&](const CommissioningDevice &device) {
+            connected = true;
+            CommissioningDevice tested = device;
+            tested.iedName = CommissioningCover::fromProject(project.scl, projectPath).ied;
+            const CommissioningSummary before = record.summary();
+            const QStringList differences = record.device().differencesFrom(tested);
+            const bool recorded =
+                before.neverSeen < before.rows || before.passed + before.failed > 0;
+            if (recorded && !differences.isEmpty()) {
+                out << "The device is not the record's: " << differences.join(QStringLiteral(", "))
+                    << '\n';
+                if (parser.isSet(newRecordOption)) {
+                    if (!store.archive(record, &problem)) {
+                        declined = problem;
+                        session.stop();
+                        return;
+                    }
+                    record.startOver();
+                    out << "New record; the earlier one is kept in the project\n";
+                } else if (parser.isSet(sameRecordOption)) {
+                    record.markDeviceChange();
+                } else {
+                    declined =
+                        QStringLiteral("the record is of another device; --new-record keeps it as "
+                                       "history and starts a new one, --same-record goes on "
+                                       "with it");
+                    session.stop();
+                    return;
+                }
+            }
+            record.setDevice(tested);
+            record.sessionStarted();
+            session.proceed();
+        });
     QObject::connect(&session, &CommissioningSession::observed,
                      [&](int row, const QString &value, const QString &quality, bool good,
                          const QDateTime &time) {
@@ -147,16 +205,42 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
     QObject::connect(
         &session, &CommissioningSession::blockSilent,
         [&out](const QString &, const QString &reason) { out << "Note: " << reason << '\n'; });
+    QObject::connect(&session, &CommissioningSession::blockRefused,
+                     [&](const QString &block, const QString &reason) {
+                         record.setBlockRefused(block, reason);
+                         out << "Refused: " << reason << '\n';
+                         out.flush();
+                     });
+    QObject::connect(&session, &CommissioningSession::blockEnabled, &record,
+                     &CommissioningRecord::setBlockDelivered);
     QObject::connect(&session, &CommissioningSession::failed,
                      [&failure](const QString &text) { failure = text; });
     out << "Commissioning " << record.rowCount() << " rows against " << host << " port " << port
         << " for " << seconds << " s\n";
     out.flush();
+    QElapsedTimer elapsed;
+    elapsed.start();
     session.run();
+    const double ranSeconds = elapsed.elapsed() / 1000.0;
 
-    // Only what was seen changes the record: a session that saw nothing
-    // leaves the project as it was.
-    if (observations > 0 && !store.save(record, &problem))
+    if (!declined.isEmpty())
+        return printFailure(err, declined);
+    if (!connected) {
+        // Nothing happened on the device: the project stays as it was.
+        record.sessionEnded(CommissioningSessionOutcome::NotConnected, failure);
+        out << "Not connected: nothing observed (" << failure << ")\n";
+        out << "No hand-over written: nothing observed\n";
+        out.flush();
+        return printFailure(err, QStringLiteral("not connected: %1").arg(failure));
+    }
+    if (!failure.isEmpty()) {
+        record.sessionEnded(CommissioningSessionOutcome::EndedEarly, failure);
+        out << "Session ended early after " << QString::number(ranSeconds, 'f', 1)
+            << " s: " << failure << '\n';
+    } else {
+        record.sessionEnded(CommissioningSessionOutcome::Ran);
+    }
+    if (!store.save(record, &problem))
         return printFailure(err, problem);
     out << session.reportCount() << " reports, " << session.readCount() << " reads, "
         << observations << " values seen\n";
@@ -165,17 +249,26 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
         out << line << '\n';
     out.flush();
     if (!outPath.isEmpty()) {
-        CommissioningCover cover = CommissioningCover::fromProject(project.scl, projectPath);
-        cover.address = address;
-        cover.tester = parser.isSet(testerOption) ? parser.value(testerOption)
-                                                  : CommissioningCover::loginName();
-        if (!CommissioningWorkbook::write(outPath, record, cover, &problem))
-            return printFailure(err, problem);
-        out << "Wrote " << outPath << '\n';
+        if (summary.neverSeen == summary.rows && summary.passed + summary.failed == 0) {
+            out << "No hand-over written: nothing observed\n";
+        } else {
+            CommissioningCover cover =
+                CommissioningCoverFill::fromRecord(record, project.scl, projectPath);
+            cover.tester = parser.isSet(testerOption) ? parser.value(testerOption)
+                                                      : CommissioningCover::loginName();
+            cover.witness = parser.value(witnessOption);
+            if (!CommissioningWorkbook::write(outPath, record, cover, &problem))
+                return printFailure(err, problem);
+            out << "Wrote " << outPath << '\n';
+        }
         out.flush();
     }
     if (!failure.isEmpty())
-        return printFailure(err, failure);
+        return printFailure(err, QStringLiteral("the session ended early after %1 s: %2")
+                                     .arg(QString::number(ranSeconds, 'f', 1), failure));
+    if (!summary.refusedBlocks.isEmpty())
+        return printFailure(err, QStringLiteral("blocks refused: %1")
+                                     .arg(summary.refusedBlocks.join(QStringLiteral("; "))));
     if (summary.neverSeen > 0)
         return printFailure(
             err,

@@ -10,13 +10,75 @@ QString timeText(const QDateTime &time)
                           : QString();
 }
 
+// Notes are "; "-separated parts: the tester's words and what the record adds.
+const QString NoteSeparator = QStringLiteral("; ");
+
+QString withNotePart(const QString &note, const QString &part)
+{
+    QStringList parts = note.split(NoteSeparator, Qt::SkipEmptyParts);
+    if (!parts.contains(part))
+        parts << part;
+    return parts.join(NoteSeparator);
+}
+
+QString withoutNotePart(const QString &note, const QString &part)
+{
+    QStringList parts = note.split(NoteSeparator, Qt::SkipEmptyParts);
+    parts.removeAll(part);
+    return parts.join(NoteSeparator);
+}
+
+QString refusalNote(const QString &reason)
+{
+    return CommissioningRecord::tr("not enabled: %1").arg(reason);
+}
+
+QString outcomeText(CommissioningSessionOutcome outcome, const QString &cause)
+{
+    switch (outcome) {
+    case CommissioningSessionOutcome::NoneRan:
+        return QStringLiteral("none ran");
+    case CommissioningSessionOutcome::NotConnected:
+        return QStringLiteral("not connected: nothing observed");
+    case CommissioningSessionOutcome::EndedEarly:
+        return cause.isEmpty() ? QStringLiteral("ended early")
+                               : QStringLiteral("ended early: %1").arg(cause);
+    case CommissioningSessionOutcome::Running:
+        return QStringLiteral("running");
+    case CommissioningSessionOutcome::Ran:
+        break;
+    }
+    return QStringLiteral("ran");
+}
+
 } // namespace
+
+QStringList CommissioningDevice::differencesFrom(const CommissioningDevice &other) const
+{
+    QStringList differences;
+    const auto compare = [&differences](const char *what, const QString &mine,
+                                        const QString &theirs) {
+        if (!mine.isEmpty() && !theirs.isEmpty() && mine != theirs)
+            differences << QStringLiteral("%1 %2 \u2192 %3").arg(QLatin1String(what), mine, theirs);
+    };
+    compare("address", address, other.address);
+    compare("IED name", iedName, other.iedName);
+    compare("configuration revision", configurationRevision, other.configurationRevision);
+    return differences;
+}
 
 const QString CommissioningRecord::UnknownQuality = QStringLiteral("unknown");
 
 QStringList CommissioningSummary::lines() const
 {
-    QStringList result{
+    QString silent =
+        silentBlocks.isEmpty() ? QStringLiteral("none") : silentBlocks.join(QStringLiteral(", "));
+    // Before any session a block that delivered nothing says nothing.
+    if (neverSeen == rows && outcome == CommissioningSessionOutcome::NoneRan)
+        silent = QStringLiteral("not known: no session ran");
+    else if (neverSeen == rows && outcome == CommissioningSessionOutcome::NotConnected)
+        silent = QStringLiteral("not known: not connected");
+    return {
         QStringLiteral("Rows: %1").arg(rows),
         QStringLiteral("Passed: %1").arg(passed),
         QStringLiteral("Failed: %1").arg(failed),
@@ -24,11 +86,12 @@ QStringList CommissioningSummary::lines() const
         QStringLiteral("Never seen: %1").arg(neverSeen),
         QStringLiteral("Seen only with bad quality: %1").arg(onlyBadQuality),
         QStringLiteral("Seen without quality: %1").arg(qualityUnknown),
+        QStringLiteral("Blocks that delivered nothing: %1").arg(silent),
+        QStringLiteral("Blocks refused: %1")
+            .arg(refusedBlocks.isEmpty() ? QStringLiteral("none")
+                                         : refusedBlocks.join(NoteSeparator)),
+        QStringLiteral("Last session: %1").arg(outcomeText(outcome, outcomeCause)),
     };
-    result << QStringLiteral("Blocks that delivered nothing: %1")
-                  .arg(silentBlocks.isEmpty() ? QStringLiteral("none")
-                                              : silentBlocks.join(QStringLiteral(", ")));
-    return result;
 }
 
 CommissioningRecord::CommissioningRecord(QObject *parent)
@@ -78,7 +141,7 @@ QVariant CommissioningRecord::displayText(int row, int column) const
     case QualityColumn:
         return seen.quality;
     case LastChangeColumn:
-        return timeText(seen.lastChange);
+        return seen.changes > 0 ? timeText(seen.lastChange) : QString();
     case ChangesColumn:
         return seen.seen() ? QVariant(seen.changes) : QVariant(QString());
     case FirstSeenColumn:
@@ -114,7 +177,7 @@ QVariant CommissioningRecord::data(const QModelIndex &index, int role) const
         case VerdictColumn:
             return seen.verdict;
         case LastChangeColumn:
-            return seen.lastChange;
+            return seen.changes > 0 ? seen.lastChange : QDateTime();
         case FirstSeenColumn:
             return seen.firstSeen;
         case LastSeenColumn:
@@ -261,6 +324,8 @@ void CommissioningRecord::observe(int row, const QString &valueText, const QStri
         seen.firstValue = valueText;
         seen.firstSeen = received;
         seen.lastChange = changed;
+    } else if (seen.deviceAddress != recordDevice.address || seen.baselineDue) {
+        // Another device's value is where this one starts, not a change.
     } else if (valueText != seen.lastValue) {
         ++seen.changes;
         seen.lastChange = changed;
@@ -271,7 +336,8 @@ void CommissioningRecord::observe(int row, const QString &valueText, const QStri
     seen.everGood = seen.everGood || goodQuality;
     seen.qualityKnown = seen.qualityKnown || qualityText != UnknownQuality;
     seen.lastSeen = received;
-    seen.deviceAddress = address;
+    seen.deviceAddress = recordDevice.address;
+    seen.baselineDue = false;
     seen.touched = received;
     emitRowChanged(row);
 }
@@ -281,7 +347,7 @@ bool CommissioningRecord::setVerdict(int row, Verdict verdict, const QString &no
     if (row < 0 || row >= rows.size() || verdict < NotTested || verdict > Failed)
         return false;
     CommissioningObservation &seen = rows[row];
-    if (verdict == Passed && !seen.seen())
+    if (verdict == Passed && !seen.seen() && !seen.operated)
         return false;
     seen.verdict = verdict;
     seen.note = note;
@@ -299,22 +365,110 @@ bool CommissioningRecord::isPassable(int row) const
     return seen.changes > 0 && seen.lastGood;
 }
 
-bool CommissioningRecord::setCommandOutcome(int row, bool positive, const QString &text)
+bool CommissioningRecord::isPassableWithoutQuality(int row) const
 {
-    if (row < 0 || row >= rows.size())
+    if (row < 0 || row >= rows.size() ||
+        pointList.at(row).direction == CommissioningPoint::Direction::Command)
         return false;
-    // The outcome is the row's value; its quality stays what the device
-    // last gave for the object's status.
-    const CommissioningObservation before = rows.at(row);
-    observe(row, text, before.seen() ? before.quality : UnknownQuality, before.lastGood,
-            QDateTime());
-    return setVerdict(row, positive ? Passed : Failed, text);
+    const CommissioningObservation &seen = rows.at(row);
+    return seen.changes > 0 && seen.quality == UnknownQuality;
+}
+
+void CommissioningRecord::markDeviceChange()
+{
+    for (CommissioningObservation &seen : rows)
+        seen.baselineDue = true;
+}
+
+bool CommissioningRecord::setCommandOutcome(int row, bool positive, const QString &text,
+                                            const QString &testedAddress)
+{
+    if (row < 0 || row >= rows.size() ||
+        pointList.at(row).direction != CommissioningPoint::Direction::Command)
+        return false;
+    rows[row].operated = true;
+    const QString note = testedAddress.isEmpty() ? text : tr("%1 (at %2)").arg(text, testedAddress);
+    return setVerdict(row, positive ? Passed : Failed, note);
+}
+
+void CommissioningRecord::setBlockRefused(const QString &block, const QString &reason)
+{
+    const QString before = refused.value(block);
+    refused.insert(block, reason);
+    for (int row = 0; row < rows.size(); ++row) {
+        if (pointList.at(row).blockReference != block)
+            continue;
+        QString note = rows.at(row).note;
+        if (!before.isEmpty())
+            note = withoutNotePart(note, refusalNote(before));
+        rows[row].note = withNotePart(note, refusalNote(reason));
+        emitRowChanged(row);
+    }
+    emit propertiesChanged();
+}
+
+void CommissioningRecord::setBlockDelivered(const QString &block)
+{
+    const QString reason = refused.take(block);
+    if (reason.isEmpty())
+        return;
+    for (int row = 0; row < rows.size(); ++row) {
+        if (pointList.at(row).blockReference != block)
+            continue;
+        rows[row].note = withoutNotePart(rows.at(row).note, refusalNote(reason));
+        emitRowChanged(row);
+    }
+    emit propertiesChanged();
+}
+
+void CommissioningRecord::setTestingPeriod(const QDateTime &start, const QDateTime &end)
+{
+    started = start;
+    ended = end;
+    emit propertiesChanged();
+}
+
+void CommissioningRecord::sessionStarted()
+{
+    if (!started.isValid())
+        started = now();
+    setLastOutcome(CommissioningSessionOutcome::Running, QString());
+}
+
+void CommissioningRecord::sessionEnded(CommissioningSessionOutcome last, const QString &cause)
+{
+    if (last != CommissioningSessionOutcome::NotConnected)
+        ended = now();
+    setLastOutcome(last, cause);
+}
+
+void CommissioningRecord::setLastOutcome(CommissioningSessionOutcome last, const QString &cause)
+{
+    outcome = last;
+    outcomeCause = cause;
+    emit propertiesChanged();
+}
+
+void CommissioningRecord::startOver()
+{
+    beginResetModel();
+    rows.fill(CommissioningObservation());
+    refused.clear();
+    started = QDateTime();
+    ended = QDateTime();
+    outcome = CommissioningSessionOutcome::NoneRan;
+    outcomeCause.clear();
+    endResetModel();
 }
 
 CommissioningSummary CommissioningRecord::summary() const
 {
     CommissioningSummary summary;
     summary.rows = rows.size();
+    summary.outcome = outcome;
+    summary.outcomeCause = outcomeCause;
+    for (auto it = refused.cbegin(); it != refused.cend(); ++it)
+        summary.refusedBlocks << it.value();
     QStringList blocks;
     QSet<QString> delivered;
     for (int row = 0; row < rows.size(); ++row) {
@@ -345,9 +499,12 @@ CommissioningSummary CommissioningRecord::summary() const
         }
     }
     for (const QString &block : qAsConst(blocks)) {
-        if (!delivered.contains(block))
+        if (!delivered.contains(block) && !refused.contains(block))
             summary.silentBlocks << block;
     }
+    // A record from before sessions were recorded: what it saw shows one ran.
+    if (summary.outcome == CommissioningSessionOutcome::NoneRan && summary.neverSeen < summary.rows)
+        summary.outcome = CommissioningSessionOutcome::Ran;
     return summary;
 }
 

@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QDateTime>
 #include <QHash>
+#include <QMap>
 #include <QStringList>
 
 #include <functional>
@@ -33,8 +34,43 @@ struct CommissioningObservation
     QDateTime touched;
     // The address of the device the row was last observed on.
     QString deviceAddress;
+    // A command row operated through Test control (its outcome is the verdict).
+    bool operated = false;
+    // The device changed: the next value is where the row starts again.
+    bool baselineDue = false;
 
     bool seen() const { return firstSeen.isValid(); }
+};
+
+// The device a record was taken on: the address tested and what the device
+// says of itself (its name plate), empty where unknown.
+struct CommissioningDevice
+{
+    QString address;
+    QString iedName;
+    // LLN0.NamPlt.configRev.
+    QString configurationRevision;
+    // LPHD.PhyNam.
+    QString vendor;
+    QString model;
+    QString serialNumber;
+
+    bool isEmpty() const { return address.isEmpty() && iedName.isEmpty(); }
+    // "address 10.0.0.1 → 10.0.0.2", one line per property that tells the
+    // devices apart (address, IED name, configuration revision); a property
+    // one side does not know tells nothing. Empty for the same device.
+    QStringList differencesFrom(const CommissioningDevice &other) const;
+};
+
+Q_DECLARE_METATYPE(CommissioningDevice)
+
+// What the last session of a record did, for the summary.
+enum class CommissioningSessionOutcome {
+    NoneRan,
+    NotConnected, // nothing observed
+    EndedEarly,   // connected, then lost the device
+    Ran,
+    Running,
 };
 
 struct CommissioningSummary
@@ -48,8 +84,14 @@ struct CommissioningSummary
     int onlyBadQuality = 0;
     // Seen, but never with a quality.
     int qualityUnknown = 0;
-    // Report control blocks none of whose rows was ever seen.
+    // Report control blocks none of whose rows was ever seen (while a
+    // session ran and the block was not refused).
     QStringList silentBlocks;
+    // "block (reason)" of the blocks the device refused to give.
+    QStringList refusedBlocks;
+    CommissioningSessionOutcome outcome = CommissioningSessionOutcome::NoneRan;
+    // Why the last session ended early or could not connect.
+    QString outcomeCause;
 
     // "Passed: 3", "Never seen: 2 of 12" ... one a line, for a console or a sheet.
     QStringList lines() const;
@@ -122,21 +164,64 @@ public:
     // none, qualityText UnknownQuality when it came without one.
     void observe(int row, const QString &valueText, const QString &qualityText, bool goodQuality,
                  const QDateTime &deviceTime);
-    // The tester's verdict. "Passed" needs a row that was seen; "Failed" may
+    // The tester's verdict. "Passed" needs a row that was seen (a command
+    // row one that was operated); "Failed" may
     // also judge a row never seen; "Not tested" undoes a verdict.
     bool setVerdict(int row, Verdict verdict, const QString &note = QString());
     // Changed at least once and last arrived with good quality; never a
     // command's, which only operating it proves.
     bool isPassable(int row) const;
-    // The Test control dialog's outcome of a command row: Passed for a
-    // positive one, else Failed, with text as the note.
-    bool setCommandOutcome(int row, bool positive, const QString &text);
+    // Changed at least once, but the device sent no quality with its values
+    // (a data set member without one): passable only on the tester's word.
+    bool isPassableWithoutQuality(int row) const;
+    // The Test control dialog's outcome of a command row at testedAddress:
+    // Passed for a positive one, else Failed, with text and the address as
+    // the note. It is a verdict, not an observation: values, changes and
+    // times stay as sessions saw them.
+    bool setCommandOutcome(int row, bool positive, const QString &text,
+                           const QString &testedAddress);
+    // A block the device refused in a session: named in its rows' notes and
+    // in the summary until a session gets it.
+    void setBlockRefused(const QString &block, const QString &reason);
+    void setBlockDelivered(const QString &block);
+    QMap<QString, QString> refusedBlocks() const { return refused; }
 
     CommissioningSummary summary() const;
 
-    QString deviceAddress() const { return address; }
-    void setDeviceAddress(const QString &deviceAddress) { address = deviceAddress; }
+    QString deviceAddress() const { return recordDevice.address; }
+    void setDeviceAddress(const QString &deviceAddress) { recordDevice.address = deviceAddress; }
+    // The device of the record; a row observed on another device starts
+    // over from its next value, so a change of device is never a change.
+    CommissioningDevice device() const { return recordDevice; }
+    void setDevice(const CommissioningDevice &device)
+    {
+        recordDevice = device;
+        emit propertiesChanged();
+    }
 
+    // The testing period: from the start of the first session to the end
+    // of the last.
+    QDateTime testingStarted() const { return started; }
+    QDateTime testingEnded() const { return ended; }
+    void setTestingPeriod(const QDateTime &start, const QDateTime &end);
+    void sessionStarted();
+    void sessionEnded(CommissioningSessionOutcome outcome, const QString &cause = QString());
+    CommissioningSessionOutcome lastOutcome() const { return outcome; }
+    QString lastOutcomeCause() const { return outcomeCause; }
+    void setLastOutcome(CommissioningSessionOutcome last, const QString &cause);
+    // Forgets every observation, verdict and note (a new record of the same
+    // points, the old one kept elsewhere as history).
+    void startOver();
+    // The record goes on with another device: each row's next value is a
+    // new start, never a change.
+    void markDeviceChange();
+
+signals:
+    // The device, the testing period, the last session or the refused
+    // blocks changed: what the summary says beyond the rows.
+    void propertiesChanged();
+
+public:
     static QString verdictText(int verdict);
     // -1 for a text that names no verdict.
     static int verdictFromText(const QString &text);
@@ -151,7 +236,12 @@ private:
     CommissioningPoints pointList;
     QVector<CommissioningObservation> rows;
     QHash<QString, int> rowByKey;
-    QString address;
+    CommissioningDevice recordDevice;
+    QMap<QString, QString> refused;
+    QDateTime started;
+    QDateTime ended;
+    CommissioningSessionOutcome outcome = CommissioningSessionOutcome::NoneRan;
+    QString outcomeCause;
     std::function<QDateTime()> now;
 };
 

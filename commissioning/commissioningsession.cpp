@@ -1,5 +1,6 @@
 #include "commissioningsession.h"
 
+#include "commissioningnameplate.h"
 #include "commissioningrecord.h"
 #include "iedconnection.h"
 #include "livevalues.h"
@@ -169,6 +170,8 @@ public:
     }
 
     QDeadlineTimer deadline;
+    // Why enabling ended the connection.
+    QString enableProblem;
 
 private:
     bool enableInstance(const QString &picked, const QString &reference,
@@ -324,8 +327,15 @@ void CommissioningSession::Run::enableBlocks()
             if (enabled)
                 break;
         }
-        if (!enabled)
-            emit session.blockSilent(picked, problem);
+        if (!enabled) {
+            emit session.blockRefused(picked, problem);
+            if (!connection.isConnected()) {
+                enableProblem = problem;
+                return;
+            }
+        } else {
+            emit session.blockEnabled(picked);
+        }
         // The reports of the blocks enabled so far go out, not into the queue.
         if (connection.isConnected())
             connection.processIncoming(0);
@@ -468,7 +478,10 @@ void CommissioningSession::Run::tellSilentBlocks()
     }
 }
 
-CommissioningSession::CommissioningSession(QObject *parent) : QObject(parent) {}
+CommissioningSession::CommissioningSession(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<CommissioningDevice>("CommissioningDevice");
+}
 
 CommissioningSession::~CommissioningSession() = default;
 
@@ -507,6 +520,37 @@ void CommissioningSession::setStopCondition(const std::function<bool()> &conditi
 void CommissioningSession::arm()
 {
     stopRequested = false;
+    proceedGiven = false;
+}
+
+void CommissioningSession::setAwaitIdentity(bool await)
+{
+    awaitIdentity = await;
+}
+
+void CommissioningSession::proceed()
+{
+    proceedGiven = true;
+}
+
+bool CommissioningSession::awaitProceed(IedConnection &connection)
+{
+    while (!proceedGiven.load()) {
+        if (stopRequested.load() || (stopCondition && stopCondition()))
+            return false;
+        // Keeps the association answered while the tester decides.
+        if (connection.processIncoming(WaitSliceMs) != IedClientError::Ok &&
+            !connection.isConnected()) {
+            emit failed(tr("The connection ended while the device was being confirmed"));
+            return false;
+        }
+    }
+    return true;
+}
+
+CommissioningDevice CommissioningSession::identify(IedConnection &connection) const
+{
+    return CommissioningNamePlate::read(connection, host, port, points);
 }
 
 void CommissioningSession::stop()
@@ -549,13 +593,28 @@ void CommissioningSession::run()
         emit finished();
         return;
     }
+    emit identified(identify(connection));
+    if (awaitIdentity && !awaitProceed(connection)) {
+        if (connection.isConnected())
+            connection.close();
+        setActive(nullptr);
+        emit finished();
+        return;
+    }
     Run run(*this, connection);
     run.deadline =
         durationMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(durationMs);
     run.enableBlocks();
     run.buildReads();
-    emit status(tr("Session running"));
     bool alive = connection.isConnected();
+    if (alive)
+        emit status(tr("Session running"));
+    else if (!run.stopped())
+        emit failed(run.enableProblem.isEmpty()
+                        ? tr("The connection ended while enabling the report control blocks")
+                        : tr("The connection ended while enabling the report control blocks "
+                             "(%1)")
+                              .arg(run.enableProblem));
     while (alive && !run.stopped()) {
         alive = run.pollRound() && run.wait(pollIntervalMs);
     }

@@ -8,6 +8,7 @@
 // the session to a thread of its own, the command line calls it directly.
 
 #include "commissioningpoint.h"
+#include "commissioningrecord.h"
 
 #include <QDateTime>
 #include <QMutex>
@@ -48,6 +49,11 @@ public:
 
     // Forgets an earlier stop() or cancel(), before the session runs again.
     void arm();
+    // With true, run() waits after identified() until proceed() or stop():
+    // the caller decides whether the device is the record's.
+    void setAwaitIdentity(bool await);
+    // From any thread: go on with the device identified.
+    void proceed();
 
 public slots:
     void run();
@@ -60,10 +66,17 @@ public slots:
 
 signals:
     void status(const QString &text);
+    // Once connected, before anything is enabled or read: the address and
+    // the name plate of the device (whatever of it could be read).
+    void identified(const CommissioningDevice &device);
+    // A block enabled (picked as the points name it).
+    void blockEnabled(const QString &block);
+    // A block the device would not give (in use by another client, refused,
+    // no such block).
+    void blockRefused(const QString &block, const QString &reason);
     void observed(int row, const QString &value, const QString &quality, bool good,
                   const QDateTime &time);
-    // A block that delivered no report during the session (told at its end),
-    // or could not be enabled.
+    // A block that delivered no report during the session (told at its end).
     void blockSilent(const QString &block, const QString &reason);
     // The session could not run or its connection ended.
     void failed(const QString &problem);
@@ -73,6 +86,8 @@ signals:
 private:
     class Run;
     void setActive(IedConnection *connection);
+    CommissioningDevice identify(IedConnection &connection) const;
+    bool awaitProceed(IedConnection &connection);
 
     QString host;
     int port = 102;
@@ -82,6 +97,8 @@ private:
     int connectTimeoutMs = -1;
     int requestTimeoutMs = -1;
     std::atomic<bool> stopRequested{false};
+    std::atomic<bool> proceedGiven{false};
+    bool awaitIdentity = false;
     std::function<bool()> stopCondition;
     std::atomic<int> reports{0};
     std::atomic<int> reads{0};

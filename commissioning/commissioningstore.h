@@ -23,8 +23,16 @@ public:
     // Replaces the saved record with this one in one transaction, creating
     // the table when the file has none.
     bool save(const CommissioningRecord &record, QString *problem);
+    // Saves the record, then keeps it in the file as history (rows and
+    // properties under a number of their own) and empties the current one,
+    // in one transaction. The caller starts the record over.
+    bool archive(const CommissioningRecord &record, QString *problem);
+    // How many records the file keeps as history.
+    int historyCount() const;
 
 private:
+    bool loadRecordProperties(CommissioningRecord *record, QString *problem) const;
+
     Iec61850DbManager *db;
 };
 

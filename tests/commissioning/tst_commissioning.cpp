@@ -10,6 +10,7 @@
 #include "dbschema.h"
 #include "eventwait.h"
 #include "iec61850dbmanager.h"
+#include "iedconnection.h"
 #include "iedserverthread.h"
 #include "iedsimulator.h"
 #include "iedsimulatormodel.h"
@@ -35,7 +36,8 @@ const QByteArray Bindings = "BAY1_PROTCTRL/XCBR1.Pos [ST];Status Signal;BAY1_CB_
                             "BAY1_PROTCTRL/XCBR1.Pos [CO];Write Trig Signal;BAY1_CB_OPEN_CMD\n"
                             "BAY1_PROTCTRL/GGIO1.Ind1.stVal[ST];Result Signal;BAY1_ALM_GAS_LOW\n"
                             "BAY1_PROTMEAS/MMXU1.PhV.phsA.cVal.mag.f[MX];Result Signal;"
-                            "BAY1_UA_MAG\n";
+                            "BAY1_UA_MAG\n"
+                            "BAY1_PROTCTRL/Q0CSWI1.Pos.stVal[ST];Result Signal;BAY1_CB_SEL\n";
 
 int runCli(const QStringList &arguments)
 {
@@ -70,6 +72,9 @@ private slots:
     void sessionFillsTheRecord_data();
     void sessionFillsTheRecord();
     void verdictsAndSummary();
+    void recordSaysWhatHappened_data();
+    void recordSaysWhatHappened();
+    void oneRecordPerDevice();
     void resumesAfterReopen();
     void olderProjectOpensWithoutTheTable();
     void workbookReadsBack();
@@ -141,6 +146,7 @@ void TestCommissioning::fillFromSimulator()
     QSignalSpy finished(&session, &CommissioningSession::finished);
     QSignalSpy failed(&session, &CommissioningSession::failed);
     QSignalSpy statuses(&session, &CommissioningSession::status);
+    QSignalSpy identified(&session, &CommissioningSession::identified);
     thread.start();
     QMetaObject::invokeMethod(&session, &CommissioningSession::run, Qt::QueuedConnection);
     const auto observed = [this](const char *label) {
@@ -157,6 +163,13 @@ void TestCommissioning::fillFromSimulator()
     simulator.stop();
     QCOMPARE(failed.count(), 0);
     QVERIFY(session.readCount() > 0 && session.reportCount() > 0);
+    // The name plate, read before anything is enabled.
+    QCOMPARE(identified.count(), 1);
+    const auto device = identified.first().first().value<CommissioningDevice>();
+    QCOMPARE(QStringList({device.address, device.configurationRevision, device.vendor, device.model,
+                          device.serialNumber}),
+             QStringList({QStringLiteral("127.0.0.1:%1").arg(server.serverPort()), "Rev 1.3",
+                          "Example Automation", "BCU-400", "BCU400-000117"}));
 
     // What the session enabled it disabled, on the device's answer (our
     // simulator frees the blocks of a closed association anyway).
@@ -186,6 +199,8 @@ void TestCommissioning::planNamesEveryBinding()
                  "BAY1_CB_POS|1|BAY1_PROTCTRL/XCBR1.Pos[ST]|Status Signal|Read||Status",
                  "BAY1_CB_OPEN_CMD|8|BAY1_PROTCTRL/XCBR1.Pos[CO]|Write Trig Signal|Read||Command",
                  "BAY1_P_TOT|14|BAY1_PROTMEAS/MMXU1.TotW[MX]|Status Signal|Read||Measurand",
+                 "BAY1_CB_SEL|2|BAY1_PROTCTRL/Q0CSWI1.Pos.stVal[ST]|Result Signal|Report|"
+                 "BAY1_PROTCTRL/LLN0.BR.brcbStatus|Status",
                  "BAY1_ALM_GAS_LOW|4|BAY1_PROTCTRL/GGIO1.Ind1.stVal[ST]|Result Signal|Report|"
                  "BAY1_PROTCTRL/LLN0.BR.brcbStatus|Status",
                  "BAY1_UA_MAG|15|BAY1_PROTMEAS/MMXU1.PhV.phsA.cVal.mag.f[MX]|Result Signal|"
@@ -212,6 +227,10 @@ void TestCommissioning::sessionFillsTheRecord_data()
                                      << "unknown" << false;
     QTest::newRow("reported attribute without quality") << "BAY1_UA_MAG" << true << "some"
                                                         << "unknown" << false;
+    // The data set carries the quality of its data object beside it.
+    QTest::newRow("reported attribute, quality of its data object")
+        << "BAY1_CB_SEL" << true << "any"
+        << "good" << false;
     QTest::newRow("absent on the device") << "GHOST" << false << "none"
                                           << "" << false;
 }
@@ -249,14 +268,23 @@ void TestCommissioning::verdictsAndSummary()
     QVERIFY(!record.setVerdict(ghost, CommissioningRecord::Passed));
     QVERIFY(record.setData(record.index(ghost, CommissioningRecord::VerdictColumn), "Failed"));
     QVERIFY(record.setData(record.index(ghost, CommissioningRecord::NoteColumn), "not wired"));
-    QVERIFY(record.setCommandOutcome(command, true, QStringLiteral("Positive, terminated")));
+    // A command's outcome is its verdict, never one of its values.
+    const CommissioningObservation beforeOperate = record.observation(command);
+    QVERIFY(record.setCommandOutcome(command, true, QStringLiteral("Positive, terminated"),
+                                     QStringLiteral("127.0.0.1:10602")));
+    QCOMPARE(record.observation(command).lastValue, beforeOperate.lastValue);
+    QCOMPARE(record.observation(command).changes, beforeOperate.changes);
+    QCOMPARE(record.observation(command).lastSeen, beforeOperate.lastSeen);
+    QCOMPARE(record.observation(command).note,
+             QStringLiteral("Positive, terminated (at 127.0.0.1:10602)"));
+    QVERIFY(!record.setCommandOutcome(total, true, QStringLiteral("no command"), QString()));
     QVERIFY(!record.setData(record.index(position, CommissioningRecord::VerdictColumn), "Maybe"));
 
     const CommissioningSummary summary = record.summary();
-    QCOMPARE(summary.rows, 6);
+    QCOMPARE(summary.rows, 7);
     QCOMPARE(summary.passed, 2);
     QCOMPARE(summary.failed, 1);
-    QCOMPARE(summary.notTested, 3);
+    QCOMPARE(summary.notTested, 4);
     QCOMPARE(summary.neverSeen, 1);
     // The status of the commanded object was invalid, as the position's.
     QCOMPARE(summary.onlyBadQuality, 2);
@@ -264,6 +292,144 @@ void TestCommissioning::verdictsAndSummary()
     QCOMPARE(summary.silentBlocks, QStringList());
     QCOMPARE(record.index(ghost, CommissioningRecord::NoteColumn).data().toString(),
              QStringLiteral("not wired"));
+}
+
+void TestCommissioning::recordSaysWhatHappened_data()
+{
+    QTest::addColumn<QString>("device"); // none, listening, or a block held
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("voltageNote");
+    QTest::newRow("before any session")
+        << "none"
+        << QStringList{"Blocks that delivered nothing: not known: no session ran",
+                       "Blocks refused: none", "Last session: none ran"}
+        << "";
+    QTest::newRow("nobody listening")
+        << "closed"
+        << QStringList{"Never seen: 7", "Blocks that delivered nothing: not known: not connected",
+                       "Last session: not connected: nothing observed"}
+        << "";
+    QTest::newRow("a block in use by another client")
+        << "held"
+        << QStringList{"Blocks that delivered nothing: none",
+                       "Blocks refused: BAY1_PROTCTRL/LLN0$RP$urcbMeas01: in use by another "
+                       "client",
+                       "Last session: ran"}
+        << "not enabled: BAY1_PROTCTRL/LLN0$RP$urcbMeas01: in use by another client";
+}
+
+void TestCommissioning::recordSaysWhatHappened()
+{
+    QFETCH(QString, device);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, voltageNote);
+    std::shared_ptr<MmsServerModel> model =
+        IedSimulatorModel::fromSclFile(sourceFile(QStringLiteral("examples/substation.scd")), Ied);
+    IedServerThread server;
+    QVERIFY(server.start(model, QHostAddress::LocalHost, 0));
+    const quint16 port = server.serverPort();
+    IedConnection other;
+    if (device == QLatin1String("held")) {
+        QCOMPARE(other.connect(QStringLiteral("127.0.0.1"), port), IedClientError::Ok);
+        ClientReportControlBlock block =
+            other.getRCBValues(QStringLiteral("BAY1_PROTCTRL/LLN0$RP$urcbMeas01"));
+        block.setRptEna(true);
+        QCOMPARE(other.setRCBValues(block, ClientReportControlBlock::ElementRptEna, true),
+                 IedClientError::Ok);
+    } else if (device == QLatin1String("closed")) {
+        server.stop();
+    }
+
+    CommissioningRecord fresh;
+    fresh.setPoints(record.points());
+    if (device != QLatin1String("none")) {
+        CommissioningSession session;
+        session.setAddress(QStringLiteral("127.0.0.1"), port);
+        session.setPoints(fresh.points());
+        session.setPollInterval(50);
+        session.setDuration(300);
+        bool connected = false;
+        QString failure;
+        connect(&session, &CommissioningSession::identified, &fresh,
+                [&](const CommissioningDevice &identified) {
+                    connected = true;
+                    fresh.setDevice(identified);
+                });
+        connect(&session, &CommissioningSession::observed, &fresh, &CommissioningRecord::observe);
+        connect(&session, &CommissioningSession::blockRefused, &fresh,
+                &CommissioningRecord::setBlockRefused);
+        connect(&session, &CommissioningSession::failed, &fresh,
+                [&failure](const QString &problem) { failure = problem; });
+        session.run();
+        fresh.sessionEnded(connected ? CommissioningSessionOutcome::Ran
+                                     : CommissioningSessionOutcome::NotConnected,
+                           failure);
+    }
+    const QStringList said = fresh.summary().lines();
+    for (const QString &line : lines)
+        QVERIFY2(said.contains(line), qPrintable(said.join('\n')));
+    QCOMPARE(fresh.observation(rowOf(fresh, "BAY1_UA_MAG")).note, voltageNote);
+}
+
+void TestCommissioning::oneRecordPerDevice()
+{
+    CommissioningRecord taken;
+    taken.setPoints(record.points());
+    const int row = rowOf(taken, "BAY1_P_TOT");
+    CommissioningDevice first;
+    first.address = QStringLiteral("127.0.0.1:10601");
+    first.iedName = Ied;
+    first.configurationRevision = QStringLiteral("Rev 1.3");
+    taken.setDevice(first);
+    taken.observe(row, QStringLiteral("10"), QStringLiteral("good"), true, QDateTime());
+    QVERIFY(taken.setVerdict(row, CommissioningRecord::Failed, QStringLiteral("wrong scale")));
+
+    CommissioningDevice second = first;
+    second.address = QStringLiteral("127.0.0.1:10602");
+    second.configurationRevision = QStringLiteral("Rev 1.4");
+    second.vendor = QStringLiteral("Someone else");
+    QCOMPARE(first.differencesFrom(second),
+             QStringList({QStringLiteral("address 127.0.0.1:10601 \u2192 127.0.0.1:10602"),
+                          QStringLiteral("configuration revision Rev 1.3 \u2192 Rev 1.4")}));
+    CommissioningDevice unread = first;
+    unread.configurationRevision.clear();
+    QVERIFY(first.differencesFrom(unread).isEmpty());
+
+    // Going on with another device: its first value is a start, not a change.
+    taken.setDevice(second);
+    taken.markDeviceChange();
+    taken.observe(row, QStringLiteral("20"), QStringLiteral("good"), true, QDateTime());
+    QCOMPARE(taken.observation(row).changes, 0);
+    QVERIFY(!taken.isPassable(row));
+    taken.observe(row, QStringLiteral("21"), QStringLiteral("good"), true, QDateTime());
+    QCOMPARE(taken.observation(row).changes, 1);
+
+    // A new record keeps the old one as history in the project.
+    const QString copy = dir.filePath(QStringLiteral("history.sclpro"));
+    QVERIFY(QFile::copy(projectPath, copy));
+    {
+        ProjectDocument project;
+        QString problem;
+        QVERIFY(project.loadProject(copy, &problem, ProjectDocument::ReadWrite));
+        CommissioningStore store(project.db.get());
+        QVERIFY2(store.archive(taken, &problem), qPrintable(problem));
+        taken.startOver();
+        QVERIFY(store.save(taken, &problem));
+        QCOMPARE(store.historyCount(), 1);
+    }
+    ProjectDocument project;
+    QString problem;
+    QVERIFY(project.loadProject(copy, &problem));
+    CommissioningRecord reopened;
+    reopened.setPoints(record.points());
+    QVERIFY(CommissioningStore(project.db.get()).load(&reopened, &problem));
+    QCOMPARE(reopened.observation(row).verdict, int(CommissioningRecord::NotTested));
+    QCOMPARE(reopened.summary().outcome, CommissioningSessionOutcome::NoneRan);
+    QSqlQuery history(project.db->connector()->database());
+    QVERIFY(history.exec(QStringLiteral("SELECT note FROM iec61850_commissioning_history WHERE "
+                                        "signal = 'BAY1_P_TOT'")) &&
+            history.next());
+    QCOMPARE(history.value(0).toString(), QStringLiteral("wrong scale"));
 }
 
 void TestCommissioning::resumesAfterReopen()
