@@ -2,6 +2,7 @@
 
 #include "commissioningfilter.h"
 #include "commissioningpanel.h"
+#include "commissioningpdf.h"
 #include "commissioningplan.h"
 #include "commissioningrecord.h"
 #include "commissioningsession.h"
@@ -364,7 +365,7 @@ bool CommissioningController::exportRecord()
         cover.address = rows->deviceAddress();
     cover.tester = tester;
     QString problem;
-    if (!CommissioningWorkbook::write(path, *rows, cover, &problem, shown)) {
+    if (!CommissioningHandOver::write(path, *rows, cover, &problem, shown)) {
         UserPrompt::warning(window, ProgramTitle,
                             tr("The record could not be exported to %1: %2").arg(path, problem));
         return false;

@@ -2,6 +2,7 @@
 
 #include "clisupport.h"
 #include "commandlinetool.h"
+#include "commissioningpdf.h"
 #include "commissioningplan.h"
 #include "commissioningrecord.h"
 #include "commissioningsession.h"
@@ -169,9 +170,9 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
         cover.address = address;
         cover.tester = parser.isSet(testerOption) ? parser.value(testerOption)
                                                   : CommissioningCover::loginName();
-        if (!CommissioningWorkbook::write(outPath, record, cover, &problem))
+        if (!CommissioningHandOver::write(outPath, record, cover, &problem))
             return printFailure(err, problem);
-        out << "Wrote " << outPath << '\n';
+        out << "Wrote " << outPath << " and " << CommissioningPdf::pathBeside(outPath) << '\n';
         out.flush();
     }
     if (!failure.isEmpty())
