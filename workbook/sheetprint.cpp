@@ -59,13 +59,18 @@ double contentWidth(const QVariant &value, bool bold)
 }
 
 QMap<int, double> columnWidths(const QMap<int, double> &set, const SheetLayout &layout,
-                               const QMap<int, double> &needed)
+                               const QMap<int, double> &texts, const QMap<int, double> &unbroken)
 {
     QMap<int, double> widths;
     if (layout.widthsFromContent) {
-        for (auto it = needed.cbegin(); it != needed.cend(); ++it) {
+        for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
             widths[it.key()] =
                 std::ceil(std::clamp(it.value(), layout.minColumnWidth, layout.maxColumnWidth));
+        }
+        for (auto it = unbroken.cbegin(); it != unbroken.cend(); ++it) {
+            widths[it.key()] = std::min(
+                255.0,
+                std::ceil(std::max({widths.value(it.key()), it.value(), layout.minColumnWidth})));
         }
     }
     for (auto it = set.cbegin(); it != set.cend(); ++it)

@@ -18,9 +18,10 @@ constexpr double DefaultColumnWidth = 8.43;
 
 // The width in characters a cell's value needs, a bold one a little more.
 double contentWidth(const QVariant &value, bool bold);
-// The columns' widths: those set, else from the content where the layout asks for it.
+// The columns' widths: those set, else from the content where the layout asks for it: texts
+// within the layout's bounds, numbers and times whole.
 QMap<int, double> columnWidths(const QMap<int, double> &set, const SheetLayout &layout,
-                               const QMap<int, double> &needed);
+                               const QMap<int, double> &texts, const QMap<int, double> &unbroken);
 bool landscape(const SheetLayout &layout, const QMap<int, double> &widths, int lastColumn);
 
 // The wall-clock time of a date-time in its own zone, and the number format naming the zone.

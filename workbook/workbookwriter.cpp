@@ -288,6 +288,7 @@ bool WorkbookWriter::saveAs(const QString &path)
         int lastRow = 0;
         int lastColumn = 0;
         QMap<int, double> needed;
+        QMap<int, double> unbroken;
         for (const auto &entry : sheet.cells) {
             lastRow = std::max(lastRow, entry.first.first);
             lastColumn = std::max(lastColumn, entry.first.second);
@@ -296,12 +297,16 @@ bool WorkbookWriter::saveAs(const QString &path)
             // Room for the filter's button beside a header.
             if (sheet.layout.autoFilter && entry.first.first == sheet.layout.headerRows)
                 width += 2;
-            // A title spans its row; it does not widen its column.
-            if (entry.second.style != CellStyle::Title)
-                needed[entry.first.second] = std::max(needed.value(entry.first.second), width);
+            // A title spans its row; it does not widen its column. Only texts can wrap, so a
+            // number or time keeps its width beyond the layout's bound.
+            if (entry.second.style == CellStyle::Title)
+                continue;
+            QMap<int, double> &column =
+                entry.second.value.userType() == QMetaType::QString ? needed : unbroken;
+            column[entry.first.second] = std::max(column.value(entry.first.second), width);
         }
         const QMap<int, double> widths =
-            SheetPrint::columnWidths(sheet.widths, sheet.layout, needed);
+            SheetPrint::columnWidths(sheet.widths, sheet.layout, needed, unbroken);
         for (auto it = widths.cbegin(); it != widths.cend(); ++it) {
             const lxw_col_t col = static_cast<lxw_col_t>(it.key() - 1);
             worksheet_set_column(ws, col, col, it.value(), nullptr);
