@@ -5,19 +5,25 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextOption>
+#include <QTextTable>
 
 namespace {
 
 constexpr int Resolution = 300;
+constexpr double TablePointSize = 6;
+// Beyond this a cell's text wraps, and a word longer than the other breaks anywhere.
+constexpr int TableCellCharacters = 24;
+constexpr int TableWordCharacters = 12;
 // Millimetres. Landscape pages go into a binder by their long (top) edge.
 const QMarginsF PageMargins(12, 22, 12, 10);
 constexpr double BandHeight = 6;
@@ -53,15 +59,24 @@ QString captionTable(const QList<QPair<QString, QVariant>> &lines)
     return html + QStringLiteral("</table>");
 }
 
-// Two captions with their values a row, so that the cover fits its page.
+// Two captions with their values a row, so that the cover fits its page: the lines before
+// the IED's on the left, the device, the testing and the people on the right.
 QString twoColumnCaptionTable(const QList<QPair<QString, QVariant>> &lines)
 {
+    int split = (lines.size() + 1) / 2;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).first == QLatin1String("IED"))
+            split = i;
+    }
+    const QList<QPair<QString, QVariant>> left = lines.mid(0, split);
+    const QList<QPair<QString, QVariant>> right = lines.mid(split);
     QString html = TableStart;
-    const int half = (lines.size() + 1) / 2;
-    for (int row = 0; row < half; ++row) {
-        html += QStringLiteral("<tr>") + captionCells(lines.at(row));
-        if (row + half < lines.size())
-            html += captionCells(lines.at(row + half));
+    for (int row = 0; row < qMax(left.size(), right.size()); ++row) {
+        html += QStringLiteral("<tr>");
+        html +=
+            row < left.size() ? captionCells(left.at(row)) : QStringLiteral("<td></td><td></td>");
+        if (row < right.size())
+            html += captionCells(right.at(row));
         html += QStringLiteral("</tr>");
     }
     return html + QStringLiteral("</table>");
@@ -103,42 +118,75 @@ QString recordText(const CommissioningRecord &record, int row, int column)
     }
 }
 
-// Shares of the page width by what the columns hold, within bounds, so that no header is
-// broken inside a word and a long reference does not squeeze the rest.
-QVector<double> columnShares(const CommissioningRecord &record, const QVector<int> &rows)
+// Shares of the page width by what the columns hold: every column gets its header's longest
+// word and its cells' words up to a length (longer ones, such as references, break
+// anywhere), then what is left goes to the columns whose texts would wrap.
+QVector<double> columnShares(const CommissioningRecord &record, const QVector<int> &rows,
+                             const QFont &font, QPaintDevice *device, qreal width)
 {
-    // A time takes two lines, date above clock; longer texts wrap.
-    constexpr int MaxCharacters = 24;
-    QVector<double> needed(CommissioningRecord::ColumnCount, 0);
-    for (int column = 0; column < CommissioningRecord::ColumnCount; ++column) {
-        const QStringList words =
-            record.headerData(column, Qt::Horizontal).toString().split(QLatin1Char(' '));
-        for (const QString &word : words)
-            needed[column] = qMax(needed[column], double(word.size()) * 1.7 + 2);
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetricsF plainMetrics(font, device);
+    const QFontMetricsF boldMetrics(bold, device);
+    const qreal character = plainMetrics.averageCharWidth();
+    const qreal padding = character * 2;
+    const qreal longestText = character * TableCellCharacters;
+    const qreal longestWord = character * TableWordCharacters;
+    auto widest = [](const QFontMetricsF &metrics, const QString &text) {
+        qreal widest = 0;
+        for (const QString &word : text.split(QLatin1Char(' ')))
+            widest = qMax(widest, metrics.horizontalAdvance(word));
+        return widest;
+    };
+    const int columns = CommissioningRecord::ColumnCount;
+    QVector<double> least(columns, 0);
+    QVector<double> wanted(columns, 0);
+    for (int column = 0; column < columns; ++column) {
+        least[column] = widest(boldMetrics, record.headerData(column, Qt::Horizontal).toString());
+        wanted[column] = least[column];
     }
     for (const int row : rows) {
-        for (int column = 0; column < CommissioningRecord::ColumnCount; ++column) {
-            const int length = recordText(record, row, column).size();
-            needed[column] = qMax(needed[column], qMin(length, MaxCharacters) * 1.15);
+        for (int column = 0; column < columns; ++column) {
+            const QString text = recordText(record, row, column);
+            least[column] = qMax(least[column], qMin(widest(plainMetrics, text), longestWord));
+            wanted[column] =
+                qMax(wanted[column], qMin(plainMetrics.horizontalAdvance(text), longestText));
         }
     }
-    double total = 0;
-    for (double &width : needed) {
-        width += 1;
-        total += width;
+    double leastTotal = 0;
+    double wantedTotal = 0;
+    for (int column = 0; column < columns; ++column) {
+        least[column] += padding;
+        wanted[column] = qMax(wanted[column] + padding, least[column]);
+        leastTotal += least[column];
+        wantedTotal += wanted[column];
     }
-    for (double &width : needed)
-        width = width * 100 / total;
-    return needed;
+    QVector<double> shares(columns);
+    const double spare = qMax(0.0, width - leastTotal);
+    const double extra = wantedTotal - leastTotal;
+    for (int column = 0; column < columns; ++column) {
+        const double given =
+            wantedTotal <= width
+                ? wanted[column]
+                : least[column] +
+                      (extra > 0 ? (wanted[column] - least[column]) * spare / extra : 0);
+        shares[column] = given;
+    }
+    double total = 0;
+    for (const double given : shares)
+        total += given;
+    for (double &given : shares)
+        given = given * 100 / total;
+    return shares;
 }
 
-QString recordHtml(const CommissioningRecord &record, const QVector<int> &rows)
+QString recordHtml(const CommissioningRecord &record, const QVector<int> &rows,
+                   const QVector<double> &shares)
 {
-    QString html = QStringLiteral(
-        "<h2 style=\"page-break-before: always\">Record</h2>"
-        "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"1\" "
-        "style=\"border-style: solid; border-color: #808080; font-size: 6pt\"><thead><tr>");
-    const QVector<double> shares = columnShares(record, rows);
+    QString html =
+        QStringLiteral("<h2>Record</h2>"
+                       "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"1\" "
+                       "style=\"border-style: solid; border-color: #808080\"><thead><tr>");
     for (int column = 0; column < CommissioningRecord::ColumnCount; ++column) {
         html += QStringLiteral("<th bgcolor=\"#c0c0c0\" width=\"%1%\">%2</th>")
                     .arg(shares.at(column), 0, 'f', 1)
@@ -163,8 +211,7 @@ QString summaryHtml(const CommissioningSummary &summary,
         lines.append(colon < 0 ? qMakePair(line, QVariant())
                                : qMakePair(line.left(colon), QVariant(line.mid(colon + 2))));
     }
-    return QStringLiteral("<h2 style=\"page-break-before: always\">Summary</h2>") +
-           captionTable(lines + filterLines);
+    return QStringLiteral("<h2>Summary</h2>") + captionTable(lines + filterLines);
 }
 
 QString headingText(const CommissioningCover &cover)
@@ -177,12 +224,104 @@ QString headingText(const CommissioningCover &cover)
     return named.join(QStringLiteral(", "));
 }
 
+// A band of a document drawn at a height of the page's body.
+struct Slice
+{
+    const QTextDocument *document = nullptr;
+    qreal top = 0;
+    qreal height = 0;
+    qreal at = 0;
+};
+using Page = QVector<Slice>;
+
+QTextTable *firstTable(const QTextDocument &document)
+{
+    for (QTextFrame *frame : document.rootFrame()->childFrames()) {
+        if (auto *table = qobject_cast<QTextTable *>(frame))
+            return table;
+    }
+    return nullptr;
+}
+
+// Pages of a document laid out without pages, cut between the rows of its table so that
+// every row is whole on one page, below the table's header rows repeated. A row taller
+// than a page is cut.
+QVector<Page> tablePages(const QTextDocument &document, int headerRows, qreal pageHeight)
+{
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
+    const qreal end = layout->documentSize().height();
+    QTextTable *table = firstTable(document);
+    QVector<Page> pages;
+    if (!table) {
+        for (qreal top = 0; top < end; top += pageHeight)
+            pages.append({Slice{&document, top, pageHeight, 0}});
+        return pages;
+    }
+    // Row r's band starts halfway between the content of row r - 1 and its own.
+    const int rows = table->rows();
+    QVector<qreal> contentTop(rows, end);
+    QVector<qreal> contentBottom(rows, 0);
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < table->columns(); ++column) {
+            const QTextTableCell cell = table->cellAt(row, column);
+            if (!cell.isValid() || cell.row() != row)
+                continue;
+            contentTop[row] =
+                qMin(contentTop[row],
+                     layout->blockBoundingRect(cell.firstCursorPosition().block()).top());
+            contentBottom[row] =
+                qMax(contentBottom[row],
+                     layout->blockBoundingRect(cell.lastCursorPosition().block()).bottom());
+        }
+    }
+    const QRectF frame = layout->frameBoundingRect(table);
+    QVector<qreal> bands(rows + 1);
+    bands[0] = frame.top();
+    for (int row = 1; row < rows; ++row)
+        bands[row] = (contentBottom[row - 1] + contentTop[row]) / 2;
+    bands[rows] = qMax(frame.bottom(), end);
+
+    const int header = qBound(0, headerRows, rows);
+    int next = header;
+    bool first = true;
+    do {
+        const Slice heading{&document, first ? 0 : bands[0], bands[header] - (first ? 0 : bands[0]),
+                            0};
+        const qreal room = pageHeight - heading.height;
+        int last = next;
+        while (last < rows && bands[last + 1] - bands[next] <= room)
+            ++last;
+        if (last == next && next < rows)
+            ++last;
+        pages.append({heading, Slice{&document, bands[next], qMin(bands[last] - bands[next], room),
+                                     heading.height}});
+        next = last;
+        first = false;
+    } while (next < rows);
+    return pages;
+}
+
+void prepare(QTextDocument &document, QPaintDevice *device, const QFont &font, qreal width,
+             const QString &html)
+{
+    document.documentLayout()->setPaintDevice(device);
+    document.setDefaultFont(font);
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document.setDefaultTextOption(wrapping);
+    document.setDocumentMargin(0);
+    document.setHtml(html);
+    document.setTextWidth(width);
+}
+
 } // namespace
 
 QString CommissioningPdf::pathBeside(const QString &workbookPath)
 {
-    const QFileInfo info(workbookPath);
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
+    const QString suffix = QStringLiteral(".xlsx");
+    if (workbookPath.endsWith(suffix, Qt::CaseInsensitive))
+        return workbookPath.left(workbookPath.size() - suffix.size()) + QStringLiteral(".pdf");
+    return workbookPath + QStringLiteral(".pdf");
 }
 
 bool CommissioningPdf::write(const QString &path, const CommissioningRecord &record,
@@ -224,18 +363,23 @@ bool CommissioningPdf::write(const QString &path, const CommissioningRecord &rec
     const QRectF body(0, band + gap, area.width(), area.height() - 2 * (band + gap));
 
     const CommissioningSummary summary = record.summary();
-    QTextDocument document;
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     font.setPointSizeF(9);
-    document.setDefaultFont(font);
-    QTextOption wrapping;
-    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    document.setDefaultTextOption(wrapping);
-    document.setHtml(coverHtml(cover, summary, order.size()) + recordHtml(record, order) +
-                     summaryHtml(summary, CommissioningWorkbook::filterLines(
-                                              cover, record.rowCount(), order.size())));
-    document.documentLayout()->setPaintDevice(&writer);
-    document.setPageSize(body.size());
+    QFont tableFont = font;
+    tableFont.setPointSizeF(TablePointSize);
+    QTextDocument coverPage;
+    prepare(coverPage, &writer, font, body.width(), coverHtml(cover, summary, order.size()));
+    QTextDocument records;
+    prepare(
+        records, &writer, tableFont, body.width(),
+        recordHtml(record, order, columnShares(record, order, tableFont, &writer, body.width())));
+    QTextDocument summaryPage;
+    prepare(summaryPage, &writer, font, body.width(),
+            summaryHtml(summary, CommissioningWorkbook::filterLines(cover, record.rowCount(),
+                                                                    order.size())));
+    QVector<Page> pages = tablePages(coverPage, 0, body.height());
+    pages += tablePages(records, 1, body.height());
+    pages += tablePages(summaryPage, 0, body.height());
 
     QPainter painter;
     if (!painter.begin(&writer)) {
@@ -247,8 +391,7 @@ bool CommissioningPdf::write(const QString &path, const CommissioningRecord &rec
     const QString heading = headingText(cover);
     const QString printed =
         QStringLiteral("Printed %1").arg(QDate::currentDate().toString(Qt::ISODate));
-    const int pages = document.pageCount();
-    for (int page = 0; page < pages; ++page) {
+    for (int page = 0; page < pages.size(); ++page) {
         if (page > 0)
             writer.newPage();
         painter.setFont(bandFont);
@@ -257,16 +400,19 @@ bool CommissioningPdf::write(const QString &path, const CommissioningRecord &rec
                          QStringLiteral("Commissioning record"));
         painter.drawText(header, Qt::AlignRight | Qt::AlignVCenter, printed);
         painter.drawText(footer, Qt::AlignHCenter | Qt::AlignVCenter,
-                         QStringLiteral("page %1 of %2").arg(page + 1).arg(pages));
-
-        painter.save();
-        const QRectF visible(0, page * body.height(), body.width(), body.height());
-        painter.translate(body.left(), body.top() - visible.top());
-        painter.setClipRect(visible);
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = visible;
-        document.documentLayout()->draw(&painter, context);
-        painter.restore();
+                         QStringLiteral("page %1 of %2").arg(page + 1).arg(pages.size()));
+        for (const Slice &slice : pages.at(page)) {
+            if (slice.height <= 0)
+                continue;
+            painter.save();
+            const QRectF visible(0, slice.top, body.width(), slice.height);
+            painter.translate(body.left(), body.top() + slice.at - slice.top);
+            painter.setClipRect(visible);
+            QAbstractTextDocumentLayout::PaintContext context;
+            context.clip = visible;
+            slice.document->documentLayout()->draw(&painter, context);
+            painter.restore();
+        }
     }
     if (!painter.end() || !file.commit()) {
         *problem = QStringLiteral("%1: %2").arg(shown, file.errorString());
