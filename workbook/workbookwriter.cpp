@@ -292,6 +292,8 @@ bool WorkbookWriter::saveAs(const QString &path)
         for (const auto &entry : sheet.cells) {
             lastRow = std::max(lastRow, entry.first.first);
             lastColumn = std::max(lastColumn, entry.first.second);
+            if (!sheet.layout.widthsFromContent)
+                continue;
             double width = SheetPrint::contentWidth(entry.second.value,
                                                     entry.second.style == CellStyle::Header);
             // Room for the filter's button beside a header.
