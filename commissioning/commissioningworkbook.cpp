@@ -145,11 +145,19 @@ QString orUnknown(const QString &text)
     return text.isEmpty() ? QStringLiteral("unknown") : text;
 }
 
+// A time of the cover in the zone of the machine that wrote the hand-over, with its offset,
+// to the second.
+QVariant coverTime(const QDateTime &time)
+{
+    if (!time.isValid())
+        return QVariant();
+    const QDateTime local = time.toLocalTime();
+    return local.addMSecs(-local.time().msec());
+}
+
 QVariant timeOrNone(const QDateTime &time)
 {
-    // Shown in the zone of the machine that wrote the hand-over, with its offset.
-    return time.isValid() ? QVariant(time.toLocalTime())
-                          : QVariant(QStringLiteral("no session ran"));
+    return time.isValid() ? coverTime(time) : QVariant(QStringLiteral("no session ran"));
 }
 
 } // namespace
@@ -244,8 +252,7 @@ CommissioningWorkbook::coverLines(const CommissioningCover &cover,
         {QStringLiteral("Configuration revision"), orUnknown(cover.configurationRevision)},
         {QStringLiteral("Testing started"), timeOrNone(cover.testingStarted)},
         {QStringLiteral("Testing ended"), timeOrNone(cover.testingEnded)},
-        {QStringLiteral("Exported"),
-         cover.date.isValid() ? QVariant(cover.date.toLocalTime()) : QVariant()},
+        {QStringLiteral("Exported"), coverTime(cover.date)},
         {QStringLiteral("Tester"), cover.tester},
         {QStringLiteral("Witness"), cover.witness},
     };
