@@ -24,6 +24,7 @@
 #include <QAbstractItemModelTester>
 #include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -77,6 +78,7 @@ private slots:
     void resumesAfterReopen();
     void olderProjectOpensWithoutTheTable();
     void workbookReadsBack();
+    void pdfPagesKeepRowsWhole();
 
 private:
     void fillFromSimulator();
@@ -423,6 +425,55 @@ void TestCommissioning::workbookReadsBack()
           CommissioningWorkbook::zonedText(shownStart), QStringLiteral("Blocks that delivered"),
           QStringLiteral("page 1 of 3")})
         QVERIFY2(printed.contains(expected), qPrintable(expected + "\n" + printed));
+}
+
+void TestCommissioning::pdfPagesKeepRowsWhole()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    // Rows of several lines each, many pages of them.
+    CommissioningRecord many;
+    CommissioningPoints points;
+    for (int i = 0; i < 90; ++i) {
+        CommissioningPoint point;
+        point.signalLabel = QStringLiteral("ROW%1").arg(i);
+        point.reference = QStringLiteral("LD/GGIO%1.Ind%1.stVal").arg(i);
+        point.fc = QStringLiteral("ST");
+        points << point;
+    }
+    many.setPoints(points);
+    for (int i = 0; i < many.rowCount(); ++i)
+        QVERIFY(many.setVerdict(
+            i, CommissioningRecord::Failed,
+            QStringLiteral("start%1 not wired to the terminal block of the bay end%1").arg(i)));
+    const QString path = dir.filePath(QStringLiteral("many.pdf"));
+    QString problem;
+    QVERIFY2(
+        CommissioningPdf::write(path, many, CommissioningCover(), &problem, {}, PaperSize::Letter),
+        qPrintable(problem));
+
+    QProcess text;
+    text.start(pdftotext, {path, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(EventTimeoutMs));
+    const QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split('\f');
+    // The cover, the record's pages, the summary (and what follows the last form feed).
+    QVERIFY(pages.size() > 5);
+    for (int page = 1; page < pages.size() - 2; ++page)
+        QVERIFY2(pages.at(page).contains("Reference"), qPrintable(pages.at(page)));
+    for (int i = 0; i < many.rowCount(); ++i) {
+        const QRegularExpression label(QStringLiteral("\\bROW%1\\b").arg(i));
+        int found = 0;
+        for (const QString &page : pages) {
+            if (!page.contains(label))
+                continue;
+            ++found;
+            QVERIFY2(page.contains(QStringLiteral("start%1 ").arg(i)) &&
+                         page.contains(QStringLiteral("end%1\n").arg(i)),
+                     qPrintable(QStringLiteral("row %1 is cut: %2").arg(i).arg(page)));
+        }
+        QCOMPARE(found, 1);
+    }
 }
 
 QTEST_MAIN(TestCommissioning)
