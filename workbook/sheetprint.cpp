@@ -22,13 +22,23 @@ constexpr double HeaderFooterMargin = 0.3;
 constexpr double LandscapeHeaderMargin = 0.55;
 
 // Headers and footers hold at most 255 characters.
-constexpr int MaxProjectCharacters = 100;
-constexpr int MaxIedCharacters = 64;
+constexpr int MaxProjectBytes = 100;
+constexpr int MaxIedBytes = 64;
 
-QString headerText(const QString &text)
+// A text for a printed header: "&" doubled, as the codes start with it, and cut to a number
+// of UTF-8 bytes without splitting a doubled "&".
+QString headerText(const QString &text, int maxBytes)
 {
     QString escaped = text;
     escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    while (escaped.toUtf8().size() > maxBytes)
+        escaped.chop(1);
+    int ampersands = 0;
+    while (ampersands < escaped.size() &&
+           escaped.at(escaped.size() - 1 - ampersands) == QLatin1Char('&'))
+        ++ampersands;
+    if (ampersands % 2 != 0)
+        escaped.chop(1);
     return escaped;
 }
 
@@ -157,9 +167,9 @@ lxw_error apply(lxw_worksheet *sheet, const SheetLayout &layout, bool landscape,
 
     QStringList named;
     if (!heading.project.isEmpty())
-        named << headerText(heading.project.left(MaxProjectCharacters));
+        named << headerText(heading.project, MaxProjectBytes);
     if (!heading.ied.isEmpty())
-        named << QStringLiteral("IED ") + headerText(heading.ied.left(MaxIedCharacters));
+        named << QStringLiteral("IED ") + headerText(heading.ied, MaxIedBytes);
     const QByteArray header = (QStringLiteral("&L") + named.join(QStringLiteral(", ")) +
                                QStringLiteral("&C&A&RPrinted &D"))
                                   .toUtf8();

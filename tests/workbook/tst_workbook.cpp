@@ -415,6 +415,12 @@ void TestWorkbook::pageSetupAndViewReadBack_data()
                        "-gridLines"}
         << QStringList{"-definedName"};
 
+    QTest::newRow("long names with ampersands are cut, never refused")
+        << form << 3 << PaperSize::A4 << QString(140, QLatin1Char('&'))
+        << QStringList{"<oddHeader>&amp;L" + QString(100, QLatin1Char('&')).toHtmlEscaped() +
+                       ", IED IED1&amp;C"}
+        << QStringList{};
+
     SheetLayout portraitTable = table;
     portraitTable.orientation = SheetLayout::Orientation::Portrait;
     portraitTable.frozenColumns = 0;
