@@ -4,6 +4,7 @@
 #include "commissioningfilter.h"
 #include "commissioningnamesdialog.h"
 #include "commissioningpanel.h"
+#include "commissioningpdf.h"
 #include "commissioningplan.h"
 #include "commissioningrecord.h"
 #include "commissioningsession.h"
@@ -518,14 +519,15 @@ bool CommissioningController::exportRecord()
     cover.witness = names.witness();
     cover.rowFilter = rowFilter;
     QString problem;
-    if (!CommissioningWorkbook::write(path, *rows, cover, &problem, exported)) {
+    if (!CommissioningHandOver::write(path, *rows, cover, &problem, exported)) {
         UserPrompt::warning(window, ProgramTitle,
                             tr("The record could not be exported to %1: %2").arg(path, problem));
         return false;
     }
     window->statusBar()->showMessage(
-        tr("Exported the commissioning record (%n rows) to %1.", nullptr, exported.size())
-            .arg(QFileInfo(path).fileName()),
+        tr("Exported the commissioning record (%n rows) to %1 and %2.", nullptr, exported.size())
+            .arg(QFileInfo(path).fileName(),
+                 QFileInfo(CommissioningPdf::pathBeside(path)).fileName()),
         StatusMessageMs);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "clisupport.h"
 #include "commandlinetool.h"
 #include "commissioningcoverfill.h"
+#include "commissioningpdf.h"
 #include "commissioningplan.h"
 #include "commissioningrecord.h"
 #include "commissioningsession.h"
@@ -257,9 +258,9 @@ int CommissionCommand::run(const QStringList &arguments, QTextStream &out, QText
             cover.tester = parser.isSet(testerOption) ? parser.value(testerOption)
                                                       : CommissioningCover::loginName();
             cover.witness = parser.value(witnessOption);
-            if (!CommissioningWorkbook::write(outPath, record, cover, &problem))
+            if (!CommissioningHandOver::write(outPath, record, cover, &problem))
                 return printFailure(err, problem);
-            out << "Wrote " << outPath << '\n';
+            out << "Wrote " << outPath << " and " << CommissioningPdf::pathBeside(outPath) << '\n';
         }
         out.flush();
     }

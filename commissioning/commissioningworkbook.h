@@ -5,10 +5,14 @@
 // sheet, the record and its summary.
 
 #include <QDateTime>
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QVariant>
 #include <QVector>
 
 class CommissioningRecord;
+struct CommissioningSummary;
 class QStandardItemModel;
 
 struct CommissioningCover
@@ -58,6 +62,22 @@ public:
     static bool write(const QString &path, const CommissioningRecord &record,
                       const CommissioningCover &cover, QString *problem,
                       const QVector<int> &rows = QVector<int>());
+
+    // "All passed", "2 failed, 3 not tested"; "No rows" for an empty record.
+    static QString overallResult(const CommissioningSummary &summary);
+    // The cover's lines, caption and value (numbers as numbers, times as date-times in the
+    // zone to show), as the workbook and the PDF print them. exportedRows is how many rows
+    // the hand-over holds.
+    static QList<QPair<QString, QVariant>> coverLines(const CommissioningCover &cover,
+                                                      const CommissioningSummary &summary,
+                                                      int exportedRows);
+    // What the Summary adds when the hand-over holds only some of the rows; empty otherwise.
+    static QList<QPair<QString, QVariant>> filterLines(const CommissioningCover &cover,
+                                                       int recordRows, int exportedRows);
+    // The captions of the cover's signature lines.
+    static QStringList signatureCaptions();
+    // "2026-12-07 16:30:00 UTC+01:00": a time with its zone, as the workbook shows it.
+    static QString zonedText(const QDateTime &time);
 };
 
 #endif

@@ -55,6 +55,8 @@ public:
     bool exportWorkbook(const QString &filePath, QStandardItemModel *sclModel,
                         SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
                         SelectedReportsModel *reports);
+    // The project named in the printed header of the exported sheets, beside the IED.
+    void setWorkbookProject(const QString &project) { workbookProject = project; }
 
     // Data rows a workbook sheet may hold: far above any selection, and below
     // what a spreadsheet allows, whose import would take gigabytes.
@@ -112,6 +114,7 @@ private:
 
     int total = 0;
     int remaining = 0;
+    QString workbookProject;
     QHash<QString, QIcon> icons;
 };
 

@@ -191,8 +191,17 @@ bool SclDataExporter::exportWorkbook(const QString &filePath, QStandardItemModel
 
     const QHash<int, DbTable> schema = DbSchema::build();
     WorkbookWriter book;
-    for (const SheetSpec &sheet : sheets())
+    book.setPrintHeading(workbookProject, ied->text());
+    for (const SheetSpec &sheet : sheets()) {
         book.addSheet(sheet.name);
+        // Each sheet is a table under one header row; the selections' rows are named by their
+        // first column, the connection's single row needs no frozen column.
+        SheetLayout layout;
+        layout.headerRows = 1;
+        layout.frozenColumns = sheet.table == ConnectionsTable ? 0 : 1;
+        layout.autoFilter = true;
+        book.setLayout(layout);
+    }
 
     auto writeHeader = [&book](const QVector<DbColumn> &columns) {
         for (int c = 0; c < columns.size(); ++c) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -12,11 +13,43 @@
 constexpr int WorkbookMaxRows = 1048576;
 constexpr int WorkbookMaxColumns = 16384;
 
+enum class PaperSize { A4, Letter };
+
+// Letter where the locale measures in US units or its country prints on Letter, A4 elsewhere.
+PaperSize paperSizeFor(const QLocale &locale);
+
+// How a sheet is shown and printed. The reader ignores all of it.
+struct SheetLayout
+{
+    enum class Orientation { Automatic, Portrait, Landscape };
+
+    // Rows frozen on screen and repeated on every printed page; the last of them heads the
+    // autofilter.
+    int headerRows = 0;
+    // Columns frozen on screen, for sheets whose first column names the rows.
+    int frozenColumns = 0;
+    bool autoFilter = false;
+    // Automatic turns the page when the columns would not fit a portrait page's width.
+    Orientation orientation = Orientation::Automatic;
+    // The whole sheet on one page (a cover); otherwise all columns fit the page width and the
+    // rows take as many pages as they need.
+    bool onePage = false;
+    bool printGridlines = true;
+    // Each column as wide as its longest cell, within these bounds (characters); longer texts
+    // wrap. A width set with setColumnWidth() wins.
+    bool widthsFromContent = false;
+    double minColumnWidth = 6;
+    double maxColumnWidth = 50;
+};
+
 // Collects sheets and cells in memory and writes them as one .xlsx file on saveAs().
+// Every sheet prints with the project and IED in its header, the sheet name, the print date
+// and its page number, on the paper of the system's locale, with a margin left for a binder.
 class WorkbookWriter
 {
 public:
-    enum class CellStyle { Plain, Header };
+    // SignatureLine: a cell ruled below, to sign on paper.
+    enum class CellStyle { Plain, Header, Title, SignatureLine };
 
     WorkbookWriter();
     ~WorkbookWriter();
@@ -29,11 +62,22 @@ public:
     QString currentSheet() const;
     QStringList sheetNames() const;
 
-    // Numbers become numeric cells, booleans boolean cells, anything else text;
-    // a null or empty value leaves the cell empty (but still styled for Header).
+    // Numbers become numeric cells, booleans boolean cells, date-times date-time cells shown
+    // in their own zone ("2026-12-07 15:30:00 UTC", "... UTC+01:00"), anything else text;
+    // a null or empty value leaves the cell empty (but still styled when not Plain).
     bool write(int row, int column, const QVariant &value, CellStyle style = CellStyle::Plain);
     // Width in characters, as Excel counts it.
     bool setColumnWidth(int column, double width);
+    // Height in points.
+    bool setRowHeight(int row, double height);
+    bool setLayout(const SheetLayout &layout);
+    SheetLayout layout() const;
+
+    // Named in the printed header of every sheet.
+    void setPrintHeading(const QString &project, const QString &ied);
+    // The system locale's paper unless set.
+    void setPaperSize(PaperSize paper) { m_paper = paper; }
+    PaperSize paperSize() const { return m_paper; }
     bool setActiveSheet(const QString &name);
 
     bool saveAs(const QString &path);
@@ -47,6 +91,9 @@ private:
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     int m_current = -1;
     int m_active = 0;
+    QString m_project;
+    QString m_ied;
+    PaperSize m_paper;
     QString m_error;
 };
 

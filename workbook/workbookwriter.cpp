@@ -1,5 +1,7 @@
 #include "workbook.h"
 
+#include "sheetprint.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -23,6 +26,8 @@ struct WorkbookWriter::Sheet
     QString name;
     std::map<std::pair<int, int>, Cell> cells;
     QMap<int, double> widths;
+    QMap<int, double> heights;
+    SheetLayout layout;
 };
 
 namespace {
@@ -82,7 +87,26 @@ QString lxwMessage(lxw_error error)
 
 } // namespace
 
-WorkbookWriter::WorkbookWriter() = default;
+PaperSize paperSizeFor(const QLocale &locale)
+{
+    if (locale.measurementSystem() == QLocale::ImperialUSSystem)
+        return PaperSize::Letter;
+    switch (locale.country()) {
+    case QLocale::UnitedStates:
+    case QLocale::Canada:
+    case QLocale::Mexico:
+    case QLocale::Philippines:
+    case QLocale::Chile:
+    case QLocale::Colombia:
+    case QLocale::Venezuela:
+    case QLocale::PuertoRico:
+        return PaperSize::Letter;
+    default:
+        return PaperSize::A4;
+    }
+}
+
+WorkbookWriter::WorkbookWriter() : m_paper(paperSizeFor(QLocale::system())) {}
 WorkbookWriter::~WorkbookWriter() = default;
 
 bool WorkbookWriter::fail(const QString &message)
@@ -174,6 +198,48 @@ bool WorkbookWriter::setColumnWidth(int column, double width)
     return true;
 }
 
+bool WorkbookWriter::setRowHeight(int row, double height)
+{
+    Sheet *sheet = current();
+    if (!sheet)
+        return fail(QStringLiteral("no sheet selected"));
+    if (row < 1 || row > WorkbookMaxRows)
+        return fail(QStringLiteral("row %1 is outside the sheet").arg(row));
+    if (!(height >= 0 && height <= 409))
+        return fail(QStringLiteral("row height %1 is not between 0 and 409").arg(height));
+    sheet->heights[row] = height;
+    return true;
+}
+
+bool WorkbookWriter::setLayout(const SheetLayout &layout)
+{
+    Sheet *sheet = current();
+    if (!sheet)
+        return fail(QStringLiteral("no sheet selected"));
+    if (layout.headerRows < 0 || layout.headerRows > WorkbookMaxRows || layout.frozenColumns < 0 ||
+        layout.frozenColumns > WorkbookMaxColumns)
+        return fail(QStringLiteral("frozen rows or columns outside the sheet"));
+    if (layout.widthsFromContent &&
+        !(layout.minColumnWidth >= 0 && layout.minColumnWidth <= layout.maxColumnWidth &&
+          layout.maxColumnWidth <= 255))
+        return fail(QStringLiteral("column width bounds %1 to %2 are not between 0 and 255")
+                        .arg(layout.minColumnWidth)
+                        .arg(layout.maxColumnWidth));
+    sheet->layout = layout;
+    return true;
+}
+
+SheetLayout WorkbookWriter::layout() const
+{
+    return m_current < 0 ? SheetLayout() : m_sheets[static_cast<size_t>(m_current)]->layout;
+}
+
+void WorkbookWriter::setPrintHeading(const QString &project, const QString &ied)
+{
+    m_project = project;
+    m_ied = ied;
+}
+
 bool WorkbookWriter::setActiveSheet(const QString &name)
 {
     for (size_t i = 0; i < m_sheets.size(); ++i) {
@@ -215,10 +281,96 @@ bool WorkbookWriter::saveAs(const QString &path)
         return fail(
             QStringLiteral("Cannot write %1: the workbook could not be created").arg(shown));
 
-    lxw_format *header = workbook_add_format(book);
-    format_set_bold(header);
-    format_set_pattern(header, LXW_PATTERN_SOLID);
-    format_set_bg_color(header, 0xC0C0C0); // Qt::lightGray
+    SheetPrint::Formats formats(book);
+    const SheetPrint::Heading heading{m_project, m_ied};
+    const PaperSize paper = m_paper;
+    auto writeSheet = [&formats, &heading, paper](lxw_worksheet *ws, const Sheet &sheet) {
+        int lastRow = 0;
+        int lastColumn = 0;
+        QMap<int, double> needed;
+        QMap<int, double> unbroken;
+        for (const auto &entry : sheet.cells) {
+            lastRow = std::max(lastRow, entry.first.first);
+            lastColumn = std::max(lastColumn, entry.first.second);
+            if (!sheet.layout.widthsFromContent)
+                continue;
+            double width = SheetPrint::contentWidth(entry.second.value,
+                                                    entry.second.style == CellStyle::Header);
+            // Room for the filter's button beside a header.
+            if (sheet.layout.autoFilter && entry.first.first == sheet.layout.headerRows)
+                width += 2;
+            // A title spans its row; it does not widen its column. Only texts can wrap, so a
+            // number or time keeps its width beyond the layout's bound.
+            if (entry.second.style == CellStyle::Title)
+                continue;
+            QMap<int, double> &column =
+                entry.second.value.userType() == QMetaType::QString ? needed : unbroken;
+            column[entry.first.second] = std::max(column.value(entry.first.second), width);
+        }
+        const QMap<int, double> widths =
+            SheetPrint::columnWidths(sheet.widths, sheet.layout, needed, unbroken);
+        for (auto it = widths.cbegin(); it != widths.cend(); ++it) {
+            const lxw_col_t col = static_cast<lxw_col_t>(it.key() - 1);
+            worksheet_set_column(ws, col, col, it.value(), nullptr);
+        }
+        for (auto it = sheet.heights.cbegin(); it != sheet.heights.cend(); ++it)
+            worksheet_set_row(ws, static_cast<lxw_row_t>(it.key() - 1), it.value(), nullptr);
+
+        for (const auto &entry : sheet.cells) {
+            const lxw_row_t r = static_cast<lxw_row_t>(entry.first.first - 1);
+            const lxw_col_t c = static_cast<lxw_col_t>(entry.first.second - 1);
+            const QVariant &value = entry.second.value;
+            const CellStyle style = entry.second.style;
+            // Text longer than the width its column got wraps within it.
+            const bool wrap =
+                sheet.layout.widthsFromContent && style != CellStyle::Title &&
+                value.userType() == QMetaType::QString &&
+                needed.value(entry.first.second) > widths.value(entry.first.second) + 0.5 &&
+                SheetPrint::contentWidth(value, style == CellStyle::Header) >
+                    widths.value(entry.first.second) + 0.5;
+            lxw_error error = LXW_NO_ERROR;
+            if (value.userType() == QMetaType::Bool) {
+                error = worksheet_write_boolean(ws, r, c, value.toBool() ? 1 : 0,
+                                                formats.format(style, false, QString()));
+            } else if (value.userType() == QMetaType::QDateTime && value.toDateTime().isValid()) {
+                const QDateTime time = value.toDateTime();
+                lxw_datetime wall = SheetPrint::wallClock(time);
+                error = worksheet_write_datetime(
+                    ws, r, c, &wall,
+                    formats.format(style, false, SheetPrint::dateTimeFormat(time)));
+            } else if (isNumber(value) && std::isfinite(value.toDouble()) &&
+                       (value.userType() == QMetaType::Double ||
+                        value.userType() == QMetaType::Float ||
+                        std::fabs(value.toDouble()) <= MaxExactInteger)) {
+                error = worksheet_write_number(ws, r, c, value.toDouble(),
+                                               formats.format(style, false, QString()));
+            } else {
+                const QString text = value.userType() == QMetaType::QDateTime
+                                         ? QString()
+                                         : protectEscapes(value.toString());
+                lxw_format *format = formats.format(style, wrap, QString());
+                if (text.isEmpty()) {
+                    error = worksheet_write_blank(ws, r, c, format);
+                } else {
+                    const QByteArray utf8 = text.toUtf8();
+                    error = worksheet_write_string(ws, r, c, utf8.constData(), format);
+                }
+            }
+            if (error != LXW_NO_ERROR) {
+                return QStringLiteral("cell (%1, %2) on sheet \"%3\": %4")
+                    .arg(entry.first.first)
+                    .arg(entry.first.second)
+                    .arg(sheet.name, lxwMessage(error));
+            }
+        }
+        const lxw_error error = SheetPrint::apply(
+            ws, sheet.layout, SheetPrint::landscape(sheet.layout, widths, lastColumn), paper,
+            heading, lastRow, lastColumn);
+        if (error != LXW_NO_ERROR)
+            return QStringLiteral("page setup of sheet \"%1\": %2")
+                .arg(sheet.name, lxwMessage(error));
+        return QString();
+    };
 
     QString problem;
     for (size_t i = 0; i < m_sheets.size() && problem.isEmpty(); ++i) {
@@ -231,40 +383,7 @@ bool WorkbookWriter::saveAs(const QString &path)
         }
         if (static_cast<int>(i) == m_active)
             worksheet_activate(ws);
-        for (auto it = sheet.widths.cbegin(); it != sheet.widths.cend(); ++it) {
-            const lxw_col_t col = static_cast<lxw_col_t>(it.key() - 1);
-            worksheet_set_column(ws, col, col, it.value(), nullptr);
-        }
-        for (const auto &entry : sheet.cells) {
-            const lxw_row_t r = static_cast<lxw_row_t>(entry.first.first - 1);
-            const lxw_col_t c = static_cast<lxw_col_t>(entry.first.second - 1);
-            const QVariant &value = entry.second.value;
-            lxw_format *format = entry.second.style == CellStyle::Header ? header : nullptr;
-            lxw_error error = LXW_NO_ERROR;
-            if (value.userType() == QMetaType::Bool) {
-                error = worksheet_write_boolean(ws, r, c, value.toBool() ? 1 : 0, format);
-            } else if (isNumber(value) && std::isfinite(value.toDouble()) &&
-                       (value.userType() == QMetaType::Double ||
-                        value.userType() == QMetaType::Float ||
-                        std::fabs(value.toDouble()) <= MaxExactInteger)) {
-                error = worksheet_write_number(ws, r, c, value.toDouble(), format);
-            } else {
-                const QString text = protectEscapes(value.toString());
-                if (text.isEmpty()) {
-                    error = worksheet_write_blank(ws, r, c, format);
-                } else {
-                    const QByteArray utf8 = text.toUtf8();
-                    error = worksheet_write_string(ws, r, c, utf8.constData(), format);
-                }
-            }
-            if (error != LXW_NO_ERROR) {
-                problem = QStringLiteral("cell (%1, %2) on sheet \"%3\": %4")
-                              .arg(entry.first.first)
-                              .arg(entry.first.second)
-                              .arg(sheet.name, lxwMessage(error));
-                break;
-            }
-        }
+        problem = writeSheet(ws, sheet);
     }
 
     // workbook_close() also frees the workbook, so it must run on every path.

@@ -104,7 +104,6 @@ void CommissioningDockTest::recordFillsIsJudgedSavedAndResumes()
                    points.cbegin());
     };
     const int measurand = rowOf("BAY1_P_TOT");
-    const int command = rowOf("BAY1_CB_OPEN_CMD");
     const int breaker = rowOf("BAY1_CB_POS");
     const int oper = rowOf("BAY1_CB_CLOSE_CMD");
     const int voltage = rowOf("BAY1_UA_MAG");

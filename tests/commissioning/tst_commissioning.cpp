@@ -2,6 +2,7 @@
 // by a session against its simulator, saved, reopened and handed over.
 
 #include "commandlinetool.h"
+#include "commissioningpdf.h"
 #include "commissioningplan.h"
 #include "commissioningrecord.h"
 #include "commissioningsession.h"
@@ -15,6 +16,7 @@
 #include "iedsimulator.h"
 #include "iedsimulatormodel.h"
 #include "mmsservermodel.h"
+#include "packagepart.h"
 #include "projectdocument.h"
 #include "sqliteconnector.h"
 #include "testpaths.h"
@@ -22,7 +24,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QHostAddress>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -78,6 +83,7 @@ private slots:
     void resumesAfterReopen();
     void olderProjectOpensWithoutTheTable();
     void workbookReadsBack();
+    void pdfPagesKeepRowsWhole();
 
 private:
     void fillFromSimulator();
@@ -487,19 +493,52 @@ void TestCommissioning::workbookReadsBack()
     cover.configurationRevision = QStringLiteral("Rev 1.3");
     cover.date = QDateTime(QDate(2026, 12, 7), QTime(15, 30), Qt::UTC);
     cover.tester = QStringLiteral("A. Tester");
+    cover.witness = QStringLiteral("W. Itness");
+    cover.sclFile = QStringLiteral("substation.scd");
+    cover.sclRevision = QStringLiteral("B");
+    cover.vendor = QStringLiteral("Acme");
+    cover.model = QStringLiteral("P-500");
+    cover.serialNumber = QStringLiteral("SN 0042");
+    cover.testingStarted = QDateTime(QDate(2026, 12, 7), QTime(14, 0), Qt::OffsetFromUTC, 3600);
+    cover.rowFilter = QStringLiteral("Show: failed");
     const QString path = dir.filePath(QStringLiteral("record.xlsx"));
     const int ghost = rowOf(record, "GHOST");
     QString problem;
-    QVERIFY2(CommissioningWorkbook::write(path, record, cover, &problem, {ghost, 0}),
+    QVERIFY2(CommissioningHandOver::write(path, record, cover, &problem, {ghost, 0}),
              qPrintable(problem));
 
     WorkbookReader book;
     QVERIFY(book.open(path));
     QCOMPARE(book.sheetNames(), QStringList({"Cover", "Record", "Summary"}));
+    QCOMPARE(book.activeSheet(), QStringLiteral("Cover"));
     QVERIFY(book.selectSheet("Cover"));
-    QCOMPARE(book.read(5, 2).toString(), QStringLiteral("Rev 1.3"));
-    QCOMPARE(book.read(6, 2).toString(), QStringLiteral("2026-12-07 15:30 UTC"));
-    QCOMPARE(book.read(7, 2).toString(), QStringLiteral("A. Tester"));
+    QHash<QString, QVariant> fields;
+    for (int row = 2; row <= book.lastRow(); ++row)
+        fields.insert(book.read(row, 1).toString(), book.read(row, 2));
+    const CommissioningSummary summary = record.summary();
+    QCOMPARE(fields.value("Result").toString(),
+             QStringLiteral("%1 failed, %2 not tested").arg(summary.failed).arg(summary.notTested));
+    QCOMPARE(fields.value("Rows"), QVariant(qlonglong(record.rowCount())));
+    QCOMPARE(fields.value("Failed"), QVariant(qlonglong(summary.failed)));
+    QCOMPARE(fields.value("Rows exported").toString(),
+             QStringLiteral("2 of %1").arg(record.rowCount()));
+    QCOMPARE(fields.value("Row filter").toString(), cover.rowFilter);
+    for (const char *name :
+         {"Project", "SCL file", "SCL revision", "IED", "Vendor", "Model", "Serial number",
+          "Address", "Configuration revision", "Tester", "Witness"})
+        QVERIFY2(!fields.value(name).toString().isEmpty(), name);
+    QCOMPARE(fields.value("Serial number").toString(), cover.serialNumber);
+    QCOMPARE(fields.value("Testing ended").toString(), QStringLiteral("no session ran"));
+    // A date-time is a number of days since 1899-12-30, in the zone its format names.
+    QCOMPARE(fields.value("Testing started").userType(), int(QMetaType::Double));
+    const QDateTime shownStart = cover.testingStarted.toLocalTime();
+    QCOMPARE(fields.value("Testing started").toDouble(),
+             QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC)
+                     .secsTo(QDateTime(shownStart.date(), shownStart.time(), Qt::UTC)) /
+                 86400.0);
+    QVERIFY(fields.contains("Tester's signature"));
+    QVERIFY(fields.contains("Witness's signature"));
+
     QVERIFY(book.selectSheet("Record"));
     QCOMPARE(book.lastRow(), 3);
     QCOMPARE(book.lastColumn(), int(CommissioningRecord::ColumnCount));
@@ -508,10 +547,99 @@ void TestCommissioning::workbookReadsBack()
     QCOMPARE(book.read(2, CommissioningRecord::NoteColumn + 1).toString(), "not wired");
     QCOMPARE(book.read(3, CommissioningRecord::LastValueColumn + 1).toString(),
              record.observation(0).lastValue);
+    QCOMPARE(book.read(3, CommissioningRecord::FirstSeenColumn + 1).userType(),
+             int(QMetaType::Double));
+    QVERIFY(book.read(2, CommissioningRecord::FirstSeenColumn + 1).isNull());
     QVERIFY(book.selectSheet("Summary"));
     QCOMPARE(book.read(5, 1).toString(), QStringLiteral("Never seen"));
     QCOMPARE(book.read(8, 2).toString(), QStringLiteral("none"));
     QCOMPARE(book.read(5, 2).toLongLong(), 1);
+    QCOMPARE(book.read(book.lastRow(), 1).toString(), QStringLiteral("Row filter"));
+    QCOMPARE(book.read(book.lastRow(), 2).toString(), cover.rowFilter);
+
+    // The cover prints on one portrait page; the record on landscape pages as wide as
+    // one, with its header row on each and its rows named by the frozen first column.
+    const QByteArray coverSheet = packagePart(path, "xl/worksheets/sheet1.xml");
+    QVERIFY(coverSheet.contains("<pageSetUpPr fitToPage=\"1\"/>"));
+    QVERIFY(coverSheet.contains("orientation=\"portrait\""));
+    QVERIFY(!coverSheet.contains("fitToHeight=\"0\""));
+    const QByteArray recordSheet = packagePart(path, "xl/worksheets/sheet2.xml");
+    QVERIFY(recordSheet.contains("<pane xSplit=\"1\" ySplit=\"1\" topLeftCell=\"B2\""));
+    QVERIFY(recordSheet.contains("<autoFilter ref=\"A1:T3\"/>"));
+    QVERIFY(recordSheet.contains("orientation=\"landscape\""));
+    QVERIFY(recordSheet.contains("fitToHeight=\"0\""));
+    QVERIFY(recordSheet.contains("<oddFooter>&amp;Cpage &amp;P of &amp;N</oddFooter>"));
+    QVERIFY(recordSheet.contains("<oddHeader>&amp;Lstation.sclpro, IED BAY1_PROT&amp;C&amp;A"));
+    const QByteArray workbook = packagePart(path, "xl/workbook.xml");
+    QVERIFY(workbook.contains("name=\"_xlnm.Print_Titles\" localSheetId=\"1\">Record!$1:$1<"));
+    QVERIFY(packagePart(path, "xl/styles.xml").contains("hh:mm:ss.000 &quot;UTC&quot;"));
+
+    // The PDF beside it says the same.
+    const QString pdf = dir.filePath(QStringLiteral("record.pdf"));
+    QVERIFY(QFile::exists(pdf));
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    QProcess text;
+    text.start(pdftotext, {pdf, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(EventTimeoutMs));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    for (const QString &expected :
+         {fields.value("Result").toString(), cover.vendor, cover.serialNumber, cover.witness,
+          cover.rowFilter, QStringLiteral("Tester's signature"), QStringLiteral("GHOST"),
+          CommissioningWorkbook::zonedText(cover.date.toLocalTime()),
+          CommissioningWorkbook::zonedText(shownStart), QStringLiteral("Blocks that delivered"),
+          QStringLiteral("page 1 of 3")})
+        QVERIFY2(printed.contains(expected), qPrintable(expected + "\n" + printed));
+}
+
+void TestCommissioning::pdfPagesKeepRowsWhole()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    // Rows of several lines each, many pages of them.
+    CommissioningRecord many;
+    CommissioningPoints points;
+    for (int i = 0; i < 90; ++i) {
+        CommissioningPoint point;
+        point.signalLabel = QStringLiteral("ROW%1").arg(i);
+        point.reference = QStringLiteral("LD/GGIO%1.Ind%1.stVal").arg(i);
+        point.fc = QStringLiteral("ST");
+        points << point;
+    }
+    many.setPoints(points);
+    for (int i = 0; i < many.rowCount(); ++i)
+        QVERIFY(many.setVerdict(
+            i, CommissioningRecord::Failed,
+            QStringLiteral("start%1 not wired to the terminal block of the bay end%1").arg(i)));
+    const QString path = dir.filePath(QStringLiteral("many.pdf"));
+    QString problem;
+    QVERIFY2(
+        CommissioningPdf::write(path, many, CommissioningCover(), &problem, {}, PaperSize::Letter),
+        qPrintable(problem));
+
+    QProcess text;
+    text.start(pdftotext, {path, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(EventTimeoutMs));
+    const QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split('\f');
+    // The cover, the record's pages, the summary (and what follows the last form feed).
+    QVERIFY(pages.size() > 5);
+    for (int page = 1; page < pages.size() - 2; ++page)
+        QVERIFY2(pages.at(page).contains("Reference"), qPrintable(pages.at(page)));
+    for (int i = 0; i < many.rowCount(); ++i) {
+        const QRegularExpression label(QStringLiteral("\\bROW%1\\b").arg(i));
+        int found = 0;
+        for (const QString &page : pages) {
+            if (!page.contains(label))
+                continue;
+            ++found;
+            QVERIFY2(page.contains(QStringLiteral("start%1 ").arg(i)) &&
+                         page.contains(QStringLiteral("end%1\n").arg(i)),
+                     qPrintable(QStringLiteral("row %1 is cut: %2").arg(i).arg(page)));
+        }
+        QCOMPARE(found, 1);
+    }
 }
 
 QTEST_MAIN(TestCommissioning)

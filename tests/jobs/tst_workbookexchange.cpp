@@ -2,6 +2,7 @@
 // layout, the rows the export leaves out, the connection ids of an import,
 // and the files an import refuses.
 
+#include "packagepart.h"
 #include "projecttesthelpers.h"
 #include "scldataexporter.h"
 #include "scriptedprompt.h"
@@ -275,6 +276,26 @@ void TestWorkbookExchange::layoutOpensInOtherPrograms()
         for (int column = 1; column <= header.size(); ++column)
             QCOMPARE(reader.read(1, column).toString(), header.at(column - 1));
     }
+    // Each sheet a table to filter, under a frozen header printed on every page, its rows
+    // named by the frozen first column; the connection's single row needs none.
+    const QByteArray workbook = packagePart(path, "xl/workbook.xml");
+    for (int sheet = 1; sheet <= sheets.size(); ++sheet) {
+        const QString name = sheets.at(sheet - 1).first;
+        const QByteArray xml =
+            packagePart(path, QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet));
+        QVERIFY2(xml.contains(sheet == 1 ? "<pane ySplit=\"1\" topLeftCell=\"A2\""
+                                         : "<pane xSplit=\"1\" ySplit=\"1\" topLeftCell=\"B2\""),
+                 qPrintable(name));
+        QVERIFY2(xml.contains("<autoFilter ref=\"A1:"), qPrintable(name));
+        QVERIFY2(xml.contains("fitToHeight=\"0\""), qPrintable(name));
+        QVERIFY2(xml.contains("<oddHeader>&amp;LIED BAY1_PROT&amp;C&amp;A"), qPrintable(name));
+        QVERIFY2(workbook.contains(QStringLiteral("localSheetId=\"%1\">%2!$1:$1</definedName>")
+                                       .arg(sheet - 1)
+                                       .arg(name)
+                                       .toUtf8()),
+                 qPrintable(name));
+    }
+
     QVERIFY(reader.selectSheet("Connections"));
     QCOMPARE(reader.lastRow(), 2);
     QCOMPARE(reader.read(2, 1), QVariant(QStringLiteral("0")));

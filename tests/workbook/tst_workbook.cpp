@@ -186,6 +186,11 @@ private slots:
     void roundTripOfManyRows();
     void sheetOrderAndActiveSheet();
     void headerFormatAndColumnWidths();
+    void pageSetupAndViewReadBack_data();
+    void pageSetupAndViewReadBack();
+    void paperFollowsTheLocale_data();
+    void paperFollowsTheLocale();
+    void dateTimesShowTheirZone();
     void writerRejectsInvalidInput();
     void saveAsFailsWithTheFileNamed_data();
     void saveAsFailsWithTheFileNamed();
@@ -354,6 +359,179 @@ void TestWorkbook::headerFormatAndColumnWidths()
     QVERIFY(sheet.contains("customWidth=\"1\""));
     QVERIFY(sheet.contains("<c r=\"A1\" s=\"1\""));
     QVERIFY(sheet.contains("<c r=\"A2\" t=\"s\">"));
+}
+
+Q_DECLARE_METATYPE(SheetLayout)
+Q_DECLARE_METATYPE(PaperSize)
+
+void TestWorkbook::pageSetupAndViewReadBack_data()
+{
+    QTest::addColumn<SheetLayout>("layout");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<PaperSize>("paper");
+    QTest::addColumn<QString>("project");
+    // Fragments of the sheet's XML, and of the workbook's ("-" first: must be absent).
+    QTest::addColumn<QStringList>("sheetParts");
+    QTest::addColumn<QStringList>("workbookParts");
+
+    SheetLayout table;
+    table.headerRows = 1;
+    table.frozenColumns = 1;
+    table.autoFilter = true;
+    QTest::newRow("wide table: landscape, bound at the top, as wide as a page")
+        << table << 12 << PaperSize::A4 << QStringLiteral("Station")
+        << QStringList{"<pageSetUpPr fitToPage=\"1\"/>",
+                       "<pane xSplit=\"1\" ySplit=\"1\" topLeftCell=\"B2\"",
+                       "state=\"frozen\"",
+                       "<autoFilter ref=\"A1:L3\"/>",
+                       "<printOptions gridLines=\"1\"/>",
+                       "<pageMargins left=\"0.5\" right=\"0.5\" top=\"1\" bottom=\"0.75\" "
+                       "header=\"0.55\" footer=\"0.3\"/>",
+                       "paperSize=\"9\"",
+                       "orientation=\"landscape\"",
+                       "fitToHeight=\"0\"",
+                       "<oddHeader>&amp;LStation, IED IED1&amp;C&amp;A&amp;RPrinted "
+                       "&amp;D</oddHeader>",
+                       "<oddFooter>&amp;Cpage &amp;P of &amp;N</oddFooter>"}
+        << QStringList{"<definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" "
+                       "hidden=\"1\">Sheet!$A$1:$L$3</definedName>",
+                       "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">"
+                       "Sheet!$1:$1</definedName>"};
+
+    SheetLayout form;
+    form.onePage = true;
+    form.printGridlines = false;
+    QTest::newRow("narrow form: portrait, bound at the left, one page, Letter")
+        << form << 3 << PaperSize::Letter << QStringLiteral("R&D")
+        << QStringList{"<pageSetUpPr fitToPage=\"1\"/>",
+                       "<pageMargins left=\"1\" right=\"0.5\" top=\"0.75\" "
+                       "bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>",
+                       "paperSize=\"1\"",
+                       "orientation=\"portrait\"",
+                       "&amp;LR&amp;&amp;D, IED IED1&amp;C",
+                       "-fitToHeight=\"0\"",
+                       "-<pane",
+                       "-<autoFilter",
+                       "-gridLines"}
+        << QStringList{"-definedName"};
+
+    QTest::newRow("long names with ampersands are cut, never refused")
+        << form << 3 << PaperSize::A4 << QString(140, QLatin1Char('&'))
+        << QStringList{"<oddHeader>&amp;L" + QString(100, QLatin1Char('&')).toHtmlEscaped() +
+                       ", IED IED1&amp;C"}
+        << QStringList{};
+
+    SheetLayout portraitTable = table;
+    portraitTable.orientation = SheetLayout::Orientation::Portrait;
+    portraitTable.frozenColumns = 0;
+    QTest::newRow("table turned by hand, header frozen only")
+        << portraitTable << 12 << PaperSize::A4 << QString()
+        << QStringList{"<pane ySplit=\"1\" topLeftCell=\"A2\"", "orientation=\"portrait\"",
+                       "<oddHeader>&amp;LIED IED1&amp;C&amp;A"}
+        << QStringList{"Sheet!$1:$1"};
+}
+
+void TestWorkbook::pageSetupAndViewReadBack()
+{
+    QFETCH(SheetLayout, layout);
+    QFETCH(int, columns);
+    QFETCH(PaperSize, paper);
+    QFETCH(QString, project);
+    QFETCH(QStringList, sheetParts);
+    QFETCH(QStringList, workbookParts);
+
+    const QString path = m_dir.filePath(QStringLiteral("layout.xlsx"));
+    WorkbookWriter writer;
+    writer.setPaperSize(paper);
+    writer.setPrintHeading(project, QStringLiteral("IED1"));
+    QVERIFY(writer.addSheet(QStringLiteral("Sheet")));
+    QVERIFY(writer.setLayout(layout));
+    for (int column = 1; column <= columns; ++column) {
+        QVERIFY(writer.write(1, column, QStringLiteral("Head %1").arg(column),
+                             WorkbookWriter::CellStyle::Header));
+        QVERIFY(writer.setColumnWidth(column, 12));
+        QVERIFY(writer.write(2, column, column));
+        QVERIFY(writer.write(3, column, QStringLiteral("text %1").arg(column)));
+    }
+    QVERIFY2(writer.saveAs(path), qPrintable(writer.errorString()));
+
+    const QByteArray sheet = zipEntry(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+    for (const QString &part : sheetParts) {
+        if (part.startsWith('-'))
+            QVERIFY2(!sheet.contains(part.mid(1).toUtf8()), qPrintable(part + "\n" + sheet));
+        else
+            QVERIFY2(sheet.contains(part.toUtf8()), qPrintable(part + "\n" + sheet));
+    }
+    const QByteArray workbook = zipEntry(path, QStringLiteral("xl/workbook.xml"));
+    for (const QString &part : workbookParts) {
+        if (part.startsWith('-'))
+            QVERIFY2(!workbook.contains(part.mid(1).toUtf8()), qPrintable(part));
+        else
+            QVERIFY2(workbook.contains(part.toUtf8()), qPrintable(part + "\n" + workbook));
+    }
+
+    // The reader sees the cells, whatever the sheet's view and print settings.
+    WorkbookReader reader;
+    QVERIFY2(reader.open(path), qPrintable(reader.errorString()));
+    QVERIFY(reader.selectSheet(QStringLiteral("Sheet")));
+    QCOMPARE(reader.lastRow(), 3);
+    QCOMPARE(reader.lastColumn(), columns);
+    QCOMPARE(reader.read(1, columns).toString(), QStringLiteral("Head %1").arg(columns));
+    QCOMPARE(reader.read(2, columns), QVariant(qlonglong(columns)));
+}
+
+void TestWorkbook::paperFollowsTheLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<PaperSize>("paper");
+    QTest::newRow("United States") << "en_US" << PaperSize::Letter;
+    QTest::newRow("Canada, metric but on Letter") << "fr_CA" << PaperSize::Letter;
+    QTest::newRow("Germany") << "de_DE" << PaperSize::A4;
+    QTest::newRow("United Kingdom") << "en_GB" << PaperSize::A4;
+    QTest::newRow("no country") << "C" << PaperSize::A4;
+}
+
+void TestWorkbook::paperFollowsTheLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(PaperSize, paper);
+    QCOMPARE(paperSizeFor(QLocale(locale)), paper);
+}
+
+void TestWorkbook::dateTimesShowTheirZone()
+{
+    const QString path = m_dir.filePath(QStringLiteral("times.xlsx"));
+    WorkbookWriter writer;
+    QVERIFY(writer.addSheet(QStringLiteral("Times")));
+    SheetLayout layout;
+    layout.widthsFromContent = true;
+    layout.maxColumnWidth = 20;
+    QVERIFY(writer.setLayout(layout));
+    const QDateTime utc(QDate(2026, 12, 7), QTime(15, 30, 0, 250), Qt::UTC);
+    QVERIFY(writer.write(1, 1, utc));
+    QVERIFY(writer.write(2, 1, utc.toOffsetFromUtc(-5 * 3600 - 1800)));
+    QVERIFY(writer.write(3, 1, QDateTime()));
+    QVERIFY(writer.write(1, 2, QString(45, QLatin1Char('x'))));
+    QVERIFY(writer.write(2, 2, QStringLiteral("short")));
+    QVERIFY2(writer.saveAs(path), qPrintable(writer.errorString()));
+
+    const QByteArray styles = zipEntry(path, QStringLiteral("xl/styles.xml"));
+    QVERIFY(styles.contains("formatCode=\"yyyy-mm-dd hh:mm:ss.000 &quot;UTC&quot;\""));
+    QVERIFY(styles.contains("formatCode=\"yyyy-mm-dd hh:mm:ss.000 &quot;UTC-05:30&quot;\""));
+    QVERIFY(styles.contains("wrapText=\"1\""));
+    const QByteArray sheet = zipEntry(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+    // The time's column as wide as its text; the long text's bounded, where it wraps.
+    QVERIFY2(sheet.contains("<col min=\"1\" max=\"1\" width=\"34.7"), sheet.constData());
+    QVERIFY(sheet.contains("<col min=\"2\" max=\"2\" width=\"20.7"));
+
+    WorkbookReader reader;
+    QVERIFY(reader.open(path));
+    QVERIFY(reader.selectSheet(QStringLiteral("Times")));
+    // Days since 1899-12-30 of the wall-clock time in the value's own zone.
+    const double days = 46363 + (15 * 3600 + 30 * 60 + 0.25) / 86400.0;
+    QCOMPARE(reader.read(1, 1).toDouble(), days);
+    QCOMPARE(reader.read(2, 1).toDouble(), days - 5.5 / 24);
+    QVERIFY(reader.read(3, 1).isNull());
 }
 
 void TestWorkbook::writerRejectsInvalidInput()
