@@ -89,17 +89,22 @@ void IedServer::close()
 void IedServer::acceptConnections()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
-        if (connections.size() >= maxConnections) {
+        if (connections.size() >= maxConnections && !evictIdlestUnassociated()) {
+            const QString name = peerText(socket);
             socket->abort();
             socket->deleteLater();
+            emit connectionDropped(
+                name, tr("all %1 connection slots are held by associations").arg(maxConnections));
             continue;
         }
         socket->setReadBufferSize(Tpkt::MaxPacketSize * 2);
         const int id = nextConnectionId++;
         auto *stallTimer = new QTimer(socket);
         stallTimer->setSingleShot(true);
+        auto *readerTimer = new QTimer(socket);
+        readerTimer->setSingleShot(true);
         connections.insert(socket, {std::make_shared<MmsServerConnection>(model, &reports, id),
-                                    peerText(socket), id, stallTimer});
+                                    peerText(socket), id, now(), stallTimer, readerTimer});
         connect(stallTimer, &QTimer::timeout, this, [this, socket] {
             const Peer peer = connections.value(socket);
             if (!peer.connection)
@@ -109,15 +114,12 @@ void IedServer::acceptConnections()
                              : tr("no association within %1 ms").arg(associationDeadlineMs));
         });
         stallTimer->start(associationDeadlineMs);
-        // A peer that does not read is not served until it has caught up;
-        // buffered reports held back for it go then.
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            if (socket->bytesToWrite() > 0)
-                return;
-            if (socket->bytesAvailable() > 0)
-                readFrom(socket);
-            sendReports();
+        connect(readerTimer, &QTimer::timeout, this, [this, socket] {
+            if (connections.contains(socket))
+                drop(socket, tr("took none of the bytes sent to it for %1 ms").arg(idleLimitMs));
         });
+        connect(socket, &QTcpSocket::bytesWritten, this,
+                [this, socket] { writeProgressed(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             forget(socket);
@@ -126,20 +128,70 @@ void IedServer::acceptConnections()
     }
 }
 
+// Only a connection without an association gives way: one that associated
+// is a client at work, however quiet.
+bool IedServer::evictIdlestUnassociated()
+{
+    QTcpSocket *idlest = nullptr;
+    quint64 heard = 0;
+    for (auto it = connections.cbegin(); it != connections.cend(); ++it) {
+        if (it->connection->state() == MmsServerConnection::Associated)
+            continue;
+        if (!idlest || it->lastHeard < heard) {
+            idlest = it.key();
+            heard = it->lastHeard;
+        }
+    }
+    if (!idlest)
+        return false;
+    drop(idlest, tr("no association and silent for %1 ms; its slot went to a new connection")
+                     .arg(now() - heard));
+    return true;
+}
+
+void IedServer::write(QTcpSocket *socket, const QByteArray &bytes)
+{
+    socket->write(bytes);
+    QTimer *timer = connections.value(socket).readerTimer;
+    if (timer && !timer->isActive())
+        timer->start(idleLimitMs);
+}
+
+// A peer that does not read is not served until it has caught up; buffered
+// reports held back for it go then. One that takes nothing for the idle
+// limit loses its connection.
+void IedServer::writeProgressed(QTcpSocket *socket)
+{
+    QTimer *timer = connections.value(socket).readerTimer;
+    if (!timer)
+        return;
+    if (socket->bytesToWrite() > 0) {
+        timer->start(idleLimitMs);
+        return;
+    }
+    timer->stop();
+    if (socket->bytesAvailable() > 0)
+        readFrom(socket);
+    sendReports();
+}
+
 void IedServer::readFrom(QTcpSocket *socket)
 {
-    const Peer peer = connections.value(socket);
-    const std::shared_ptr<MmsServerConnection> &connection = peer.connection;
-    if (!connection)
+    auto found = connections.find(socket);
+    if (found == connections.end())
         return;
+    const Peer peer = *found;
+    const std::shared_ptr<MmsServerConnection> &connection = peer.connection;
     if (socket->bytesToWrite() > MaxUnsentBytes)
         return;
+    if (socket->bytesAvailable() > 0)
+        found->lastHeard = now();
     const bool wasAssociated = connection->state() == MmsServerConnection::Associated;
     QByteArray output;
     while (socket->bytesAvailable() > 0 && connection->state() != MmsServerConnection::Closed)
         output += connection->receive(socket->read(connection->bytesWanted()));
     if (!output.isEmpty())
-        socket->write(output);
+        write(socket, output);
     if (!wasAssociated && connection->state() == MmsServerConnection::Associated) {
         reports.addConnection(peer.id, connection->negotiated().localDetail,
                               socket->peerAddress().toString());
@@ -167,7 +219,7 @@ void IedServer::sendReports()
     for (const ReportControlEngine::Outgoing &report : reports.collect(now(), congested)) {
         QTcpSocket *socket = sockets.value(report.connection);
         if (socket)
-            socket->write(connections.value(socket).connection->unconfirmed(report.pdu));
+            write(socket, connections.value(socket).connection->unconfirmed(report.pdu));
     }
     scheduleReports();
 }
@@ -209,6 +261,10 @@ void IedServer::drop(QTcpSocket *socket, const QString &reason)
 void IedServer::forget(QTcpSocket *socket)
 {
     const Peer peer = connections.take(socket);
+    if (peer.readerTimer)
+        peer.readerTimer->stop();
+    if (peer.stallTimer)
+        peer.stallTimer->stop();
     if (peer.id)
         reports.removeConnection(peer.id, now());
     if (peer.connection && peer.connection->wasAssociated())
