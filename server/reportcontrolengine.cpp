@@ -197,6 +197,7 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
         if (entry.reasons.at(i))
             included.append(i);
     }
+    const QList<MmsValue> values = entry.includedValues();
     const auto fill = [&](Iec61850Report *part, int from, int to) {
         part->inclusion.fill(false);
         part->dataReferences.clear();
@@ -207,9 +208,9 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
             part->inclusion[member] = true;
             if (part->has(ReportOptionDataReference))
                 part->dataReferences.append(block.memberReferences().at(member));
-            part->values.append(entry.values.value(k));
+            part->values.append(values.value(k));
             if (part->has(ReportOptionReasonForInclusion))
-                part->reasons.append(entry.reasons.at(member));
+                part->reasons.append(quint8(entry.reasons.at(member)));
         }
     };
     fill(&report, 0, included.size());
@@ -229,13 +230,14 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
         int size = header;
         while (to < included.size()) {
             const int member = included.at(to);
-            int cost = MmsDataCodec::encodeValue(entry.values.value(to)).size();
+            int cost = MmsDataCodec::encodeValue(values.value(to)).size();
             if (report.has(ReportOptionDataReference))
                 cost += MmsDataCodec::encodeValue(
                             MmsValue::visibleString(block.memberReferences().at(member).toLatin1()))
                             .size();
             if (report.has(ReportOptionReasonForInclusion))
-                cost += MmsDataCodec::encodeValue(reasonBits(entry.reasons.at(member))).size();
+                cost +=
+                    MmsDataCodec::encodeValue(reasonBits(quint8(entry.reasons.at(member)))).size();
             if (size + cost > maxPduSize && to > from)
                 break;
             size += cost;

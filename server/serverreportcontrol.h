@@ -25,10 +25,16 @@ struct ReportEntry
 {
     quint64 id = 0;
     quint64 time = 0;
-    QVector<int> reasons;   // per data set member; 0 = not included
+    QByteArray reasons;     // reason bits per data set member; 0 = not included
     QList<MmsValue> values; // of the included members, in data set order
-    bool overflow = false;  // entries were lost before this one
-    int bytes = 0;          // what the entry takes of a buffer
+    // In a buffer the values are kept as their BER octets instead, as a
+    // device keeps its entries: a value object is ten times their size.
+    QByteArray encodedValues;
+    bool overflow = false; // entries were lost before this one
+    int bytes = 0;         // what the entry takes of a buffer
+
+    // The included members' values, whichever way they are kept.
+    QList<MmsValue> includedValues() const;
 };
 
 class ServerReportControl
