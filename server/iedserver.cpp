@@ -129,16 +129,27 @@ void IedServer::acceptConnections()
 }
 
 // Only a connection without an association gives way: one that associated
-// is a client at work, however quiet.
+// is a client at work, however quiet. First goes one that has not even
+// completed its transport connection (a client sends its request at once),
+// so that peers evicting each other cannot push out a client halfway
+// through its association; of equals, the one silent longest.
 bool IedServer::evictIdlestUnassociated()
 {
+    const auto transportStands = [](const MmsServerConnection &connection) {
+        return connection.state() == MmsServerConnection::AwaitingAssociation &&
+               !connection.isMidMessage();
+    };
     QTcpSocket *idlest = nullptr;
+    bool idlestStands = false;
     quint64 heard = 0;
     for (auto it = connections.cbegin(); it != connections.cend(); ++it) {
         if (it->connection->state() == MmsServerConnection::Associated)
             continue;
-        if (!idlest || it->lastHeard < heard) {
+        const bool stands = transportStands(*it->connection);
+        if (!idlest || (!stands && idlestStands) ||
+            (stands == idlestStands && it->lastHeard < heard)) {
             idlest = it.key();
+            idlestStands = stands;
             heard = it->lastHeard;
         }
     }

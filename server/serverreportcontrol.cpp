@@ -191,7 +191,6 @@ bool ServerReportControl::selectDataSet(const QString &reference)
     datSet = reference;
     members = dataSet ? dataSet->members : QList<MmsObjectName>();
     memberIndex.clear();
-    covering.clear();
     memberValues.clear();
     references.clear();
     for (int i = 0; i < members.size(); ++i) {
@@ -202,18 +201,6 @@ bool ServerReportControl::selectDataSet(const QString &reference)
     pending = QVector<int>(members.size(), 0);
     pendingDeadline = 0;
     return true;
-}
-
-QVector<int> ServerReportControl::membersCovering(const QString &domain, const QString &item) const
-{
-    // A device changes the same leaves step after step.
-    const QPair<QString, QString> key(domain, item);
-    const auto known = covering.constFind(key);
-    if (known != covering.constEnd())
-        return *known;
-    const QVector<int> found = membersCovering(domain + QLatin1Char('/') + item);
-    covering.insert(key, found);
-    return found;
 }
 
 QVector<int> ServerReportControl::membersCovering(const QString &key) const

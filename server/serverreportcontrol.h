@@ -79,7 +79,6 @@ public:
     bool listening() const { return (rptEna || isBuffered) && !members.isEmpty(); }
     // The data set positions covering "domain/item", deepest name first.
     QVector<int> membersCovering(const QString &key) const;
-    QVector<int> membersCovering(const QString &domain, const QString &item) const;
     void memberChanged(int member, int reasons, quint64 now);
     // Members changed at once (member, reasons): with BufTm 0 one entry
     // carries them all, as a device scanning its data reports them.
@@ -153,8 +152,6 @@ private:
     QVector<MmsValueHandle> memberValues;
     QStringList references;
     QHash<QString, int> memberIndex; // "domain/item" -> position
-    // membersCovering's answers so far, by domain and item.
-    mutable QHash<QPair<QString, QString>, QVector<int>> covering;
 
     QVector<int> pending; // reasons per member waiting for BufTm
     quint64 pendingDeadline = 0;
