@@ -24,6 +24,7 @@ IedServer::IedServer(std::shared_ptr<const MmsServerModel> model, QObject *paren
     : QObject(parent), model(std::move(model)), server(this), reports(this->model),
       reportTimer(this)
 {
+    peerClock.start();
     connect(&server, &QTcpServer::newConnection, this, &IedServer::acceptConnections);
     reportTimer.setSingleShot(true);
     reportTimer.setTimerType(Qt::PreciseTimer);
@@ -103,8 +104,9 @@ void IedServer::acceptConnections()
         stallTimer->setSingleShot(true);
         auto *readerTimer = new QTimer(socket);
         readerTimer->setSingleShot(true);
-        connections.insert(socket, {std::make_shared<MmsServerConnection>(model, &reports, id),
-                                    peerText(socket), id, now(), stallTimer, readerTimer});
+        connections.insert(socket,
+                           {std::make_shared<MmsServerConnection>(model, &reports, id),
+                            peerText(socket), id, peerClock.elapsed(), stallTimer, readerTimer});
         connect(stallTimer, &QTimer::timeout, this, [this, socket] {
             const Peer peer = connections.value(socket);
             if (!peer.connection)
@@ -141,7 +143,7 @@ bool IedServer::evictIdlestUnassociated()
     };
     QTcpSocket *idlest = nullptr;
     bool idlestStands = false;
-    quint64 heard = 0;
+    qint64 heard = 0;
     for (auto it = connections.cbegin(); it != connections.cend(); ++it) {
         if (it->connection->state() == MmsServerConnection::Associated)
             continue;
@@ -156,7 +158,7 @@ bool IedServer::evictIdlestUnassociated()
     if (!idlest)
         return false;
     drop(idlest, tr("no association and silent for %1 ms; its slot went to a new connection")
-                     .arg(now() - heard));
+                     .arg(peerClock.elapsed() - heard));
     return true;
 }
 
@@ -196,7 +198,7 @@ void IedServer::readFrom(QTcpSocket *socket)
     if (socket->bytesToWrite() > MaxUnsentBytes)
         return;
     if (socket->bytesAvailable() > 0)
-        found->lastHeard = now();
+        found->lastHeard = peerClock.elapsed();
     const bool wasAssociated = connection->state() == MmsServerConnection::Associated;
     QByteArray output;
     while (socket->bytesAvailable() > 0 && connection->state() != MmsServerConnection::Closed)

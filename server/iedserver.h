@@ -11,6 +11,7 @@
 #include "mmsservermodel.h"
 #include "reportcontrolengine.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QMutex>
@@ -37,9 +38,10 @@ public:
     bool isListening() const { return server.isListening(); }
     quint16 serverPort() const { return server.serverPort(); }
     QString errorString() const { return server.errorString(); }
-    // With every slot taken, a new connection takes the slot of the
-    // connection without an association that has been silent longest; when
-    // all of them are associated, the new one is closed.
+    // With every slot taken, a new connection takes the slot of a
+    // connection without an association (first of those that have not even
+    // completed the transport connection, of equals the one silent longest);
+    // when all of them are associated, the new one is closed.
     void setMaxConnections(int count) { maxConnections = count; }
     int connectionCount() const { return connections.size(); }
     // A connection that has no association this long after its TCP accept
@@ -91,7 +93,7 @@ private:
         std::shared_ptr<MmsServerConnection> connection;
         QString name; // kept: a closed socket forgets its peer
         int id = 0;
-        quint64 lastHeard = 0;         // when the peer last sent anything, ms since 1970
+        qint64 lastHeard = 0;          // ms on peerClock when the peer last sent anything
         QTimer *stallTimer = nullptr;  // a child of the socket
         QTimer *readerTimer = nullptr; // runs while bytes wait for the peer
     };
@@ -100,6 +102,7 @@ private:
     int associationDeadlineMs = DefaultAssociationDeadlineMs;
     int idleLimitMs = DefaultIdleLimitMs;
     int nextConnectionId = 1;
+    QElapsedTimer peerClock; // the monotonic clock of Peer::lastHeard
     ReportControlEngine reports;
     QTimer reportTimer;
     int changeListener = 0;
