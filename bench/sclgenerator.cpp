@@ -164,6 +164,14 @@ private:
             reportControl("brcbStatus", "StatusDS", true, ied, inst);
             reportControl("urcbMeas", "MeasDS", false, ied, inst);
         }
+        const bool measuring = qstrcmp(inst, "MEAS") == 0;
+        for (int block = 1; block <= options.smallReportBlocks && !members.isEmpty(); ++block) {
+            const QByteArray dataSetName = QByteArray("SmallDS") + QByteArray::number(block);
+            const QByteArray blockName = QByteArray("brcbSmall") + QByteArray::number(block);
+            dataSet(dataSetName.constData(), members.mid((block - 1) * 2 % members.size(), 2), ied,
+                    inst, measuring);
+            reportControl(blockName.constData(), dataSetName.constData(), true, ied, inst);
+        }
         open("DOI", {{"name", "Mod"}});
         dai("ctlModel", "status-only");
         close();

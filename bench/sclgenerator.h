@@ -15,6 +15,9 @@ struct SclGeneratorOptions
     // IED families, each with its own copy of the type templates, as files
     // merged from several vendors' tools have.
     int templateFamilies = 8;
+    // Further buffered report control blocks per logical device, each on a
+    // data set of two logical nodes, as vendor IEDs carry dozens of small ones.
+    int smallReportBlocks = 0;
 };
 
 class SclGenerator

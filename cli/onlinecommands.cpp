@@ -112,8 +112,8 @@ int CommandLineTool::serveSimulator(const QStringList &arguments)
     const QCommandLineOption stallOption(
         QStringLiteral("stall-timeout"),
         QStringLiteral("Close a connection that has no association this many milliseconds after "
-                       "it connected, or that stops this long halfway through a message "
-                       "(default 10000)."),
+                       "it connected, that stops this long halfway through a message, or that "
+                       "takes none of what it is sent for this long (default 10000)."),
         QStringLiteral("MS"), QString::number(IedServer::DefaultAssociationDeadlineMs));
     parser.addOptions({iedOption, portOption, bindOption, simulateOption, stepOption, rateOption,
                        refuseOption, bufferOption, stallOption});

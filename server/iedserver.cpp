@@ -24,6 +24,7 @@ IedServer::IedServer(std::shared_ptr<const MmsServerModel> model, QObject *paren
     : QObject(parent), model(std::move(model)), server(this), reports(this->model),
       reportTimer(this)
 {
+    peerClock.start();
     connect(&server, &QTcpServer::newConnection, this, &IedServer::acceptConnections);
     reportTimer.setSingleShot(true);
     reportTimer.setTimerType(Qt::PreciseTimer);
@@ -89,17 +90,23 @@ void IedServer::close()
 void IedServer::acceptConnections()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
-        if (connections.size() >= maxConnections) {
+        if (connections.size() >= maxConnections && !evictIdlestUnassociated()) {
+            const QString name = peerText(socket);
             socket->abort();
             socket->deleteLater();
+            emit connectionDropped(
+                name, tr("all %1 connection slots are held by associations").arg(maxConnections));
             continue;
         }
         socket->setReadBufferSize(Tpkt::MaxPacketSize * 2);
         const int id = nextConnectionId++;
         auto *stallTimer = new QTimer(socket);
         stallTimer->setSingleShot(true);
-        connections.insert(socket, {std::make_shared<MmsServerConnection>(model, &reports, id),
-                                    peerText(socket), id, stallTimer});
+        auto *readerTimer = new QTimer(socket);
+        readerTimer->setSingleShot(true);
+        connections.insert(socket,
+                           {std::make_shared<MmsServerConnection>(model, &reports, id),
+                            peerText(socket), id, peerClock.elapsed(), stallTimer, readerTimer});
         connect(stallTimer, &QTimer::timeout, this, [this, socket] {
             const Peer peer = connections.value(socket);
             if (!peer.connection)
@@ -109,15 +116,12 @@ void IedServer::acceptConnections()
                              : tr("no association within %1 ms").arg(associationDeadlineMs));
         });
         stallTimer->start(associationDeadlineMs);
-        // A peer that does not read is not served until it has caught up;
-        // buffered reports held back for it go then.
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-            if (socket->bytesToWrite() > 0)
-                return;
-            if (socket->bytesAvailable() > 0)
-                readFrom(socket);
-            sendReports();
+        connect(readerTimer, &QTimer::timeout, this, [this, socket] {
+            if (connections.contains(socket))
+                drop(socket, tr("took none of the bytes sent to it for %1 ms").arg(idleLimitMs));
         });
+        connect(socket, &QTcpSocket::bytesWritten, this,
+                [this, socket] { writeProgressed(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             forget(socket);
@@ -126,20 +130,81 @@ void IedServer::acceptConnections()
     }
 }
 
+// Only a connection without an association gives way: one that associated
+// is a client at work, however quiet. First goes one that has not even
+// completed its transport connection (a client sends its request at once),
+// so that peers evicting each other cannot push out a client halfway
+// through its association; of equals, the one silent longest.
+bool IedServer::evictIdlestUnassociated()
+{
+    const auto transportStands = [](const MmsServerConnection &connection) {
+        return connection.state() == MmsServerConnection::AwaitingAssociation &&
+               !connection.isMidMessage();
+    };
+    QTcpSocket *idlest = nullptr;
+    bool idlestStands = false;
+    qint64 heard = 0;
+    for (auto it = connections.cbegin(); it != connections.cend(); ++it) {
+        if (it->connection->state() == MmsServerConnection::Associated)
+            continue;
+        const bool stands = transportStands(*it->connection);
+        if (!idlest || (!stands && idlestStands) ||
+            (stands == idlestStands && it->lastHeard < heard)) {
+            idlest = it.key();
+            idlestStands = stands;
+            heard = it->lastHeard;
+        }
+    }
+    if (!idlest)
+        return false;
+    drop(idlest, tr("no association and silent for %1 ms; its slot went to a new connection")
+                     .arg(peerClock.elapsed() - heard));
+    return true;
+}
+
+void IedServer::write(QTcpSocket *socket, const QByteArray &bytes)
+{
+    socket->write(bytes);
+    QTimer *timer = connections.value(socket).readerTimer;
+    if (timer && !timer->isActive())
+        timer->start(idleLimitMs);
+}
+
+// A peer that does not read is not served until it has caught up; buffered
+// reports held back for it go then. One that takes nothing for the idle
+// limit loses its connection.
+void IedServer::writeProgressed(QTcpSocket *socket)
+{
+    QTimer *timer = connections.value(socket).readerTimer;
+    if (!timer)
+        return;
+    if (socket->bytesToWrite() > 0) {
+        timer->start(idleLimitMs);
+        return;
+    }
+    timer->stop();
+    if (socket->bytesAvailable() > 0)
+        readFrom(socket);
+    sendReports();
+}
+
 void IedServer::readFrom(QTcpSocket *socket)
 {
-    const Peer peer = connections.value(socket);
-    const std::shared_ptr<MmsServerConnection> &connection = peer.connection;
-    if (!connection)
+    auto found = connections.find(socket);
+    if (found == connections.end())
         return;
+    const Peer peer = *found;
+    const std::shared_ptr<MmsServerConnection> &connection = peer.connection;
     if (socket->bytesToWrite() > MaxUnsentBytes)
         return;
+    if (socket->bytesAvailable() > 0)
+        found->lastHeard = peerClock.elapsed();
     const bool wasAssociated = connection->state() == MmsServerConnection::Associated;
     QByteArray output;
     while (socket->bytesAvailable() > 0 && connection->state() != MmsServerConnection::Closed)
         output += connection->receive(socket->read(connection->bytesWanted()));
     if (!output.isEmpty())
-        socket->write(output);
+        write(socket, output);
     if (!wasAssociated && connection->state() == MmsServerConnection::Associated) {
         reports.addConnection(peer.id, connection->negotiated().localDetail,
                               socket->peerAddress().toString());
@@ -167,7 +232,7 @@ void IedServer::sendReports()
     for (const ReportControlEngine::Outgoing &report : reports.collect(now(), congested)) {
         QTcpSocket *socket = sockets.value(report.connection);
         if (socket)
-            socket->write(connections.value(socket).connection->unconfirmed(report.pdu));
+            write(socket, connections.value(socket).connection->unconfirmed(report.pdu));
     }
     scheduleReports();
 }
@@ -209,6 +274,10 @@ void IedServer::drop(QTcpSocket *socket, const QString &reason)
 void IedServer::forget(QTcpSocket *socket)
 {
     const Peer peer = connections.take(socket);
+    if (peer.readerTimer)
+        peer.readerTimer->stop();
+    if (peer.stallTimer)
+        peer.stallTimer->stop();
     if (peer.id)
         reports.removeConnection(peer.id, now());
     if (peer.connection && peer.connection->wasAssociated())

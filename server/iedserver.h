@@ -11,6 +11,7 @@
 #include "mmsservermodel.h"
 #include "reportcontrolengine.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QMutex>
@@ -37,12 +38,16 @@ public:
     bool isListening() const { return server.isListening(); }
     quint16 serverPort() const { return server.serverPort(); }
     QString errorString() const { return server.errorString(); }
-    // Connections beyond this are closed as soon as they are accepted.
+    // With every slot taken, a new connection takes the slot of a
+    // connection without an association (first of those that have not even
+    // completed the transport connection, of equals the one silent longest);
+    // when all of them are associated, the new one is closed.
     void setMaxConnections(int count) { maxConnections = count; }
     int connectionCount() const { return connections.size(); }
     // A connection that has no association this long after its TCP accept
-    // is closed, as is one that stops halfway through a message for the
-    // idle limit, so that stalled peers cannot hold the connection slots.
+    // is closed, as is one that stops halfway through a message, or one
+    // that takes none of the bytes waiting for it, for the idle limit, so
+    // that stalled peers cannot hold the connection slots.
     void setAssociationDeadline(int ms) { associationDeadlineMs = ms; }
     void setIdleLimit(int ms) { idleLimitMs = ms; }
     // Each buffered report control block keeps entries up to this many bytes.
@@ -61,12 +66,17 @@ signals:
     void associationEstablished(const QString &peer);
     // The association ended: release, abort, error or closed transport.
     void associationClosed(const QString &peer);
-    // A stalled connection was closed; reason says how it stalled.
+    // A stalled connection was closed, or a new one found every slot
+    // associated; reason says which.
     void connectionDropped(const QString &peer, const QString &reason);
 
 private:
     void acceptConnections();
+    // Frees a slot for a new connection; false when every slot is associated.
+    bool evictIdlestUnassociated();
     void readFrom(QTcpSocket *socket);
+    void write(QTcpSocket *socket, const QByteArray &bytes);
+    void writeProgressed(QTcpSocket *socket);
     void forget(QTcpSocket *socket);
     void drop(QTcpSocket *socket, const QString &reason);
     void watchIdle(QTcpSocket *socket, const MmsServerConnection &connection);
@@ -83,13 +93,16 @@ private:
         std::shared_ptr<MmsServerConnection> connection;
         QString name; // kept: a closed socket forgets its peer
         int id = 0;
-        QTimer *stallTimer = nullptr; // a child of the socket
+        qint64 lastHeard = 0;          // ms on peerClock when the peer last sent anything
+        QTimer *stallTimer = nullptr;  // a child of the socket
+        QTimer *readerTimer = nullptr; // runs while bytes wait for the peer
     };
     QHash<QTcpSocket *, Peer> connections;
     int maxConnections = 16;
     int associationDeadlineMs = DefaultAssociationDeadlineMs;
     int idleLimitMs = DefaultIdleLimitMs;
     int nextConnectionId = 1;
+    QElapsedTimer peerClock; // the monotonic clock of Peer::lastHeard
     ReportControlEngine reports;
     QTimer reportTimer;
     int changeListener = 0;

@@ -100,6 +100,8 @@ MmsWriteResult ReportControlEngine::write(int connection, const QString &domain,
     // The block as a whole is set attribute by attribute, never at once.
     if (attribute.isEmpty())
         return MmsWriteResult::failure(ServerReportControl::ObjectAccessDenied);
+    if (attribute == QLatin1String("DatSet"))
+        routes.clear();
     const int result = block->write(connection, peers.value(connection), attribute, value, now);
     mirror(*block);
     return result == ServerReportControl::Success ? MmsWriteResult::ok()
@@ -111,22 +113,38 @@ void ReportControlEngine::mirror(const ServerReportControl &block) const
     model->update(block.domain(), block.item(), block.value(), true);
 }
 
+const QVector<ReportControlEngine::Route> &ReportControlEngine::routesOf(const QString &domain,
+                                                                         const QString &item)
+{
+    const QPair<QString, QString> key(domain, item);
+    const auto known = routes.constFind(key);
+    if (known != routes.constEnd())
+        return *known;
+    QVector<Route> found;
+    const QString name = domain + QLatin1Char('/') + item;
+    for (int i = 0; i < int(blocks.size()); ++i) {
+        for (int member : blocks.at(size_t(i))->membersCovering(name))
+            found.append({i, member});
+    }
+    return *routes.insert(key, found);
+}
+
 void ReportControlEngine::valuesChanged(const QVector<MmsValueChange> &changes, quint64 now)
 {
     // One batch of changes is one step of the device: each block hears of
     // all its members changed in it together.
-    QVector<QPair<int, int>> changed;
-    for (const auto &block : blocks) {
-        if (!block->listening())
-            continue;
-        changed.clear();
-        for (const MmsValueChange &change : changes) {
-            const QVector<int> members = block->membersCovering(change.domain, change.item);
-            for (int member : members)
-                changed.append({member, change.reasons});
+    changedMembers.resize(blocks.size());
+    for (const MmsValueChange &change : changes) {
+        for (const Route &route : routesOf(change.domain, change.item)) {
+            if (blocks.at(size_t(route.block))->listening())
+                changedMembers[size_t(route.block)].append({route.member, change.reasons});
         }
-        if (!changed.isEmpty())
-            block->membersChanged(changed, now);
+    }
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        if (changedMembers[i].isEmpty())
+            continue;
+        blocks.at(i)->membersChanged(changedMembers[i], now);
+        changedMembers[i].clear();
     }
 }
 
@@ -197,6 +215,7 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
         if (entry.reasons.at(i))
             included.append(i);
     }
+    const QList<MmsValue> values = entry.includedValues();
     const auto fill = [&](Iec61850Report *part, int from, int to) {
         part->inclusion.fill(false);
         part->dataReferences.clear();
@@ -207,9 +226,9 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
             part->inclusion[member] = true;
             if (part->has(ReportOptionDataReference))
                 part->dataReferences.append(block.memberReferences().at(member));
-            part->values.append(entry.values.value(k));
+            part->values.append(values.value(k));
             if (part->has(ReportOptionReasonForInclusion))
-                part->reasons.append(entry.reasons.at(member));
+                part->reasons.append(quint8(entry.reasons.at(member)));
         }
     };
     fill(&report, 0, included.size());
@@ -229,13 +248,14 @@ QList<QByteArray> ReportControlEngine::encode(ServerReportControl &block, const 
         int size = header;
         while (to < included.size()) {
             const int member = included.at(to);
-            int cost = MmsDataCodec::encodeValue(entry.values.value(to)).size();
+            int cost = MmsDataCodec::encodeValue(values.value(to)).size();
             if (report.has(ReportOptionDataReference))
                 cost += MmsDataCodec::encodeValue(
                             MmsValue::visibleString(block.memberReferences().at(member).toLatin1()))
                             .size();
             if (report.has(ReportOptionReasonForInclusion))
-                cost += MmsDataCodec::encodeValue(reasonBits(entry.reasons.at(member))).size();
+                cost +=
+                    MmsDataCodec::encodeValue(reasonBits(quint8(entry.reasons.at(member)))).size();
             if (size + cost > maxPduSize && to > from)
                 break;
             size += cost;

@@ -65,11 +65,24 @@ private:
     ServerReportControl *find(const QString &domain, const QString &item, QString *attribute) const;
     void mirror(const ServerReportControl &block) const;
 
+    // A data set member of a block that covers a changed leaf.
+    struct Route
+    {
+        int block = 0;
+        int member = 0;
+    };
+    const QVector<Route> &routesOf(const QString &domain, const QString &item);
+
     std::shared_ptr<const MmsServerModel> model;
     std::vector<std::unique_ptr<ServerReportControl>> blocks;
     QHash<QString, ServerReportControl *> byName; // "domain/LLN0$RP$name"
     QHash<int, int> pduSizes;                     // connection -> negotiated PDU size
     QHash<int, QString> peers;                    // connection -> address
+    // The members covering each leaf changed so far, by domain and item (a
+    // device changes the same leaves step after step); forgotten when a
+    // block takes another data set.
+    QHash<QPair<QString, QString>, QVector<Route>> routes;
+    std::vector<QVector<QPair<int, int>>> changedMembers; // per block, reused
 };
 
 #endif

@@ -14,8 +14,9 @@ constexpr int Integrity = 8;
 constexpr int Gi = 16;
 
 constexpr quint64 MsPerDay = 86400000;
-// EntryID, TimeOfEntry, sequence and bookkeeping of one buffered entry.
-constexpr int EntryHeaderBytes = 32;
+// What a buffered entry takes besides its reasons and values: the entry
+// itself and the headers of its two arrays.
+constexpr int EntryHeaderBytes = int(sizeof(ReportEntry)) + 64;
 constexpr quint64 BinaryTimeEpochMs = 441763200000; // 1984-01-01
 
 // Bit n of an OptFlds or TrgOps string is 1 << (n - 1); bit 0 is reserved.
@@ -61,7 +62,35 @@ QString memberKey(const MmsObjectName &name)
     return name.domain + QLatin1Char('/') + name.item;
 }
 
+// A member without a value keeps its place in a buffered entry: a tag that
+// no value carries.
+const QByteArray NoValueOctets = QByteArray::fromHex("8000");
+
+QByteArray reasonOctets(const QVector<int> &reasons)
+{
+    QByteArray octets(reasons.size(), '\0');
+    for (int i = 0; i < reasons.size(); ++i)
+        octets[i] = char(reasons.at(i));
+    return octets;
+}
+
 } // namespace
+
+QList<MmsValue> ReportEntry::includedValues() const
+{
+    if (encodedValues.isEmpty())
+        return values;
+    QList<MmsValue> decoded;
+    BerReader reader(encodedValues);
+    BerTlv tlv;
+    while (reader.read(&tlv)) {
+        MmsValue value;
+        if (!MmsDataCodec::decodeValue(reader, tlv, &value))
+            value = MmsValue();
+        decoded.append(value);
+    }
+    return decoded;
+}
 
 ServerReportControl::ServerReportControl(const MmsServerModel *model, const QString &domain,
                                          const QString &item, const MmsTypeSpec &type,
@@ -162,7 +191,6 @@ bool ServerReportControl::selectDataSet(const QString &reference)
     datSet = reference;
     members = dataSet ? dataSet->members : QList<MmsObjectName>();
     memberIndex.clear();
-    covering.clear();
     memberValues.clear();
     references.clear();
     for (int i = 0; i < members.size(); ++i) {
@@ -173,18 +201,6 @@ bool ServerReportControl::selectDataSet(const QString &reference)
     pending = QVector<int>(members.size(), 0);
     pendingDeadline = 0;
     return true;
-}
-
-QVector<int> ServerReportControl::membersCovering(const QString &domain, const QString &item) const
-{
-    // A device changes the same leaves step after step.
-    const QPair<QString, QString> key(domain, item);
-    const auto known = covering.constFind(key);
-    if (known != covering.constEnd())
-        return *known;
-    const QVector<int> found = membersCovering(domain + QLatin1Char('/') + item);
-    covering.insert(key, found);
-    return found;
 }
 
 QVector<int> ServerReportControl::membersCovering(const QString &key) const
@@ -441,7 +457,7 @@ void ServerReportControl::flushPending(quint64 now)
     pendingDeadline = 0;
     ReportEntry entry;
     entry.time = now;
-    entry.reasons = pending;
+    entry.reasons = reasonOctets(pending);
     QVector<int> included;
     for (int i = 0; i < pending.size(); ++i) {
         if (pending.at(i))
@@ -464,7 +480,7 @@ void ServerReportControl::advance(quint64 now)
             return;
         ReportEntry entry;
         entry.time = now;
-        entry.reasons = QVector<int>(members.size(), reason);
+        entry.reasons = QByteArray(members.size(), char(reason));
         QVector<int> all(members.size());
         std::iota(all.begin(), all.end(), 0);
         entry.values = model->values(memberValues, all);
@@ -504,14 +520,16 @@ void ServerReportControl::addEntry(ReportEntry entry)
     timeOfEntry = entry.time;
     entryId = entryIdOctets(entry.id);
     valueChanged = true;
-    // What an entry costs: its header, reasons and encoded values, about as
-    // a device stores it.
-    entry.bytes = EntryHeaderBytes + entry.reasons.size();
-    // An unbuffered queue is bounded by entries: only a buffer counts bytes.
+    // An unbuffered queue is bounded by entries: only a buffer counts bytes,
+    // what the entry takes in memory.
     if (isBuffered) {
-        for (const MmsValue &value : qAsConst(entry.values))
-            entry.bytes += MmsDataCodec::encodeValue(value).size();
+        for (const MmsValue &value : qAsConst(entry.values)) {
+            const QByteArray octets = MmsDataCodec::encodeValue(value);
+            entry.encodedValues += octets.isEmpty() ? NoValueOctets : octets;
+        }
+        entry.values.clear();
     }
+    entry.bytes = EntryHeaderBytes + entry.reasons.size() + entry.encodedValues.size();
     bufferedBytes += entry.bytes;
     entries.push_back(std::move(entry));
     auto full = [this] {

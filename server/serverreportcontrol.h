@@ -25,10 +25,16 @@ struct ReportEntry
 {
     quint64 id = 0;
     quint64 time = 0;
-    QVector<int> reasons;   // per data set member; 0 = not included
+    QByteArray reasons;     // reason bits per data set member; 0 = not included
     QList<MmsValue> values; // of the included members, in data set order
-    bool overflow = false;  // entries were lost before this one
-    int bytes = 0;          // what the entry takes of a buffer
+    // In a buffer the values are kept as their BER octets instead, as a
+    // device keeps its entries: a value object is ten times their size.
+    QByteArray encodedValues;
+    bool overflow = false; // entries were lost before this one
+    int bytes = 0;         // what the entry takes of a buffer
+
+    // The included members' values, whichever way they are kept.
+    QList<MmsValue> includedValues() const;
 };
 
 class ServerReportControl
@@ -73,7 +79,6 @@ public:
     bool listening() const { return (rptEna || isBuffered) && !members.isEmpty(); }
     // The data set positions covering "domain/item", deepest name first.
     QVector<int> membersCovering(const QString &key) const;
-    QVector<int> membersCovering(const QString &domain, const QString &item) const;
     void memberChanged(int member, int reasons, quint64 now);
     // Members changed at once (member, reasons): with BufTm 0 one entry
     // carries them all, as a device scanning its data reports them.
@@ -147,8 +152,6 @@ private:
     QVector<MmsValueHandle> memberValues;
     QStringList references;
     QHash<QString, int> memberIndex; // "domain/item" -> position
-    // membersCovering's answers so far, by domain and item.
-    mutable QHash<QPair<QString, QString>, QVector<int>> covering;
 
     QVector<int> pending; // reasons per member waiting for BufTm
     quint64 pendingDeadline = 0;

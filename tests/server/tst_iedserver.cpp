@@ -40,6 +40,8 @@ private slots:
     void limitsConnections();
     void dropsStalledConnections_data();
     void dropsStalledConnections();
+    void servesWhileHostilePeersHoldEverySlot_data();
+    void servesWhileHostilePeersHoldEverySlot();
 
 private:
     std::shared_ptr<MmsServerModel> model;
@@ -92,6 +94,21 @@ std::shared_ptr<MmsServerModel> testModel()
                             false});
     model->domain(QStringLiteral("OTHER"))
         .variables.append({QStringLiteral("LPHD1"), MmsTypeSpec::structure(), MmsValue()});
+    model->finish();
+    return model;
+}
+
+// One device whose single text takes most of a PDU, so that a few reads fill
+// what the network holds for a peer.
+std::shared_ptr<MmsServerModel> bulkyModel()
+{
+    auto model = std::make_shared<MmsServerModel>();
+    MmsTypeSpec text = dataObject({{"Text", MmsTypeSpec::visibleString(-60000)}});
+    MmsTypeSpec lln0 = dataObject({{"DC", text}});
+    model->domain(QStringLiteral("BULK"))
+        .variables.append({QStringLiteral("LLN0"), lln0,
+                           MmsValue::structure({MmsValue::structure(
+                               {MmsValue::visibleString(QByteArray(60000, 'x'))})})});
     model->finish();
     return model;
 }
@@ -492,15 +509,30 @@ void TestIedServer::limitsConnections()
     IedServer server(model);
     server.setMaxConnections(1);
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QSignalSpy dropped(&server, &IedServer::connectionDropped);
     QTcpSocket first;
     QTcpSocket second;
     first.connectToHost(QHostAddress::LocalHost, server.serverPort());
     QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, EventTimeoutMs);
+    // A connection without an association gives its slot to the next one.
     second.connectToHost(QHostAddress::LocalHost, server.serverPort());
-    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QAbstractSocket::UnconnectedState, EventTimeoutMs);
-    QCOMPARE(first.state(), QAbstractSocket::ConnectedState);
+    QTRY_COMPARE_WITH_TIMEOUT(first.state(), QAbstractSocket::UnconnectedState, EventTimeoutMs);
+    QCOMPARE(second.state(), QAbstractSocket::ConnectedState);
     QCOMPARE(server.connectionCount(), 1);
-    first.abort();
+    QVERIFY(dropped.first().at(1).toString().endsWith("its slot went to a new connection"));
+
+    // An associated one keeps it.
+    QSignalSpy associated(&server, &IedServer::associationEstablished);
+    second.write(connectRequest() + associateRequest());
+    QVERIFY(associated.wait(EventTimeoutMs));
+    QTcpSocket third;
+    third.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    QTRY_COMPARE_WITH_TIMEOUT(dropped.count(), 2, EventTimeoutMs);
+    QCOMPARE(dropped.last().at(1).toString(),
+             QStringLiteral("all 1 connection slots are held by associations"));
+    QTRY_COMPARE_WITH_TIMEOUT(third.state(), QAbstractSocket::UnconnectedState, EventTimeoutMs);
+    QCOMPARE(second.state(), QAbstractSocket::ConnectedState);
+    second.abort();
     QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 0, EventTimeoutMs);
 }
 
@@ -552,6 +584,73 @@ void TestIedServer::dropsStalledConnections()
     QVERIFY(associated.wait(30000));
     QVERIFY(!dropped.wait(400));
     QCOMPARE(next.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestIedServer::servesWhileHostilePeersHoldEverySlot_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // what each peer sends first
+    QTest::addColumn<int>("requests");     // then requests it never reads the answers of
+    QTest::addColumn<QString>("reason");   // why the server lets one go
+    const QString evicted = QStringLiteral("its slot went to a new connection");
+    QTest::newRow("idle connections") << QByteArray() << 0 << evicted;
+    QTest::newRow("half a TPKT") << connectRequest().left(2) << 0 << evicted;
+    QTest::newRow("associated clients that stopped reading")
+        << connectRequest() + associateRequest() << 200
+        << QStringLiteral("took none of the bytes sent to it for 200 ms");
+}
+
+void TestIedServer::servesWhileHostilePeersHoldEverySlot()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, requests);
+    QFETCH(QString, reason);
+    IedServerThread server;
+    // No slot comes free by the association deadline while the test runs.
+    server.setAssociationDeadline(600000);
+    server.setIdleLimit(200);
+    QVERIFY(server.start(bulkyModel(), QHostAddress::LocalHost, 0));
+    QSignalSpy associated(&server, &IedServerThread::associationEstablished);
+    QSignalSpy dropped(&server, &IedServerThread::connectionDropped);
+    const QByteArray request = packets(IsoMessageCodec::data(
+        3, confirmed(MmsServices::readRequest(item("LLN0$DC$Text", "BULK")))));
+    constexpr int Slots = 16;
+    std::vector<std::unique_ptr<QTcpSocket>> peers;
+    for (int i = 0; i < Slots; ++i) {
+        peers.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket &peer = *peers.back();
+        peer.setReadBufferSize(1); // what the server sends stays in the network
+        peer.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(peer.waitForConnected(EventTimeoutMs));
+        peer.write(bytes);
+        QVERIFY(peer.waitForBytesWritten(EventTimeoutMs) || bytes.isEmpty());
+    }
+    if (requests > 0) {
+        QTRY_COMPARE_WITH_TIMEOUT(associated.count(), Slots, EventTimeoutMs);
+        for (const auto &peer : peers)
+            peer->write(request.repeated(requests));
+        // Until the server lets them go, every slot is held.
+        QTRY_COMPARE_WITH_TIMEOUT(dropped.count(), Slots, EventTimeoutMs);
+    }
+
+    IedConnection client;
+    QCOMPARE(client.connect(QStringLiteral("127.0.0.1"), server.serverPort()), IedClientError::Ok);
+    IedClientError error = IedClientError::Unknown;
+    QCOMPARE(client.logicalDeviceList(&error), QStringList({"BULK"}));
+    QCOMPARE(error, IedClientError::Ok);
+    QCOMPARE(client.close(), IedClientError::Ok);
+    QTRY_VERIFY_WITH_TIMEOUT(!dropped.isEmpty(), EventTimeoutMs);
+    for (const QList<QVariant> &drop : qAsConst(dropped))
+        QVERIFY2(drop.at(1).toString().endsWith(reason), qPrintable(drop.at(1).toString()));
+    if (requests == 0) {
+        // One peer made room for the client, the others still hold theirs.
+        QCOMPARE(dropped.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(std::count_if(peers.cbegin(), peers.cend(),
+                                                [](const auto &peer) {
+                                                    return peer->state() ==
+                                                           QAbstractSocket::ConnectedState;
+                                                }),
+                                  long(Slots - 1), EventTimeoutMs);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestIedServer)

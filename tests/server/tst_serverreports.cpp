@@ -264,6 +264,9 @@ void TestServerReports::resynchronisesBufferedBlock()
     QVERIFY(!client.reports.at(1).bufOvfl);
     QCOMPARE(client.reports.at(1).dataReferences, QStringList({"LD0/GGIO1$ST$Ind1$stVal"}));
     QCOMPARE(client.reports.at(2).dataReferences, QStringList({"LD0/GGIO1$ST$Ind2$stVal"}));
+    // The buffer keeps values as octets; they come back as they were.
+    QCOMPARE(client.reports.at(1).values, QList<MmsValue>({MmsValue::boolean(false)}));
+    QCOMPARE(client.reports.at(2).values, QList<MmsValue>({MmsValue::boolean(true)}));
 }
 
 void TestServerReports::segmentsReportsLargerThanThePdu()
