@@ -213,8 +213,8 @@ void ReportWatch::describeMembers(QList<Attempt> &attempts)
                 objects.append({ObjectReferences::withoutFc(text), member.fc});
                 owners.append({a, i});
             }
-            target.memberNames << (parsed && !member.path.isEmpty() ? member.path.last()
-                                                                    : QString());
+            // Below the logical node, for the names of enumerated values.
+            target.memberNames << (parsed ? member.path.join(QLatin1Char('.')) : QString());
             QString signal = attempt.settings->signalByMember.value(text);
             if (signal.isEmpty())
                 signal = attempt.settings->signalByMember.value(ObjectReferences::withoutFc(text));
@@ -407,8 +407,8 @@ void ReportWatch::print(const Enabled &target, const ClientReport &report)
         if (reference.isEmpty()) {
             reference = report.dataReference(i);
             ObjectReference parsed;
-            if (ObjectReference::parse(reference, &parsed) && !parsed.path.isEmpty())
-                name = parsed.path.last();
+            if (ObjectReference::parse(reference, &parsed))
+                name = parsed.path.join(QLatin1Char('.'));
         }
         const auto type = target.types.constFind(i);
         const LiveValueText::MemberText text = LiveValueText::member(

@@ -82,7 +82,7 @@ private:
         QStringList members;
         QHash<int, MmsTypeSpec> types; // of data object members
         QStringList memberSignals;
-        QStringList memberNames; // the last part of each member's reference
+        QStringList memberNames; // each member's names below the logical node
     };
 
     // One block on its way: the instance tried, and what is known of it.

@@ -45,8 +45,9 @@ void appendEntries(const WatchedBlock &target, const ClientReport &report,
         if (entry.member.isEmpty())
             entry.member = report.dataReference(member);
         ObjectReference parsed;
-        const QString name = ObjectReference::parse(entry.member, &parsed) && !parsed.path.isEmpty()
-                                 ? parsed.path.last()
+        // Below the logical node, for the names of enumerated values.
+        const QString name = ObjectReference::parse(entry.member, &parsed)
+                                 ? parsed.path.join(QLatin1Char('.'))
                                  : QString();
         const LiveValues::Parts parts =
             LiveValues::parts(report.value(member), target.types.value(member), name);

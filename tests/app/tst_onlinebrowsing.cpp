@@ -319,7 +319,11 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn_data()
         << QStringList{"BAY2_MEASMEAS/LLN0", "BAY2_MEASMEAS/LLN0.Mod",
                        "BAY2_MEASMEAS/LLN0.Mod.ctlModel[CF]"}
         << QString() << "BAY2_MEASMEAS/LLN0.Mod.ctlModel[CF]"
-        << "status-only";
+        << "status-only (0)";
+    QTest::newRow("enumeration by name")
+        << false << QStringList{"BAY2_MEASMEAS/LLN0", "BAY2_MEASMEAS/LLN0.Health"} << QString()
+        << "BAY2_MEASMEAS/LLN0.Health.stVal[ST]"
+        << "Ok (1)";
     // The address comes from the project's connection rows.
     QTest::newRow("project data object")
         << true << QStringList{"BAY2_MEAS", "MEAS", "MMXU1", "MX", "Hz"} << QString()
