@@ -15,6 +15,9 @@ struct SclGeneratorOptions
     // IED families, each with its own copy of the type templates, as files
     // merged from several vendors' tools have.
     int templateFamilies = 8;
+    // Report control blocks per IED, spread over its three logical devices
+    // with data sets (three each at least).
+    int reportControls = 9;
 };
 
 class SclGenerator
