@@ -162,9 +162,11 @@ void LiveReportController::onStarted(const QStringList &blocks)
 {
     if (!watching)
         return;
-    reportPanel->setStatus(blocks.isEmpty()
-                               ? tr("No report could be enabled.")
-                               : tr("Watching %1").arg(blocks.join(QLatin1String(", "))));
+    // The blocks by name go to the Info Screen: a line of 73 of them is no status.
+    reportPanel->setStatus(blocks.isEmpty() ? tr("No report could be enabled.")
+                           : blocks.size() == 1
+                               ? tr("Watching %1").arg(blocks.first())
+                               : tr("Watching %n report control blocks", nullptr, blocks.size()));
     controller->windowParts().infoScreen->appendPlainText(
         tr("Reports enabled: %1").arg(blocks.join(QLatin1String(", "))));
 }
@@ -238,7 +240,9 @@ void LiveReportController::onFinished()
         saveResumePoints();
     clearLastValues();
     reportPanel->setWatching(false);
-    if (problems > 0 && reports->rowCount() == 0)
+    if (projectGone)
+        reportPanel->setStatus(tr("Stopped"));
+    else if (problems > 0 && reports->rowCount() == 0)
         reportPanel->setStatus(tr("Nothing was watched: see the Info Screen."));
     else
         reportPanel->setStatus(tr("Stopped: %1 rows").arg(reports->rowCount()));

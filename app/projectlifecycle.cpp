@@ -366,7 +366,7 @@ bool MainWindow::saveProject()
 
 void MainWindow::on_actionClose_Project_triggered()
 {
-    if (settleUnsavedChanges())
+    if (onlineController->liveReports()->confirmDropLog() && settleUnsavedChanges())
         closeProject();
 }
 

@@ -460,6 +460,14 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     window->resize(1400, 900);
     QVERIFY(window->grab().save(QDir::current().filePath("online-live-reports.png")));
 
+    // Closing the project while reports come asks first; Cancel keeps both.
+    prompt->buttonAnswers.enqueue(QMessageBox::Cancel);
+    window->findChild<QAction *>("actionClose_Project")->trigger();
+    QVERIFY(!prompt->messages.isEmpty());
+    QCOMPARE(prompt->messages.last().title, QStringLiteral("Live Reports"));
+    QVERIFY(window->online()->liveReports()->isWatching());
+    QVERIFY(live->rowCount() > 0);
+
     window->findChild<QPushButton *>("pushButton_stopReports")->click();
     QVERIFY(waitUntilIdle());
     QCOMPARE(datasets->liveValue(breaker), QString());
