@@ -7,11 +7,13 @@
 #include "reportpicks.h"
 #include "selecteddatasetsmodel.h"
 #include "selectedreportsmodel.h"
+#include "userprompt.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -54,9 +56,11 @@ LiveReportController::LiveReportController(OnlineController *controller)
             });
     connect(worker, &OnlineWorker::watchStarted, this, &LiveReportController::onStarted);
     connect(worker, &OnlineWorker::watchProblem, this, &LiveReportController::onProblem);
+    connect(worker, &OnlineWorker::watchNote, this, &LiveReportController::onNote);
     connect(worker, &OnlineWorker::finished, this, &LiveReportController::onFinished);
     connect(reports, &LiveReportModel::entriesShown, bound, &BoundSignalModel::update);
     connect(reports, &LiveReportModel::entriesShown, this, &LiveReportController::showLastValues);
+    connect(reports, &LiveReportModel::entriesShown, this, &LiveReportController::noteShown);
     // The rows the values were shown in are gone; a watch still ending must
     // not write into the picks that come next.
     connect(parts.datasets, &QAbstractItemModel::modelAboutToBeReset, this,
@@ -111,8 +115,19 @@ void LiveReportController::start()
     if (!controller->hasAddress())
         return;
     QVector<ReportSubscription> settings = picks;
-    for (ReportSubscription &block : settings)
+    // Where each buffered block stopped last time, unless its buffer goes.
+    QHash<QString, QByteArray> resumeAfter;
+    Iec61850DbManager *open = project ? project() : nullptr;
+    if (open && !purgeBox->isChecked()) {
+        const QHash<QString, ReportResumePoint> points = ReportResumeStore(open).load();
+        for (auto point = points.constBegin(); point != points.constEnd(); ++point)
+            resumeAfter.insert(point.key(), point->entryId);
+    }
+    for (ReportSubscription &block : settings) {
         block.purgeBuffer = purgeBox->isChecked();
+        block.resumeAfter = resumeAfter;
+    }
+    shownPoints.clear();
     reports->clear();
     const QVector<SignalBinding> bindings = boundSignals(*parts.datasets);
     QHash<QString, QString> signalByMember;
@@ -147,9 +162,11 @@ void LiveReportController::onStarted(const QStringList &blocks)
 {
     if (!watching)
         return;
-    reportPanel->setStatus(blocks.isEmpty()
-                               ? tr("No report could be enabled.")
-                               : tr("Watching %1").arg(blocks.join(QLatin1String(", "))));
+    // The blocks by name go to the Info Screen: a line of 73 of them is no status.
+    reportPanel->setStatus(blocks.isEmpty() ? tr("No report could be enabled.")
+                           : blocks.size() == 1
+                               ? tr("Watching %1").arg(blocks.first())
+                               : tr("Watching %n report control blocks", nullptr, blocks.size()));
     controller->windowParts().infoScreen->appendPlainText(
         tr("Reports enabled: %1").arg(blocks.join(QLatin1String(", "))));
 }
@@ -163,15 +180,69 @@ void LiveReportController::onProblem(const QString &problem)
     controller->windowParts().statusBar->showMessage(problem, StatusMessageMs);
 }
 
+void LiveReportController::onNote(const QString &note)
+{
+    if (!watching)
+        return;
+    controller->windowParts().infoScreen->appendPlainText(note);
+    controller->windowParts().statusBar->showMessage(note, StatusMessageMs);
+}
+
+void LiveReportController::noteShown(const QVector<LiveReportEntry> &entries)
+{
+    for (const LiveReportEntry &entry : entries) {
+        if (!entry.entryId.isEmpty())
+            shownPoints.insert(entry.rcb, {entry.entryId, entry.entryTimeMs});
+    }
+}
+
+void LiveReportController::saveResumePoints()
+{
+    Iec61850DbManager *open = project ? project() : nullptr;
+    if (!open || shownPoints.isEmpty())
+        return;
+    QString problem;
+    if (!ReportResumeStore(open).save(shownPoints, &problem))
+        controller->windowParts().infoScreen->appendPlainText(
+            tr("Where the reports stopped is not kept: %1").arg(problem));
+    shownPoints.clear();
+}
+
+void LiveReportController::projectClosing()
+{
+    reports->flush();
+    saveResumePoints();
+}
+
+bool LiveReportController::confirmDropLog()
+{
+    if (!watching)
+        return true;
+    PromptMessage question;
+    question.kind = PromptMessage::Question;
+    question.parent = controller->windowParts().window;
+    question.title = tr("Live Reports");
+    question.text = tr("Reports are still coming in (%n rows so far). Closing stops the watch "
+                       "and drops its log; save it as CSV first if you need it.",
+                       nullptr, reports->rowCount());
+    question.buttons = QMessageBox::Close | QMessageBox::Cancel;
+    question.defaultButton = QMessageBox::Cancel;
+    return UserPrompt::current().message(question) == QMessageBox::Close;
+}
+
 void LiveReportController::onFinished()
 {
     if (!watching)
         return;
     watching = false;
     reports->flush();
+    if (!projectGone)
+        saveResumePoints();
     clearLastValues();
     reportPanel->setWatching(false);
-    if (problems > 0 && reports->rowCount() == 0)
+    if (projectGone)
+        reportPanel->setStatus(tr("Stopped"));
+    else if (problems > 0 && reports->rowCount() == 0)
         reportPanel->setStatus(tr("Nothing was watched: see the Info Screen."));
     else
         reportPanel->setStatus(tr("Stopped: %1 rows").arg(reports->rowCount()));

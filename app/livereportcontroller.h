@@ -5,15 +5,21 @@
 // settings, shows the members that come in, with the signal bound to each,
 // in a dock of its own, and beside each signal bound in the data set
 // selection the last value of its member. Stop disables the blocks and
-// releases the association.
+// releases the association. A buffered block resumes after the last report
+// shown, kept in the project.
 
 #include "boundsignalmodel.h"
 #include "onlineworker.h"
+
+#include "reportresumestore.h"
 
 #include <QHash>
 #include <QObject>
 #include <QSet>
 
+#include <functional>
+
+class Iec61850DbManager;
 class LiveReportModel;
 class LiveReportPanel;
 class OnlineController;
@@ -36,6 +42,15 @@ public:
     QDockWidget *dock() const { return reportDock; }
     bool isWatching() const { return watching; }
 
+    // The open project, where each buffered block's last report shown is kept.
+    void setProject(const std::function<Iec61850DbManager *()> &project)
+    {
+        this->project = project;
+    }
+    // Before the project or the window closes: true when no watch runs, or
+    // the user agrees to drop its log.
+    bool confirmDropLog();
+
     // The picked report control blocks with their settings.
     static QVector<ReportSubscription> subscriptions(const SelectedReportsModel &picks);
     // The result signals bound to data set members in the data set selection,
@@ -46,10 +61,15 @@ public:
 public slots:
     void start();
     void stop();
+    // Keeps where the blocks stopped in the project going.
+    void projectClosing();
 
 private:
     void onStarted(const QStringList &blocks);
     void onProblem(const QString &problem);
+    void onNote(const QString &note);
+    void noteShown(const QVector<LiveReportEntry> &entries);
+    void saveResumePoints();
     void onFinished();
     // Writes the newest value of each bound member beside it in the data set
     // selection, as often as the live table updates.
@@ -64,6 +84,9 @@ private:
     LiveReportPanel *reportPanel;
     QCheckBox *purgeBox;
     QSet<QString> boundMembers;
+    std::function<Iec61850DbManager *()> project;
+    // Per block instance: the last report shown, not yet in the project.
+    QHash<QString, ReportResumePoint> shownPoints;
     bool watching = false;
     bool projectGone = false;
     int problems = 0;

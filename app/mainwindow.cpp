@@ -105,6 +105,9 @@ MainWindow::MainWindow(QWidget *parent)
     QAction *liveReports = onlineController->liveReports()->dock()->toggleViewAction();
     liveReports->setObjectName(QStringLiteral("actionLiveReports"));
     ui->menuView->addAction(liveReports);
+    onlineController->liveReports()->setProject([this] { return dbManager.get(); });
+    connect(this, &MainWindow::projectClosing, onlineController->liveReports(),
+            &LiveReportController::projectClosing);
     commissioningController = new CommissioningController(
         {onlineController.get(), controls, ui->menuView, objectsModel.get(), signalModel.get(),
          unsavedChanges, [this] { return projectPath; }, [this] { return dbManager.get(); },

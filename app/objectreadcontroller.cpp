@@ -1,6 +1,7 @@
 #include "objectreadcontroller.h"
 
 #include "ciditemstree.h"
+#include "enumerationnames.h"
 #include "livevalues.h"
 #include "objectreference.h"
 #include "onlinecontroller.h"
@@ -161,7 +162,9 @@ void ObjectReadController::onObjectsRead(const QVector<ObjectReadResult> &result
             LiveValues::setValueText(item, tr("Error: %1").arg(iedClientErrorName(result.error)));
             continue;
         }
-        LiveValues::fill(item, result.value, result.type, result.request.fc, nameOf, fcOf);
+        LiveValues::fill(
+            item, result.value, result.type, result.request.fc, nameOf, fcOf,
+            EnumerationNames::pathNames(result.request.reference).join(QLatin1Char('.')));
     }
     // The tree's first column is sized to its texts: bring the values into view.
     CidItemsTree *tree = parts.trees->cidTree();

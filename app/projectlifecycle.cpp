@@ -5,7 +5,9 @@
 
 #include "ciditemstree.h"
 #include "iec61850dbmanager.h"
+#include "livereportcontroller.h"
 #include "newprojectdialog.h"
+#include "onlinecontroller.h"
 #include "projectfilecheck.h"
 #include "recentfiles.h"
 #include "scldataexporter.h"
@@ -99,6 +101,8 @@ void MainWindow::closeProject()
 
 bool MainWindow::mayCloseDocument()
 {
+    if (!onlineController->liveReports()->confirmDropLog())
+        return false;
     if (projectPath.isEmpty() && workbookPath.isEmpty())
         return true;
     return unsavedChanges->isModified() ? settleUnsavedChanges() : confirmClose();
@@ -130,7 +134,7 @@ bool MainWindow::settleUnsavedChanges()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (settleUnsavedChanges()) {
+    if (onlineController->liveReports()->confirmDropLog() && settleUnsavedChanges()) {
         emit projectClosing();
         saveGeometryOnClose();
         event->accept();
@@ -362,7 +366,7 @@ bool MainWindow::saveProject()
 
 void MainWindow::on_actionClose_Project_triggered()
 {
-    if (settleUnsavedChanges())
+    if (onlineController->liveReports()->confirmDropLog() && settleUnsavedChanges())
         closeProject();
 }
 

@@ -154,6 +154,7 @@ int usage()
     out << "usage: sclbench [--ieds N] [--lns M] [--families F] [--repeat R] [--with-dom]\n"
            "                [--ied NAME] [--keep] [FILE]\n"
            "       sclbench --generate FILE [--ieds N] [--lns M] [--families F]\n"
+           "                [--rcbs R]\n"
            "Without FILE a synthetic file is generated in the temporary folder.\n";
     return 2;
 }
@@ -189,6 +190,8 @@ int main(int argc, char *argv[])
             options.lnInstances = next.toInt(), ++i;
         else if (arg == QLatin1String("--families"))
             options.templateFamilies = next.toInt(), ++i;
+        else if (arg == QLatin1String("--rcbs"))
+            options.reportControls = next.toInt(), ++i;
         else if (arg == QLatin1String("--repeat"))
             repeat = std::max(1, next.toInt()), ++i;
         else if (arg == QLatin1String("--ied"))
@@ -204,7 +207,8 @@ int main(int argc, char *argv[])
         else
             file = arg;
     }
-    if (options.iedCount < 1 || options.lnInstances < 1 || options.templateFamilies < 1)
+    if (options.iedCount < 1 || options.lnInstances < 1 || options.templateFamilies < 1 ||
+        options.reportControls < 0)
         return usage();
 
     if (!generateOnly.isEmpty()) {

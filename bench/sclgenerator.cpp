@@ -138,16 +138,22 @@ private:
         open("AccessPoint", {{"name", "S1"}});
         open("Server");
         empty("Authentication");
-        lDevice(index, "LD0", {});
-        lDevice(index, "CTRL", {"CSWI", "XCBR", "GGIO"});
-        lDevice(index, "PROT", {"PTOC", "PTOC"});
-        lDevice(index, "MEAS", {"MMXU", "MHAI"});
+        lDevice(index, "LD0", {}, 0);
+        lDevice(index, "CTRL", {"CSWI", "XCBR", "GGIO"}, blocksOf(0));
+        lDevice(index, "PROT", {"PTOC", "PTOC"}, blocksOf(1));
+        lDevice(index, "MEAS", {"MMXU", "MHAI"}, blocksOf(2));
         close();
         close();
         close();
     }
 
-    void lDevice(int ied, const char *inst, std::initializer_list<const char *> classes)
+    // The report control blocks of the device'th of the three devices with data sets.
+    int blocksOf(int device) const
+    {
+        return options.reportControls / 3 + (device < options.reportControls % 3 ? 1 : 0);
+    }
+
+    void lDevice(int ied, const char *inst, std::initializer_list<const char *> classes, int blocks)
     {
         open("LDevice", {{"inst", inst}, {"desc", QStringLiteral("Logical device %1").arg(inst)}});
         open("LN0", {{"lnClass", "LLN0"}, {"inst", ""}, {"lnType", typeId("LLN0", ied)}});
@@ -163,6 +169,16 @@ private:
             reportControl("urcbStatus", "StatusDS", false, ied, inst);
             reportControl("brcbStatus", "StatusDS", true, ied, inst);
             reportControl("urcbMeas", "MeasDS", false, ied, inst);
+            // More blocks on the data set whose members the device has,
+            // unbuffered and buffered in turn: urcbStatus4, brcbStatus5 ...
+            const bool measurements = qstrcmp(inst, "MEAS") == 0;
+            for (int block = 3; block < blocks; ++block) {
+                const QByteArray name = QByteArray(block % 2 ? "brcb" : "urcb") +
+                                        (measurements ? "Meas" : "Status") +
+                                        QByteArray::number(block + 1);
+                reportControl(name.constData(), measurements ? "MeasDS" : "StatusDS", block % 2,
+                              ied, inst);
+            }
         }
         const bool measuring = qstrcmp(inst, "MEAS") == 0;
         for (int block = 1; block <= options.smallReportBlocks && !members.isEmpty(); ++block) {
@@ -248,6 +264,7 @@ private:
                             {"timeStamp", "true"},
                             {"dataSet", "true"},
                             {"reasonCode", "true"},
+                            {"entryID", buffered ? "true" : "false"},
                             {"configRef", "true"}});
         empty("RptEnabled", {{"max", "5"}});
         close();

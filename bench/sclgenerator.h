@@ -18,6 +18,9 @@ struct SclGeneratorOptions
     // Further buffered report control blocks per logical device, each on a
     // data set of two logical nodes, as vendor IEDs carry dozens of small ones.
     int smallReportBlocks = 0;
+    // Report control blocks per IED, spread over its three logical devices
+    // with data sets (three each at least).
+    int reportControls = 9;
 };
 
 class SclGenerator

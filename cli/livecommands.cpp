@@ -213,13 +213,15 @@ int CommandLineTool::readValues(const QStringList &arguments)
                 continue;
             }
             if (value.type() != MmsType::Structure && value.type() != MmsType::Array) {
-                out << name << ": " << LiveValueText::typedValue(value, reference.path.last())
+                out << name << ": "
+                    << LiveValueText::typedValue(value, reference.path.join(QLatin1Char('.')))
                     << '\n';
                 continue;
             }
             const MmsTypeSpec type = connection.variableSpecification(plain, fc, &error);
             out << name << ": " << value.typeString() << '\n';
-            for (const QString &line : LiveValueText::attributeLines(value, type))
+            for (const QString &line :
+                 LiveValueText::attributeLines(value, type, reference.path.join(QLatin1Char('.'))))
                 out << "  " << line << '\n';
         }
     }

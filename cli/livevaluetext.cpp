@@ -1,5 +1,7 @@
 #include "livevaluetext.h"
 
+#include "enumerationnames.h"
+
 namespace {
 
 bool namesStructure(const MmsTypeSpec &type, const MmsValue &value)
@@ -7,19 +9,29 @@ bool namesStructure(const MmsTypeSpec &type, const MmsValue &value)
     return type.type() == MmsType::Structure && type.componentCount() == value.elementCount();
 }
 
-// "path: type value" per leaf, or "path=value" when not typed.
-void collectLines(const MmsValue &value, const MmsTypeSpec *type, const QString &path, bool typed,
-                  QStringList *lines)
+QString joined(const QString &base, const QString &path)
+{
+    return base.isEmpty() ? path : path.isEmpty() ? base : base + QLatin1Char('.') + path;
+}
+
+// "path: type value" per leaf, or "path=value" when not typed; base: the
+// value's own names below the logical node, for enumerations.
+void collectLines(const MmsValue &value, const MmsTypeSpec *type, const QString &path,
+                  const QString &base, bool typed, QStringList *lines)
 {
     const bool structured = value.type() == MmsType::Structure || value.type() == MmsType::Array;
     if (!structured) {
         const QString name = path.section(QLatin1Char('.'), -1);
         if (typed)
-            lines->append(path + QStringLiteral(": ") + LiveValueText::typedValue(value, name));
+            lines->append(path + QStringLiteral(": ") +
+                          LiveValueText::typedValue(value, joined(base, path)));
         else if (value.type() == MmsType::BitString && name == QLatin1String("q"))
             lines->append(path + QLatin1Char('=') + Quality::text(value.toQuality()));
         else if (value.type() == MmsType::UtcTime)
             lines->append(path + QLatin1Char('=') + value.utcTimeText());
+        else if (value.type() == MmsType::Integer)
+            lines->append(path + QLatin1Char('=') +
+                          EnumerationNames::text(joined(base, path), value.toInt64()));
         else
             lines->append(path + QLatin1Char('=') + value.toText());
         return;
@@ -33,7 +45,7 @@ void collectLines(const MmsValue &value, const MmsTypeSpec *type, const QString 
         else if (type && type->type() == MmsType::Array && type->elementCount() > 0)
             inner = &type->element();
         collectLines(value.element(i), inner,
-                     path.isEmpty() ? part : path + QLatin1Char('.') + part, typed, lines);
+                     path.isEmpty() ? part : path + QLatin1Char('.') + part, base, typed, lines);
     }
 }
 
@@ -41,8 +53,9 @@ void collectLines(const MmsValue &value, const MmsTypeSpec *type, const QString 
 
 namespace LiveValueText {
 
-QString typedValue(const MmsValue &value, const QString &name)
+QString typedValue(const MmsValue &value, const QString &path)
 {
+    const QString name = path.section(QLatin1Char('.'), -1);
     if (value.isNull())
         return QStringLiteral("-");
     switch (value.type()) {
@@ -54,6 +67,13 @@ QString typedValue(const MmsValue &value, const QString &name)
         break;
     case MmsType::DataAccessError:
         return QStringLiteral("error %1").arg(value.dataAccessErrorCode());
+    case MmsType::Integer: {
+        // The name after the number: "integer 1 (Ok)" still starts as before.
+        const QString known = EnumerationNames::name(path, value.toInt64());
+        if (!known.isEmpty())
+            return QStringLiteral("%1 %2 (%3)").arg(value.typeString(), value.toText(), known);
+        break;
+    }
     case MmsType::Structure:
     case MmsType::Array:
         return value.typeString() + QLatin1Char(' ') + value.toText();
@@ -63,15 +83,16 @@ QString typedValue(const MmsValue &value, const QString &name)
     return value.typeString() + QLatin1Char(' ') + value.toText();
 }
 
-QStringList attributeLines(const MmsValue &value, const MmsTypeSpec &type)
+QStringList attributeLines(const MmsValue &value, const MmsTypeSpec &type, const QString &base)
 {
     QStringList lines;
-    collectLines(value, &type, QString(), true, &lines);
+    collectLines(value, &type, QString(), base, true, &lines);
     return lines;
 }
 
-MemberText member(const MmsValue &value, const MmsTypeSpec *type, const QString &name)
+MemberText member(const MmsValue &value, const MmsTypeSpec *type, const QString &path)
 {
+    const QString name = path.section(QLatin1Char('.'), -1);
     MemberText text;
     if (value.type() == MmsType::BitString && name == QLatin1String("q")) {
         text.value = QStringLiteral("-");
@@ -84,7 +105,10 @@ MemberText member(const MmsValue &value, const MmsTypeSpec *type, const QString 
         return text;
     }
     if (value.type() != MmsType::Structure || !type || !namesStructure(*type, value)) {
-        text.value = value.isNull() ? QStringLiteral("-") : value.toText();
+        text.value = value.isNull() ? QStringLiteral("-")
+                     : value.type() == MmsType::Integer
+                         ? EnumerationNames::text(path, value.toInt64())
+                         : value.toText();
         return text;
     }
     QStringList parts;
@@ -96,7 +120,7 @@ MemberText member(const MmsValue &value, const MmsTypeSpec *type, const QString 
         } else if (component == QLatin1String("t") && element.type() == MmsType::UtcTime) {
             text.timestamp = element.utcTimeText();
         } else {
-            collectLines(element, &type->component(i), component, false, &parts);
+            collectLines(element, &type->component(i), component, path, false, &parts);
         }
     }
     text.value = parts.join(QLatin1Char(' '));

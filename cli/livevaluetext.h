@@ -13,11 +13,15 @@
 namespace LiveValueText {
 
 // "float 0.783327", "quality invalid|oldData", "utc-time 2026-12-07 15:17:02.939
-// UTC"; an attribute named "q" that is a bit string is a quality.
-QString typedValue(const MmsValue &value, const QString &name);
-// One line per attribute of a structured value ("origin.orCat: integer 0"),
-// named after type when it describes the value, by position otherwise.
-QStringList attributeLines(const MmsValue &value, const MmsTypeSpec &type);
+// UTC", "integer 1 (Ok)"; an attribute named "q" that is a bit string is a
+// quality. path: the name, or the names below the logical node
+// ("Health.stVal"), which tell an enumeration.
+QString typedValue(const MmsValue &value, const QString &path);
+// One line per attribute of a structured value ("origin.orCat: integer 3
+// (remote-control)"), named after type when it describes the value, by
+// position otherwise; base: the value's names below the logical node.
+QStringList attributeLines(const MmsValue &value, const MmsTypeSpec &type,
+                           const QString &base = QString());
 
 struct MemberText
 {
@@ -27,7 +31,8 @@ struct MemberText
 };
 // A data set member's value: a data object's q and t come out of its
 // structure by their names in type (when given).
-MemberText member(const MmsValue &value, const MmsTypeSpec *type, const QString &name);
+// path: as typedValue's; enumerations read "Ok (1)".
+MemberText member(const MmsValue &value, const MmsTypeSpec *type, const QString &path);
 
 } // namespace LiveValueText
 

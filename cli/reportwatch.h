@@ -3,11 +3,11 @@
 
 // Subscribes to report control blocks of one live IED and prints every
 // report they send: reserves and enables each block with the settings asked
-// for, waits, and disables what it enabled on the way out.
+// for (ReportEngine), waits, and disables what it enabled on the way out.
 
 #include "clientreport.h"
 #include "iedconnection.h"
-#include "mmstypespec.h"
+#include "reportengine.h"
 
 #include <QHash>
 #include <QList>
@@ -19,25 +19,10 @@
 
 class QTextStream;
 
-struct WatchedBlock
+struct WatchedBlock : ReportBlockRequest
 {
-    // "LD/LLN0$RP$name" or "LD/LLN0.RP.name"; with instances > 0 the base
-    // name of an indexed block, whose instances name01 ... are tried in turn.
-    QString reference;
-    int instances = 0;
-    // Settings to write; -1 keeps the block's own.
-    int optFlds = -1;
-    int trgOps = -1;
-    qint64 intgPd = -1;
-    qint64 bufTm = -1;
-    bool gi = false;
-    // "LD/LN$Name", written when the block names another data set; empty keeps it.
-    QString dataSet;
-    // The configuration revision expected; a block with another is noted.
-    qint64 confRev = -1;
-    // Buffered blocks: PurgeBuf is written before the enable, or the block
-    // resynchronises after this EntryID (hex) instead of sending its whole buffer.
-    bool purge = false;
+    // Buffered blocks: the block resynchronises after this EntryID instead
+    // of sending its whole buffer.
     QByteArray resumeEntryId;
     // Data set member reference ("LD/LN.DO.DA[FC]") -> the signal bound to it.
     QHash<QString, QString> signalByMember;
@@ -69,52 +54,23 @@ public:
     // Safe to read from another thread (a benchmark's feeder).
     int reportCount() const { return reports.load(std::memory_order_acquire); }
     int historyCount() const { return history; }
-    int enabledCount() const { return enabled.size(); }
+    int enabledCount() const { return engine.enabled().size(); }
 
     // "LD/LLN0$RP$name" whichever way it was written; empty for no RCB reference.
-    static QString browseForm(const QString &reference);
+    static QString browseForm(const QString &reference)
+    {
+        return ReportEngine::browseForm(reference);
+    }
 
 private:
-    struct Enabled
-    {
-        QString reference; // browse form, the instance enabled
-        ClientReportControlBlock block;
-        QStringList members;
-        QHash<int, MmsTypeSpec> types; // of data object members
-        QStringList memberSignals;
-        QStringList memberNames; // the last part of each member's reference
-    };
-
-    // One block on its way: the instance tried, and what is known of it.
-    struct Attempt
-    {
-        enum Step { Read, Members, Types, Enable, Interrogate, Done, Failed };
-        const WatchedBlock *settings = nullptr;
-        QString base;     // browse form of the block asked for
-        int instance = 0; // of an indexed block, from 1
-        Step step = Read;
-        ClientReportControlBlock block;
-        bool inUse = false;
-        bool otherDataSet = false;
-        QString dataSet;
-        Enabled target;
-        QString problem;
-    };
-
-    static QVector<int> atStep(const QList<Attempt> &attempts, Attempt::Step step);
-    void readBlocks(QList<Attempt> &attempts);
-    void readMembers(QList<Attempt> &attempts);
-    void describeMembers(QList<Attempt> &attempts);
-    void enableBlocks(QList<Attempt> &attempts);
-    void interrogate(QList<Attempt> &attempts);
-    // An indexed block goes on with its next instance; any other fails.
-    void moveOn(Attempt &attempt, const QString &problem);
-    void print(const Enabled &target, const ClientReport &report);
-    void dispatchReports();
+    void print(const EnabledReportBlock &target, const ClientReport &report, const ReportGap &gap);
 
     IedConnection &connection;
     QTextStream &out;
-    QList<Enabled> enabled;
+    ReportEngine engine;
+    // Per block enabled: the signal bound to each member, in member order.
+    QHash<QString, QStringList> memberSignals;
+    const QList<WatchedBlock> *enabling = nullptr;
     std::atomic<int> reports{0};
     int history = 0;
 };

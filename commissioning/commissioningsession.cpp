@@ -92,7 +92,9 @@ Sighting sight(const MmsValue &top, const MmsTypeSpec &topType, const QStringLis
         sighting.hasQuality = true;
         sighting.quality = value.toQuality();
     }
-    sighting.value = LiveValues::parts(value, *type, name).value;
+    // The whole path names an enumeration's values ("Health.stVal").
+    sighting.value =
+        LiveValues::parts(value, *type, (QStringList{topName} + path).join(QLatin1Char('.'))).value;
     sighting.found = !value.isNull() && value.type() != MmsType::DataAccessError;
     return sighting;
 }

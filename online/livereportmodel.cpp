@@ -1,6 +1,7 @@
 #include "livereportmodel.h"
 
 #include <QBrush>
+#include <QColor>
 #include <QDateTime>
 #include <QRegularExpression>
 
@@ -57,6 +58,8 @@ QString LiveReportModel::cell(const LiveReportEntry &entry, int column) const
         return entry.fromBuffer ? tr("%1 (from buffer)").arg(entry.reason) : entry.reason;
     case SignalColumn:
         return signalOf(entry.member);
+    case GapColumn:
+        return entry.gap;
     default:
         return QString();
     }
@@ -67,8 +70,15 @@ QVariant LiveReportModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= int(rows.size()) || index.column() >= ColumnCount)
         return QVariant();
     const LiveReportEntry &entry = rows[size_t(index.row())];
+    if (role == Qt::BackgroundRole && !entry.gap.isEmpty())
+        return QBrush(QColor(255, 224, 178));
+    if (role == Qt::ForegroundRole && !entry.gap.isEmpty())
+        return QBrush(Qt::black);
     if (role == Qt::ForegroundRole && entry.fromBuffer)
         return QBrush(Qt::darkGray);
+    // The span lost, on every cell of the row after the gap.
+    if (role == Qt::ToolTipRole && !entry.gap.isEmpty() && index.column() != GapColumn)
+        return tr("After a gap: %1").arg(entry.gap);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return QVariant();
     // The table shows the time of day; the date is in the tool tip and the CSV.
@@ -101,6 +111,8 @@ QVariant LiveReportModel::headerData(int section, Qt::Orientation orientation, i
         return tr("Reason");
     case SignalColumn:
         return tr("RTU/PLC Signal");
+    case GapColumn:
+        return tr("Entries Lost");
     default:
         return QVariant();
     }

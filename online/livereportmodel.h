@@ -4,7 +4,8 @@
 // The members of received reports as a table, newest last: at most MaxRows,
 // the oldest going first. Entries come in as fast as reports do and are
 // shown at most ten times a second; each row names the RTU/PLC signal bound
-// to its member.
+// to its member, and the first row after a gap in a buffered block's reports
+// stands out with the span lost.
 
 #include "onlineworker.h"
 
@@ -28,6 +29,8 @@ public:
         QualityColumn,
         TimestampColumn,
         ReasonColumn,
+        // On the first row after entries a buffered block lost: the span lost.
+        GapColumn,
         SignalColumn,
         ColumnCount
     };

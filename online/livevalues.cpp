@@ -1,6 +1,6 @@
 #include "livevalues.h"
 
-#include "controldefinitions.h"
+#include "enumerationnames.h"
 #include "iedclienterror.h"
 #include "mmsreport.h"
 
@@ -28,8 +28,9 @@ QString qualityText(const MmsValue &value)
     return Quality::text(value.toQuality()).replace(QLatin1Char('|'), QLatin1String(", "));
 }
 
-QString text(const MmsValue &value, const QString &name)
+QString text(const MmsValue &value, const QString &path)
 {
+    const QString name = path.section(QLatin1Char('.'), -1);
     if (value.isNull())
         return QString();
     switch (value.type()) {
@@ -46,10 +47,7 @@ QString text(const MmsValue &value, const QString &name)
         }
         return value.toText();
     case MmsType::Integer:
-        // By name, as the project's tree shows the control model.
-        if (name == QLatin1String("ctlModel"))
-            return ControlModels::name(value.toInt32());
-        return value.toText();
+        return EnumerationNames::text(path, value.toInt64());
     case MmsType::DataAccessError:
         return iedClientErrorName(iedClientErrorFromDataAccessError(value.dataAccessErrorCode()));
     case MmsType::VisibleString:
@@ -62,20 +60,21 @@ QString text(const MmsValue &value, const QString &name)
 
 namespace {
 
+// path: below the data object; base: the data object's own path.
 void collectLeaves(const MmsValue &value, const MmsTypeSpec &type, const QString &path,
-                   QStringList *pairs)
+                   const QString &base, QStringList *pairs)
 {
     if (value.type() == MmsType::Structure && type.type() == MmsType::Structure) {
         for (int i = 0; i < value.elementCount(); ++i) {
             const QString name = type.componentName(i);
             const QString childPath = path.isEmpty() ? name : path + QLatin1Char('.') + name;
             if (i < type.componentCount())
-                collectLeaves(value.element(i), type.component(i), childPath, pairs);
+                collectLeaves(value.element(i), type.component(i), childPath, base, pairs);
         }
         return;
     }
-    const int dot = path.lastIndexOf(QLatin1Char('.'));
-    pairs->append(path + QLatin1Char('=') + text(value, path.mid(dot + 1)));
+    pairs->append(path + QLatin1Char('=') +
+                  text(value, base.isEmpty() ? path : base + QLatin1Char('.') + path));
 }
 
 // The attributes that carry what a status or measured data object says.
@@ -110,7 +109,7 @@ Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name)
     }
     if (value.type() != MmsType::Structure || type.type() != MmsType::Structure) {
         result.value = text(value, name);
-        if (name == QLatin1String("q"))
+        if (name.section(QLatin1Char('.'), -1) == QLatin1String("q"))
             result.quality = result.value;
         return result;
     }
@@ -123,9 +122,9 @@ Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name)
         else if (component == QLatin1String("t") && value.element(i).type() == MmsType::UtcTime)
             result.timestamp = timeText(value.element(i));
         else if (isMainValue(component))
-            collectLeaves(value.element(i), type.component(i), component, &mainPairs);
+            collectLeaves(value.element(i), type.component(i), component, name, &mainPairs);
         else
-            collectLeaves(value.element(i), type.component(i), component, &pairs);
+            collectLeaves(value.element(i), type.component(i), component, name, &pairs);
     }
     // The value a data object stands for, when it has one, without the rest.
     if (!mainPairs.isEmpty())
@@ -189,13 +188,13 @@ int clearReadValues(QStandardItemModel *model)
 }
 
 int fill(QStandardItem *item, const MmsValue &value, const MmsTypeSpec &type, const QString &fc,
-         const NameOf &nameOf, const NameOf &fcOf)
+         const NameOf &nameOf, const NameOf &fcOf, const QString &path)
 {
     const bool composite =
         (value.type() == MmsType::Structure && type.type() == MmsType::Structure) ||
         (value.type() == MmsType::Array && type.type() == MmsType::Array);
     if (!composite || item->rowCount() == 0) {
-        setValueText(item, text(value, nameOf(item)));
+        setValueText(item, text(value, path.isEmpty() ? nameOf(item) : path));
         return 1;
     }
     int written = 0;
@@ -210,12 +209,14 @@ int fill(QStandardItem *item, const MmsValue &value, const MmsTypeSpec &type, co
             bool ok = false;
             const int index = digits.toInt(&ok);
             if (ok && name.startsWith(QLatin1Char('[')) && index < value.elementCount())
-                written += fill(child, value.element(index), type.element(), fc, nameOf, fcOf);
+                written +=
+                    fill(child, value.element(index), type.element(), fc, nameOf, fcOf, path);
             continue;
         }
         const int index = type.indexOf(name);
         if (index >= 0 && index < value.elementCount())
-            written += fill(child, value.element(index), type.component(index), fc, nameOf, fcOf);
+            written += fill(child, value.element(index), type.component(index), fc, nameOf, fcOf,
+                            path.isEmpty() ? QString() : path + QLatin1Char('.') + name);
     }
     if (written == 0)
         setValueText(item, value.toText());

@@ -19,8 +19,10 @@ class QStandardItemModel;
 
 namespace LiveValues {
 
-// name: the attribute's name; a bit string named "q" is a quality.
-QString text(const MmsValue &value, const QString &name = QString());
+// path: the attribute's name, or its names below the logical node
+// ("Health.stVal"), which name an enumeration's value ("Ok (1)"); a bit
+// string named "q" is a quality.
+QString text(const MmsValue &value, const QString &path = QString());
 QString timeText(const MmsValue &value);
 QString qualityText(const MmsValue &value);
 
@@ -32,6 +34,7 @@ struct Parts
     QString quality;
     QString timestamp;
 };
+// name: as path above, of the value itself.
 Parts parts(const MmsValue &value, const MmsTypeSpec &type, const QString &name);
 
 // The ReasonForInclusion bits as words ("data-change|GI"), empty for none.
@@ -43,9 +46,10 @@ constexpr int ValueColumn = 1;
 // Writes into the value column of item and of the rows below it the parts of
 // value that their names (nameOf) select; rows whose constraint (fcOf, empty
 // when the tree has none) is not fc are left alone. Returns the rows written.
+// path: item's names below the logical node ("Health"), for enumerations.
 using NameOf = std::function<QString(const QStandardItem *)>;
 int fill(QStandardItem *item, const MmsValue &value, const MmsTypeSpec &type, const QString &fc,
-         const NameOf &nameOf, const NameOf &fcOf);
+         const NameOf &nameOf, const NameOf &fcOf, const QString &path = QString());
 // Writes one text into item's value column.
 void setValueText(QStandardItem *item, const QString &text);
 

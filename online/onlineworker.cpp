@@ -6,9 +6,11 @@
 #include "livevalues.h"
 #include "objectreference.h"
 #include "onlinebrowse.h"
+#include "reportengine.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QStandardItemModel>
 #include <QThread>
@@ -20,19 +22,11 @@ constexpr int WatchSliceMs = 100;
 // Disabling on the way out must not keep a Stop waiting on a silent peer.
 constexpr int StopRequestTimeoutMs = 400;
 
-// What one enabled block needs to turn its reports into lines.
-struct WatchedBlock
-{
-    QString reference;
-    ClientReportControlBlock block;
-    QStringList members;
-    QVector<MmsTypeSpec> types; // per member; an empty structure when unknown
-};
-
-void appendEntries(const WatchedBlock &target, const ClientReport &report,
-                   QVector<LiveReportEntry> *entries)
+void appendEntries(const EnabledReportBlock &target, const ClientReport &report,
+                   const ReportGap &gap, QVector<LiveReportEntry> *entries)
 {
     const int count = report.dataSetSize();
+    bool first = true;
     for (int member = 0; member < count; ++member) {
         if (!report.isIncluded(member))
             continue;
@@ -42,12 +36,14 @@ void appendEntries(const WatchedBlock &target, const ClientReport &report,
         if (report.hasSeqNum())
             entry.seqNum = QString::number(report.seqNum());
         entry.member = report.memberReference(member);
-        if (entry.member.isEmpty())
+        QString name = target.memberPaths.value(member);
+        if (entry.member.isEmpty()) {
             entry.member = report.dataReference(member);
-        ObjectReference parsed;
-        const QString name = ObjectReference::parse(entry.member, &parsed) && !parsed.path.isEmpty()
-                                 ? parsed.path.last()
-                                 : QString();
+            // Below the logical node, for the names of enumerated values.
+            ObjectReference parsed;
+            if (ObjectReference::parse(entry.member, &parsed))
+                name = parsed.path.join(QLatin1Char('.'));
+        }
         const LiveValues::Parts parts =
             LiveValues::parts(report.value(member), target.types.value(member), name);
         entry.value = parts.value;
@@ -55,6 +51,13 @@ void appendEntries(const WatchedBlock &target, const ClientReport &report,
         entry.timestamp = parts.timestamp;
         entry.reason = LiveValues::reasonText(report.reasonForInclusion(member));
         entry.fromBuffer = report.isFromBuffer();
+        if (report.content().has(ReportOptionEntryId))
+            entry.entryId = report.entryId();
+        if (report.hasTimestamp())
+            entry.entryTimeMs = qint64(report.timestamp());
+        if (first)
+            entry.gap = gap.text();
+        first = false;
         entries->append(entry);
     }
 }
@@ -247,105 +250,60 @@ void OnlineWorker::readObjects(const QString &host, int port, const QVector<Obje
 void OnlineWorker::watchReports(const QString &host, int port,
                                 const QVector<ReportSubscription> &subscriptions)
 {
-    using Block = ClientReportControlBlock;
     IedConnection connection;
     if (!connectTo(connection, host, port)) {
         setActive(nullptr);
         emit finished(cancelled);
         return;
     }
-    QVector<LiveReportEntry> pending;
-    QList<WatchedBlock> watched;
-    QStringList enabledNames;
     connection.setAmbiguityHandler([this](const QString &rptId, const QStringList &blocks) {
         emit watchProblem(tr("Reports with RptID %1 fit %2 alike; they are not shown under "
                              "either.")
                               .arg(rptId, blocks.join(QLatin1String(", "))));
     });
-
-    auto enable = [&](const ReportSubscription &settings, const QString &reference,
-                      QString *problem) {
-        IedClientError error = IedClientError::Ok;
-        ClientReportControlBlock block = connection.getRCBValues(reference, &error);
-        if (error == IedClientError::Ok && (block.rptEna() || block.resv()))
-            error = IedClientError::AccessDenied;
-        WatchedBlock target;
-        target.reference = reference;
-        if (error == IedClientError::Ok)
-            target.members = connection.dataSetDirectory(block.dataSetReference(), nullptr, &error);
-        if (error != IedClientError::Ok) {
-            *problem = tr("%1: %2").arg(reference, iedClientErrorName(error));
-            return false;
-        }
-        for (const QString &member : qAsConst(target.members)) {
-            ObjectReference parsed;
-            MmsTypeSpec type;
-            if (ObjectReference::parse(member, &parsed) && parsed.path.size() == 1)
-                type = connection.variableSpecification(ObjectReferences::withoutFc(member),
-                                                        parsed.fc);
-            target.types.append(type);
-        }
-        int mask = Block::ElementRptEna;
-        if (!block.isBuffered()) {
-            block.setResv(true);
-            mask |= Block::ElementResv;
-        }
-        mask |= block.setSubscription(settings.optFlds, settings.trgOps, settings.intgPd,
-                                      settings.bufTm);
-        if (block.isBuffered() && settings.purgeBuffer) {
-            block.setPurgeBuf(true);
-            mask |= Block::ElementPurgeBuf;
-        }
-        block.setRptEna(true);
-        const int index = watched.size();
-        connection.installReportHandler(
-            block,
-            [&watched, &pending, index](const ClientReport &report) {
-                appendEntries(watched.at(index), report, &pending);
-            },
-            target.members);
-        target.block = block;
-        watched.append(target);
-        error = connection.setRCBValues(block, mask, true);
-        if (error != IedClientError::Ok) {
-            connection.uninstallReportHandler(reference);
-            watched.removeLast();
-            *problem = tr("%1: %2").arg(reference, iedClientErrorName(error));
-            if (connection.isConnected()) {
-                block.setRptEna(false);
-                connection.setRCBValues(block, Block::ElementRptEna, true);
+    QVector<LiveReportEntry> pending;
+    ReportEngine engine(connection);
+    engine.setNoteHandler([this](const QString &note) { emit watchNote(note); });
+    // Reports of the blocks enabled first go out while the others are enabled.
+    QElapsedTimer sinceSent;
+    sinceSent.start();
+    engine.setReportHandler(
+        [&](const EnabledReportBlock &target, const ClientReport &report, const ReportGap &gap) {
+            appendEntries(target, report, gap, &pending);
+            if (sinceSent.elapsed() >= WatchSliceMs) {
+                emit reportsReceived(pending);
+                pending.clear();
+                sinceSent.restart();
             }
-            return false;
-        }
-        if (settings.gi) {
-            block.setGi(true);
-            connection.setRCBValues(block, Block::ElementGi, true);
-        }
-        return true;
-    };
+        });
 
-    for (ReportSubscription settings : subscriptions) {
-        if (cancelled || stopRequested)
-            break;
-        settings.reference = blockReference(settings.reference);
-        QStringList candidates;
-        for (int index = 1; index <= settings.instances; ++index)
-            candidates << settings.reference +
-                              QString::number(index).rightJustified(2, QLatin1Char('0'));
-        if (candidates.isEmpty())
-            candidates = blockInstances(connection, settings.reference);
-        // The first instance the server lets us have.
-        QString problem;
-        bool done = false;
-        for (const QString &candidate : qAsConst(candidates)) {
-            if (done || !connection.isConnected())
-                break;
-            done = enable(settings, candidate, &problem);
-            if (done)
-                enabledNames << candidate;
-        }
-        if (!done)
-            emit watchProblem(problem);
+    QList<ReportBlockRequest> requests;
+    for (const ReportSubscription &settings : subscriptions) {
+        ReportBlockRequest request;
+        request.reference = blockReference(settings.reference);
+        request.instances = settings.instances;
+        // A block picked without instances may still be offered as name01 ...
+        if (settings.instances <= 0 && connection.isConnected())
+            request.candidates = blockInstances(connection, request.reference);
+        request.trgOps = settings.trgOps;
+        request.optFlds = settings.optFlds;
+        request.intgPd = settings.intgPd;
+        request.bufTm = settings.bufTm;
+        request.gi = settings.gi;
+        request.purge = settings.purgeBuffer;
+        request.resumeAfter = settings.resumeAfter;
+        requests << request;
+    }
+    QStringList problems;
+    engine.enableAll(requests, &problems, [this] { return cancelled || stopRequested; });
+    for (const QString &problem : qAsConst(problems))
+        emit watchProblem(problem);
+    QStringList enabledNames;
+    for (const EnabledReportBlock &block : engine.enabled())
+        enabledNames << block.reference;
+    if (!pending.isEmpty()) {
+        emit reportsReceived(pending);
+        pending.clear();
     }
     emit watchStarted(enabledNames);
 
@@ -362,20 +320,18 @@ void OnlineWorker::watchReports(const QString &host, int port,
     }
 
     connection.setRequestTimeout(StopRequestTimeoutMs);
-    for (const WatchedBlock &target : qAsConst(watched)) {
-        connection.uninstallReportHandler(target.reference);
-        if (!connection.isConnected())
-            break;
-        ClientReportControlBlock block = target.block;
-        block.setRptEna(false);
-        int mask = Block::ElementRptEna;
-        if (!block.isBuffered()) {
-            block.setResv(false);
-            mask |= Block::ElementResv;
-        }
-        if (connection.setRCBValues(block, mask, true) == IedClientError::Timeout)
-            connection.abort();
+    bool timedOut = false;
+    for (const auto &outcome : engine.disableAll()) {
+        const IedClientError error = outcome.second;
+        timedOut = timedOut || error == IedClientError::Timeout;
+        // Gone with the connection, or cancelled: the IED ends them itself.
+        if (error != IedClientError::Ok && error != IedClientError::NotConnected &&
+            error != IedClientError::ConnectionLost && !cancelled)
+            emit watchProblem(
+                tr("%1 may still be enabled: %2").arg(outcome.first, iedClientErrorName(error)));
     }
+    if (timedOut)
+        connection.abort();
     if (connection.isConnected())
         connection.close();
     setActive(nullptr);

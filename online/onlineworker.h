@@ -11,6 +11,7 @@
 #include "mmsvalue.h"
 #include "onlinebrowse.h"
 
+#include <QHash>
 #include <QMetaType>
 #include <QMutex>
 #include <QObject>
@@ -61,6 +62,8 @@ struct ReportSubscription
     qint64 bufTm = -1;
     bool gi = false;
     bool purgeBuffer = false; // buffered blocks: PurgeBuf before the enable
+    // Buffered blocks: the EntryID to resume after, by instance ("LD/LN$BR$name").
+    QHash<QString, QByteArray> resumeAfter;
 };
 
 // One member of one received report, as texts.
@@ -75,6 +78,12 @@ struct LiveReportEntry
     QString timestamp;
     QString reason;
     bool fromBuffer = false; // delivered from a buffered block's buffer, older than the watch
+    // The report's EntryID and time of entry (ms since the epoch), when it
+    // carries them: where the block resumes next time.
+    QByteArray entryId;
+    qint64 entryTimeMs = 0;
+    // On the first member of a report after entries were lost: the span lost.
+    QString gap;
 };
 
 class OnlineWorker : public QObject
@@ -112,6 +121,8 @@ signals:
     void objectsRead(const QVector<ObjectReadResult> &results);
     // A block that could not be watched, with the reason.
     void watchProblem(const QString &problem);
+    // What the user should know that is no failure (a refused EntryID).
+    void watchNote(const QString &note);
     void watchStarted(const QStringList &enabledBlocks);
     void reportsReceived(const QVector<LiveReportEntry> &entries);
     // Every job ends with this, whatever happened.

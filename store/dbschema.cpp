@@ -202,6 +202,15 @@ DbTable DbSchema::commissioningTable()
     return record;
 }
 
+DbTable DbSchema::reportResumeTable()
+{
+    DbTable points;
+    points.name = ReportResumeName.toLatin1();
+    points.columns = {DbColumn{"rcb", Text, -1, -1}, DbColumn{"entry_id", Text, -1, -1},
+                      DbColumn{"entry_time", Integer, -1, -1}};
+    return points;
+}
+
 QString DbSchema::createStatement(const DbTable &table)
 {
     QStringList definitions;

@@ -62,6 +62,9 @@ constexpr int TableCount = 8;
 // complete without it. The upgrade of a file opened for writing adds it.
 inline const QString CommissioningName = QStringLiteral("iec61850_commissioning");
 DbTable commissioningTable();
+// Where each buffered report control block stopped; added in the same way.
+inline const QString ReportResumeName = QStringLiteral("iec61850_report_resume");
+DbTable reportResumeTable();
 
 QHash<int, DbTable> build();
 // CREATE TABLE `name` (`column` TYPE, ...)

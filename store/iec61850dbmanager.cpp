@@ -170,6 +170,14 @@ void Iec61850DbManager::upgradeProject()
         }
     }
     ensureCommissioningTable();
+    ensureReportResumeTable();
+}
+
+bool Iec61850DbManager::ensureReportResumeTable()
+{
+    if (!sqlite || !sqlite->tableExists(DbSchema::ReportResumeName))
+        return executeStatement(DbSchema::createStatement(DbSchema::reportResumeTable())) != -1;
+    return true;
 }
 
 bool Iec61850DbManager::ensureCommissioningTable()

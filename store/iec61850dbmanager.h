@@ -50,6 +50,8 @@ public:
     // Creates the commissioning record's table, or adds the columns an older
     // one lacks; false when the table cannot be made whole.
     bool ensureCommissioningTable();
+    // The same for the report resume points (ReportResumeStore).
+    bool ensureReportResumeTable();
     bool addMissingColumn(const QString &table, const QString &column, const QString &sqlType,
                           bool fillDefault);
     // Leading columns without a model column: where the model part of a row starts.

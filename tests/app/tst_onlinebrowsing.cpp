@@ -319,7 +319,11 @@ void OnlineBrowsingTest::readObjectFillsTheValueColumn_data()
         << QStringList{"BAY2_MEASMEAS/LLN0", "BAY2_MEASMEAS/LLN0.Mod",
                        "BAY2_MEASMEAS/LLN0.Mod.ctlModel[CF]"}
         << QString() << "BAY2_MEASMEAS/LLN0.Mod.ctlModel[CF]"
-        << "status-only";
+        << "status-only (0)";
+    QTest::newRow("enumeration by name")
+        << false << QStringList{"BAY2_MEASMEAS/LLN0", "BAY2_MEASMEAS/LLN0.Health"} << QString()
+        << "BAY2_MEASMEAS/LLN0.Health.stVal[ST]"
+        << "Ok (1)";
     // The address comes from the project's connection rows.
     QTest::newRow("project data object")
         << true << QStringList{"BAY2_MEAS", "MEAS", "MMXU1", "MX", "Hz"} << QString()
@@ -455,6 +459,14 @@ void OnlineBrowsingTest::readRaporShowsReportsWithTheirSignals()
     window->findChild<QPlainTextEdit *>("plainTextEdit_2")->clear();
     window->resize(1400, 900);
     QVERIFY(window->grab().save(QDir::current().filePath("online-live-reports.png")));
+
+    // Closing the project while reports come asks first; Cancel keeps both.
+    prompt->buttonAnswers.enqueue(QMessageBox::Cancel);
+    window->findChild<QAction *>("actionClose_Project")->trigger();
+    QVERIFY(!prompt->messages.isEmpty());
+    QCOMPARE(prompt->messages.last().title, QStringLiteral("Live Reports"));
+    QVERIFY(window->online()->liveReports()->isWatching());
+    QVERIFY(live->rowCount() > 0);
 
     window->findChild<QPushButton *>("pushButton_stopReports")->click();
     QVERIFY(waitUntilIdle());

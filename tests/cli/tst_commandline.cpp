@@ -750,11 +750,15 @@ void CommandLineTest::readAndWatchTheSimulator()
         "127.0.0.1:" + QString::fromUtf8(serve.readLine()).section(" port ", 1).section(';', 0, 0);
     const QString rcb = QStringLiteral("BAY2_MEASMEAS/LLN0$RP$urcbMeas01");
 
-    const Run read = runCli(
-        {"read", address, "BAY2_MEASMEAS/LLN0.Mod[ST]", "BAY2_MEASMEAS/MMXU1.TotW.mag.f[MX]"});
+    const Run read =
+        runCli({"read", address, "BAY2_MEASMEAS/LLN0.Mod[ST]", "BAY2_MEASMEAS/MMXU1.TotW.mag.f[MX]",
+                "BAY2_MEASMEAS/LLN0.Health.stVal[ST]"});
     QCOMPARE(read.exitCode, 0);
-    QVERIFY2(read.out.startsWith("BAY2_MEASMEAS/LLN0.Mod[ST]: structure\n  stVal: integer "),
-             qPrintable(read.out));
+    // An enumeration's name after its number, where scripts read no further.
+    QVERIFY2(
+        read.out.startsWith("BAY2_MEASMEAS/LLN0.Mod[ST]: structure\n  stVal: integer 1 (on)\n"),
+        qPrintable(read.out));
+    QVERIFY(read.out.contains("\nBAY2_MEASMEAS/LLN0.Health.stVal[ST]: integer 1 (Ok)\n"));
     QVERIFY(read.out.contains("\n  q: quality good\n  t: utc-time "));
     QVERIFY(read.out.contains("\nBAY2_MEASMEAS/MMXU1.TotW.mag.f[MX]: float "));
 

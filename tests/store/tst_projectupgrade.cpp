@@ -2,6 +2,7 @@
 // and columns; files that are no project are left as they are.
 
 #include "iec61850dbmanager.h"
+#include "reportresumestore.h"
 #include "sqliteconnector.h"
 
 #include <QFile>
@@ -118,8 +119,21 @@ void TestProjectUpgrade::fileWithoutSelectionTables()
     openProject();
     for (const char *table :
          {"iec61850_connectionsv2", "iec61850_data_objects", "iec61850_datasets_and_objects",
-          "iec61850_reports", "iec61850_commissioning"})
+          "iec61850_reports", "iec61850_commissioning", "iec61850_report_resume"})
         QVERIFY2(connector->tableExists(table), qPrintable(table));
+    // Where each buffered block stopped: a later point replaces the earlier one.
+    ReportResumeStore resume(db.get());
+    QString problem;
+    QVERIFY(resume.save({{"LD/LLN0$BR$a01", {QByteArray::fromHex("0000000000000007"), 1000}},
+                         {"LD/LLN0$BR$b01", {QByteArray::fromHex("0000000000000002"), 0}}},
+                        &problem));
+    QVERIFY(resume.save({{"LD/LLN0$BR$a01", {QByteArray::fromHex("0000000000000009"), 2000}}},
+                        &problem));
+    const QHash<QString, ReportResumePoint> points = resume.load();
+    QCOMPARE(points.size(), 2);
+    QCOMPARE(points.value("LD/LLN0$BR$a01"),
+             (ReportResumePoint{QByteArray::fromHex("0000000000000009"), 2000}));
+    QCOMPARE(points.value("LD/LLN0$BR$b01").entryId, QByteArray::fromHex("0000000000000002"));
     QCOMPARE(columns(QStringLiteral("iec61850_connectionsv2")).size(), 16);
     QSqlQuery query(connector->database());
     QVERIFY(query.exec(QStringLiteral("SELECT text FROM notes")));
