@@ -76,7 +76,7 @@ bool isReadableFile(const QString &path, QString *problem)
         return false;
     }
     if (!info.isFile()) {
-        *problem = QStringLiteral("%1: not a file").arg(path);
+        *problem = QStringLiteral("%1: not a regular file").arg(path);
         return false;
     }
     QFile file(path);
@@ -85,6 +85,43 @@ bool isReadableFile(const QString &path, QString *problem)
         return false;
     }
     return true;
+}
+
+// Into the open, empty staging file: QFile::copy makes its own target.
+bool copyFileContents(const QString &from, const QString &to, QString *problem)
+{
+    QFile source(from);
+    QFile copy(to);
+    if (!source.open(QIODevice::ReadOnly)) {
+        *problem = source.errorString();
+        return false;
+    }
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *problem = copy.errorString();
+        return false;
+    }
+    while (!source.atEnd()) {
+        const QByteArray block = source.read(1 << 20);
+        if (block.isEmpty() && source.error() != QFileDevice::NoError) {
+            *problem = source.errorString();
+            return false;
+        }
+        if (copy.write(block) != block.size()) {
+            *problem = copy.errorString();
+            return false;
+        }
+    }
+    if (!copy.flush()) {
+        *problem = copy.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString unreadableScl(const QString &path, const QString &reason)
+{
+    const QString line = QStringLiteral("%1 holds no IED or is not a readable SCL file").arg(path);
+    return reason.isEmpty() ? line : QStringLiteral("%1 (%2)").arg(line, reason);
 }
 
 FileKind sniffFileKind(const QString &path)

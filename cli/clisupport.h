@@ -37,6 +37,14 @@ int printUsageError(QTextStream &err, const QString &message);
 // False, with the reason, when path names no file that can be read.
 bool isReadableFile(const QString &path, QString *problem);
 
+// Copies a file into an existing one (a staging file), false with the
+// reason when a read or a write fails.
+bool copyFileContents(const QString &from, const QString &to, QString *problem);
+
+// The line of an SCL file that yields no IED names, with the reason the
+// parser gave (the line of the markup it refused, "not a regular file").
+QString unreadableScl(const QString &path, const QString &reason);
+
 enum class FileKind { Missing, Project, Workbook, Other };
 // Told by the file's first bytes, not its name.
 FileKind sniffFileKind(const QString &path);

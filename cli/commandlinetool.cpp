@@ -216,7 +216,12 @@ int CommandLineTool::listIeds(const QStringList &arguments)
     SclParser sclParser;
     const QStringList names = sclParser.loadIedNames(file);
     if (names.isEmpty())
-        return fail(QStringLiteral("%1 holds no IED or is not a readable SCL file").arg(file));
+        return fail(unreadableScl(file, sclParser.loadError()));
+    // As check says: IED elements of another document are no SCL file's IEDs.
+    const QString root = sclParser.documentElementName();
+    if (root != QLatin1String("SCL") && !root.endsWith(QLatin1String(":SCL")))
+        return fail(unreadableScl(
+            file, QStringLiteral("not an SCL file: the document element is <%1>").arg(root)));
     for (const QString &name : names)
         out << name << '\n';
     out.flush();

@@ -13,28 +13,43 @@ namespace {
 
 const QString Name = QStringLiteral("operate");
 
-// Prints one step and its outcome; true when it went through.
-bool printStep(QTextStream &out, const ControlObjectClient &control, const QString &step,
-               bool written)
+// Prints one step and its outcome; true when it went through. A step that
+// did not (refused, a negative or unknown termination, none in time) goes to
+// the error stream whole, ending with the command's failure, so that neither
+// stream shows an "OK" of a command that failed.
+bool printStep(QTextStream &out, QTextStream &err, const ControlObjectClient &control,
+               const QString &step, bool written)
 {
-    out << step << ": "
-        << (written ? QStringLiteral("OK")
-                    : QStringLiteral("refused, ") + iedClientErrorName(control.lastError()));
+    const bool positive = written && control.succeeded();
+    QTextStream &stream = positive ? out : err;
+    stream << step << ": "
+           << (positive  ? QStringLiteral("OK")
+               : written ? QStringLiteral("written, but the command failed")
+                         : QStringLiteral("refused, ") + iedClientErrorName(control.lastError()));
     const QString applError = control.lastApplErrorText();
     const QString termination = control.terminationText();
     if (!applError.isEmpty() && termination.isEmpty())
-        out << "; " << applError;
-    out << '\n';
+        stream << "; " << applError;
+    stream << '\n';
     for (const QString &ignored : control.ignoredTerminations())
-        out << ignored << '\n';
+        stream << ignored << '\n';
     if (!termination.isEmpty()) {
-        out << termination;
+        stream << termination;
         if (!applError.isEmpty())
-            out << ": " << applError;
-        out << '\n';
+            stream << ": " << applError;
+        stream << '\n';
+    }
+    if (!positive) {
+        stream << CommandLineTool::programName() << ": " << Name << ": " << control.reference()
+               << ": " << step.section(QLatin1Char(' '), 0, 0) << " failed: "
+               << (!termination.isEmpty() && written
+                       ? termination
+                       : QStringLiteral("refused, ") + iedClientErrorName(control.lastError()))
+               << '\n';
     }
     out.flush();
-    return written && control.succeeded();
+    err.flush();
+    return positive;
 }
 
 // Why the control model could not be read: an object that exists without a
@@ -78,7 +93,9 @@ QString ControlCommands::operateDescription()
         "CommandTermination. --select stops after the select, --cancel cancels it instead of "
         "operating. VALUE: true/false or on/off, or a number. Origin category 3 (remote "
         "control) and identity \"stationscope\" unless --origin. Prints each step with its "
-        "outcome and any AddCause in words; exit code 0 on a positive outcome, 1 otherwise.");
+        "outcome and any AddCause in words; a refusal, a negative or unknown outcome and a "
+        "missing CommandTermination go to the error stream. Exit code 0 on a positive outcome, "
+        "1 otherwise.");
 }
 
 int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -163,7 +180,11 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
     out << control.reference() << ": ctlModel " << int(model) << " ("
         << ControlModels::name(int(model)) << ")";
     if (model == ControlModel::StatusOnly) {
-        out << ", no commands\n";
+        out << '\n';
+        out.flush();
+        err << CommandLineTool::programName() << ": " << Name << ": " << control.reference()
+            << ": ctlModel 0 (" << ControlModels::name(0) << "), no commands\n";
+        err.flush();
         connection.close();
         return CommandLineTool::Failure;
     }
@@ -189,20 +210,20 @@ int ControlCommands::operate(const QStringList &arguments, QTextStream &out, QTe
         positive = false;
     } else if (model == ControlModel::SboNormal) {
         const bool selected = control.select();
-        positive = printStep(out, control, QStringLiteral("select (read SBO)"), selected);
+        positive = printStep(out, err, control, QStringLiteral("select (read SBO)"), selected);
     } else if (model == ControlModel::SboEnhanced) {
         const bool selected = control.selectWithValue(value);
         positive = printStep(
-            out, control,
+            out, err, control,
             QStringLiteral("select with value (write SBOw, ctlNum %1)").arg(control.ctlNum()),
             selected);
     }
     if (positive && parser.isSet(cancelOption)) {
         const bool cancelled = control.cancel();
-        positive = printStep(out, control, QStringLiteral("cancel (write Cancel)"), cancelled);
+        positive = printStep(out, err, control, QStringLiteral("cancel (write Cancel)"), cancelled);
     } else if (positive && !parser.isSet(selectOption)) {
         const bool operated = control.operate(value);
-        positive = printStep(out, control,
+        positive = printStep(out, err, control,
                              QStringLiteral("operate (write Oper, ctlNum %1, Test %2)")
                                  .arg(control.ctlNum())
                                  .arg(parser.isSet(testOption) ? "on" : "off"),

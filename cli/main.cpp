@@ -1,4 +1,6 @@
 #include "commandlinetool.h"
+#include "interruptcleanup.h"
+#include "terminaloutput.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -16,7 +18,7 @@ void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &mes
 {
     if (!verbose && (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg))
         return;
-    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", TerminalOutput::escaped(message.toUtf8(), false).constData());
 }
 
 } // namespace
@@ -27,14 +29,17 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietHandler);
+    InterruptCleanup::install();
     QApplication application(argc, argv);
     QApplication::setApplicationName(CommandLineTool::programName());
 
     QStringList arguments = QApplication::arguments().mid(1);
     verbose = arguments.removeAll(QStringLiteral("--verbose")) > 0;
 
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    TerminalOutput standardOutput(stdout, TerminalOutput::EscapeCarriageReturn);
+    TerminalOutput standardError(stderr, TerminalOutput::KeepCarriageReturn);
+    QTextStream out(&standardOutput);
+    QTextStream err(&standardError);
     out.setCodec("UTF-8");
     err.setCodec("UTF-8");
     CommandLineTool tool(out, err);

@@ -21,6 +21,8 @@ namespace {
 
 const QString Pick = QStringLiteral("pick");
 const QString Bind = QStringLiteral("bind");
+// A rules file of many bad lines is reported, not echoed.
+constexpr int MaxListedProblems = 100;
 
 bool saveSelections(ProjectDocument &document)
 {
@@ -65,7 +67,8 @@ QString PickCommands::bindDescription()
         "the pick's reference as the selection shows it (\"LD/LN.DO [FC]\" tells a data object's "
         "constraint) or the find field's words, the header text of a signal column, and a label "
         "or NoRef. Lines that name an unknown pick, column or label are reported with their "
-        "numbers; then nothing is written and the exit code is 1.");
+        "numbers (the first 100, then a count); then nothing is written and the exit code is "
+        "1.");
 }
 
 int PickCommands::pick(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -113,13 +116,15 @@ int PickCommands::pick(const QStringList &arguments, QTextStream &out, QTextStre
         nodes = picker.everyPickable(branches);
     } else {
         QSet<QStandardItem *> seen;
-        for (const QString &query : queries) {
-            QList<QStandardItem *> matched;
-            if (!picker.matchingNodes(query, branches, &matched, &problem))
-                return printUsageError(
-                    err, QStringLiteral("pick: \"%1\" is no query: %2").arg(query, problem));
+        QVector<QList<QStandardItem *>> matchedOfEach;
+        QString failedQuery;
+        if (!picker.matchingNodesOfEach(queries, branches, &matchedOfEach, &failedQuery, &problem))
+            return printUsageError(
+                err, QStringLiteral("pick: \"%1\" is no query: %2").arg(failedQuery, problem));
+        for (int i = 0; i < queries.size(); ++i) {
+            const QList<QStandardItem *> &matched = matchedOfEach.at(i);
             if (matched.isEmpty())
-                unmatched.append(query);
+                unmatched.append(queries.at(i));
             for (QStandardItem *node : matched) {
                 if (!seen.contains(node)) {
                     seen.insert(node);
@@ -201,8 +206,11 @@ int PickCommands::bind(const QStringList &arguments, QTextStream &out, QTextStre
         std::stable_sort(
             problems.begin(), problems.end(),
             [](const BindingProblem &a, const BindingProblem &b) { return a.line < b.line; });
-        for (const BindingProblem &lineProblem : problems)
-            out << rulesPath << ':' << lineProblem.line << ": " << lineProblem.text << '\n';
+        const int listed = qMin(problems.size(), MaxListedProblems);
+        for (int i = 0; i < listed; ++i)
+            out << rulesPath << ':' << problems.at(i).line << ": " << problems.at(i).text << '\n';
+        if (problems.size() > listed)
+            out << "(" << problems.size() - listed << " more lines failed, not listed)\n";
         out.flush();
         return printFailure(err, QStringLiteral("%1: %2 lines failed; nothing was written to %3")
                                      .arg(rulesPath)

@@ -4,6 +4,7 @@
 
 #include "clisupport.h"
 #include "consoleprompt.h"
+#include "interruptcleanup.h"
 #include "newprojectfile.h"
 #include "plcdataimport.h"
 #include "projectdocument.h"
@@ -14,6 +15,7 @@
 #include "selecteditemsmodel.h"
 #include "selectedobjectsmodel.h"
 #include "selectedreportsmodel.h"
+#include "stagedfile.h"
 #include "treeprinter.h"
 
 #include <QCommandLineParser>
@@ -21,6 +23,7 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QStandardItemModel>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <csignal>
@@ -103,7 +106,7 @@ int CommandLineTool::createProject(const QStringList &arguments)
     SclParser sclParser(&parseProgress);
     const QStringList names = sclParser.loadIedNames(sclFile);
     if (names.isEmpty())
-        return fail(QStringLiteral("%1 holds no IED or is not a readable SCL file").arg(sclFile));
+        return fail(unreadableScl(sclFile, sclParser.loadError()));
     if (!names.contains(iedName))
         return fail(QStringLiteral("%1 has no IED named \"%2\" (it has %3)")
                         .arg(sclFile, iedName, names.join(QStringLiteral(", "))));
@@ -177,14 +180,53 @@ int CommandLineTool::exportProject(const QStringList &arguments)
     QString problem;
     if (!document.loadProject(projectPath, &problem))
         return fail(problem);
+    // Everything the export writes goes to a folder of its own, then to a
+    // staging file beside the target, moved into place when complete: an
+    // interrupted or failed export leaves neither a half workbook nor
+    // temporary files, and an older workbook stays until the new one is whole.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return fail(QStringLiteral("%1: no temporary folder (%2)")
+                        .arg(workbookPath, scratch.errorString()));
+    const int scratchToken = InterruptCleanup::addFolder(scratch.path());
+    StagedFile staged(workbookPath);
+    if (!staged.create(&problem, StagedFile::Target::Replaced)) {
+        InterruptCleanup::forget(scratchToken);
+        return fail(QStringLiteral("%1: %2").arg(workbookPath, problem));
+    }
+    const int stagedToken = InterruptCleanup::addFile(staged.stagingPath());
+    const auto forget = [&]() {
+        InterruptCleanup::forget(stagedToken);
+        InterruptCleanup::forget(scratchToken);
+    };
+    const QByteArray temporaryFolder = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    const QString written = scratch.filePath(QStringLiteral("export.xlsx"));
     SclDataExporter exporter;
     QObject::connect(&exporter, &SclDataExporter::progressUpdated,
                      [&](int percent) { showProgress(QStringLiteral("Exporting"), percent); });
-    const bool exported = exporter.exportWorkbook(workbookPath, &document.scl, &document.objects,
+    const bool exported = exporter.exportWorkbook(written, &document.scl, &document.objects,
                                                   &document.datasets, &document.reports);
+    if (temporaryFolder.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", temporaryFolder);
     endProgress();
-    if (!exported)
+    if (!exported) {
+        forget();
         return fail(prompt.lastProblem());
+    }
+    if (!copyFileContents(written, staged.stagingPath(), &problem)) {
+        // The file system's own words where it has them ("File too large").
+        const QString cause = staged.writeProblem();
+        forget();
+        return fail(QStringLiteral("%1 cannot be written: %2; nothing was left under that name")
+                        .arg(workbookPath, cause.isEmpty() ? problem : cause));
+    }
+    const bool committed = staged.commit(&problem);
+    forget();
+    if (!committed)
+        return fail(QStringLiteral("%1: %2").arg(workbookPath, problem));
     out << "Exported " << projectPath << " to " << workbookPath << '\n';
     out.flush();
     return Success;

@@ -2,6 +2,7 @@
 
 #include "clisupport.h"
 #include "iec61850dbmanager.h"
+#include "interruptcleanup.h"
 #include "projectfilecheck.h"
 #include "scldataexporter.h"
 #include "sqliteconnector.h"
@@ -26,6 +27,9 @@ void ProjectDocument::close()
     db.reset();
     connector.reset();
     upgradeFolder.reset();
+    for (const int token : qAsConst(cleanupTokens))
+        InterruptCleanup::forget(token);
+    cleanupTokens.clear();
 }
 
 bool ProjectDocument::connect(const QString &path, Access access, QString *problem)
@@ -60,6 +64,15 @@ bool ProjectDocument::loadProject(const QString &path, QString *problem, Access 
     if (finding.verdict == ProjectFileCheck::Verdict::Incomplete) {
         upgradeFolder = std::make_unique<QTemporaryDir>();
         QString reason;
+        if (upgradeFolder->isValid()) {
+            const QString planned =
+                upgradeFolder->filePath(QStringLiteral("upgraded.sclpro")); // upgradedCopy()'s name
+            for (const QString &file :
+                 {planned, planned + QStringLiteral("-journal"), planned + QStringLiteral("-wal"),
+                  planned + QStringLiteral("-shm")})
+                cleanupTokens.append(InterruptCleanup::addFile(file));
+            cleanupTokens.append(InterruptCleanup::addFolder(upgradeFolder->path()));
+        }
         const QString copy =
             upgradeFolder->isValid()
                 ? ProjectFileCheck::upgradedCopy(path, upgradeFolder->path(), &reason)

@@ -7,6 +7,7 @@
 #include "selectedreportsmodel.h"
 
 #include <QStandardItemModel>
+#include <QVector>
 
 #include <memory>
 
@@ -52,6 +53,8 @@ struct ProjectDocument
 private:
     // Where an older project is upgraded for reading.
     std::unique_ptr<QTemporaryDir> upgradeFolder;
+    // The upgraded copy and its folder, removed also when a signal ends the process.
+    QVector<int> cleanupTokens;
 };
 
 #endif

@@ -33,37 +33,6 @@ namespace {
 const QString Verify = QStringLiteral("verify");
 const QString Update = QStringLiteral("update");
 
-// Into the open, empty staging file: QFile::copy makes its own target.
-bool copyContents(const QString &from, const QString &to, QString *problem)
-{
-    QFile source(from);
-    QFile copy(to);
-    if (!source.open(QIODevice::ReadOnly)) {
-        *problem = source.errorString();
-        return false;
-    }
-    if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *problem = copy.errorString();
-        return false;
-    }
-    while (!source.atEnd()) {
-        const QByteArray block = source.read(1 << 20);
-        if (block.isEmpty() && source.error() != QFileDevice::NoError) {
-            *problem = source.errorString();
-            return false;
-        }
-        if (copy.write(block) != block.size()) {
-            *problem = copy.errorString();
-            return false;
-        }
-    }
-    if (!copy.flush()) {
-        *problem = copy.errorString();
-        return false;
-    }
-    return true;
-}
-
 ProjectPicks picksOf(const ProjectDocument &document)
 {
     return ProjectPicks::fromModels(&document.scl, &document.objects, &document.datasets,
@@ -244,7 +213,7 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
         staged = std::make_unique<StagedFile>(target);
         if (!staged->create(&problem))
             return printFailure(err, QStringLiteral("%1: %2").arg(target, problem));
-        if (!copyContents(projectPath, staged->stagingPath(), &problem)) {
+        if (!copyFileContents(projectPath, staged->stagingPath(), &problem)) {
             // The file system's own words where it has them ("File too large").
             const QString cause = staged->writeProblem();
             return printFailure(
@@ -254,8 +223,12 @@ int VerifyCommands::update(const QStringList &arguments, QTextStream &out, QText
         written = staged->stagingPath();
     }
     const auto notWritten = [&]() {
-        if (!copy)
-            return QStringLiteral("%1 could not be written; it was left as it was").arg(target);
+        // The file system's own words where it has them ("File too large").
+        if (!copy) {
+            const QString cause = StagedFile::writeProblemBeside(target);
+            return QStringLiteral("%1 could not be written%2; it was left as it was")
+                .arg(target, cause.isEmpty() ? QString() : QStringLiteral(": ") + cause);
+        }
         const QString cause = staged->writeProblem();
         return QStringLiteral("%1 could not be written%2; nothing was left under that name")
             .arg(target, cause.isEmpty() ? QString() : QStringLiteral(": ") + cause);

@@ -28,6 +28,8 @@ bool SclFileSource::fetch(ModelSnapshot *snapshot, QString *problem)
         *problem = QCoreApplication::translate("SclFileSource",
                                                "%1 holds no IED or is not a readable SCL file")
                        .arg(fileName);
+        if (!parser.loadError().isEmpty())
+            *problem += QStringLiteral(" (%1)").arg(parser.loadError());
         return false;
     }
     chosenIed = requestedIed;

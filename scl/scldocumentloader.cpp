@@ -1,9 +1,11 @@
 #include "scldocumentloader.h"
 
+#include "sclmarkupguard.h"
 #include "scltagscanner.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QXmlStreamReader>
 
@@ -243,7 +245,8 @@ private:
     QString pendingText;
 };
 
-// Feeds a file to the XML reader and counts the ampersands on the way. Once
+// Feeds a file to the XML reader, past the markup guard, and counts the
+// ampersands on the way. Once
 // the DOCTYPE has told what a reference may expand to, the reader is stopped
 // before the references it has been given can add more than
 // MaxEntityExpansion characters: a document is expanded as a whole, so a
@@ -274,12 +277,18 @@ public:
         return references * referenceCost > SclDocumentLoader::MaxEntityExpansion;
     }
 
+    const SclMarkupGuard &markup() const { return guard; }
+
 protected:
+    // Bytes past a bound never reach the reader: an element with too many
+    // attributes costs it the square of their count before it returns.
     qint64 readData(char *data, qint64 maxSize) override
     {
-        if (exhausted())
+        if (exhausted() || guard.refused())
             return -1;
         const qint64 read = file.read(data, maxSize);
+        if (read > 0 && !guard.feed(data, read))
+            return -1;
         for (qint64 i = 0; i < read; ++i) {
             if (data[i] == '&')
                 ++references;
@@ -323,6 +332,7 @@ private:
     }
 
     QFile &file;
+    SclMarkupGuard guard;
     qint64 references = 0;
     qint64 referenceCost = 0;
 };
@@ -335,6 +345,10 @@ bool exceedsBounds(QXmlStreamReader &xml, const EntityBudget *budget, int depth)
                            .arg(SclDocumentLoader::MaxElementDepth));
         return true;
     }
+    if (budget && budget->markup().refused()) {
+        xml.raiseError(budget->markup().problem());
+        return true;
+    }
     if (budget && budget->exhausted()) {
         xml.raiseError(QStringLiteral("entity references expand to more than %1 characters")
                            .arg(SclDocumentLoader::MaxEntityExpansion));
@@ -343,19 +357,32 @@ bool exceedsBounds(QXmlStreamReader &xml, const EntityBudget *budget, int depth)
     return false;
 }
 
-bool openForReading(QFile &file)
+// A device or a FIFO would block the open or never end: only regular files
+// (also behind a link) are read.
+bool openForReading(QFile &file, QString *problem)
 {
-    if (file.open(QIODevice::ReadOnly))
+    const QFileInfo info(file.fileName());
+    if (info.exists() && !info.isFile())
+        *problem = QStringLiteral("not a regular file");
+    else if (file.open(QIODevice::ReadOnly))
         return true;
-    qDebug().noquote() << "Cannot open SCL file" << file.fileName() << ":" << file.errorString();
+    else
+        *problem = file.errorString();
+    qDebug().noquote() << "Cannot open SCL file" << file.fileName() << ":" << *problem;
     return false;
 }
 
-void reportXmlError(const QXmlStreamReader &xml, const QString &fileName)
+QString reportXmlError(const QXmlStreamReader &xml, const QString &fileName,
+                       const EntityBudget *budget)
 {
-    qDebug().noquote() << "SCL file" << fileName << "is not well-formed XML: line"
-                       << xml.lineNumber() << "column" << xml.columnNumber() << ":"
-                       << xml.errorString();
+    const QString problem = budget && budget->markup().refused()
+                                ? budget->markup().problem()
+                                : QStringLiteral("line %1, column %2: %3")
+                                      .arg(xml.lineNumber())
+                                      .arg(xml.columnNumber())
+                                      .arg(xml.errorString());
+    qDebug().noquote() << "SCL file" << fileName << "is not well-formed XML:" << problem;
+    return problem;
 }
 
 } // namespace
@@ -363,6 +390,8 @@ void reportXmlError(const QXmlStreamReader &xml, const QString &fileName)
 void SclDocumentLoader::clear()
 {
     fileName.clear();
+    problem.clear();
+    rootName.clear();
     asciiMarkup = false;
     names.clear();
     typeIndex.clear();
@@ -374,7 +403,7 @@ bool SclDocumentLoader::load(const QString &fileName)
 {
     clear();
     QFile file(fileName);
-    if (!openForReading(file))
+    if (!openForReading(file, &problem))
         return false;
     const QByteArray start = file.peek(2);
     const bool utf16 = start == QByteArray("\xFE\xFF", 2) || start == QByteArray("\xFF\xFE", 2);
@@ -418,8 +447,10 @@ bool SclDocumentLoader::load(const QString &fileName)
             encoding = xml.documentEncoding().toString().toUpper();
         if (token != QXmlStreamReader::StartElement)
             continue;
-        if (++depth < 2)
+        if (++depth < 2) {
+            rootName = xml.qualifiedName().toString();
             continue;
+        }
         const QStringRef tag = xml.qualifiedName();
         if (iedDepth > 0 && depth == iedDepth + 1 && tag == AccessPointTag) {
             accessPointName = xml.attributes().value(QLatin1String("name")).toString();
@@ -448,8 +479,9 @@ bool SclDocumentLoader::load(const QString &fileName)
         }
     }
     if (xml.hasError()) {
-        reportXmlError(xml, fileName);
+        const QString why = reportXmlError(xml, fileName, &budget);
         clear();
+        problem = why;
         return false;
     }
     chooseAccessPoints(servers, connected);
@@ -497,7 +529,7 @@ QDomDocument SclDocumentLoader::loadIed(const QString &iedName) const
         return {};
     if (asciiMarkup) {
         QFile file(fileName);
-        if (!openForReading(file))
+        if (!openForReading(file, &problem))
             return {};
         QDomDocument document;
         bool failed = false;
@@ -525,16 +557,17 @@ SclDocumentLoader::Fragment SclDocumentLoader::readIedAt(qint64 offset, const QS
                                                          QDomDocument &document) const
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly) || !file.seek(offset))
         return Fragment::Failed;
-    QXmlStreamReader xml(&file);
+    EntityBudget guarded(file);
+    QXmlStreamReader xml(&guarded);
     xml.setNamespaceProcessing(false);
     document = QDomDocument();
     SubtreeBuilder builder(document);
     int depth = 0;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
-        if (exceedsBounds(xml, nullptr, depth + (token == QXmlStreamReader::StartElement)))
+        if (exceedsBounds(xml, &guarded, depth + (token == QXmlStreamReader::StartElement)))
             return Fragment::Failed;
         if (builder.capturing()) {
             if (builder.feed(xml, token, depth))
@@ -555,7 +588,7 @@ SclDocumentLoader::Fragment SclDocumentLoader::readIedAt(qint64 offset, const QS
 QDomDocument SclDocumentLoader::streamIed(const QString &iedName) const
 {
     QFile file(fileName);
-    if (!openForReading(file))
+    if (!openForReading(file, &problem))
         return {};
     EntityBudget budget(file);
     QXmlStreamReader xml(&budget);
@@ -588,6 +621,6 @@ QDomDocument SclDocumentLoader::streamIed(const QString &iedName) const
         }
     }
     if (xml.hasError())
-        reportXmlError(xml, fileName);
+        problem = reportXmlError(xml, fileName, &budget);
     return {};
 }

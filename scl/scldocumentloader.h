@@ -55,9 +55,15 @@ public:
     using ProgressFunction = std::function<void(qint64, qint64)>;
     void setProgressFunction(ProgressFunction function) { progress = std::move(function); }
 
-    // Reads the whole file; false when it cannot be read or is not well-formed
-    // XML, and then nothing is kept.
+    // Reads the whole file; false when it cannot be read, is no regular file or
+    // is not well-formed XML (or holds markup past the bounds of
+    // SclMarkupGuard), and then nothing is kept.
     bool load(const QString &fileName);
+    // Why the last load or loadIed failed, with the line where there is one.
+    QString errorString() const { return problem; }
+    // The qualified name of the document element of the loaded file: "SCL"
+    // in an SCL file, though any element is read alike.
+    QString documentElementName() const { return rootName; }
     void clear();
 
     // The "name" of every IED element that has one, in document order.
@@ -86,6 +92,8 @@ private:
 
     ProgressFunction progress;
     QString fileName;
+    mutable QString problem;
+    QString rootName;
     // UTF-8 (or ASCII) files can be scanned for an IED's start tag as bytes.
     bool asciiMarkup = false;
     QStringList names;

@@ -32,6 +32,9 @@ public:
     // Names of the file's IEDs in document order; empty when the file cannot
     // be read or is not well-formed XML. Must precede parse().
     QStringList loadIedNames(const QString &fileName);
+    // Why the file could not be read, with the line where there is one.
+    QString loadError() const { return document.errorString(); }
+    QString documentElementName() const { return document.documentElementName(); }
     // Appends the project root of iedName to model. False when the IED has no
     // logical node (or is not in the file).
     bool parse(const QString &iedName, QStandardItemModel *model);

@@ -3,10 +3,12 @@
 #include "sclcontrolblockcheck.h"
 #include "sclfilescan.h"
 #include "sclinstancecheck.h"
+#include "sclmarkupguard.h"
 #include "scltagscanner.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -159,8 +161,19 @@ private:
 SclCheckResult FileCheck::run(const QString &fileName)
 {
     QFile file(fileName);
+    // A device or a FIFO would block the open or never end.
+    if (QFileInfo::exists(fileName) && !QFileInfo(fileName).isFile()) {
+        result.problem = tr("%1 cannot be read: not a regular file").arg(fileName);
+        return result;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         result.problem = tr("%1 cannot be read: %2").arg(fileName, file.errorString());
+        return result;
+    }
+    // Markup no SCL file has would cost the readers below minutes or gigabytes.
+    QString markupProblem;
+    if (!SclMarkupGuard::check(file, &markupProblem) || !file.seek(0)) {
+        result.problem = tr("%1 cannot be read: %2").arg(fileName, markupProblem);
         return result;
     }
     const QByteArray head = file.peek(256);

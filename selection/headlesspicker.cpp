@@ -105,6 +105,40 @@ bool HeadlessPicker::matchingNodes(const QString &query, int branches,
     return true;
 }
 
+bool HeadlessPicker::matchingNodesOfEach(const QStringList &queries, int branches,
+                                         QVector<QList<QStandardItem *>> *nodes,
+                                         QString *failedQuery, QString *problem) const
+{
+    for (const QString &query : queries) {
+        if (QString(query).remove(QLatin1Char(' ')).isEmpty()) {
+            *failedQuery = query;
+            *problem = QStringLiteral("an empty query matches nothing");
+            return false;
+        }
+    }
+    TreeFilterModel filter;
+    filter.setSourceModel(scl);
+    const QVector<TreeFilterModel::QueryMatches> found = filter.matchesOfEach(queries);
+    for (int i = 0; i < found.size(); ++i) {
+        if (!found.at(i).error.isEmpty()) {
+            *failedQuery = queries.at(i);
+            *problem = found.at(i).error;
+            return false;
+        }
+    }
+    nodes->clear();
+    for (const TreeFilterModel::QueryMatches &matches : found) {
+        QList<QStandardItem *> matched;
+        for (const QModelIndex &index : matches.matches) {
+            QStandardItem *node = scl->itemFromIndex(index);
+            if (node && (branchOf(node) & branches))
+                matched.append(node);
+        }
+        nodes->append(matched);
+    }
+    return true;
+}
+
 HeadlessPicker::Target HeadlessPicker::route(QStandardItem *node, SelectedObjectsModel *objects,
                                              SelectedDatasetsModel *datasets,
                                              SelectedReportsModel *reports)

@@ -52,6 +52,11 @@ SignalBinder::SignalBinder(SelectedObjectsModel *objects, SelectedDatasetsModel 
 {
 }
 
+SignalBinder::~SignalBinder()
+{
+    qDeleteAll(filters);
+}
+
 QVector<BindingRule> SignalBinder::readRules(const QString &text, QVector<BindingProblem> *problems)
 {
     QVector<BindingRule> rules;
@@ -78,78 +83,116 @@ bool SignalBinder::takesSignal(const QStandardItem *cell)
            cell->data(EditorRole).toString() == EditorKind::SignalSelect;
 }
 
-bool SignalBinder::labelText(const QString &label, QString *cellText) const
+bool SignalBinder::labelText(const QString &label, QString *cellText)
 {
     if (label == NoSignal) {
         *cellText = label;
         return true;
     }
-    for (int row = 0; signalList && row < signalList->rowCount(); ++row) {
-        const QString listed =
-            signalList->index(row, TagFilterModel::LabelColumn).data().toString();
-        // The cell holds what comes before a description, as the selector writes it.
-        const QString name = listed.left(listed.indexOf(QLatin1String("::")));
-        if (!name.isEmpty() && (listed == label || name == label)) {
-            *cellText = name;
-            return true;
+    if (!labelsRead) {
+        labelsRead = true;
+        for (int row = 0; signalList && row < signalList->rowCount(); ++row) {
+            const QString listed =
+                signalList->index(row, TagFilterModel::LabelColumn).data().toString();
+            // The cell holds what comes before a description, as the selector writes it.
+            const QString name = listed.left(listed.indexOf(QLatin1String("::")));
+            if (name.isEmpty())
+                continue;
+            // The first row that has the label, by its whole text or its name.
+            if (!labels.contains(listed))
+                labels.insert(listed, name);
+            if (!labels.contains(name))
+                labels.insert(name, name);
         }
     }
-    return false;
+    const auto found = labels.constFind(label);
+    if (found == labels.constEnd())
+        return false;
+    *cellText = found.value();
+    return true;
 }
 
-QVector<SignalBinder::Cell> SignalBinder::rowsNamed(const QString &reference,
-                                                    const QString &column) const
+void SignalBinder::indexRows()
+{
+    rowsByText.clear();
+    for (SelectedItemsModel *model : models) {
+        visitRows(model->invisibleRootItem(), [&](QStandardItem *row) {
+            rowsByText[row->text()].append({model, row});
+        });
+    }
+}
+
+QVector<SignalBinder::Cell> SignalBinder::rowsNamed(const QString &reference, const QString &column)
 {
     QString path;
     QString constraint;
     const bool withConstraint = splitConstraint(reference, &path, &constraint);
     QVector<Cell> exact;
     QVector<Cell> constrained;
-    for (SelectedItemsModel *model : models) {
-        const int columnIndex = model->columnLabels().indexOf(column);
-        if (columnIndex < 0)
-            continue;
-        visitRows(model->invisibleRootItem(), [&](QStandardItem *row) {
-            const QString text = row->text();
-            if (text == reference)
-                exact.append({model, row, cellOf(model, row, columnIndex)});
-            else if (withConstraint && !row->parent() && text == path &&
-                     row->data(GroupRole).toString() == constraint)
-                constrained.append({model, row, cellOf(model, row, columnIndex)});
-        });
+    for (const Row &row : rowsByText.value(reference)) {
+        const int columnIndex = row.model->columnLabels().indexOf(column);
+        if (columnIndex >= 0)
+            exact.append({row.model, row.row, cellOf(row.model, row.row, columnIndex)});
     }
-    return exact.isEmpty() ? constrained : exact;
+    if (!exact.isEmpty() || !withConstraint)
+        return exact;
+    for (const Row &row : rowsByText.value(path)) {
+        const int columnIndex = row.model->columnLabels().indexOf(column);
+        if (columnIndex >= 0 && !row.row->parent() &&
+            row.row->data(GroupRole).toString() == constraint)
+            constrained.append({row.model, row.row, cellOf(row.model, row.row, columnIndex)});
+    }
+    return constrained;
 }
 
 QVector<SignalBinder::Cell> SignalBinder::rowsFound(const QString &query, const QString &column,
-                                                    QString *problem) const
+                                                    QString *problem)
 {
-    QVector<Cell> found;
-    for (SelectedItemsModel *model : models) {
-        const int columnIndex = model->columnLabels().indexOf(column);
-        if (columnIndex < 0)
-            continue;
-        TreeFilterModel filter;
-        filter.setSourceModel(model);
-        filter.setQuery(query);
-        if (!filter.isQueryValid()) {
-            *problem = filter.queryErrorString();
-            return {};
+    auto cached = queries.find(query);
+    if (cached == queries.end()) {
+        Found found;
+        if (filters.isEmpty()) {
+            for (SelectedItemsModel *model : models) {
+                filters.append(new TreeFilterModel);
+                filters.last()->setSourceModel(model);
+            }
         }
-        for (const QModelIndex &index : filter.matches()) {
-            QStandardItem *row = model->itemFromIndex(index);
-            QStandardItem *cell = row ? cellOf(model, row, columnIndex) : nullptr;
-            if (takesSignal(cell))
-                found.append({model, row, cell});
+        for (int i = 0; i < models.size(); ++i) {
+            SelectedItemsModel *model = models.at(i);
+            TreeFilterModel &filter = *filters.at(i);
+            filter.setQuery(query);
+            if (!filter.isQueryValid()) {
+                found = {{}, filter.queryErrorString()};
+                break;
+            }
+            for (const QModelIndex &index : filter.matches()) {
+                if (QStandardItem *row = model->itemFromIndex(index))
+                    found.rows.append({model, row});
+            }
         }
+        cached = queries.insert(query, found);
     }
-    return found;
+    if (!cached->problem.isEmpty()) {
+        *problem = cached->problem;
+        return {};
+    }
+    QVector<Cell> cells;
+    for (const Row &row : qAsConst(cached->rows)) {
+        const int columnIndex = row.model->columnLabels().indexOf(column);
+        QStandardItem *cell = columnIndex >= 0 ? cellOf(row.model, row.row, columnIndex) : nullptr;
+        if (takesSignal(cell))
+            cells.append({row.model, row.row, cell});
+    }
+    return cells;
 }
 
 QVector<SignalBinder::Binding> SignalBinder::apply(const QVector<BindingRule> &rules,
                                                    QVector<BindingProblem> *problems)
 {
     QVector<Binding> bindings;
+    // Rules change cells, never the rows they are found by.
+    indexRows();
+    queries.clear();
     for (const BindingRule &rule : rules) {
         auto problem = [&](const QString &text) {
             problems->append({rule.line, text});

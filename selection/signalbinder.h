@@ -7,6 +7,7 @@
 // signal list. A cell takes a signal only where the window would open the
 // signal selector on it.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -17,6 +18,7 @@ class SelectedDatasetsModel;
 class SelectedItemsModel;
 class SelectedObjectsModel;
 class SelectedReportsModel;
+class TreeFilterModel;
 
 struct BindingRule
 {
@@ -37,6 +39,9 @@ class SignalBinder
 public:
     SignalBinder(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
                  SelectedReportsModel *reports, const QAbstractItemModel *signalList);
+    ~SignalBinder();
+    SignalBinder(const SignalBinder &) = delete;
+    SignalBinder &operator=(const SignalBinder &) = delete;
 
     // "REFERENCE;COLUMN;LABEL" lines; blank lines are skipped, others of
     // another shape are problems.
@@ -61,13 +66,33 @@ private:
         QStandardItem *row = nullptr;
         QStandardItem *cell = nullptr;
     };
-    bool labelText(const QString &label, QString *cellText) const;
-    QVector<Cell> rowsNamed(const QString &reference, const QString &column) const;
-    QVector<Cell> rowsFound(const QString &query, const QString &column, QString *problem) const;
+    struct Row
+    {
+        SelectedItemsModel *model = nullptr;
+        QStandardItem *row = nullptr;
+    };
+    struct Found
+    {
+        QVector<Row> rows;
+        QString problem;
+    };
+    bool labelText(const QString &label, QString *cellText);
+    QVector<Cell> rowsNamed(const QString &reference, const QString &column);
+    QVector<Cell> rowsFound(const QString &query, const QString &column, QString *problem);
     static bool takesSignal(const QStandardItem *cell);
+    void indexRows();
 
     QList<SelectedItemsModel *> models;
     const QAbstractItemModel *signalList;
+    // Built once per apply: looking every rule up in the lists and
+    // selections again made many rules cost the square of their count.
+    QHash<QString, QString> labels; // a label or its name: the text a cell takes
+    bool labelsRead = false;
+    QHash<QString, QVector<Row>> rowsByText; // in model and tree order
+    QHash<QString, Found> queries;           // the find field's matches, by query
+    // One filter per selection, its query set per rule: a filter made anew
+    // for every rule costs more than the rule.
+    QList<TreeFilterModel *> filters;
 };
 
 #endif

@@ -2,6 +2,9 @@
 
 #include "sclmodel.h"
 
+#include <QVector>
+
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -318,4 +321,75 @@ void TreeFilterModel::compute() const
         }
     };
     visit(QModelIndex(), Scope());
+}
+
+QVector<TreeFilterModel::QueryMatches>
+TreeFilterModel::matchesOfEach(const QStringList &queries) const
+{
+    struct Node
+    {
+        QModelIndex index;
+        Scope scope;
+    };
+    QVector<Node> nodes;
+    QHash<QString, QVector<int>> byName; // positions in nodes, in tree order
+    QVector<int> ownLevels;              // nodes that own a device, node class or constraint
+    const QAbstractItemModel *model = sourceModel();
+    std::function<void(const QModelIndex &, const Scope &)> visit = [&](const QModelIndex &parent,
+                                                                        const Scope &parentScope) {
+        const int rows = model->rowCount(parent);
+        const QString parentText = parent.data().toString();
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex index = model->index(row, 0, parent);
+            const Scope scope = scopeOf(index, parentScope);
+            const int position = nodes.size();
+            nodes.append({index, scope});
+            byName[ownName(index.data().toString(), parentText)].append(position);
+            if (scope.ownDevice || scope.ownNode || scope.ownConstraint)
+                ownLevels.append(position);
+            if (model->hasChildren(index))
+                visit(index, scope);
+        }
+    };
+    if (model)
+        visit(QModelIndex(), Scope());
+
+    QVector<QueryMatches> results;
+    results.reserve(queries.size());
+    TreeFilterModel probe;
+    for (const QString &query : queries) {
+        probe.setQuery(query);
+        QueryMatches result;
+        if (!probe.isQueryValid()) {
+            result.error = probe.queryErrorString();
+            results.append(result);
+            continue;
+        }
+        QVector<int> found;
+        if (!probe.isActive()) {
+        } else if (probe.pattern.isEmpty()) {
+            for (const int position : qAsConst(ownLevels)) {
+                const Scope &scope = nodes.at(position).scope;
+                const bool own = !probe.wantedConstraint.isEmpty()  ? scope.ownConstraint
+                                 : !probe.wantedNodeClass.isEmpty() ? scope.ownNode
+                                                                    : scope.ownDevice;
+                if (own && probe.scopeHolds(scope))
+                    found.append(position);
+            }
+        } else {
+            for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
+                if (!probe.matchesText(it.key()))
+                    continue;
+                for (const int position : it.value()) {
+                    if (probe.scopeHolds(nodes.at(position).scope))
+                        found.append(position);
+                }
+            }
+            std::sort(found.begin(), found.end());
+        }
+        for (const int position : qAsConst(found))
+            result.matches.append(nodes.at(position).index);
+        results.append(result);
+    }
+    return results;
 }

@@ -27,6 +27,7 @@
 
 #include <csignal>
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,6 +84,9 @@ private slots:
     void readingLeavesTheFileAsItWas();
     void killedNewLeavesNoHalfProject_data();
     void killedNewLeavesNoHalfProject();
+    void hostileSclFiles_data();
+    void hostileSclFiles();
+    void interruptedExportLeavesNothing();
     void pickAndBind_data();
     void pickAndBind();
     void everySharedSample();
@@ -248,6 +252,12 @@ void CommandLineTest::newRefuses_data()
                                      << "File too large";
     QTest::newRow("update --out past the file size limit") << "update"
                                                            << "File too large";
+    QTest::newRow("update in place past the file size limit")
+        << "in place"
+        << "taken.sclpro could not be written: File too large; it was left as it was";
+    QTest::newRow("export past the file size limit")
+        << "export"
+        << "a file grew past the file size limit (File too large); nothing was left";
 }
 
 void CommandLineTest::newRefuses()
@@ -277,17 +287,30 @@ void CommandLineTest::newRefuses()
         out = dir->filePath("nowhere/p.sclpro");
     }
     QStringList arguments = QStringList{"new", scl, "--ied", ied, "--out", out} + extra;
+    QStringList inPlace;
     if (case_ == "update") {
         const QString project = dir->filePath("source.sclpro");
         QCOMPARE(runCli({"new", scl, "--ied", ied, "--out", project}).exitCode, 0);
         arguments = QStringList{"update", project, "--scl", scl, "--out", out};
+    } else if (case_ == "in place") {
+        QCOMPARE(runCli({"new", scl, "--ied", ied, "--out", out}).exitCode, 0);
+        QCOMPARE(runCli({"pick", out, "--all"}).exitCode, 0);
+        inPlace = projectRows(out);
+        arguments = QStringList{"update", out, "--scl", scl, "--force"};
+    } else if (case_ == "export") {
+        const QString project = dir->filePath("source.sclpro");
+        QCOMPARE(runCli({"new", scl, "--ied", ied, "--out", project}).exitCode, 0);
+        QCOMPARE(runCli({"pick", project, "--all"}).exitCode, 0);
+        out = dir->filePath("taken.xlsx");
+        arguments = QStringList{"export", project, "--out", out};
     }
-    // 40 KiB: less than the project needs.
+    // Less than the project or the workbook needs.
+    const QString limit = case_ == "export" ? "4" : "40";
     const Run run =
-        case_ == "limit" || case_ == "update"
-            ? runProgram("/bin/sh",
-                         QStringList{"-c", "ulimit -f 40; exec \"$0\" \"$@\"", STATIONSCOPE_CLI} +
-                             arguments)
+        case_ == "limit" || case_ == "update" || case_ == "in place" || case_ == "export"
+            ? runProgram("/bin/sh", QStringList{"-c", "ulimit -f " + limit + "; exec \"$0\" \"$@\"",
+                                                STATIONSCOPE_CLI} +
+                                        arguments)
             : runCli(arguments);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(firstLineNames(run, named), qPrintable(run.err));
@@ -295,6 +318,9 @@ void CommandLineTest::newRefuses()
         QFile file(out);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("somebody else's file"));
+    } else if (case_ == "in place") {
+        QCOMPARE(projectRows(out), inPlace);
+        QCOMPARE(QDir(dir->path()).entryList({"taken*"}, QDir::Files), QStringList{"taken.sclpro"});
     } else {
         QVERIFY(!QFileInfo::exists(out));
         // Nor anything beside it.
@@ -534,9 +560,134 @@ void CommandLineTest::killedNewLeavesNoHalfProject()
                  0);
     }
     // A killed write leaves its staging file beside the target, under a name
-    // that says what it is.
-    for (const QString &left : QDir(dir->path()).entryList({"p.sclpro.*"}, QDir::Files))
-        QVERIFY2(left.contains(".partial"), qPrintable(left));
+    // that says what it is, and the next run removes it.
+    runCli({"new", scl, "--ied", SclGenerator::iedName(0), "--out", project});
+    QCOMPARE(QDir(dir->path()).entryList({"p.sclpro.*"}, QDir::Files), QStringList());
+}
+
+void CommandLineTest::hostileSclFiles_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    const QStringList commands{"ieds", "check", "new"};
+    for (const QString &command : commands) {
+        const int unreadable = command == "check" ? 2 : 1;
+        QTest::newRow(qPrintable(command + ": a link to /dev/zero"))
+            << command << "zero" << unreadable << "not a regular file";
+        QTest::newRow(qPrintable(command + ": a FIFO"))
+            << command << "fifo" << unreadable << "not a regular file";
+        QTest::newRow(qPrintable(command + ": 100000 attributes on an element"))
+            << command << "attributes" << unreadable
+            << "line 51: an element with more than 256 attributes";
+        QTest::newRow(qPrintable(command + ": a 20 MB IED name"))
+            << command << "name" << unreadable
+            << "line 51: attribute \"name\" is longer than 65536 characters";
+    }
+    QTest::newRow("ieds: another document element")
+        << "ieds"
+        << "root" << 1 << "not an SCL file: the document element is <Substation>";
+    QTest::newRow("check: another document element")
+        << "check"
+        << "root" << 2 << "not an SCL file: the document element is <Substation>";
+    QTest::newRow("verify --scl: a FIFO") << "verify"
+                                          << "fifo" << 1 << "not a regular file";
+}
+
+void CommandLineTest::hostileSclFiles()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, file);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    const QString path = dir->filePath(file + ".scd");
+    QFile source(example("substation.scd"));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QByteArray content = source.readAll();
+    if (file == "zero") {
+        QVERIFY(QFile::link("/dev/zero", path));
+    } else if (file == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QByteArray attributes;
+        for (int i = 0; file == "attributes" && i < 100000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=\"x\"";
+        if (file == "root")
+            content.replace("<SCL ", "<Substation ").replace("</SCL>", "</Substation>");
+        else
+            content.replace("<IED name=\"BAY1_PROT\"",
+                            "<IED" + attributes + " name=\"" +
+                                (file == "name" ? QByteArray(20 << 20, 'N') : "BAY1_PROT") + "\"");
+        QFile scl(path);
+        QVERIFY(scl.open(QIODevice::WriteOnly));
+        scl.write(content);
+    }
+    QStringList arguments{command, path};
+    if (command == "new")
+        arguments << "--ied"
+                  << "BAY1_PROT"
+                  << "--out" << dir->filePath("p.sclpro");
+    if (command == "verify") {
+        const QString project = newBay1Project();
+        QVERIFY(!project.isEmpty());
+        arguments = QStringList{"verify", project, "--scl", path};
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const Run run = runCli(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(firstLineNames(run, said), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(timer.elapsed() < EventTimeoutMs, "a hostile file kept the command busy");
+    if (command == "new")
+        QVERIFY(!QFileInfo::exists(dir->filePath("p.sclpro")));
+}
+
+void CommandLineTest::interruptedExportLeavesNothing()
+{
+    const QString scl = dir->filePath("large.scd");
+    SclGeneratorOptions options;
+    options.iedCount = 1;
+    options.lnInstances = 32;
+    QVERIFY(SclGenerator::write(scl, options));
+    const QString project = dir->filePath("p.sclpro");
+    QCOMPARE(runCli({"new", scl, "--ied", SclGenerator::iedName(0), "--out", project}).exitCode, 0);
+    QCOMPARE(runCli({"pick", project, "--all"}).exitCode, 0);
+    {
+        // An older project: the export reads an upgraded copy in the temporary folder.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(project);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("ALTER TABLE iec61850_data_objects DROP COLUMN cmdtype_signal"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    const QString temporary = dir->filePath("tmp");
+    QVERIFY(QDir().mkpath(temporary));
+    const QString book = dir->filePath("p.xlsx");
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", temporary);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(STATIONSCOPE_CLI), {"export", project, "--out", book});
+    QVERIFY(process.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    const auto working = [&]() {
+        return !QDir(temporary).entryList({"stationscope-cli-*"}, QDir::Dirs).isEmpty();
+    };
+    while (!working() && process.state() == QProcess::Running && timer.elapsed() < EventTimeoutMs)
+        QTest::qWait(1);
+    QVERIFY2(process.state() == QProcess::Running, "the export ended before it could be stopped");
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(EventTimeoutMs));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QString::fromUtf8(process.readAllStandardError())
+                .contains("interrupted by SIGTERM; its temporary files were removed"));
+    QCOMPARE(QDir(temporary).entryList({"stationscope-cli-*"}, QDir::Dirs), QStringList());
+    QCOMPARE(QDir(dir->path()).entryList({"p.xlsx*"}, QDir::Files), QStringList());
 }
 
 void CommandLineTest::pickAndBind_data()
@@ -590,6 +741,16 @@ void CommandLineTest::pickAndBind_data()
            "RULES:4: unknown label \"NO_SUCH_LABEL\": not in the project's signal list\n"
            "RULES:5: unknown pick \"Nowhere\""
         << false;
+    QTest::newRow("bind: control characters of a rule escaped")
+        << QStringList{"bind", "PROJECT", "RULES"}
+        << QByteArray("Now\x1b[2J\x07here;Status Signal;BAY1_CB_POS\n") << 1
+        << "RULES:1: unknown pick \"Now\\x1B[2J\\x07here\"" << false;
+    QTest::newRow("bind: 150 failing lines, the first 100 listed")
+        << QStringList{"bind", "PROJECT", "RULES"}
+        << QByteArray("Nowhere;Status Signal;BAY1_CB_POS\n").repeated(150) << 1
+        << "RULES:100: unknown pick \"Nowhere\" (no pick with a \"Status Signal\" signal cell is "
+           "named or found so)\n(50 more lines failed, not listed)\n"
+        << false;
 }
 
 void CommandLineTest::pickAndBind()
@@ -619,6 +780,7 @@ void CommandLineTest::pickAndBind()
     const Run run = runCli(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(printed), qPrintable(run.out));
+    QVERIFY(!run.out.contains(QChar(0x1b)) && !run.out.contains(QChar(0x07)));
     if (exitCode != 0)
         QVERIFY2(run.err.count('\n') == 1, qPrintable(run.err));
     const QStringList after = projectRows(project, {DataObjectsTable, DatasetsTable, ReportsTable});

@@ -102,6 +102,13 @@ void TestControlCommands::exitCodes()
     out.flush();
     err.flush();
     QVERIFY2((output + errors).contains(printed), qPrintable(output + errors));
+    // Scripts look for failures on the error stream; no "OK" of a failed command.
+    if (exitCode == 1) {
+        QVERIFY2(errors.contains(printed), qPrintable(errors));
+        QVERIFY2(!output.contains(QLatin1String(": OK")), qPrintable(output));
+    } else if (exitCode == 0) {
+        QVERIFY2(errors.isEmpty(), qPrintable(errors));
+    }
     QCOMPARE(device.commands(), commands);
 }
 

@@ -1,9 +1,11 @@
 // SCL files made to exhaust the reader: entity expansion (the "billion
-// laughs" and one large entity referenced over and over) and element nesting.
+// laughs" and one large entity referenced over and over), element nesting,
+// elements with thousands of attributes and names of megabytes.
 // Each is refused as a whole, quickly and in little memory; the same
 // constructs within the bounds still read.
 
 #include "scldocumentloader.h"
+#include "sclmarkupguard.h"
 #include "sclparser.h"
 #include "sclparsertesthelpers.h"
 
@@ -110,6 +112,28 @@ void TestSclHostileInput::refused_data()
                "<Communication>", QByteArray("<Private>").repeated(200000) +
                                       QByteArray("</Private>").repeated(200000) + "<Communication>")
         << "nested deeper than";
+    // The reader's duplicate check would take minutes over these.
+    QStringList attributes;
+    for (int i = 0; i < 100000; ++i)
+        attributes << QStringLiteral("a%1=\"x\"").arg(i);
+    QTest::newRow("100000 attributes on the IED")
+        << QByteArray(example).replace("<IED name=\"BAY1_PROT\"",
+                                       "<IED " + attributes.join(' ').toLatin1() +
+                                           " name=\"BAY1_PROT\"")
+        << "line 51: an element with more than 256 attributes";
+    QTest::newRow("a 4 MB IED name")
+        << QByteArray(example).replace("<IED name=\"BAY1_PROT\"",
+                                       "<IED name=\"" + QByteArray(4 << 20, 'N') + "\"")
+        << "line 51: attribute \"name\" is longer than 65536 characters";
+    QTest::newRow("a 4 MB LN inst")
+        << QByteArray(example).replace("inst=\"1\" lnType=\"SS_XCBR\"",
+                                       "inst=\"" + QByteArray(4 << 20, '1') +
+                                           "\" lnType=\"SS_XCBR\"")
+        << "line 137: attribute \"inst\" is longer than 65536 characters";
+    QTest::newRow("a 4 MB element name")
+        << QByteArray(example).replace("<Communication>",
+                                       "<" + QByteArray(4 << 20, 'P') + "/><Communication>")
+        << "an element name longer than 1024 characters";
 }
 
 void TestSclHostileInput::refused()
@@ -121,6 +145,8 @@ void TestSclHostileInput::refused()
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression("not well-formed XML.*" + reason));
     SclParser parser;
     QCOMPARE(parser.loadIedNames(path), QStringList());
+    QVERIFY2(parser.loadError().contains(QRegularExpression(reason)),
+             qPrintable(parser.loadError()));
     QStandardItemModel model;
     QVERIFY(!parser.parse(QStringLiteral("BAY1_PROT"), &model));
 }
@@ -148,6 +174,22 @@ void TestSclHostileInput::withinBounds_data()
         << "192.168.10.11";
     QTest::newRow("nesting at the bound")
         << nested(example, SclDocumentLoader::MaxElementDepth - 5) << "192.168.10.11";
+    QStringList attributes;
+    for (int i = 7; i < SclMarkupGuard::MaxAttributes; ++i)
+        attributes << QStringLiteral("a%1='>'").arg(i);
+    QTest::newRow("attributes, names and values at the bounds, markup in comments")
+        << QByteArray(example)
+               .replace("<IED name=\"BAY1_PROT\"",
+                        "<!-- <x " + QByteArray("a=\"\" ").repeated(1000) +
+                            "> -->"
+                            "<![CDATA[<y " +
+                            QByteArray("b='' ").repeated(1000) +
+                            ">]]>"
+                            "<IED " +
+                            attributes.join(' ').toLatin1() + " name=\"BAY1_PROT\"")
+               .replace("desc=\"Bay 1 protection and control unit\"",
+                        "desc=\"" + QByteArray(SclMarkupGuard::MaxAttributeLength, 'd') + "\"")
+        << "192.168.10.11";
 }
 
 void TestSclHostileInput::withinBounds()
