@@ -154,6 +154,7 @@ int usage()
     out << "usage: sclbench [--ieds N] [--lns M] [--families F] [--repeat R] [--with-dom]\n"
            "                [--ied NAME] [--keep] [FILE]\n"
            "       sclbench --generate FILE [--ieds N] [--lns M] [--families F]\n"
+           "                [--vendor-blocks B]\n"
            "Without FILE a synthetic file is generated in the temporary folder.\n";
     return 2;
 }
@@ -187,6 +188,8 @@ int main(int argc, char *argv[])
             options.iedCount = next.toInt(), ++i;
         else if (arg == QLatin1String("--lns"))
             options.lnInstances = next.toInt(), ++i;
+        else if (arg == QLatin1String("--vendor-blocks"))
+            options.vendorReportBlocks = next.toInt(), ++i;
         else if (arg == QLatin1String("--families"))
             options.templateFamilies = next.toInt(), ++i;
         else if (arg == QLatin1String("--repeat"))

@@ -163,6 +163,17 @@ private:
             reportControl("urcbStatus", "StatusDS", false, ied, inst);
             reportControl("brcbStatus", "StatusDS", true, ied, inst);
             reportControl("urcbMeas", "MeasDS", false, ied, inst);
+            if (options.vendorReportBlocks > 0) {
+                const bool measurements = QLatin1String(inst) == QLatin1String("MEAS");
+                const QString name = QStringLiteral("%1%2$%3")
+                                         .arg(members.first().section('|', 0, 0))
+                                         .arg(1)
+                                         .arg(measurements ? "MX" : "ST");
+                dataSet(name, members, ied, inst, measurements);
+                for (int block = 1; block <= options.vendorReportBlocks; ++block)
+                    reportControl(QStringLiteral("urcbVendor%1").arg(block), name, false, ied, inst,
+                                  false);
+            }
         }
         open("DOI", {{"name", "Mod"}});
         dai("ctlModel", "status-only");
@@ -182,7 +193,7 @@ private:
         close();
     }
 
-    void dataSet(const char *name, const QStringList &members, int, const char *ldInst,
+    void dataSet(const QString &name, const QStringList &members, int, const char *ldInst,
                  bool measurements)
     {
         open("DataSet", {{"name", name}});
@@ -223,8 +234,8 @@ private:
         close();
     }
 
-    void reportControl(const char *name, const char *dataSet, bool buffered, int ied,
-                       const char *ldInst)
+    void reportControl(const QString &name, const QString &dataSet, bool buffered, int ied,
+                       const char *ldInst, bool rptEnabled = true)
     {
         open("ReportControl",
              {{"name", name},
@@ -241,7 +252,8 @@ private:
                             {"dataSet", "true"},
                             {"reasonCode", "true"},
                             {"configRef", "true"}});
-        empty("RptEnabled", {{"max", "5"}});
+        if (rptEnabled)
+            empty("RptEnabled", {{"max", "5"}});
         close();
     }
 

@@ -15,6 +15,10 @@ struct SclGeneratorOptions
     // IED families, each with its own copy of the type templates, as files
     // merged from several vendors' tools have.
     int templateFamilies = 8;
+    // Habits of vendor files: every logical device with data sets also gets a
+    // data set whose name holds '$' ("CSWI1$ST") and this many report control
+    // blocks on it without RptEnabled.
+    int vendorReportBlocks = 0;
 };
 
 class SclGenerator
