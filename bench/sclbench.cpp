@@ -155,6 +155,7 @@ int usage()
            "                [--ied NAME] [--keep] [FILE]\n"
            "       sclbench --generate FILE [--ieds N] [--lns M] [--families F]\n"
            "                [--rcbs R]\n"
+           "                [--vendor-blocks B]\n"
            "Without FILE a synthetic file is generated in the temporary folder.\n";
     return 2;
 }
@@ -188,6 +189,8 @@ int main(int argc, char *argv[])
             options.iedCount = next.toInt(), ++i;
         else if (arg == QLatin1String("--lns"))
             options.lnInstances = next.toInt(), ++i;
+        else if (arg == QLatin1String("--vendor-blocks"))
+            options.vendorReportBlocks = next.toInt(), ++i;
         else if (arg == QLatin1String("--families"))
             options.templateFamilies = next.toInt(), ++i;
         else if (arg == QLatin1String("--rcbs"))

@@ -179,6 +179,16 @@ private:
                 reportControl(name.constData(), measurements ? "MeasDS" : "StatusDS", block % 2,
                               ied, inst);
             }
+            if (options.vendorReportBlocks > 0) {
+                const QString name = QStringLiteral("%1%2$%3")
+                                         .arg(members.first().section('|', 0, 0))
+                                         .arg(1)
+                                         .arg(measurements ? "MX" : "ST");
+                dataSet(name, members, ied, inst, measurements);
+                for (int block = 1; block <= options.vendorReportBlocks; ++block)
+                    reportControl(QStringLiteral("urcbVendor%1").arg(block), name, false, ied, inst,
+                                  false);
+            }
         }
         const bool measuring = qstrcmp(inst, "MEAS") == 0;
         for (int block = 1; block <= options.smallReportBlocks && !members.isEmpty(); ++block) {
@@ -206,7 +216,7 @@ private:
         close();
     }
 
-    void dataSet(const char *name, const QStringList &members, int, const char *ldInst,
+    void dataSet(const QString &name, const QStringList &members, int, const char *ldInst,
                  bool measurements)
     {
         open("DataSet", {{"name", name}});
@@ -247,8 +257,8 @@ private:
         close();
     }
 
-    void reportControl(const char *name, const char *dataSet, bool buffered, int ied,
-                       const char *ldInst)
+    void reportControl(const QString &name, const QString &dataSet, bool buffered, int ied,
+                       const char *ldInst, bool rptEnabled = true)
     {
         open("ReportControl",
              {{"name", name},
@@ -266,7 +276,8 @@ private:
                             {"reasonCode", "true"},
                             {"entryID", buffered ? "true" : "false"},
                             {"configRef", "true"}});
-        empty("RptEnabled", {{"max", "5"}});
+        if (rptEnabled)
+            empty("RptEnabled", {{"max", "5"}});
         close();
     }
 

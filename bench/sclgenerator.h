@@ -21,6 +21,10 @@ struct SclGeneratorOptions
     // Report control blocks per IED, spread over its three logical devices
     // with data sets (three each at least).
     int reportControls = 9;
+    // Habits of vendor files: every logical device with data sets also gets a
+    // data set whose name holds '$' ("CSWI1$ST") and this many report control
+    // blocks on it without RptEnabled.
+    int vendorReportBlocks = 0;
 };
 
 class SclGenerator

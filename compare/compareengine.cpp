@@ -133,12 +133,12 @@ bool CompareEngine::compareDataSet(const DataSetPick &pick)
             pick.reference, renamed);
         return false;
     }
-    const QStringList &members = set.value();
+    const QSet<QString> expectedSet(expected.cbegin(), expected.cend());
+    const QStringList members = ModelSnapshot::membersAsNamed(set.value(), expectedSet);
     if (members == expected)
         return true;
     // Reports carry the members by position, so any change breaks decoding.
     const QSet<QString> foundSet(members.cbegin(), members.cend());
-    const QSet<QString> expectedSet(expected.cbegin(), expected.cend());
     QStringList expectedCommon;
     for (int i = 0; i < expected.size(); ++i) {
         if (foundSet.contains(expected.at(i)))

@@ -22,6 +22,17 @@ QString dotted(QString reference)
     return reference.replace(QLatin1Char('$'), QLatin1Char('.'));
 }
 
+// A data set reference as the SCL file names it: the device separates the
+// logical node from the data set's name with '$', and the name may hold '$'
+// of its own ("LLN0$MMXU1$MX" is the data set "MMXU1$MX" of LLN0).
+QString dataSetDotted(QString reference)
+{
+    const int separator = reference.indexOf(QLatin1Char('$'), reference.indexOf(QLatin1Char('/')));
+    if (separator >= 0)
+        reference[separator] = QLatin1Char('.');
+    return reference;
+}
+
 // "Pos[ST]" gives "ST".
 QString constraintOf(const QString &name)
 {
@@ -298,7 +309,7 @@ bool LiveIedSource::fetchFrom(IedConnection &connection, ModelSnapshot *snapshot
                     report.buffered = browsedReport.buffered;
                     if (!values.isNull()) {
                         report.dataSetReference = ModelSnapshot::relative(
-                            dotted(values.dataSetReference()), found.iedName);
+                            dataSetDotted(values.dataSetReference()), found.iedName);
                         report.reportId = values.rptId();
                         report.confRev = int(values.confRev());
                         report.triggerOptions = values.trgOps();

@@ -39,6 +39,21 @@ QString ModelSnapshot::relative(const QString &reference, const QString &iedName
     return reference;
 }
 
+QStringList ModelSnapshot::membersAsNamed(const QStringList &listed, const QSet<QString> &named)
+{
+    QStringList members;
+    members.reserve(listed.size());
+    for (const QString &member : listed) {
+        const int open = member.lastIndexOf(QLatin1Char('['));
+        if (open > 0 && member.endsWith(QLatin1Char(']')) && !named.contains(member) &&
+            named.contains(member.left(open)))
+            members.append(member.left(open));
+        else
+            members.append(member);
+    }
+    return members;
+}
+
 QString ModelSnapshot::reportKey(const QString &reportReference, bool *buffered)
 {
     const int unbufferedAt = reportReference.lastIndexOf(QLatin1String(".RP."));

@@ -7,6 +7,7 @@
 // matches its picks.
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +47,11 @@ public:
 
     // reference without a leading iedName; unchanged when it does not start so.
     static QString relative(const QString &reference, const QString &iedName);
+    // Data set members as a device lists them, each named as in named when
+    // that names it without its constraint: a device gives every member its
+    // constraint ("MEAS/MMXU1.PhV.phsA[MX]"), while the SCL file names a data
+    // object member, a sub data object's too, without it ("MEAS/MMXU1.PhV.phsA").
+    static QStringList membersAsNamed(const QStringList &listed, const QSet<QString> &named);
     // "CTRL/LLN0.RP.urcbA" gives "CTRL/LLN0.urcbA"; buffered tells which it was.
     static QString reportKey(const QString &reportReference, bool *buffered = nullptr);
 

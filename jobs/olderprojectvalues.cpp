@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QMultiHash>
 #include <QStandardItem>
+#include <QStandardItemModel>
 
 namespace {
 
@@ -136,7 +137,80 @@ void setIndexing(QStandardItem *node, const QHash<QString, QPair<bool, int>> &pi
     }
 }
 
+bool isArray(const QStandardItem *node)
+{
+    const QStandardItem *first = node->child(0);
+    return first && first->text().startsWith(QLatin1Char('['));
+}
+
 } // namespace
+
+void deriveStructureTypes(QStandardItem *branch)
+{
+    if (!branch)
+        return;
+    for (int row = 0; row < branch->rowCount(); ++row) {
+        QStandardItem *node = branch->child(row);
+        if (!node)
+            continue;
+        const QVariant type = node->data(MmsTypeRole);
+        if (kindOf(node) == DataObjectKind && (!type.isValid() || type.toInt() == MmsArray)) {
+            if (node->rowCount() > 0)
+                node->setData(int(isArray(node) ? MmsArray : MmsStructure), MmsTypeRole);
+            else if (kindOf(branch) == DataAttributeKind && branch->data(MmsTypeRole).isValid())
+                node->setData(branch->data(MmsTypeRole), MmsTypeRole);
+        }
+        deriveStructureTypes(node);
+    }
+}
+
+void deriveStructureTypeCells(QStandardItem *selectionRoot, int column)
+{
+    if (!selectionRoot)
+        return;
+    static const QString arrayName = valueListName(ValueList::MmsType, MmsArray);
+    static const QString structureName = valueListName(ValueList::MmsType, MmsStructure);
+    for (int row = 0; row < selectionRoot->rowCount(); ++row) {
+        QStandardItem *node = selectionRoot->child(row, 0);
+        QStandardItem *cell = selectionRoot->child(row, column);
+        if (!node)
+            continue;
+        if (cell && cell->isEnabled() && kindOf(node) == DataObjectKind) {
+            if (node->rowCount() > 0) {
+                const bool array = isArray(node);
+                if (cell->text().isEmpty() || (!array && cell->text() == arrayName))
+                    cell->setText(array ? arrayName : structureName);
+            } else if ((cell->text().isEmpty() || cell->text() == arrayName) &&
+                       kindOf(selectionRoot) == DataAttributeKind) {
+                const QStandardItem *parentCell =
+                    selectionRoot->parent()
+                        ? selectionRoot->parent()->child(selectionRoot->row(), column)
+                    : selectionRoot->model()
+                        ? selectionRoot->model()->item(selectionRoot->row(), column)
+                        : nullptr;
+                if (parentCell)
+                    cell->setText(parentCell->text());
+            }
+        }
+        deriveStructureTypeCells(node, column);
+    }
+}
+
+void deriveReportInstances(QStandardItem *reports)
+{
+    if (!reports)
+        return;
+    for (int row = 0; row < reports->rowCount(); ++row) {
+        QStandardItem *node = reports->child(row);
+        if (!node)
+            continue;
+        const int kind = kindOf(node);
+        if ((kind == UnbufferedReportKind || kind == BufferedReportKind) &&
+            node->data(MaxIndexRole).isValid() && node->data(MaxIndexRole).toInt() < 1)
+            node->setData(1, MaxIndexRole);
+        deriveReportInstances(node);
+    }
+}
 
 void deriveMemberTypes(const QStandardItem *dataObjects, QStandardItem *dataSets)
 {

@@ -108,6 +108,7 @@ private:
 
     QStandardItem *connectionNode(const QStringList &values);
     static void pruneEmptyObjects(QStandardItem *root);
+    static void completeLoadedRows(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets);
 
     void loadSelectionTable(const QVector<QStringList> &rows, Iec61850DbManager *db, int table,
                             SelectedItemsModel *model);

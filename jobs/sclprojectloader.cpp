@@ -89,7 +89,7 @@ const QList<RestoredRole> &restoredRoles(int table)
 {
     // Data set members are copies of DataObjects nodes and keep the same roles.
     static const QList<RestoredRole> objects{
-        {TreeIndexRole, {}}, {BTypeRole, {}}, {MmsTypeRole, {DataAttributeKind}},
+        {TreeIndexRole, {}}, {BTypeRole, {}}, {MmsTypeRole, {DataObjectKind, DataAttributeKind}},
         {CtlModelRole, {}},  {DepthRole, {}},
     };
     static const QList<int> reportKinds{UnbufferedReportKind, BufferedReportKind};
@@ -254,7 +254,11 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
     }
     // Files written before the data set and report columns existed.
     deriveMemberTypes(dataObjects, dataSets);
+    // Older versions stored no type, or an array's, for structures.
+    deriveStructureTypes(dataObjects);
+    deriveStructureTypes(dataSets);
     deriveReportIndexing(reports, db);
+    deriveReportInstances(reports);
     emit progressFinished();
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "dbschema.h"
 #include "iec61850dbmanager.h"
+#include "olderprojectvalues.h"
 #include "sclmodel.h"
 #include "selecteddatasetsmodel.h"
 #include "selectedobjectsmodel.h"
@@ -93,6 +94,20 @@ void SclDataExporter::pruneEmptyObjects(QStandardItem *root)
     prune(root);
 }
 
+void SclDataExporter::completeLoadedRows(SelectedObjectsModel *objects,
+                                         SelectedDatasetsModel *datasets)
+{
+    // Rows are set up one by one as they come; what a row carries from the
+    // rows around it is given once the tree stands.
+    if (objects) {
+        deriveStructureTypeCells(objects->invisibleRootItem(), SelectedObjectsModel::MmsTypeColumn);
+        objects->carryControlModels();
+    }
+    if (datasets)
+        deriveStructureTypeCells(datasets->invisibleRootItem(),
+                                 SelectedDatasetsModel::MmsTypeColumn);
+}
+
 bool SclDataExporter::loadSelections(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
                                      SelectedReportsModel *reports, Iec61850DbManager *db)
 {
@@ -121,6 +136,7 @@ bool SclDataExporter::loadSelections(SelectedObjectsModel *objects, SelectedData
     loadSelectionTable(objectRows, db, DataObjectsTable, objects);
     loadSelectionTable(reportRows, db, ReportsTable, reports);
     loadSelectionTable(datasetRows, db, DatasetsTable, datasets);
+    completeLoadedRows(objects, datasets);
 
     // A data set keeps every member: reports are decoded by the members' order.
     if (objects)

@@ -280,6 +280,7 @@ bool SclDataExporter::importWorkbook(const WorkbookContent &content, SelectedIte
 
     importTree(DataObjectsTable, objects, SelectedObjectsModel::ColumnCount);
     importTree(DatasetsTable, datasets, SelectedDatasetsModel::ColumnCount);
+    completeLoadedRows(objects, datasets);
     // A data set keeps every member: reports are decoded by the members' order.
     if (objects)
         pruneEmptyObjects(objects->invisibleRootItem());

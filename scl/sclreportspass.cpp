@@ -88,13 +88,10 @@ ReportControlRecord SclReportsPass::readReportControl(QStandardItem *node,
                                  {"bufOvfl", 32},
                                  {"entryID", 64},
                                  {"configRef", 128}});
+    // A block the device has is at least one instance: SCL's default for a
+    // missing RptEnabled or max is one, and a max that is no count says none.
     const QDomElement rptEnabled = reportControl.firstChildElement(QStringLiteral("RptEnabled"));
-    if (rptEnabled.isNull())
-        record.maxIndex = 0;
-    else if (!rptEnabled.hasAttribute(QStringLiteral("max")))
-        record.maxIndex = 1; // SCL's default: one instance
-    else
-        record.maxIndex = rptEnabled.attribute(QStringLiteral("max")).toInt();
+    record.maxIndex = qMax(1, rptEnabled.attribute(QStringLiteral("max")).toInt());
 
     node->setData(record.name, ReportNameRole);
     node->setData(record.rptId, RptIdRole);

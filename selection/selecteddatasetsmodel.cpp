@@ -61,8 +61,13 @@ void SelectedDatasetsModel::setupRow(const QList<QStandardItem *> &row, bool top
         disableCell(cell(MmsTypeColumn));
         break;
     case DataObjectKind:
-        for (int column = StatusSignalColumn; column < LiveValueColumn; ++column)
-            disableCell(cell(column));
+        // A whole data object, sub data object or structure is read as its
+        // structure (or array): the type is shown and stored, not chosen.
+        for (int column = StatusSignalColumn; column < LiveValueColumn; ++column) {
+            if (column != MmsTypeColumn)
+                disableCell(cell(column));
+        }
+        showReadOnly(cell(MmsTypeColumn));
         break;
     case DataAttributeKind:
         for (int column : setColumns)

@@ -161,6 +161,15 @@ void SelectedItemsModel::makeReadOnly(QStandardItem *cell)
         cell->setEditable(false);
 }
 
+void SelectedItemsModel::showReadOnly(QStandardItem *cell)
+{
+    if (!cell)
+        return;
+    cell->setData(QVariant(), Qt::BackgroundRole);
+    cell->setData(QVariant(), EditorRole);
+    cell->setFlags((cell->flags() | Qt::ItemIsEnabled) & ~Qt::ItemIsEditable);
+}
+
 QStandardItem *SelectedItemsModel::rowCell(const QStandardItem *item, int column) const
 {
     if (!item || item->model() != this)

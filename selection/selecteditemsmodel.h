@@ -73,6 +73,9 @@ protected:
     // Enabled and editable, opening the editor of the given kind.
     static void enableCell(QStandardItem *cell, const QString &editorKind);
     static void makeReadOnly(QStandardItem *cell);
+    // Enabled and shown, but not for editing: a value the row carries from
+    // what it copies.
+    static void showReadOnly(QStandardItem *cell);
     // The cell in the given column of the row that item belongs to, once the
     // row is in the model.
     QStandardItem *rowCell(const QStandardItem *item, int column) const;

@@ -4,6 +4,8 @@
 
 #include <QStandardItem>
 
+#include <functional>
+
 namespace {
 const QString ControlConstraint = QStringLiteral("CO");
 } // namespace
@@ -103,6 +105,8 @@ void SelectedObjectsModel::setupRow(const QList<QStandardItem *> &row, bool topL
 
 void SelectedObjectsModel::itemEdited(QStandardItem *item)
 {
+    if (item && item->column() == CtlModelColumn && !item->parent())
+        carryControlModel(rowCell(item, NameColumn));
     if (!item || item->column() != WriteTrigSignalColumn)
         return;
     QStandardItem *first = rowCell(item, NameColumn);
@@ -131,4 +135,32 @@ void SelectedObjectsModel::fillAddedRow(QStandardItem *node)
     if (QStandardItem *ctlModel = rowCell(node, CtlModelColumn))
         ctlModel->setText(roleValueName(node, CtlModelRole, ValueList::ControlModel));
     showMmsTypes(node, MmsTypeColumn);
+    carryControlModel(node);
+}
+
+void SelectedObjectsModel::carryControlModel(QStandardItem *node)
+{
+    if (!node || node->model() != this || node->parent() ||
+        node->data(GroupRole).toString() != ControlConstraint)
+        return;
+    const QStandardItem *own = rowCell(node, CtlModelColumn);
+    const QString name = own ? own->text() : QString();
+    std::function<void(QStandardItem *)> carryBelow = [&](QStandardItem *parent) {
+        for (int row = 0; row < parent->rowCount(); ++row) {
+            if (QStandardItem *cell = parent->child(row, CtlModelColumn)) {
+                showReadOnly(cell);
+                if (cell->text() != name)
+                    cell->setText(name);
+            }
+            if (QStandardItem *child = parent->child(row))
+                carryBelow(child);
+        }
+    };
+    carryBelow(node);
+}
+
+void SelectedObjectsModel::carryControlModels()
+{
+    for (int row = 0; row < rowCount(); ++row)
+        carryControlModel(item(row, NameColumn));
 }

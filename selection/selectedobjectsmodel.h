@@ -36,6 +36,10 @@ public:
     // Fills the cells of a newly added row that come from the picked node:
     // its functional constraint, control model and the MMS types of its subtree.
     void fillAddedRow(QStandardItem *node);
+    // Every row below a picked control object shows and stores the object's
+    // control model: a write to Oper or one of its members operates with it.
+    void carryControlModel(QStandardItem *node);
+    void carryControlModels();
 
 private:
     // A control object's data signal is open only while its write trigger is set.

@@ -11,6 +11,8 @@ private slots:
     void findingPerChange_data();
     void findingPerChange();
     void renamedIedStillMatches();
+    void membersAsTheDeviceListsThem_data();
+    void membersAsTheDeviceListsThem();
 
 private:
     QStandardItemModel v1;
@@ -108,6 +110,39 @@ void TestCompareEngine::renamedIedStillMatches()
     QCOMPARE(result.findings.size(), 1);
     QCOMPARE(result.findings.first().what, QStringLiteral("IED name differs"));
     QCOMPARE(result.objectResolved, QVector<bool>{true});
+}
+
+void TestCompareEngine::membersAsTheDeviceListsThem_data()
+{
+    QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QStringList>("whats");
+    // A device gives every member its constraint; the file names a data
+    // object member, a sub data object's too, without it.
+    QTest::newRow("sub data object") << "MEAS/MMXU1.PhV.phsA"
+                                     << "MEAS/MMXU1.PhV.phsA[MX]" << QStringList();
+    QTest::newRow("data object") << "MEAS/MMXU1.TotW"
+                                 << "MEAS/MMXU1.TotW[MX]" << QStringList();
+    QTest::newRow("another sub data object")
+        << "MEAS/MMXU1.PhV.phsA"
+        << "MEAS/MMXU1.PhV.phsB[MX]" << QStringList{"member removed", "member added"};
+}
+
+void TestCompareEngine::membersAsTheDeviceListsThem()
+{
+    QFETCH(QString, named);
+    QFETCH(QString, listed);
+    QFETCH(QStringList, whats);
+    ProjectPicks picks;
+    picks.iedName = Ied;
+    picks.dataSets.append({0, Ied + "MEAS/LLN0.MMXU1$MX", {Ied + named, Ied + "MEAS/MMXU1.A[MX]"}});
+    ModelSnapshot found;
+    found.iedName = Ied;
+    found.dataSets.insert("MEAS/LLN0.MMXU1$MX", {listed, "MEAS/MMXU1.A[MX]"});
+    QStringList foundWhats;
+    for (const CompareFinding &finding : CompareEngine::compare(picks, found).findings)
+        foundWhats.append(finding.what);
+    QCOMPARE(foundWhats, whats);
 }
 
 QTEST_MAIN(TestCompareEngine)

@@ -20,6 +20,7 @@ private slots:
     void sameSelectionTables_data();
     void sameSelectionTables();
     void olderFileWithoutPicksLeavesIndexingUnknown();
+    void olderPicksGetTheirTypesAndControlModels();
 
 private:
     std::unique_ptr<ScriptedPrompt> prompt;
@@ -144,6 +145,45 @@ void TestPicksAfterReopen::olderFileWithoutPicksLeavesIndexingUnknown()
         QVERIFY(node->data(ReportNameRole).isValid());
     });
     QVERIFY(reports > 0);
+}
+
+void TestPicksAfterReopen::olderPicksGetTheirTypesAndControlModels()
+{
+    ProjectFile project;
+    Selections picks;
+    writeExample(project, QStringLiteral("BAY1_PROT"), false, &picks);
+    Selections current;
+    QVERIFY(SclDataExporter().loadSelections(&current.objects, &current.datasets, &current.reports,
+                                             project.db.get()));
+    const auto cells = [](QStandardItemModel &model) {
+        QStringList rows;
+        visit(model.invisibleRootItem(), [&](QStandardItem *node) {
+            QStringList row;
+            for (int column = 0; column < model.columnCount(); ++column) {
+                const QStandardItem *cell = node->parent()
+                                                ? node->parent()->child(node->row(), column)
+                                                : model.item(node->row(), column);
+                row.append(cell ? cell->text() : QString());
+            }
+            rows.append(row.join(QLatin1Char('|')));
+        });
+        return rows;
+    };
+
+    // Older versions stored no type for data object members, arrays' codes
+    // for structures and no control model below a control object.
+    QSqlQuery query(project.connector->database());
+    for (const char *sql : {"UPDATE iec61850_datasets_and_objects SET mms_type = -1 WHERE type = 4",
+                            "UPDATE iec61850_data_objects SET mms_type = 0 WHERE type = 4",
+                            "UPDATE iec61850_data_objects SET ctlModel = 0 WHERE parent_id <> -1"})
+        QVERIFY2(query.exec(QLatin1String(sql)), sql);
+    QVERIFY(query.exec("SELECT count(*) FROM iec61850_data_objects WHERE function = 'CO'") &&
+            query.next() && query.value(0).toInt() > 0);
+    Selections older;
+    QVERIFY(SclDataExporter().loadSelections(&older.objects, &older.datasets, &older.reports,
+                                             project.db.get()));
+    QCOMPARE(cells(older.objects), cells(current.objects));
+    QCOMPARE(cells(older.datasets), cells(current.datasets));
 }
 
 QTEST_MAIN(TestPicksAfterReopen)

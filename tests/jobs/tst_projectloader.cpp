@@ -179,7 +179,9 @@ void TestProjectLoader::modelTreeFromRowsInAnyOrder()
     QStandardItem *pos = findNode(ied, {"DataObjects", "E1", "CTRL", "XCBR1", "CF", "Pos"});
     QCOMPARE(pos->data(CtlModelRole), QVariant(4));
     QCOMPARE(pos->data(ParentIdRole), QVariant(QStringLiteral("3")));
-    QVERIFY(!pos->data(MmsTypeRole).isValid());
+    // Stored as code 0, as older versions stored structures: a data object
+    // with attributes is a structure.
+    QCOMPARE(pos->data(MmsTypeRole), QVariant(int(MmsStructure)));
     QStandardItem *stVal = pos->child(0);
     QCOMPARE(stVal->data(MmsTypeRole), QVariant(2));
     QCOMPARE(stVal->data(TreeIndexRole), QVariant(0));

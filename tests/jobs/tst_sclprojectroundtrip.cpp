@@ -62,7 +62,7 @@ QList<KeptRole> keptRoles(Branch branch)
     case DataSetsBranch:
         return {{TreeIndexRole, false, {}},
                 {BTypeRole, false, {}},
-                {MmsTypeRole, true, {DataAttributeKind}},
+                {MmsTypeRole, true, {DataObjectKind, DataAttributeKind}},
                 {CtlModelRole, true, {}},
                 {DepthRole, true, {}}};
     case ReportsBranch:

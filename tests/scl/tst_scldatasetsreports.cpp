@@ -253,10 +253,10 @@ void TestSclDataSetsReports::readsReportControls_data()
         << false << "E1LD1/LLN0.Missing" << 1 + 4 + 8 + 16 << 2 + 4 + 8 + 16 + 64 << 1;
     QTest::newRow("buffered 1 is not buffered; indexed yes; no TrgOps, OptFields, RptEnabled")
         << 2 << "E1LD1/LLN0.RP.odd" << 6 << "odd" << "" << 0 << false << 0 << -5
-        << true << "" << 16 << 0 << 0;
+        << true << "" << 16 << 0 << 1;
     QTest::newRow("indexed true; max not a number")
         << 3 << "E1LD1/LLN0.RP.explicit" << 6 << "explicit" << "" << 0 << false << 0 << 0
-        << true << "" << 16 << 0 << 0;
+        << true << "" << 16 << 0 << 1;
     // clang-format on
 }
 

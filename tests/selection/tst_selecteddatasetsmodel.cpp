@@ -203,8 +203,8 @@ void SelectedDatasetsModelTest::cellStatesPerKind_data()
     QTest::addColumn<QString>("states");
     QTest::newRow("data set") << 5 << true << "RSSSSDDSR";
     QTest::newRow("data set, not top-level") << 5 << false << "RSSSSDDSR";
-    QTest::newRow("member data object") << 4 << false << "RDDDDDDDR";
-    QTest::newRow("member data object, top-level") << 4 << true << "RDDDDDDDR";
+    QTest::newRow("member data object") << 4 << false << "RDDDDDRDR";
+    QTest::newRow("member data object, top-level") << 4 << true << "RDDDDDRDR";
     QTest::newRow("member attribute") << 8 << false << "RDDDDSCDR";
     QTest::newRow("member attribute, top-level") << 8 << true << "RDDDDSCDR";
     QTest::newRow("other kind") << 2 << true << "RBBBBBBBR";
@@ -242,7 +242,7 @@ void SelectedDatasetsModelTest::pickedSetGetsItsCellStates()
     QCOMPARE(set->data(GroupRole).toString(), QString());
     QCOMPARE(rowStates(modelRow(model, set)), QStringLiteral("RSSSSDDSR"));
     QCOMPARE(rowStates(modelRow(model, set->child(0))), QStringLiteral("RDDDDSCDR"));
-    QCOMPARE(rowStates(modelRow(model, set->child(1))), QStringLiteral("RDDDDDDDR"));
+    QCOMPARE(rowStates(modelRow(model, set->child(1))), QStringLiteral("RDDDDDRDR"));
     QCOMPARE(rowStates(modelRow(model, set->child(1)->child(1))), QStringLiteral("RDDDDSCDR"));
 }
 
