@@ -1,5 +1,6 @@
 #include "findingspanel.h"
 
+#include "filekinds.h"
 #include "findingsmodel.h"
 #include "userprompt.h"
 
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -82,10 +82,9 @@ QString FindingsPanel::caption() const
 
 void FindingsPanel::saveAsCsv()
 {
-    const QString folder = QSettings().value(QStringLiteral("lastProjectPath")).toString();
     const QString path = UserPrompt::saveFileName(
-        this, tr("Save list as CSV"), QDir(folder).filePath(QStringLiteral("findings.csv")),
-        tr("CSV files (*.csv)"));
+        this, tr("Save list as CSV"),
+        UserPrompt::startFile(QString(), QStringLiteral("findings.csv")), FileKinds::csvFiles());
     if (path.isEmpty())
         return;
     QString problem;

@@ -1,6 +1,7 @@
 #include "livereportpanel.h"
 
 #include "boundsignalmodel.h"
+#include "filekinds.h"
 #include "livereportmodel.h"
 #include "userprompt.h"
 
@@ -120,8 +121,9 @@ void LiveReportPanel::copyToClipboard()
 
 bool LiveReportPanel::saveCsv()
 {
-    const QString path =
-        UserPrompt::saveFileName(this, tr("Save Reports"), QDir::homePath(), tr("CSV (*.csv)"));
+    const QString path = UserPrompt::saveFileName(
+        this, tr("Save Reports"), UserPrompt::startFile(QString(), tr("reports.csv")),
+        FileKinds::csvFiles());
     if (path.isEmpty())
         return false;
     QSaveFile file(path);

@@ -1,6 +1,7 @@
 #include "projectcheckcontroller.h"
 
 #include "comparesource.h"
+#include "filekinds.h"
 #include "findingsmodel.h"
 #include "findingspanel.h"
 #include "liveiedsource.h"
@@ -49,13 +50,6 @@ struct LiveCheckRun
 namespace {
 
 constexpr int StatusMessageMs = 15000;
-
-QString sclFilter()
-{
-    return QCoreApplication::translate("ProjectCheckController",
-                                       "SCL files (*.scd *.cid *.icd *.iid *.ssd *.sed *.xml);;"
-                                       "All files (*)");
-}
 
 QString summaryText(const CompareFindings &findings, int pickCount, const QString &source)
 {
@@ -165,7 +159,8 @@ QString ProjectCheckController::chooseSclFile(const QString &caption)
 {
     QSettings settings;
     const QString folder = settings.value(QStringLiteral("lastSclPath")).toString();
-    const QString path = UserPrompt::openFileName(parts.window, caption, folder, sclFilter());
+    const QString path = UserPrompt::openFileName(
+        parts.window, caption, UserPrompt::startFolder(folder), FileKinds::sclFiles());
     if (!path.isEmpty())
         settings.setValue(QStringLiteral("lastSclPath"), QFileInfo(path).absolutePath());
     return path;
