@@ -87,6 +87,7 @@ MainWindow::MainWindow(QWidget *parent)
     new SidewaysScroll(ui->widget_topPanel);
     ui->widget_topPanel->hide();
     connect(ui->togglePanelButton, &QPushButton::clicked, this, &MainWindow::toggleTopPanel);
+    connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
 
     setTitle(QString());
 

@@ -82,7 +82,7 @@ QString sentence(QString text)
 } // namespace
 
 ProjectCheckController::ProjectCheckController(const ProjectCheckParts &parts, QObject *parent)
-    : QObject(parent), parts(parts), projectMenu(new QMenu(tr("Project"), parts.window)),
+    : QObject(parent), parts(parts), projectMenu(new QMenu(tr("&Project"), parts.window)),
       findingsModel(new FindingsModel(this)),
       findingsPanel(new FindingsPanel(findingsModel, parts.window)),
       rowMarks(new SelectionMarks(parts.objects, parts.datasets, parts.reports, parts.window, this))

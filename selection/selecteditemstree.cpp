@@ -30,7 +30,6 @@ SelectedItemsTree::SelectedItemsTree(QWidget *parent) : QTreeView(parent)
 void SelectedItemsTree::setModel(QAbstractItemModel *model)
 {
     QTreeView::setModel(model);
-    editorRow = QPersistentModelIndex();
     if (!model)
         return;
     connect(model, &QAbstractItemModel::rowsInserted, this,
@@ -164,7 +163,6 @@ void SelectedItemsTree::deleteSelectedItems()
     QMap<QPersistentModelIndex, QSet<int>> rowsByParent;
     for (const QModelIndex &index : selectionModel()->selectedIndexes())
         rowsByParent[QPersistentModelIndex(index.parent())].insert(index.row());
-    closeRowEditors();
     for (auto it = rowsByParent.cbegin(); it != rowsByParent.cend(); ++it) {
         QList<int> rows = it.value().values();
         std::sort(rows.begin(), rows.end(), std::greater<int>());
@@ -196,28 +194,4 @@ void SelectedItemsTree::showDeleteMenu(const QPoint &globalPos)
     connect(remove, &QAction::triggered, this, &SelectedItemsTree::deleteSelectedItems);
     emit contextMenuAboutToShow(&menu, indexAt(viewport()->mapFromGlobal(globalPos)));
     UserPrompt::exec(&menu, globalPos);
-}
-
-void SelectedItemsTree::closeRowEditors()
-{
-    if (!editorRow.isValid() || !model()) {
-        editorRow = QPersistentModelIndex();
-        return;
-    }
-    for (int column = 0; column < model()->columnCount(editorRow.parent()); ++column)
-        closePersistentEditor(editorRow.sibling(editorRow.row(), column));
-    editorRow = QPersistentModelIndex();
-}
-
-void SelectedItemsTree::reopenRowEditors(const QItemSelection &selected, const QList<int> &columns)
-{
-    closeRowEditors();
-    const QModelIndexList indexes = selected.indexes();
-    if (indexes.isEmpty())
-        return;
-    editorRow = indexes.first().sibling(indexes.first().row(), 0);
-    for (const QModelIndex &index : indexes) {
-        if (columns.contains(index.column()))
-            openPersistentEditor(index);
-    }
 }

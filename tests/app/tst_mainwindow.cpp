@@ -220,14 +220,15 @@ void MainWindowTest::formWidgets()
 void MainWindowTest::fileMenuOrder()
 {
     const QList<QAction *> barActions = window->menuBar()->actions();
-    QCOMPARE(actionTexts(barActions), QStringList({"File", "View", "Project", "Help"}));
+    // Each menu opens with Alt and its underlined letter.
+    QCOMPARE(actionTexts(barActions), QStringList({"&File", "&View", "&Project", "&Help"}));
     QCOMPARE(actionTexts(child<QMenu>("menuView")->actions()),
              QStringList({"Live Reports", "Commissioning"}));
     QCOMPARE(actionTexts(child<QMenu>("menuFile")->actions()),
              QStringList({"New Project...", "Open Project", "Recent Projects...", "|",
                           "Check SCL File...", "|", "Close Project", "Save Project...", "|",
                           "Export to Excell", "Import from Excell...", "|", "|",
-                          "Recent Excell imports"}));
+                          "Recent Excell imports", "|", "&Quit"}));
     QCOMPARE(actionTexts(child<QMenu>("menuAbout")->actions()), QStringList({"About"}));
 }
 
@@ -249,6 +250,11 @@ void MainWindowTest::actionsCarryIconsAndShortcut()
         QVERIFY2(!icon.pixmap(16, 16).isNull(), name);
     }
     QCOMPARE(child<QAction>("actionSave_Project")->shortcut(), QKeySequence("Ctrl+S"));
+    QCOMPARE(child<QAction>("actionQuit")->shortcut(), QKeySequence("Ctrl+Q"));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    child<QAction>("actionQuit")->trigger();
+    QVERIFY(!window->isVisible());
 }
 
 void MainWindowTest::settingsIdentity()
