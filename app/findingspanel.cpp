@@ -88,7 +88,11 @@ void FindingsPanel::saveAsCsv()
     if (path.isEmpty())
         return;
     QString problem;
-    if (!model->writeCsv(path, &problem))
+    // The rows as the list shows them, sorted by whatever header was clicked.
+    QVector<int> shown;
+    for (int row = 0; row < sorted->rowCount(); ++row)
+        shown.append(sorted->mapToSource(sorted->index(row, 0)).row());
+    if (!model->writeCsv(path, &problem, shown))
         UserPrompt::warning(
             this, tr("Save list as CSV"),
             tr("%1 could not be written: %2").arg(QDir::toNativeSeparators(path), problem));

@@ -10,6 +10,7 @@
 #include "livereportcontroller.h"
 #include "objectreadcontroller.h"
 #include "onlinecontroller.h"
+#include "onlinesession.h"
 #include "projectcheckcontroller.h"
 #include "recentfiles.h"
 #include "sclcheckcontroller.h"
@@ -102,6 +103,13 @@ MainWindow::MainWindow(QWidget *parent)
     // Values read before may come from another device now.
     connect(connectionGuard, &ConnectionEditGuard::valueAccepted, onlineController->objectReader(),
             &ObjectReadController::clearValues);
+    // The bar runs while online work does; idle, it is hidden, with its label.
+    ui->progressBar->hide();
+    ui->label_Progress->hide();
+    connect(onlineController->session(), &OnlineSession::busyChanged, this, [this](bool busy) {
+        ui->progressBar->setRange(0, busy ? 0 : 100);
+        ui->progressBar->setVisible(busy);
+    });
     auto *controls = new ControlTestController(onlineController.get());
     QAction *liveReports = onlineController->liveReports()->dock()->toggleViewAction();
     liveReports->setObjectName(QStringLiteral("actionLiveReports"));

@@ -92,6 +92,9 @@ void MainWindow::closeProject()
     connector.reset();
     ui->widget_treeContainer->clearAll();
     signalModel->clear();
+    // What was said about the project and where its signals came from go with it.
+    ui->plainTextEdit_2->clear();
+    ui->lineEdit_Labels->clear();
     projectPath.clear();
     workbookPath.clear();
     UserPrompt::setDocumentFolder(QString());

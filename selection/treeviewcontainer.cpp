@@ -234,7 +234,9 @@ void TreeviewContainer::onCidTreePressed(const QModelIndex &index)
     while (top.parent().isValid())
         top = top.parent();
     QStandardItem *root = sclModel->itemFromIndex(top);
-    if (!root)
+    // A browsed tree has logical devices on top: it has no connection to name,
+    // and its own title stays.
+    if (!root || root->data(KindRole).toInt() != IedKind)
         return;
     const int id = root->data(ConnectionIdRole).toInt();
     if (id == currentConnectionId)

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -21,6 +22,7 @@
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -204,6 +206,12 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     QCOMPARE(child<QLabel>("label_cidName")->text(), QStringLiteral("No CID selected"));
     QCOMPARE(signalList->rowCount(), 0);
     QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+    // Nothing of the closed project stays on screen.
+    QCOMPARE(child<QPlainTextEdit>("plainTextEdit_2")->toPlainText(), QString());
+    QCOMPARE(child<QLineEdit>("lineEdit_Labels")->text(), QString());
+    for (const char *table :
+         {"tableView_liveReports", "tableView_boundSignals", "tableView_commissioning"})
+        QCOMPARE(child<QTableView>(table)->model()->rowCount(), 0);
 
     QMenu *recent = child<QMenu>("menuRecent_Projects");
     QCOMPARE(recent->actions().first()->text(), file);
