@@ -3,11 +3,11 @@
 #include "filekinds.h"
 #include "findingsmodel.h"
 #include "userprompt.h"
+#include "visiblerows.h"
 
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMainWindow>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTreeView>
@@ -33,6 +33,7 @@ FindingsPanel::FindingsPanel(FindingsModel *model, QWidget *parent)
     view->setUniformRowHeights(true);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->header()->setStretchLastSection(true);
+    VisibleRows::keep(view);
     saveButton->setObjectName(QStringLiteral("pushButton_saveFindings"));
     saveButton->setEnabled(false);
 
@@ -59,12 +60,6 @@ void FindingsPanel::showList(const QString &caption)
     summary->setText(caption);
     for (int column = 0; column + 1 < model->columnCount(); ++column)
         view->resizeColumnToContents(column);
-    if (isHidden() && !shownBefore) {
-        // A quarter of the window: the selections it points at stay in view.
-        if (auto *window = qobject_cast<QMainWindow *>(parentWidget()))
-            window->resizeDocks({this}, {window->height() / 4}, Qt::Vertical);
-    }
-    shownBefore = true;
     show();
     raise();
 }

@@ -3,6 +3,7 @@
 
 #include "ciditemstree.h"
 #include "commissioningcontroller.h"
+#include "commissioningpanel.h"
 #include "connectioneditguard.h"
 #include "controltestcontroller.h"
 #include "filterfield.h"
@@ -23,21 +24,25 @@
 #include "stationscoperesources.h"
 #include "unsavedchangestracker.h"
 #include "userprompt.h"
+#include "visiblerows.h"
 #include "windowplacement.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDockWidget>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QSysInfo>
+#include <QTableView>
 
 const QString MainWindow::Version = QStringLiteral("3.52");
 
 namespace {
 const QString GeometryKey = QStringLiteral("mainWindowGeometry");
-}
+const QString LayoutKey = QStringLiteral("mainWindowState");
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
@@ -130,6 +135,30 @@ MainWindow::MainWindow(QWidget *parent)
                             ui->widget_treeContainer->cidTree(), projectChecks->findings(),
                             projectChecks->panel()},
                            this);
+    arrangeDocks();
+}
+
+void MainWindow::arrangeDocks()
+{
+    // The bottom docks are tabs of one area: each has all of its room.
+    QList<QDockWidget *> bottom;
+    for (QDockWidget *dock : findChildren<QDockWidget *>()) {
+        if (dockWidgetArea(dock) == Qt::BottomDockWidgetArea)
+            bottom.append(dock);
+    }
+    for (int i = 1; i < bottom.size(); ++i)
+        tabifyDockWidget(bottom.first(), bottom.at(i));
+    VisibleRows::keep(commissioningController->panel()->table());
+    // Short of room, a dock scrolls: its tables keep their rows and the
+    // window stays within the screen.
+    for (QDockWidget *dock : qAsConst(bottom)) {
+        auto *scroller = new QScrollArea;
+        scroller->setObjectName(dock->widget()->objectName() + QStringLiteral("Scroller"));
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setWidgetResizable(true);
+        scroller->setWidget(dock->widget());
+        dock->setWidget(scroller);
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -180,6 +209,7 @@ void MainWindow::setVisible(bool visible)
     if (visible && !placed) {
         placed = true;
         WindowPlacement::place(this, GeometryKey);
+        WindowPlacement::restoreLayout(this, LayoutKey);
     }
     QMainWindow::setVisible(visible);
 }
@@ -187,6 +217,7 @@ void MainWindow::setVisible(bool visible)
 void MainWindow::saveGeometryOnClose()
 {
     WindowPlacement::save(this, GeometryKey);
+    WindowPlacement::saveLayout(this, LayoutKey);
 }
 
 void MainWindow::toggleTopPanel()

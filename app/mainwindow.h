@@ -111,6 +111,7 @@ private:
     // Closes what is open, after asking; false when the engineer declined.
     bool closeStep();
     void saveGeometryOnClose();
+    void arrangeDocks();
     bool mayCloseDocument();
     // Asks what becomes of unsaved selection changes and saves them when told
     // to; false when the engineer cancelled or the save failed.

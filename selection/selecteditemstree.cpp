@@ -7,6 +7,7 @@
 #include "tagselector.h"
 #include "trigtypedialog.h"
 #include "userprompt.h"
+#include "visiblerows.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -78,6 +79,9 @@ QString SelectedItemsTree::themeStyleSheet(const QColor &base, const QColor &sec
 void SelectedItemsTree::applyTheme(const QColor &base, const QColor &second)
 {
     setStyleSheet(themeStyleSheet(base, second));
+    // Measured in the theme's font.
+    ensurePolished();
+    VisibleRows::keep(this);
     disabledCellColor = themeDisabledColor(base);
     if (auto *selectionModel = qobject_cast<SelectedItemsModel *>(model()))
         selectionModel->setDisabledColor(disabledCellColor);
@@ -128,6 +132,8 @@ void SelectedItemsTree::adjustFirstColumnSize()
     columnSizing.stop();
     resizeColumnToContents(1);
     resizeColumnToContents(0);
+    // Rows with icons are higher than a line of text.
+    VisibleRows::keep(this);
 }
 
 void SelectedItemsTree::scheduleColumnSizing()
