@@ -158,6 +158,14 @@ void MainWindow::arrangeDocks()
         scroller->setWidgetResizable(true);
         scroller->setWidget(dock->widget());
         dock->setWidget(scroller);
+        // The first time the area opens it gets what its rows need, as far
+        // as the window allows; after that it is as the engineer leaves it.
+        connect(dock, &QDockWidget::visibilityChanged, this, [this, dock, scroller](bool shown) {
+            if (!shown || dockAreaSized)
+                return;
+            dockAreaSized = true;
+            resizeDocks({dock}, {scroller->widget()->minimumSizeHint().height()}, Qt::Vertical);
+        });
     }
 }
 
@@ -209,7 +217,7 @@ void MainWindow::setVisible(bool visible)
     if (visible && !placed) {
         placed = true;
         WindowPlacement::place(this, GeometryKey);
-        WindowPlacement::restoreLayout(this, LayoutKey);
+        dockAreaSized = WindowPlacement::restoreLayout(this, LayoutKey);
     }
     QMainWindow::setVisible(visible);
 }

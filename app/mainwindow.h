@@ -147,6 +147,7 @@ private:
     UnsavedChangesTracker *unsavedChanges = nullptr;
     ConnectionEditGuard *connectionGuard = nullptr;
     bool placed = false;
+    bool dockAreaSized = false;
     // Declared after the models it works on, so it goes, joining its
     // thread, before they do.
     std::unique_ptr<OnlineController> onlineController;

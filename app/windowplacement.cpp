@@ -82,14 +82,15 @@ void WindowPlacement::saveLayout(const QMainWindow *window, const QString &setti
         settings.setValue(splitterPath(splitter, window), splitter->saveState());
 }
 
-void WindowPlacement::restoreLayout(QMainWindow *window, const QString &settingsKey)
+bool WindowPlacement::restoreLayout(QMainWindow *window, const QString &settingsKey)
 {
     QSettings settings;
-    window->restoreState(settings.value(settingsKey).toByteArray());
+    const bool restored = window->restoreState(settings.value(settingsKey).toByteArray());
     settings.beginGroup(settingsKey + QStringLiteral("Splitters"));
     for (QSplitter *splitter : window->findChildren<QSplitter *>()) {
         const QByteArray state = settings.value(splitterPath(splitter, window)).toByteArray();
         if (!state.isEmpty())
             splitter->restoreState(state);
     }
+    return restored;
 }

@@ -28,7 +28,8 @@ void save(const QWidget *window, const QString &settingsKey);
 // The docks (where, which tab, how high) and every named splitter of the
 // window as the engineer left them; restored before the first show.
 void saveLayout(const QMainWindow *window, const QString &settingsKey);
-void restoreLayout(QMainWindow *window, const QString &settingsKey);
+// False when nothing was saved.
+bool restoreLayout(QMainWindow *window, const QString &settingsKey);
 
 } // namespace WindowPlacement
 
