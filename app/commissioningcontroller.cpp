@@ -506,8 +506,8 @@ bool CommissioningController::exportRecord()
                                       QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
     const QString path = UserPrompt::saveFileName(
         window, tr("Export Record"),
-        settings.value(QStringLiteral("lastExportPath"), QDir::homePath()).toString() +
-            QLatin1Char('/') + proposed,
+        UserPrompt::startFile(settings.value(QStringLiteral("lastExportPath")).toString(),
+                              proposed),
         tr("Excel Files (*.xlsx)"));
     if (path.isEmpty())
         return false;

@@ -2,6 +2,7 @@
 
 #include "commissioningfilter.h"
 #include "commissioningrecord.h"
+#include "elidedlabel.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -37,7 +38,7 @@ const QString CommissioningPanel::SortOrderKey = QStringLiteral("commissioningSo
 
 CommissioningPanel::CommissioningPanel(CommissioningRecord *record, QWidget *parent)
     : QWidget(parent), record(record), rowFilter(new CommissioningFilter(this)),
-      view(new QTableView(this)), status(new QLabel(this)), summary(new QLabel(this)),
+      view(new QTableView(this)), status(new ElidedLabel(this)), summary(new QLabel(this)),
       interval(new QDoubleSpinBox(this)),
       startButton(button(tr("Start"), "pushButton_startCommissioning", this)),
       stopButton(button(tr("Stop"), "pushButton_stopCommissioning", this)),

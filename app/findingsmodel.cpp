@@ -145,7 +145,7 @@ QVariant FindingsModel::headerData(int section, Qt::Orientation orientation, int
     }
 }
 
-bool FindingsModel::writeCsv(const QString &path, QString *problem) const
+bool FindingsModel::writeCsv(const QString &path, QString *problem, const QVector<int> &order) const
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
@@ -158,7 +158,13 @@ bool FindingsModel::writeCsv(const QString &path, QString *problem) const
     for (int column = 0; column < columnCount(); ++column)
         header.append(csvField(headerData(column, Qt::Horizontal).toString()));
     out << header.join(QLatin1Char(',')) << '\n';
-    for (const Row &row : rows) {
+    QVector<int> written = order;
+    if (written.isEmpty()) {
+        for (int row = 0; row < rows.size(); ++row)
+            written.append(row);
+    }
+    for (int index : qAsConst(written)) {
+        const Row &row = rows.at(index);
         QStringList fields;
         for (int column = 0; column < columnCount(); ++column)
             fields.append(csvField(row.cells[column]));

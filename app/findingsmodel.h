@@ -47,8 +47,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // The header and every row, comma separated, fields quoted where needed.
-    bool writeCsv(const QString &path, QString *problem) const;
+    // The header and every row, comma separated, fields quoted where needed;
+    // the rows in the given order of model rows (a sorted view's), else in
+    // the model's.
+    bool writeCsv(const QString &path, QString *problem, const QVector<int> &order = {}) const;
 
 private:
     struct Row

@@ -1,14 +1,14 @@
 #include "findingspanel.h"
 
+#include "filekinds.h"
 #include "findingsmodel.h"
 #include "userprompt.h"
+#include "visiblerows.h"
 
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMainWindow>
 #include <QPushButton>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -33,6 +33,7 @@ FindingsPanel::FindingsPanel(FindingsModel *model, QWidget *parent)
     view->setUniformRowHeights(true);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->header()->setStretchLastSection(true);
+    VisibleRows::keep(view);
     saveButton->setObjectName(QStringLiteral("pushButton_saveFindings"));
     saveButton->setEnabled(false);
 
@@ -59,12 +60,6 @@ void FindingsPanel::showList(const QString &caption)
     summary->setText(caption);
     for (int column = 0; column + 1 < model->columnCount(); ++column)
         view->resizeColumnToContents(column);
-    if (isHidden() && !shownBefore) {
-        // A quarter of the window: the selections it points at stay in view.
-        if (auto *window = qobject_cast<QMainWindow *>(parentWidget()))
-            window->resizeDocks({this}, {window->height() / 4}, Qt::Vertical);
-    }
-    shownBefore = true;
     show();
     raise();
 }
@@ -82,14 +77,17 @@ QString FindingsPanel::caption() const
 
 void FindingsPanel::saveAsCsv()
 {
-    const QString folder = QSettings().value(QStringLiteral("lastProjectPath")).toString();
     const QString path = UserPrompt::saveFileName(
-        this, tr("Save list as CSV"), QDir(folder).filePath(QStringLiteral("findings.csv")),
-        tr("CSV files (*.csv)"));
+        this, tr("Save list as CSV"),
+        UserPrompt::startFile(QString(), QStringLiteral("findings.csv")), FileKinds::csvFiles());
     if (path.isEmpty())
         return;
     QString problem;
-    if (!model->writeCsv(path, &problem))
+    // The rows as the list shows them, sorted by whatever header was clicked.
+    QVector<int> shown;
+    for (int row = 0; row < sorted->rowCount(); ++row)
+        shown.append(sorted->mapToSource(sorted->index(row, 0)).row());
+    if (!model->writeCsv(path, &problem, shown))
         UserPrompt::warning(
             this, tr("Save list as CSV"),
             tr("%1 could not be written: %2").arg(QDir::toNativeSeparators(path), problem));

@@ -37,7 +37,6 @@ private:
     QLabel *summary;
     QTreeView *view;
     QPushButton *saveButton;
-    bool shownBefore = false;
 };
 
 #endif

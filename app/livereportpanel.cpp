@@ -1,8 +1,11 @@
 #include "livereportpanel.h"
 
 #include "boundsignalmodel.h"
+#include "elidedlabel.h"
+#include "filekinds.h"
 #include "livereportmodel.h"
 #include "userprompt.h"
+#include "visiblerows.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -35,7 +38,7 @@ void setUpTable(QTableView *table)
 
 LiveReportPanel::LiveReportPanel(LiveReportModel *model, BoundSignalModel *bound, QWidget *parent)
     : QWidget(parent), model(model), view(new QTableView), boundView(new QTableView),
-      status(new QLabel(this)), stopButton(new QPushButton(tr("Stop"), this))
+      status(new ElidedLabel(this)), stopButton(new QPushButton(tr("Stop"), this))
 {
     setObjectName(QStringLiteral("liveReportPanel"));
     view->setObjectName(QStringLiteral("tableView_liveReports"));
@@ -81,7 +84,8 @@ LiveReportPanel::LiveReportPanel(LiveReportModel *model, BoundSignalModel *bound
         if (view->selectionModel()->selectedRows().isEmpty())
             view->scrollToBottom();
     });
-    setMinimumHeight(220);
+    VisibleRows::keep(view);
+    VisibleRows::keep(boundView);
     setWatching(false);
 }
 
@@ -120,8 +124,9 @@ void LiveReportPanel::copyToClipboard()
 
 bool LiveReportPanel::saveCsv()
 {
-    const QString path =
-        UserPrompt::saveFileName(this, tr("Save Reports"), QDir::homePath(), tr("CSV (*.csv)"));
+    const QString path = UserPrompt::saveFileName(
+        this, tr("Save Reports"), UserPrompt::startFile(QString(), tr("reports.csv")),
+        FileKinds::csvFiles());
     if (path.isEmpty())
         return false;
     QSaveFile file(path);

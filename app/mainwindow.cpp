@@ -3,6 +3,7 @@
 
 #include "ciditemstree.h"
 #include "commissioningcontroller.h"
+#include "commissioningpanel.h"
 #include "connectioneditguard.h"
 #include "controltestcontroller.h"
 #include "filterfield.h"
@@ -10,6 +11,7 @@
 #include "livereportcontroller.h"
 #include "objectreadcontroller.h"
 #include "onlinecontroller.h"
+#include "onlinesession.h"
 #include "projectcheckcontroller.h"
 #include "recentfiles.h"
 #include "sclcheckcontroller.h"
@@ -22,21 +24,25 @@
 #include "stationscoperesources.h"
 #include "unsavedchangestracker.h"
 #include "userprompt.h"
+#include "visiblerows.h"
 #include "windowplacement.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDockWidget>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QSysInfo>
+#include <QTableView>
 
 const QString MainWindow::Version = QStringLiteral(STATIONSCOPE_VERSION);
 
 namespace {
 const QString GeometryKey = QStringLiteral("mainWindowGeometry");
-}
+const QString LayoutKey = QStringLiteral("mainWindowState");
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
@@ -87,6 +93,7 @@ MainWindow::MainWindow(QWidget *parent)
     new SidewaysScroll(ui->widget_topPanel);
     ui->widget_topPanel->hide();
     connect(ui->togglePanelButton, &QPushButton::clicked, this, &MainWindow::toggleTopPanel);
+    connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
 
     setTitle(QString());
 
@@ -101,6 +108,13 @@ MainWindow::MainWindow(QWidget *parent)
     // Values read before may come from another device now.
     connect(connectionGuard, &ConnectionEditGuard::valueAccepted, onlineController->objectReader(),
             &ObjectReadController::clearValues);
+    // The bar runs while online work does; idle, it is hidden, with its label.
+    ui->progressBar->hide();
+    ui->label_Progress->hide();
+    connect(onlineController->session(), &OnlineSession::busyChanged, this, [this](bool busy) {
+        ui->progressBar->setRange(0, busy ? 0 : 100);
+        ui->progressBar->setVisible(busy);
+    });
     auto *controls = new ControlTestController(onlineController.get());
     QAction *liveReports = onlineController->liveReports()->dock()->toggleViewAction();
     liveReports->setObjectName(QStringLiteral("actionLiveReports"));
@@ -124,6 +138,38 @@ MainWindow::MainWindow(QWidget *parent)
                             ui->widget_treeContainer->cidTree(), projectChecks->findings(),
                             projectChecks->panel()},
                            this);
+    arrangeDocks();
+}
+
+void MainWindow::arrangeDocks()
+{
+    // The bottom docks are tabs of one area: each has all of its room.
+    QList<QDockWidget *> bottom;
+    for (QDockWidget *dock : findChildren<QDockWidget *>()) {
+        if (dockWidgetArea(dock) == Qt::BottomDockWidgetArea)
+            bottom.append(dock);
+    }
+    for (int i = 1; i < bottom.size(); ++i)
+        tabifyDockWidget(bottom.first(), bottom.at(i));
+    VisibleRows::keep(commissioningController->panel()->table());
+    // Short of room, a dock scrolls: its tables keep their rows and the
+    // window stays within the screen.
+    for (QDockWidget *dock : qAsConst(bottom)) {
+        auto *scroller = new QScrollArea;
+        scroller->setObjectName(dock->widget()->objectName() + QStringLiteral("Scroller"));
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setWidgetResizable(true);
+        scroller->setWidget(dock->widget());
+        dock->setWidget(scroller);
+        // The first time the area opens it gets what its rows need, as far
+        // as the window allows; after that it is as the engineer leaves it.
+        connect(dock, &QDockWidget::visibilityChanged, this, [this, dock, scroller](bool shown) {
+            if (!shown || dockAreaSized)
+                return;
+            dockAreaSized = true;
+            resizeDocks({dock}, {scroller->widget()->minimumSizeHint().height()}, Qt::Vertical);
+        });
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -174,6 +220,7 @@ void MainWindow::setVisible(bool visible)
     if (visible && !placed) {
         placed = true;
         WindowPlacement::place(this, GeometryKey);
+        dockAreaSized = WindowPlacement::restoreLayout(this, LayoutKey);
     }
     QMainWindow::setVisible(visible);
 }
@@ -181,6 +228,7 @@ void MainWindow::setVisible(bool visible)
 void MainWindow::saveGeometryOnClose()
 {
     WindowPlacement::save(this, GeometryKey);
+    WindowPlacement::saveLayout(this, LayoutKey);
 }
 
 void MainWindow::toggleTopPanel()

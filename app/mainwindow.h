@@ -111,6 +111,7 @@ private:
     // Closes what is open, after asking; false when the engineer declined.
     bool closeStep();
     void saveGeometryOnClose();
+    void arrangeDocks();
     bool mayCloseDocument();
     // Asks what becomes of unsaved selection changes and saves them when told
     // to; false when the engineer cancelled or the save failed.
@@ -146,6 +147,7 @@ private:
     UnsavedChangesTracker *unsavedChanges = nullptr;
     ConnectionEditGuard *connectionGuard = nullptr;
     bool placed = false;
+    bool dockAreaSized = false;
     // Declared after the models it works on, so it goes, joining its
     // thread, before they do.
     std::unique_ptr<OnlineController> onlineController;

@@ -50,6 +50,7 @@ OnlineController::OnlineController(const OnlineWindowParts &parts, QObject *pare
     connect(worker, &OnlineWorker::infoLine, parts.infoScreen, &QPlainTextEdit::appendPlainText);
     connect(worker, &OnlineWorker::connectFailed, this, &OnlineController::onConnectFailed);
     connect(worker, &OnlineWorker::browseFinished, this, &OnlineController::onBrowseFinished);
+    connect(worker, &OnlineWorker::finished, this, &OnlineController::onFinished);
     connect(parts.readObjectButton, &QPushButton::clicked, reader,
             &ObjectReadController::readSelected);
     connect(parts.readReportButton, &QPushButton::clicked, watcher, &LiveReportController::start);
@@ -126,6 +127,7 @@ void OnlineController::browse()
     const QString portText = parts.port->text().trimmed();
     const int port = OnlineBrowse::portFromText(portText);
     if (port <= 0 || port > 65535) {
+        dropEarlierBrowse();
         showBrowseFailure(
             tr("Connection failed: the port \"%1\" is not a number from 1 to 65535").arg(portText));
         return;
@@ -137,7 +139,19 @@ void OnlineController::browse()
 void OnlineController::showBrowseFailure(const QString &text)
 {
     parts.infoScreen->appendPlainText(text);
-    parts.statusBar->showMessage(text, StatusMessageMs);
+    // Until the next action replaces it.
+    parts.statusBar->showMessage(text);
+}
+
+void OnlineController::dropEarlierBrowse()
+{
+    // What the tree showed came from the device browsed before, which is not
+    // the one just asked for.
+    source->showDocument();
+    parts.onlineTree->clearSelection();
+    parts.onlineDataSets->clear();
+    parts.onlineReports->clear();
+    reader->clearValues();
 }
 
 void OnlineController::testRead()
@@ -170,13 +184,19 @@ void OnlineController::onBusyChanged(bool busy)
 void OnlineController::onConnectFailed(IedClientError error)
 {
     parts.statusBar->showMessage(
-        tr("Connection failed: %1; %2").arg(connectFailure(error), OnlineBrowse::errorText(error)),
-        StatusMessageMs);
+        tr("Connection failed: %1; %2").arg(connectFailure(error), OnlineBrowse::errorText(error)));
+}
+
+void OnlineController::onFinished(bool cancelled)
+{
+    if (cancelled)
+        parts.statusBar->showMessage(tr("Cancelled"));
 }
 
 void OnlineController::onBrowseFinished(const OnlineTrees &trees)
 {
     if (!trees.result) {
+        dropEarlierBrowse();
         showBrowseFailure(browseFailure(trees.result));
         return;
     }

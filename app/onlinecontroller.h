@@ -84,7 +84,9 @@ private:
     void onBusyChanged(bool busy);
     void onConnectFailed(IedClientError error);
     void onBrowseFinished(const OnlineTrees &trees);
+    void onFinished(bool cancelled);
     void showBrowseFailure(const QString &text);
+    void dropEarlierBrowse();
     QString projectConnectionValue(int row) const;
 
     OnlineWindowParts parts;

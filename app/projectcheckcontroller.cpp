@@ -1,6 +1,7 @@
 #include "projectcheckcontroller.h"
 
 #include "comparesource.h"
+#include "filekinds.h"
 #include "findingsmodel.h"
 #include "findingspanel.h"
 #include "liveiedsource.h"
@@ -50,13 +51,6 @@ namespace {
 
 constexpr int StatusMessageMs = 15000;
 
-QString sclFilter()
-{
-    return QCoreApplication::translate("ProjectCheckController",
-                                       "SCL files (*.scd *.cid *.icd *.iid *.ssd *.sed *.xml);;"
-                                       "All files (*)");
-}
-
 QString summaryText(const CompareFindings &findings, int pickCount, const QString &source)
 {
     if (findings.isEmpty())
@@ -88,7 +82,7 @@ QString sentence(QString text)
 } // namespace
 
 ProjectCheckController::ProjectCheckController(const ProjectCheckParts &parts, QObject *parent)
-    : QObject(parent), parts(parts), projectMenu(new QMenu(tr("Project"), parts.window)),
+    : QObject(parent), parts(parts), projectMenu(new QMenu(tr("&Project"), parts.window)),
       findingsModel(new FindingsModel(this)),
       findingsPanel(new FindingsPanel(findingsModel, parts.window)),
       rowMarks(new SelectionMarks(parts.objects, parts.datasets, parts.reports, parts.window, this))
@@ -165,7 +159,8 @@ QString ProjectCheckController::chooseSclFile(const QString &caption)
 {
     QSettings settings;
     const QString folder = settings.value(QStringLiteral("lastSclPath")).toString();
-    const QString path = UserPrompt::openFileName(parts.window, caption, folder, sclFilter());
+    const QString path = UserPrompt::openFileName(
+        parts.window, caption, UserPrompt::startFolder(folder), FileKinds::sclFiles());
     if (!path.isEmpty())
         settings.setValue(QStringLiteral("lastSclPath"), QFileInfo(path).absolutePath());
     return path;

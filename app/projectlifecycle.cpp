@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "ciditemstree.h"
+#include "filekinds.h"
 #include "iec61850dbmanager.h"
 #include "livereportcontroller.h"
 #include "newprojectdialog.h"
@@ -37,7 +38,7 @@ const QString ProgramTitle = QStringLiteral("Stationscope");
 
 QString settingsPath(const char *key)
 {
-    return QSettings().value(QLatin1String(key), QDir::homePath()).toString();
+    return QSettings().value(QLatin1String(key)).toString();
 }
 
 QString fileName(const QString &path)
@@ -93,8 +94,12 @@ void MainWindow::closeProject()
     connector.reset();
     ui->widget_treeContainer->clearAll();
     signalModel->clear();
+    // What was said about the project and where its signals came from go with it.
+    ui->plainTextEdit_2->clear();
+    ui->lineEdit_Labels->clear();
     projectPath.clear();
     workbookPath.clear();
+    UserPrompt::setDocumentFolder(QString());
     setTitle(projectPath);
     unsavedChanges->reset();
 }
@@ -206,8 +211,8 @@ void MainWindow::on_actionNew_Project_triggered()
     if (!mayCloseDocument())
         return;
     const QString sclFile = UserPrompt::openFileName(
-        this, tr("Select Config file for the project"), settingsPath("lastConfigPath"),
-        tr("IEC61850 Conf files (*.scd *.cid *.icd *.iid *.sed *.ssd *.scl *.xml);;"));
+        this, tr("Select Config file for the project"),
+        UserPrompt::startFolder(settingsPath("lastConfigPath")), FileKinds::sclFiles());
     if (sclFile.isEmpty())
         return;
     QSettings().setValue(QStringLiteral("lastConfigPath"), QFileInfo(sclFile).absolutePath());
@@ -233,9 +238,9 @@ void MainWindow::on_actionOpen_Project_triggered()
 {
     // The file is chosen first, so that a file that is no project leaves the
     // open one as it is.
-    const QString file =
-        UserPrompt::openFileName(this, tr("Scl Project"), settingsPath("lastProjectPath"),
-                                 tr("SCL Project files (*.sclpro);"));
+    const QString file = UserPrompt::openFileName(
+        this, tr("Scl Project"), UserPrompt::startFolder(settingsPath("lastProjectPath")),
+        FileKinds::projectFiles());
     if (!file.isEmpty())
         openRecent(file, RecentFiles::Projects);
 }
@@ -292,6 +297,7 @@ void MainWindow::importWorkbook(const QString &path,
                                              datasetsModel.get(), reportsModel.get(), nullptr);
         if (imported) {
             workbookPath = path;
+            UserPrompt::setDocumentFolder(QFileInfo(path).absolutePath());
             setTitle(fileName(path));
         }
     }
@@ -301,6 +307,7 @@ void MainWindow::importWorkbook(const QString &path,
 void MainWindow::loadProject(const QString &path)
 {
     projectPath = path;
+    UserPrompt::setDocumentFolder(QFileInfo(path).absolutePath());
     setTitle(QFileInfo(path).fileName());
     dbManager->upgradeProject();
 
@@ -377,7 +384,7 @@ void MainWindow::on_actionExport_to_excell_triggered()
     const QString name = proposedExportName(ied ? ied->text() : QStringLiteral("NoDevice"),
                                             QDateTime::currentDateTime());
     const QString file = UserPrompt::saveFileName(
-        this, tr("Save File"), settingsPath("lastExportPath") + QLatin1Char('/') + name,
+        this, tr("Save File"), UserPrompt::startFile(settingsPath("lastExportPath"), name),
         tr("Excel Files (*.xlsx);;All Files (*)"));
     if (file.isEmpty())
         return;
@@ -400,7 +407,8 @@ void MainWindow::on_actionImport_from_excell_triggered()
 {
     const QString file = UserPrompt::openFileName(
         this, tr("Open IEC61850 Import Data"),
-        settingsPath("lastExportPath") + tr("/importIEC61850.xlsx"), tr("Excel File (*.xlsx)"));
+        UserPrompt::startFile(settingsPath("lastExportPath"), tr("importIEC61850.xlsx")),
+        tr("Excel File (*.xlsx)"));
     if (!file.isEmpty())
         openRecent(file, RecentFiles::Workbooks);
 }

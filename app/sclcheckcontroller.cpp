@@ -1,5 +1,6 @@
 #include "sclcheckcontroller.h"
 
+#include "filekinds.h"
 #include "findingsmodel.h"
 #include "findingspanel.h"
 #include "sclcheckrun.h"
@@ -50,8 +51,8 @@ void SclCheckController::checkSclFile()
     QSettings settings;
     const QString path = UserPrompt::openFileName(
         parts.window, tr("Check SCL File"),
-        settings.value(QStringLiteral("lastConfigPath")).toString(),
-        tr("IEC61850 Conf files (*.scl *.cid *.scd *.icd *.iid *.xml);;All files (*)"));
+        UserPrompt::startFolder(settings.value(QStringLiteral("lastConfigPath")).toString()),
+        FileKinds::sclFiles());
     if (path.isEmpty())
         return;
     settings.setValue(QStringLiteral("lastConfigPath"), QFileInfo(path).absolutePath());

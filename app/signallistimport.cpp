@@ -10,11 +10,9 @@
 #include "signallistimporter.h"
 #include "userprompt.h"
 
-#include <QDir>
-
 void MainWindow::on_pushButton_ImportPLC_clicked()
 {
-    const QString path = UserPrompt::openFileName(this, tr("Scl"), QDir::currentPath(),
+    const QString path = UserPrompt::openFileName(this, tr("Scl"), UserPrompt::startFolder(),
                                                   tr("Line Labels (*.csv );;"));
     if (path.isEmpty())
         return;

@@ -1,8 +1,10 @@
 #include "windowplacement.h"
 
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QWidget>
 
 namespace {
@@ -17,6 +19,17 @@ QRect availableArea(const QWidget *window)
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
+}
+
+// Splitters are told apart by the names of the widgets they sit in.
+QString splitterPath(const QSplitter *splitter, const QWidget *window)
+{
+    QStringList names;
+    for (const QObject *object = splitter; object && object != window; object = object->parent()) {
+        if (!object->objectName().isEmpty())
+            names.prepend(object->objectName());
+    }
+    return names.join(QLatin1Char('.'));
 }
 
 } // namespace
@@ -58,4 +71,26 @@ void WindowPlacement::place(QWidget *window, const QString &settingsKey)
 void WindowPlacement::save(const QWidget *window, const QString &settingsKey)
 {
     QSettings().setValue(settingsKey, window->normalGeometry());
+}
+
+void WindowPlacement::saveLayout(const QMainWindow *window, const QString &settingsKey)
+{
+    QSettings settings;
+    settings.setValue(settingsKey, window->saveState());
+    settings.beginGroup(settingsKey + QStringLiteral("Splitters"));
+    for (const QSplitter *splitter : window->findChildren<QSplitter *>())
+        settings.setValue(splitterPath(splitter, window), splitter->saveState());
+}
+
+bool WindowPlacement::restoreLayout(QMainWindow *window, const QString &settingsKey)
+{
+    QSettings settings;
+    const bool restored = window->restoreState(settings.value(settingsKey).toByteArray());
+    settings.beginGroup(settingsKey + QStringLiteral("Splitters"));
+    for (QSplitter *splitter : window->findChildren<QSplitter *>()) {
+        const QByteArray state = settings.value(splitterPath(splitter, window)).toByteArray();
+        if (!state.isEmpty())
+            splitter->restoreState(state);
+    }
+    return restored;
 }

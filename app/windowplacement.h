@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QString>
 
+class QMainWindow;
 class QWidget;
 
 namespace WindowPlacement {
@@ -23,6 +24,12 @@ QRect opening(const QRect &saved, const QSize &wanted, const QSize &minimum,
 // Before the first show.
 void place(QWidget *window, const QString &settingsKey);
 void save(const QWidget *window, const QString &settingsKey);
+
+// The docks (where, which tab, how high) and every named splitter of the
+// window as the engineer left them; restored before the first show.
+void saveLayout(const QMainWindow *window, const QString &settingsKey);
+// False when nothing was saved.
+bool restoreLayout(QMainWindow *window, const QString &settingsKey);
 
 } // namespace WindowPlacement
 

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -48,6 +50,43 @@ void CheckBoxDelegateate::updateEditorGeometry(QWidget *editor, const QStyleOpti
     editor->setGeometry(frame);
 }
 
+QRect CheckBoxDelegateate::indicatorRect(const QStyleOptionViewItem &option) const
+{
+    const QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+    QRect indicator(0, 0, style->pixelMetric(QStyle::PM_IndicatorWidth, &option, option.widget),
+                    style->pixelMetric(QStyle::PM_IndicatorHeight, &option, option.widget));
+    indicator.moveCenter(option.rect.center());
+    return indicator;
+}
+
+bool CheckBoxDelegateate::editorEvent(QEvent *event, QAbstractItemModel *model,
+                                      const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    const Qt::ItemFlags flags = index.flags();
+    if (!(flags & Qt::ItemIsEnabled) || !(flags & Qt::ItemIsEditable))
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton || !indicatorRect(option).contains(mouse->pos()))
+            return false;
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+        // The second click of a double-click toggles nothing more.
+        return indicatorRect(option).contains(static_cast<QMouseEvent *>(event)->pos());
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Space && key != Qt::Key_Select)
+            return false;
+        break;
+    }
+    default:
+        return false;
+    }
+    return model->setData(index, !index.data(Qt::EditRole).toBool(), Qt::EditRole);
+}
+
 void CheckBoxDelegateate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QModelIndex &index) const
 {
@@ -56,10 +95,6 @@ void CheckBoxDelegateate::paint(QPainter *painter, const QStyleOptionViewItem &o
         return;
     }
     drawBackground(painter, option, index);
-    const QStyle *style = option.widget ? option.widget->style() : QApplication::style();
-    QRect indicator(0, 0, style->pixelMetric(QStyle::PM_IndicatorWidth, &option, option.widget),
-                    style->pixelMetric(QStyle::PM_IndicatorHeight, &option, option.widget));
-    indicator.moveCenter(option.rect.center());
-    drawCheck(painter, option, indicator,
+    drawCheck(painter, option, indicatorRect(option),
               index.data(Qt::EditRole).toBool() ? Qt::Checked : Qt::Unchecked);
 }

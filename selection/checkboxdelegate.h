@@ -20,9 +20,16 @@ public:
                               const QModelIndex &index) const override;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
+    // A click on the indicator, or Space on the cell, toggles an editable cell
+    // without opening an editor.
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override;
 
 private slots:
     void commitToggle();
+
+private:
+    QRect indicatorRect(const QStyleOptionViewItem &option) const;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "ciditemstree.h"
 
+#include "sclmodel.h"
 #include "userprompt.h"
 
 #include <QContextMenuEvent>
@@ -38,10 +39,15 @@ void CidItemsTree::contextMenuEvent(QContextMenuEvent *event)
     if (selected.isEmpty())
         return;
     QMenu menu(this);
-    // Nodes below a branch can be picked; the project root and the branch
-    // roots cannot.
+    // Nodes below a branch of a project's model can be picked; the project
+    // root, the branch roots and a browsed tree (logical devices on top)
+    // cannot.
     const bool pickable = std::any_of(selected.cbegin(), selected.cend(), [](const QModelIndex &i) {
-        return i.parent().isValid() && i.parent().parent().isValid();
+        QModelIndex top = i;
+        while (top.parent().isValid())
+            top = top.parent();
+        return i.parent().isValid() && i.parent().parent().isValid() &&
+               top.data(KindRole).toInt() == IedKind;
     });
     if (pickable) {
         connect(menu.addAction(tr("Pick Selected")), &QAction::triggered, this,

@@ -12,9 +12,6 @@ SelectedDatasetsTree::SelectedDatasetsTree(QWidget *parent) : SelectedItemsTree(
 void SelectedDatasetsTree::setModel(QAbstractItemModel *model)
 {
     SelectedItemsTree::setModel(model);
-    if (selectionModel())
-        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &SelectedDatasetsTree::onSelectionChanged);
     if (auto *datasets = qobject_cast<SelectedItemsModel *>(model))
         connect(datasets, &SelectedItemsModel::nodeAdded, this, &SelectedDatasetsTree::onNodeAdded);
 }
@@ -23,10 +20,4 @@ void SelectedDatasetsTree::onNodeAdded(QStandardItem *newNode)
 {
     if (auto *datasets = qobject_cast<SelectedDatasetsModel *>(model()))
         datasets->fillAddedRow(newNode);
-}
-
-void SelectedDatasetsTree::onSelectionChanged(const QItemSelection &selected,
-                                              const QItemSelection &)
-{
-    reopenRowEditors(selected, {6});
 }

@@ -6,7 +6,7 @@
 class QStandardItem;
 
 // Shows the picked data sets with their members; a member attribute's MMS type
-// combo is shown when its row is selected.
+// combo opens on a double-click or F2.
 class SelectedDatasetsTree : public SelectedItemsTree
 {
     Q_OBJECT
@@ -17,7 +17,6 @@ public:
 
 public slots:
     void onNodeAdded(QStandardItem *newNode);
-    void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
 };
 
 #endif

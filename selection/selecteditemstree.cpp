@@ -7,6 +7,7 @@
 #include "tagselector.h"
 #include "trigtypedialog.h"
 #include "userprompt.h"
+#include "visiblerows.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -30,7 +31,6 @@ SelectedItemsTree::SelectedItemsTree(QWidget *parent) : QTreeView(parent)
 void SelectedItemsTree::setModel(QAbstractItemModel *model)
 {
     QTreeView::setModel(model);
-    editorRow = QPersistentModelIndex();
     if (!model)
         return;
     connect(model, &QAbstractItemModel::rowsInserted, this,
@@ -79,6 +79,9 @@ QString SelectedItemsTree::themeStyleSheet(const QColor &base, const QColor &sec
 void SelectedItemsTree::applyTheme(const QColor &base, const QColor &second)
 {
     setStyleSheet(themeStyleSheet(base, second));
+    // Measured in the theme's font.
+    ensurePolished();
+    VisibleRows::keep(this);
     disabledCellColor = themeDisabledColor(base);
     if (auto *selectionModel = qobject_cast<SelectedItemsModel *>(model()))
         selectionModel->setDisabledColor(disabledCellColor);
@@ -129,6 +132,8 @@ void SelectedItemsTree::adjustFirstColumnSize()
     columnSizing.stop();
     resizeColumnToContents(1);
     resizeColumnToContents(0);
+    // Rows with icons are higher than a line of text.
+    VisibleRows::keep(this);
 }
 
 void SelectedItemsTree::scheduleColumnSizing()
@@ -164,7 +169,6 @@ void SelectedItemsTree::deleteSelectedItems()
     QMap<QPersistentModelIndex, QSet<int>> rowsByParent;
     for (const QModelIndex &index : selectionModel()->selectedIndexes())
         rowsByParent[QPersistentModelIndex(index.parent())].insert(index.row());
-    closeRowEditors();
     for (auto it = rowsByParent.cbegin(); it != rowsByParent.cend(); ++it) {
         QList<int> rows = it.value().values();
         std::sort(rows.begin(), rows.end(), std::greater<int>());
@@ -196,28 +200,4 @@ void SelectedItemsTree::showDeleteMenu(const QPoint &globalPos)
     connect(remove, &QAction::triggered, this, &SelectedItemsTree::deleteSelectedItems);
     emit contextMenuAboutToShow(&menu, indexAt(viewport()->mapFromGlobal(globalPos)));
     UserPrompt::exec(&menu, globalPos);
-}
-
-void SelectedItemsTree::closeRowEditors()
-{
-    if (!editorRow.isValid() || !model()) {
-        editorRow = QPersistentModelIndex();
-        return;
-    }
-    for (int column = 0; column < model()->columnCount(editorRow.parent()); ++column)
-        closePersistentEditor(editorRow.sibling(editorRow.row(), column));
-    editorRow = QPersistentModelIndex();
-}
-
-void SelectedItemsTree::reopenRowEditors(const QItemSelection &selected, const QList<int> &columns)
-{
-    closeRowEditors();
-    const QModelIndexList indexes = selected.indexes();
-    if (indexes.isEmpty())
-        return;
-    editorRow = indexes.first().sibling(indexes.first().row(), 0);
-    for (const QModelIndex &index : indexes) {
-        if (columns.contains(index.column()))
-            openPersistentEditor(index);
-    }
 }

@@ -53,16 +53,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void showDeleteMenu(const QPoint &globalPos);
-    // Closes the persistent editors of the row opened last and opens editors on
-    // the selected cells of the given columns, so the row's editors show at once.
-    void reopenRowEditors(const QItemSelection &selected, const QList<int> &columns);
-    void closeRowEditors();
 
 private:
     TagSelector *selector = nullptr;
     bool readOnly = false;
     QColor disabledCellColor;
-    QPersistentModelIndex editorRow;
     QTimer columnSizing;
 };
 

@@ -15,9 +15,6 @@ SelectedObjectsTree::SelectedObjectsTree(QWidget *parent) : SelectedItemsTree(pa
 void SelectedObjectsTree::setModel(QAbstractItemModel *model)
 {
     SelectedItemsTree::setModel(model);
-    if (selectionModel())
-        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &SelectedObjectsTree::onSelectionChanged);
     if (auto *objects = qobject_cast<SelectedItemsModel *>(model))
         connect(objects, &SelectedItemsModel::nodeAdded, this, &SelectedObjectsTree::onNodeAdded);
 }
@@ -26,14 +23,4 @@ void SelectedObjectsTree::onNodeAdded(QStandardItem *newNode)
 {
     if (auto *objects = qobject_cast<SelectedObjectsModel *>(model()))
         objects->fillAddedRow(newNode);
-}
-
-void SelectedObjectsTree::onSelectionChanged(const QItemSelection &selected, const QItemSelection &)
-{
-    reopenRowEditors(selected, {6, 2, 11});
-}
-
-void SelectedObjectsTree::onComboFocusOut()
-{
-    closeRowEditors();
 }

@@ -5,8 +5,8 @@
 
 class QStandardItem;
 
-// Shows the picked data objects and attributes with their thirteen columns; the
-// combo boxes of the selected row are shown at once.
+// Shows the picked data objects and attributes with their thirteen columns; a
+// combo cell opens its drop-down on a double-click or F2, never on selection.
 class SelectedObjectsTree : public SelectedItemsTree
 {
     Q_OBJECT
@@ -17,8 +17,6 @@ public:
 
 public slots:
     void onNodeAdded(QStandardItem *newNode);
-    void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
-    void onComboFocusOut();
 };
 
 #endif

@@ -12,9 +12,6 @@ SelectedReportsTree::SelectedReportsTree(QWidget *parent) : SelectedItemsTree(pa
 void SelectedReportsTree::setModel(QAbstractItemModel *model)
 {
     SelectedItemsTree::setModel(model);
-    if (selectionModel())
-        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &SelectedReportsTree::onSelectionChanged);
     if (auto *reports = qobject_cast<SelectedItemsModel *>(model))
         connect(reports, &SelectedItemsModel::nodeAdded, this, &SelectedReportsTree::onNodeAdded);
 }
@@ -23,9 +20,4 @@ void SelectedReportsTree::onNodeAdded(QStandardItem *newNode)
 {
     if (auto *reports = qobject_cast<SelectedReportsModel *>(model()))
         reports->fillAddedRow(newNode);
-}
-
-void SelectedReportsTree::onSelectionChanged(const QItemSelection &selected, const QItemSelection &)
-{
-    reopenRowEditors(selected, {3, 5});
 }

@@ -5,8 +5,8 @@
 
 class QStandardItem;
 
-// Shows the picked report control blocks; the check boxes of the selected row
-// become live.
+// Shows the picked report control blocks; a click on a check box cell (or
+// Space on it) toggles it.
 class SelectedReportsTree : public SelectedItemsTree
 {
     Q_OBJECT
@@ -17,7 +17,6 @@ public:
 
 public slots:
     void onNodeAdded(QStandardItem *newNode);
-    void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
 };
 
 #endif

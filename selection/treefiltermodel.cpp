@@ -106,6 +106,7 @@ void TreeFilterModel::setQuery(const QString &query)
             words.append(word);
     }
     pattern = words.join(QLatin1Char(' '));
+    spansLevels = std::any_of(pattern.cbegin(), pattern.cend(), isSeparator);
     useExpression = isExpression(pattern);
     if (useExpression) {
         expression = QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption);
@@ -270,9 +271,10 @@ bool TreeFilterModel::scopeHolds(const Scope &scope) const
 
 bool TreeFilterModel::matchesText(const QString &text) const
 {
-    if (useExpression)
-        return expression.match(text).hasMatch();
-    return text.contains(pattern, Qt::CaseInsensitive);
+    // References hold "$" and "."; typed as they show, they are found as text.
+    if (text.contains(pattern, Qt::CaseInsensitive))
+        return true;
+    return useExpression && expression.match(text).hasMatch();
 }
 
 bool TreeFilterModel::textMatches(const QModelIndex &index) const
@@ -285,7 +287,12 @@ bool TreeFilterModel::textMatches(const QModelIndex &index) const
         }
         return false;
     }
-    return matchesText(ownName(index.data().toString(), index.parent().data().toString()));
+    const QString text = index.data().toString();
+    if (matchesText(ownName(text, index.parent().data().toString())))
+        return true;
+    // A query of more than one level ("LLN0$GO$gcb", "Pos.stVal") is looked
+    // for in the whole reference a browsed tree shows.
+    return spansLevels && matchesText(nodeNamePart(text));
 }
 
 void TreeFilterModel::compute() const

@@ -8,7 +8,9 @@
 // A query is free text plus optional words: "fc:ST" (functional constraint),
 // "ln:XCBR" (logical node class; prefix and instance ignored) and "ld:CTRL"
 // (logical device). The text matches case-insensitively as a substring, or as
-// a regular expression when it holds any of its special characters. The words
+// a regular expression when it holds any of its special characters. Text with
+// a "/", "." or "$" is also looked for in the whole text a node shows, so a
+// reference typed as a browsed tree shows it is found. The words
 // and the text must all hold; words alone match the nodes on the level they
 // name (the logical nodes of "ln:XCBR", the constraint nodes of "fc:ST").
 
@@ -91,6 +93,7 @@ private:
     QString wantedDevice;
     QRegularExpression expression;
     bool useExpression = false;
+    bool spansLevels = false;
     QString queryError;
     bool allColumns = false;
 

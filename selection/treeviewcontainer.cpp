@@ -27,6 +27,9 @@ TreeviewContainer::TreeviewContainer(QWidget *parent)
     connect(ui->treeView_CID, &CidItemsTree::pickRequested, this, &TreeviewContainer::pickSelected);
     ui->treeView_CID->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ui->splitter_horizontal->setSizes({50, 500});
+    // A pane is hidden with its button; dragged, it keeps its rows.
+    ui->splitter_horizontal->setChildrenCollapsible(false);
+    ui->splitter_vertical->setChildrenCollapsible(false);
 
     ui->filterField_CID->setView(ui->treeView_CID);
     ui->filterField_CID->setSelectAllVisible(true);
@@ -234,7 +237,9 @@ void TreeviewContainer::onCidTreePressed(const QModelIndex &index)
     while (top.parent().isValid())
         top = top.parent();
     QStandardItem *root = sclModel->itemFromIndex(top);
-    if (!root)
+    // A browsed tree has logical devices on top: it has no connection to name,
+    // and its own title stays.
+    if (!root || root->data(KindRole).toInt() != IedKind)
         return;
     const int id = root->data(ConnectionIdRole).toInt();
     if (id == currentConnectionId)

@@ -1,10 +1,12 @@
 #include "userprompt.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QMenu>
 
 namespace {
 UserPrompt *installedPrompt = nullptr;
+QString openDocumentFolder;
 } // namespace
 
 UserPrompt::~UserPrompt() = default;
@@ -57,6 +59,28 @@ QString UserPrompt::existingDirectory(QWidget *parent, const QString &caption,
 {
     return current().chooseFile(
         {FileRequest::ExistingDirectory, parent, caption, directory, QString(), options});
+}
+
+void UserPrompt::setDocumentFolder(const QString &folder)
+{
+    openDocumentFolder = folder;
+}
+
+QString UserPrompt::documentFolder()
+{
+    return openDocumentFolder;
+}
+
+QString UserPrompt::startFolder(const QString &remembered)
+{
+    if (!remembered.isEmpty())
+        return remembered;
+    return openDocumentFolder.isEmpty() ? QDir::homePath() : openDocumentFolder;
+}
+
+QString UserPrompt::startFile(const QString &remembered, const QString &name)
+{
+    return QDir(startFolder(remembered)).filePath(name);
 }
 
 MessageCollector::MessageCollector() : previous(UserPrompt::install(this)) {}

@@ -70,6 +70,16 @@ public:
                                 const QString &filter);
     static QString existingDirectory(QWidget *parent, const QString &caption,
                                      const QString &directory, QFileDialog::Options options);
+    // The folder of the open project (or workbook): file dialogs open there
+    // while it is open. Empty when nothing is open.
+    static void setDocumentFolder(const QString &folder);
+    static QString documentFolder();
+    // Where a file dialog opens: the folder remembered for its kind of file
+    // when there is one, else the document's folder, else the home folder.
+    static QString startFolder(const QString &remembered = QString());
+    // The same with a proposed file name.
+    static QString startFile(const QString &remembered, const QString &name);
+
     static int exec(QDialog *dialog) { return current().execDialog(dialog); }
     static QAction *exec(QMenu *menu, const QPoint &globalPos)
     {

@@ -1,12 +1,24 @@
+#include "elidedlabel.h"
 #include "eventwait.h"
 #include "filterfield.h"
+#include "livereportcontroller.h"
+#include "livereportpanel.h"
 #include "mainwindow.h"
+#include "onlinecontroller.h"
+#include "sclgenerator.h"
+#include "sclmodel.h"
+#include "sclparser.h"
 #include "scriptedprompt.h"
+#include "selecteditemsmodel.h"
 #include "temporarysettings.h"
+#include "treeviewcontainer.h"
+#include "visiblerows.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -17,7 +29,10 @@
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
@@ -48,6 +63,8 @@ private slots:
     void aboutNamesVersionAndBuild();
     void clearEmptiesInfoScreen();
     void signalListFilterHidesOtherSignals();
+    void laptopScreenKeepsRowsAndWidth_data();
+    void laptopScreenKeepsRowsAndWidth();
 
 private:
     template <typename T> T *child(const QString &name)
@@ -103,7 +120,8 @@ void MainWindowTest::opensWithinItsScreen_data()
     QTest::addColumn<QRect>("saved");
     QTest::addColumn<bool>("restored");
     QTest::newRow("first run") << QRect() << false;
-    QTest::newRow("saved here") << QRect(40, 60, 640, 500) << true;
+    // As high as the offscreen screen allows, room for the tables' rows.
+    QTest::newRow("saved here") << QRect(40, 40, 640, 550) << true;
     QTest::newRow("saved on a larger screen") << QRect(0, 0, 1443, 985) << false;
 }
 
@@ -220,14 +238,15 @@ void MainWindowTest::formWidgets()
 void MainWindowTest::fileMenuOrder()
 {
     const QList<QAction *> barActions = window->menuBar()->actions();
-    QCOMPARE(actionTexts(barActions), QStringList({"File", "View", "Project", "Help"}));
+    // Each menu opens with Alt and its underlined letter.
+    QCOMPARE(actionTexts(barActions), QStringList({"&File", "&View", "&Project", "&Help"}));
     QCOMPARE(actionTexts(child<QMenu>("menuView")->actions()),
              QStringList({"Live Reports", "Commissioning"}));
     QCOMPARE(actionTexts(child<QMenu>("menuFile")->actions()),
              QStringList({"New Project...", "Open Project", "Recent Projects...", "|",
                           "Check SCL File...", "|", "Close Project", "Save Project...", "|",
                           "Export to Excell", "Import from Excell...", "|", "|",
-                          "Recent Excell imports"}));
+                          "Recent Excell imports", "|", "&Quit"}));
     QCOMPARE(actionTexts(child<QMenu>("menuAbout")->actions()), QStringList({"About"}));
 }
 
@@ -249,6 +268,11 @@ void MainWindowTest::actionsCarryIconsAndShortcut()
         QVERIFY2(!icon.pixmap(16, 16).isNull(), name);
     }
     QCOMPARE(child<QAction>("actionSave_Project")->shortcut(), QKeySequence("Ctrl+S"));
+    QCOMPARE(child<QAction>("actionQuit")->shortcut(), QKeySequence("Ctrl+Q"));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    child<QAction>("actionQuit")->trigger();
+    QVERIFY(!window->isVisible());
 }
 
 void MainWindowTest::settingsIdentity()
@@ -373,6 +397,108 @@ void MainWindowTest::signalListFilterHidesOtherSignals()
     filter->applyNow();
     QCOMPARE(view->isRowHidden(2, QModelIndex()), true);
     QCOMPARE(view->isRowHidden(0, QModelIndex()) || view->isRowHidden(1, QModelIndex()), false);
+}
+
+namespace {
+QStandardItem *firstOfKind(QStandardItem *parent, int kind)
+{
+    for (int row = 0; parent && row < parent->rowCount(); ++row) {
+        QStandardItem *child = parent->child(row);
+        if (child->data(KindRole).toInt() == kind && child->data(KindRole).isValid())
+            return child;
+        if (QStandardItem *found = firstOfKind(child, kind))
+            return found;
+    }
+    return nullptr;
+}
+} // namespace
+
+void MainWindowTest::laptopScreenKeepsRowsAndWidth_data()
+{
+    QTest::addColumn<bool>("topPanel");
+    QTest::newRow("top panel hidden") << false;
+    QTest::newRow("top panel shown") << true;
+}
+
+// A vendor-sized IED (hundreds of logical nodes) watched through 73 report
+// control blocks on a 1366 x 768 laptop: the window stays within the screen,
+// and every table keeps eight rows, the bottom docks sharing their room as tabs.
+void MainWindowTest::laptopScreenKeepsRowsAndWidth()
+{
+    QFETCH(bool, topPanel);
+    ScriptedPrompt prompt;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("vendor.scd");
+    SclGeneratorOptions options;
+    options.iedCount = 1;
+    options.lnInstances = 45;
+    options.templateFamilies = 1;
+    QVERIFY(SclGenerator::write(file, options));
+    auto *cid = child<QTreeView>("treeView_CID");
+    auto *scl = qobject_cast<SelectedItemsModel *>(cid->model());
+    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    QVERIFY(!parser.loadIedNames(file).isEmpty());
+    QVERIFY(parser.parse(SclGenerator::iedName(0), scl));
+    QVERIFY(firstOfKind(scl->item(0)->child(1), LogicalNodeKind));
+    auto *trees = child<TreeviewContainer>("widget_treeContainer");
+    for (int kind : {int(DataObjectKind), int(DataSetKind), int(BufferedReportKind)}) {
+        QStandardItem *node = firstOfKind(scl->item(0), kind);
+        QVERIFY(node);
+        trees->onCidTreeDoubleClicked(node->index());
+    }
+
+    QStringList blocks;
+    for (int block = 1; block <= 73; ++block)
+        blocks << QStringLiteral("%1MEAS/LLN0$BR$brcbStatus%2")
+                      .arg(SclGenerator::iedName(0))
+                      .arg(block, 2, 10, QLatin1Char('0'));
+    const QString watching = QStringLiteral("Watching ") + blocks.join(", ");
+    LiveReportController *reports = window->online()->liveReports();
+    reports->panel()->setStatus(watching);
+    if (topPanel)
+        child<QPushButton>("togglePanelButton")->click();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->resize(1366, 768);
+    const QList<QDockWidget *> docks = window->findChildren<QDockWidget *>();
+    QCOMPARE(docks.size(), 3);
+    for (QDockWidget *dock : docks)
+        dock->show();
+    QCOMPARE(window->tabifiedDockWidgets(docks.first()).size(), 2);
+
+    for (QDockWidget *dock : docks) {
+        dock->raise();
+        QTRY_VERIFY(dock->widget()->isVisible());
+        QCoreApplication::processEvents();
+        QVERIFY2(window->minimumSizeHint().width() <= 1366,
+                 qPrintable(QString::number(window->minimumSizeHint().width())));
+        QVERIFY(window->minimumSizeHint().height() <= 768);
+        QCOMPARE(window->size(), QSize(1366, 768));
+        QList<QAbstractItemView *> views = dock->widget()->findChildren<QAbstractItemView *>();
+        for (const char *name : {"treeView_CID", "treeView_SelectedDataObjects",
+                                 "treeView_SelectedDatasets", "treeView_SelectedReports"})
+            views << child<QAbstractItemView>(name);
+        for (QAbstractItemView *view : qAsConst(views)) {
+            if (view->objectName().isEmpty())
+                continue;
+            // Short of room, the area around a table scrolls; the table keeps its rows.
+            const int rows = view->viewport()->height() / VisibleRows::rowHeight(view);
+            QVERIFY2(
+                rows >= VisibleRows::Least,
+                qPrintable(QStringLiteral("%1 shows %2 rows").arg(view->objectName()).arg(rows)));
+        }
+    }
+
+    // The Watching line is cut to the window, whole on hover; its buttons stay in view.
+    auto *status = child<ElidedLabel>("label_liveReportStatus");
+    QVERIFY(status->isElided());
+    docks.first()->raise();
+    QCoreApplication::processEvents();
+    auto *stop = child<QPushButton>("pushButton_stopReports");
+    QVERIFY(stop->mapTo(window, QPoint(stop->width(), 0)).x() <= window->width());
+    QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), status->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(status, &hover);
+    QCOMPARE(QToolTip::text(), watching);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -23,11 +23,13 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStandardItemModel>
@@ -270,13 +272,37 @@ void OnlineBrowsingTest::connectKeepsTheProjectModelAndNamesWhatFailed()
     }
     QCOMPARE(cidModel(), window->onlineTree());
     QCOMPARE(cidModel()->item(0)->text(), QStringLiteral("BAY2_MEASMEAS"));
-    QCOMPARE(cidTitle(), QStringLiteral("127.0.0.1:%1 (online)").arg(server.serverPort()));
+    const QString onlineTitle = QStringLiteral("127.0.0.1:%1 (online)").arg(server.serverPort());
+    QCOMPARE(cidTitle(), onlineTitle);
+    // Pressing a browsed node keeps the title; its menu offers no pick, which
+    // a browsed node cannot be.
+    auto *tree = window->findChild<QTreeView *>("treeView_CID");
+    const QModelIndex node = cidModel()->item(0)->child(0)->index();
+    emit tree->pressed(node);
+    QCOMPARE(cidTitle(), onlineTitle);
+    tree->selectionModel()->select(node, QItemSelectionModel::ClearAndSelect);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), tree->mapToGlobal({5, 5}));
+    QApplication::sendEvent(tree->viewport(), &menuEvent);
+    for (const QStringList &menu : qAsConst(prompt->menus))
+        QVERIFY2(!menu.contains("Pick Selected"), qPrintable(menu.join(", ")));
     showProject->click();
     QCOMPARE(cidModel(), project);
     QCOMPARE(cidTitle(), QStringLiteral("BAY1_PROT (id:0)"));
     QVERIFY(!showProject->isVisible());
 
+    // A failed connect takes the earlier device's tree away.
+    window->findChild<QPushButton *>("pushButton_connectIed")->click();
+    QVERIFY(waitUntilIdle());
+    QCOMPARE(cidModel(), window->onlineTree());
+    window->findChild<QLineEdit *>("lineEdit_Port")->setText(QString::number(closedPort));
+    window->findChild<QPushButton *>("pushButton_connectIed")->click();
+    QVERIFY(waitUntilIdle());
+    QCOMPARE(cidModel(), project);
+    QCOMPARE(window->onlineTree()->rowCount(), 0);
+    QCOMPARE(cidTitle(), QStringLiteral("BAY1_PROT (id:0)"));
+
     // Closed and opened again while the browse is shown: one IED, the project's.
+    window->findChild<QLineEdit *>("lineEdit_Port")->setText(QString::number(server.serverPort()));
     window->findChild<QPushButton *>("pushButton_connectIed")->click();
     QVERIFY(waitUntilIdle());
     QCOMPARE(cidModel(), window->onlineTree());
@@ -537,6 +563,11 @@ void OnlineBrowsingTest::silentPeerLeavesTheWindowWorkingAndCancelEndsIt()
     QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, EventTimeoutMs);
     QVERIFY(window->online()->session()->isBusy());
 
+    // The bar moves while the work runs.
+    auto *bar = window->findChild<QProgressBar *>("progressBar");
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->maximum(), 0);
+
     QElapsedTimer cancelTime;
     cancelTime.start();
     auto *cancel = window->findChild<QPushButton *>("pushButton_cancelOnline");
@@ -545,6 +576,9 @@ void OnlineBrowsingTest::silentPeerLeavesTheWindowWorkingAndCancelEndsIt()
     QVERIFY(waitUntilIdle());
     QVERIFY2(cancelTime.elapsed() < 500, qPrintable(QString::number(cancelTime.elapsed())));
     QVERIFY(!cancel->isVisible());
+    QVERIFY(!bar->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(window->statusBar()->currentMessage(), QStringLiteral("Cancelled"),
+                              EventTimeoutMs);
     QVERIFY(window->findChild<QPushButton *>("pushButton_connectIed")->isEnabled());
 }
 

@@ -132,6 +132,21 @@ void TestProjectCheck::checkMarksTheAffectedRows()
     // Marks are no change to the project.
     QVERIFY(!window->isWindowModified());
 
+    // Saved in the order the engineer sorted the list by.
+    auto *view = window->findChild<QTreeView *>("treeView_findings");
+    view->sortByColumn(FindingsModel::PickColumn, Qt::DescendingOrder);
+    const QString csv = project->dir.filePath(QStringLiteral("findings.csv"));
+    prompt->fileAnswers << csv;
+    window->findChild<QPushButton *>("pushButton_saveFindings")->click();
+    QFile saved(csv);
+    QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(saved.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), view->model()->rowCount() + 1);
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        const QString pick = view->model()->index(row, FindingsModel::PickColumn).data().toString();
+        QVERIFY2(lines.at(row + 1).contains(pick), qPrintable(lines.at(row + 1)));
+    }
+
     // The next check starts from clean rows; closing the project drops the list.
     prompt->fileAnswers << fixture("station_v1.scd");
     trigger("actionCheckAgainstSclFile");

@@ -1,5 +1,6 @@
 // The File menu driven as the engineer drives it: real project and CSV files
 // in a temporary folder, the prompt seam answering dialogs and questions.
+#include "filekinds.h"
 #include "mainwindow.h"
 #include "sclmodel.h"
 #include "scriptedprompt.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -20,6 +22,7 @@
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -50,6 +53,8 @@ private slots:
     void fileThatIsNoProjectKeepsTheOpenOne_data();
     void fileThatIsNoProjectKeepsTheOpenOne();
     void refusedConnectionValueIsNotWritten();
+    void fileDialogsListTheirKindsBesideTheProject_data();
+    void fileDialogsListTheirKindsBesideTheProject();
 
 private:
     template <typename T> T *child(const QString &name) const
@@ -147,7 +152,8 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     QCOMPARE(shownTitle(), QStringLiteral("plant.sclpro - Tessarin Stationscope v3.52"));
     QCOMPARE(
         prompt->fileRequests.first().filter,
-        QStringLiteral("IEC61850 Conf files (*.scd *.cid *.icd *.iid *.sed *.ssd *.scl *.xml);;"));
+        QStringLiteral("IEC61850 Conf files (*.scd *.cid *.icd *.iid *.sed *.ssd *.scl *.xml);;"
+                       "All files (*)"));
     QVERIFY(child<QAction>("actionSave_Project")->isEnabled());
     QCOMPARE(child<QLabel>("label_cidName")->text(), QStringLiteral("BAY1_PROT (id:0)"));
     window->grab().save(QDir::current().filePath("mainroad-1-created.png"));
@@ -200,6 +206,12 @@ void ProjectLifecycleTest::mainRoadSurvivesSaveCloseAndReopen()
     QCOMPARE(child<QLabel>("label_cidName")->text(), QStringLiteral("No CID selected"));
     QCOMPARE(signalList->rowCount(), 0);
     QVERIFY(!child<QAction>("actionSave_Project")->isEnabled());
+    // Nothing of the closed project stays on screen.
+    QCOMPARE(child<QPlainTextEdit>("plainTextEdit_2")->toPlainText(), QString());
+    QCOMPARE(child<QLineEdit>("lineEdit_Labels")->text(), QString());
+    for (const char *table :
+         {"tableView_liveReports", "tableView_boundSignals", "tableView_commissioning"})
+        QCOMPARE(child<QTableView>(table)->model()->rowCount(), 0);
 
     QMenu *recent = child<QMenu>("menuRecent_Projects");
     QCOMPARE(recent->actions().first()->text(), file);
@@ -572,4 +584,57 @@ void ProjectLifecycleTest::refusedConnectionValueIsNotWritten()
 }
 
 QTEST_MAIN(ProjectLifecycleTest)
+void ProjectLifecycleTest::fileDialogsListTheirKindsBesideTheProject_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("listed");
+    const QStringList scl{"a.scd", "b.cid", "c.icd", "d.iid", "e.ssd", "f.sed", "g.scl", "h.xml"};
+    QTest::newRow("open project") << "actionOpen_Project"
+                                  << "Scl Project" << QStringList{"plant.sclpro"};
+    QTest::newRow("new project") << "actionNew_Project"
+                                 << "Select Config file for the project" << scl;
+    QTest::newRow("check scl file") << "actionCheck_SCL_File"
+                                    << "Check SCL File" << scl;
+    QTest::newRow("check against file") << "actionCheckAgainstSclFile"
+                                        << "Check against SCL file" << scl;
+    QTest::newRow("import workbook") << "actionImport_from_excell"
+                                     << "Open IEC61850 Import Data" << QStringList{"book.xlsx"};
+    QTest::newRow("export workbook") << "actionExport_to_excell"
+                                     << "Save File" << QStringList{"book.xlsx"};
+    QTest::newRow("signal list") << "pushButton_ImportPLC"
+                                 << "Scl" << QStringList{"signals.csv"};
+    QTest::newRow("live reports") << "pushButton_saveReports"
+                                  << "Save Reports" << QStringList{"reports.csv"};
+    QTest::newRow("findings") << "dockWidget_findings"
+                              << "Save list as CSV" << QStringList{"findings.csv"};
+}
+
+void ProjectLifecycleTest::fileDialogsListTheirKindsBesideTheProject()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QString, caption);
+    QFETCH(QStringList, listed);
+    QTemporaryDir projectFolder;
+    createProject("plant", projectFolder.path());
+    // Nothing remembered: the dialogs open where the project is.
+    for (const char *key : {"lastConfigPath", "lastProjectPath", "lastExportPath", "lastSclPath"})
+        QSettings().remove(key);
+    prompt->buttonAnswers << QMessageBox::Ok;
+    if (auto *action = window->findChild<QAction *>(trigger))
+        action->trigger();
+    else if (auto *button = window->findChild<QPushButton *>(trigger))
+        button->click();
+    else
+        QVERIFY(QMetaObject::invokeMethod(child<QWidget>(trigger), "saveAsCsv"));
+
+    QVERIFY(!prompt->fileRequests.isEmpty());
+    const FileRequest request = prompt->fileRequests.last();
+    QCOMPARE(request.caption, caption);
+    QVERIFY2(request.directory.startsWith(projectFolder.path()), qPrintable(request.directory));
+    const QStringList patterns = FileKinds::patterns(request.filter);
+    for (const QString &file : listed)
+        QVERIFY2(QDir::match(patterns, file), qPrintable(file + " in " + request.filter));
+}
+
 #include "tst_projectlifecycle.moc"

@@ -59,6 +59,8 @@ void TreeFilterModelTest::init()
         {1, "E1CTRL/Q0CSWI1", LogicalNodeKind},
         {2, "E1CTRL/Q0CSWI1.Pos", DataObjectKind},
         {3, "E1CTRL/Q0CSWI1.Pos.stVal[ST]", DataAttributeKind},
+        {1, "E1CTRL/LLN0", LogicalNodeKind},
+        {2, "E1CTRL/LLN0$GO$gcb01", GooseControlKind},
     };
     tree.clear();
     QList<QStandardItem *> parents{tree.invisibleRootItem()};
@@ -127,6 +129,10 @@ void TreeFilterModelTest::matches_data()
     QTest::newRow("all words") << "ld:PROT ln:PTOC fc:ST op"
                                << QStringList{"E1>DataObjects>E1>PROT>PTOC1>ST>Op"};
     QTest::newRow("empty") << "  " << QStringList{};
+    QTest::newRow("reference as shown")
+        << "LLN0$GO$" << QStringList{"E1CTRL>E1CTRL/LLN0>E1CTRL/LLN0$GO$gcb01"};
+    QTest::newRow("reference across levels")
+        << "pos.STVAL" << QStringList{online + ">E1CTRL/Q0CSWI1.Pos.stVal[ST]"};
 }
 
 void TreeFilterModelTest::matches()

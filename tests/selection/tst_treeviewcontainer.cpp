@@ -46,6 +46,8 @@ private slots:
     void signalCellTakesTheChosenLabel();
     void selectorCellsOpenNoTextEditor_data();
     void selectorCellsOpenNoTextEditor();
+    void valueCellsOpenOnlyWhenAsked_data();
+    void valueCellsOpenOnlyWhenAsked();
     void deleteKeyRemovesPickButNotFromReadOnlyTree();
     void contextMenuOffersDelete();
     void filterFieldHidesCountsAndSteps();
@@ -404,6 +406,67 @@ void TreeviewContainerTest::selectorCellsOpenNoTextEditor()
     QTest::keyClicks(view, "cb_pos");
     QCOMPARE(view->findChildren<QLineEdit *>().size(), 0);
     QCOMPARE(model->index(0, column).data().toString(), before);
+}
+
+void TreeviewContainerTest::valueCellsOpenOnlyWhenAsked_data()
+{
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QStringList>("pick");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<bool>("editorOpen");
+    QTest::addColumn<bool>("toggled");
+    const QStringList breaker{"DataObjects", "BAY1_PROT", "CTRL", "XCBR1", "ST", "Pos"};
+    const QStringList report{"Reports", "BAY1_PROT", "CTRL", "LLN0",
+                             "BAY1_PROTCTRL/LLN0.BR.brcbStatus"};
+    const QString objectsTree = "treeView_SelectedDataObjects";
+    const QString reportsTree = "treeView_SelectedReports";
+    QTest::newRow("mms type, row selected")
+        << objectsTree << breaker << 2 << "select" << false << false;
+    QTest::newRow("mms type, double-click")
+        << objectsTree << breaker << 2 << "double-click" << true << false;
+    QTest::newRow("mms type, F2") << objectsTree << breaker << 2 << "F2" << true << false;
+    QTest::newRow("mms type, clicked") << objectsTree << breaker << 2 << "click" << false << false;
+    QTest::newRow("check box, clicked") << reportsTree << report << 3 << "click" << false << true;
+    QTest::newRow("check box, space") << reportsTree << report << 3 << "space" << false << true;
+}
+
+void TreeviewContainerTest::valueCellsOpenOnlyWhenAsked()
+{
+    QFETCH(QString, tree);
+    QFETCH(QStringList, pick);
+    QFETCH(int, column);
+    QFETCH(QString, gesture);
+    QFETCH(bool, editorOpen);
+    QFETCH(bool, toggled);
+
+    doubleClick(pick);
+    auto *view = container->findChild<SelectedItemsTree *>(tree);
+    const QModelIndex cell = view->model()->index(0, column);
+    QVERIFY(cell.flags() & Qt::ItemIsEditable);
+    const bool before = cell.data(Qt::EditRole).toBool();
+    container->resize(1600, 900);
+    container->show();
+    QVERIFY(QTest::qWaitForWindowExposed(container, EventTimeoutMs));
+    view->scrollTo(cell);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(cell.siblingAtColumn(0)).center());
+    QVERIFY(view->selectionModel()->isRowSelected(0, QModelIndex()));
+    const QPoint centre = view->visualRect(cell).center();
+    if (gesture == "click")
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    else if (gesture == "double-click") {
+        // As a mouse sends it: a click, then the second press as a double-click.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre);
+    }
+    view->setCurrentIndex(cell);
+    if (gesture == "F2")
+        QTest::keyClick(view, Qt::Key_F2);
+    else if (gesture == "space")
+        QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(view->indexWidget(cell) != nullptr, editorOpen);
+    QCOMPARE(view->model()->index(0, column).data(Qt::EditRole).toBool(), before != toggled);
 }
 
 void TreeviewContainerTest::deleteKeyRemovesPickButNotFromReadOnlyTree()
