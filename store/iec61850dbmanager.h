@@ -34,7 +34,7 @@ public:
     int executeStatement(const QString &sql);
     void queueStatement(const QString &sql);
     // Runs the queued statements as one transaction; the queue is empty
-    // afterwards whatever the outcome.
+    // afterwards whatever the outcome, also when the database is closed.
     bool commitQueued();
     QStringList pendingStatements() const { return pending; }
 
@@ -44,9 +44,11 @@ public:
     // The id of one of the tables tableByName knows, or -1.
     int tableIdByName(const QString &name) const;
     QString createStatement(int table) const;
-    void createSelectionTables();
-    void createModelTables();
-    void upgradeProject();
+    bool createSelectionTables();
+    bool createModelTables();
+    // Adds what an older file lacks; false with the step that failed in
+    // reason, and the file is then no project to work on.
+    bool upgradeProject(QString *reason = nullptr);
     // Creates the commissioning record's table, or adds the columns an older
     // one lacks; false when the table cannot be made whole.
     bool ensureCommissioningTable();
@@ -72,10 +74,13 @@ public:
     void clearSelectionTables(bool keepConnections, bool queue = false);
 
     // Reading rows.
-    QList<QList<QStandardItem *>> selectRows(int table, const QString &condition);
+    // A failed read gives no rows and says why in error, so it is never
+    // taken for an empty table.
+    QList<QList<QStandardItem *>> selectRows(int table, const QString &condition,
+                                             QString *error = nullptr);
     // The same rows as texts, one per column in schema order; NULL reads as an
     // empty text. Loaders of large trees use it to create only the items they keep.
-    QVector<QStringList> selectTexts(int table, const QString &condition);
+    QVector<QStringList> selectTexts(int table, const QString &condition, QString *error = nullptr);
     QString selectStatement(int table, const QString &condition) const;
 
     // The value a table-1 or table-2 cell is stored with: list codes for the
@@ -86,6 +91,7 @@ public:
 
 private:
     QSqlDatabase database() const;
+    void dropPending();
     QVariantList rowValues(const QList<QStandardItem *> &row, int table) const;
 
     // Runs the pending statements from first on; false at the first failure.
@@ -94,6 +100,8 @@ private:
     SqliteConnector *sqlite;
     QHash<int, DbTable> schema;
     QStringList pending;
+    // Why the last statement executeStatement ran failed.
+    QString lastStatementError;
     // Per pending statement: the length of its "INSERT ... VALUES " part when
     // insertRow queued it, else 0. Runs of rows for the same table are sent
     // as one multi-row INSERT, which saves SQLite a compilation per row.

@@ -8,6 +8,7 @@
 #include "sqltext.h"
 
 #include <QDebug>
+#include <QObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -243,18 +244,28 @@ QString Iec61850DbManager::selectStatement(int table, const QString &condition) 
         .text();
 }
 
-QVector<QStringList> Iec61850DbManager::selectTexts(int table, const QString &condition)
+QVector<QStringList> Iec61850DbManager::selectTexts(int table, const QString &condition,
+                                                    QString *error)
 {
     QVector<QStringList> rows;
     const DbTable description = schemaTable(table);
-    if (description.isEmpty())
+    if (description.isEmpty()) {
+        if (error)
+            *error = QObject::tr("No table %1 is known.").arg(table);
         return rows;
+    }
     const QString sql = selectStatement(table, condition);
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.exec(sql)) {
         qDebug().noquote() << query.lastError().text();
         qDebug().noquote() << sql;
+        if (error) {
+            const QString why = database().isOpen() ? query.lastError().text()
+                                                    : QObject::tr("the project file is not open");
+            *error = QObject::tr("The table %1 could not be read: %2")
+                         .arg(QString::fromLatin1(description.name), why);
+        }
         return rows;
     }
     const int columnCount = description.columns.size();
@@ -267,13 +278,21 @@ QVector<QStringList> Iec61850DbManager::selectTexts(int table, const QString &co
         }
         rows.append(row);
     }
+    // A page that cannot be read ends the rows early; what came is no table.
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = QObject::tr("The table %1 could not be read: %2")
+                         .arg(QString::fromLatin1(description.name), query.lastError().text());
+        return {};
+    }
     return rows;
 }
 
-QList<QList<QStandardItem *>> Iec61850DbManager::selectRows(int table, const QString &condition)
+QList<QList<QStandardItem *>> Iec61850DbManager::selectRows(int table, const QString &condition,
+                                                            QString *error)
 {
     QList<QList<QStandardItem *>> rows;
-    const QVector<QStringList> texts = selectTexts(table, condition);
+    const QVector<QStringList> texts = selectTexts(table, condition, error);
     rows.reserve(texts.size());
     for (const QStringList &values : texts) {
         QList<QStandardItem *> row;
