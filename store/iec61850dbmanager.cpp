@@ -168,9 +168,16 @@ bool Iec61850DbManager::upgradeProject(QString *reason)
     };
     if (!sqlite || !database().isOpen())
         return fail(QObject::tr("The project file is not open."));
-    if (!sqlite->tableExists(DbSchema::ConnectionsName) && !createSelectionTables())
-        return fail(QObject::tr("The selection tables could not be added: %1")
-                        .arg(database().lastError().text()));
+    // Files from before the selection tables lack them all, the connection
+    // table first; a later file missing one of them is damaged, not older.
+    const bool olderFile = !sqlite->tableExists(DbSchema::ConnectionsName);
+    for (int table : {ConnectionsTable, DataObjectsTable, DatasetsTable, ReportsTable}) {
+        const QString name = QString::fromLatin1(schemaTable(table).name);
+        if (olderFile && !sqlite->tableExists(name) &&
+            executeStatement(createStatement(table)) == -1)
+            return fail(
+                QObject::tr("The table %1 could not be added: %2").arg(name, lastStatementError));
+    }
     const auto addColumn = [this, &fail](const QString &table, const QString &column,
                                          const QString &sqlType) {
         if (addMissingColumn(table, column, sqlType, false))
