@@ -63,7 +63,10 @@ public:
     // New items with the texts of first's roles that the table stores; the
     // caller owns them.
     QList<QStandardItem *> roleItems(const QStandardItem *first, int table) const;
-    void updateCell(const QString &table, QStandardItem *item);
+    // Writes the item's value into its cell of the file, the value bound, not
+    // spliced; false with why in error when it is not written. An item that
+    // has no cell in the table is nothing to write.
+    bool updateCell(const QString &table, QStandardItem *item, QString *error = nullptr);
     // The statement updateCell runs, or an empty text when it runs none.
     QString updateCellStatement(const QString &table, const QStandardItem *item) const;
     // Without conditions every row of the table goes.
@@ -90,6 +93,16 @@ public:
     static QString loadedCellText(int table, int modelColumn, const QString &stored);
 
 private:
+    struct CellUpdate
+    {
+        QString table;
+        QString column;
+        QVariant value;
+        int id = 0;
+        int connectionId = -1;
+    };
+    bool cellUpdate(const QString &table, const QStandardItem *item, CellUpdate *update) const;
+
     QSqlDatabase database() const;
     void dropPending();
     QVariantList rowValues(const QList<QStandardItem *> &row, int table) const;
