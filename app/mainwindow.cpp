@@ -269,5 +269,12 @@ void MainWindow::onNodeDataChanged(QStandardItem *node)
     // project (e.g. after a workbook import) there is nowhere to write them.
     if (!dbManager || !node)
         return;
-    dbManager->updateCell(QStringLiteral("iec61850_connectionsv2"), node);
+    QString reason;
+    if (dbManager->updateCell(QStringLiteral("iec61850_connectionsv2"), node, &reason))
+        return;
+    const QString message = tr("The connection value \"%1\" was not written to the project "
+                               "file: %2")
+                                .arg(node->text(), reason);
+    statusBar()->showMessage(message);
+    UserPrompt::warning(this, QStringLiteral("Stationscope"), message);
 }

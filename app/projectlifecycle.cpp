@@ -309,23 +309,35 @@ void MainWindow::loadProject(const QString &path)
     projectPath = path;
     UserPrompt::setDocumentFolder(QFileInfo(path).absolutePath());
     setTitle(QFileInfo(path).fileName());
-    dbManager->upgradeProject();
+    QString reason;
+    bool loaded = dbManager->upgradeProject(&reason);
 
     SclDataExporter modelWorker;
-    runJob(&modelWorker, tr("Load process..."), tr("Loading Db for project..."),
-           [&] { modelWorker.loadSclModel(sclModel.get(), dbManager.get()); });
+    if (loaded)
+        runJob(&modelWorker, tr("Load process..."), tr("Loading Db for project..."), [&] {
+            loaded = modelWorker.loadSclModel(sclModel.get(), dbManager.get(), &reason);
+        });
     SclDataExporter selectionWorker;
-    {
+    if (loaded) {
         // Loaded selections are what the file holds: no change to mark.
         const QSignalBlocker quiet(unsavedChanges);
         runJob(&selectionWorker, tr("Load process..."), tr("Loading project from db..."), [&] {
-            selectionWorker.loadSelections(objectsModel.get(), datasetsModel.get(),
-                                           reportsModel.get(), dbManager.get());
+            loaded = selectionWorker.loadSelections(objectsModel.get(), datasetsModel.get(),
+                                                    reportsModel.get(), dbManager.get(), &reason);
         });
     }
 
     ui->treeView_signals->setModel(nullptr);
-    SclDataExporter().loadSignals(signalModel.get(), dbManager.get());
+    if (loaded)
+        loaded = SclDataExporter().loadSignals(signalModel.get(), dbManager.get(), &reason);
+    if (!loaded) {
+        // Part of a project would read as a project with less in it.
+        closeProject();
+        UserPrompt::warning(this, ProgramTitle,
+                            tr("The project %1 could not be opened: %2")
+                                .arg(QDir::toNativeSeparators(path), reason));
+        return;
+    }
     showSignalList();
     unsavedChanges->reset();
     emit projectLoaded();

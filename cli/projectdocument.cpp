@@ -90,17 +90,23 @@ bool ProjectDocument::loadProject(const QString &path, QString *problem, Access 
     }
     if (!connect(source, access, problem))
         return false;
-    if (access == ReadWrite)
-        db->upgradeProject();
+    QString reason;
+    if (access == ReadWrite && !db->upgradeProject(&reason)) {
+        *problem = QStringLiteral("%1 cannot be upgraded: %2").arg(path, reason);
+        return false;
+    }
     SclDataExporter loader;
-    if (!loader.loadSclModel(&scl, db.get())) {
-        *problem = QStringLiteral("%1 holds no project (no connection row)").arg(path);
+    if (!loader.loadSclModel(&scl, db.get(), &reason)) {
+        *problem = QStringLiteral("%1 holds no project (%2)").arg(path, reason);
         return false;
     }
-    if (!loader.loadSelections(&objects, &datasets, &reports, db.get())) {
-        *problem = QStringLiteral("%1: the selections cannot be read").arg(path);
+    if (!loader.loadSelections(&objects, &datasets, &reports, db.get(), &reason)) {
+        *problem = QStringLiteral("%1: the selections cannot be read: %2").arg(path, reason);
         return false;
     }
-    loader.loadSignals(&signalList, db.get());
+    if (!loader.loadSignals(&signalList, db.get(), &reason)) {
+        *problem = QStringLiteral("%1: the signal list cannot be read: %2").arg(path, reason);
+        return false;
+    }
     return true;
 }

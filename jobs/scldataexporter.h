@@ -43,11 +43,15 @@ public:
     // The signal list into table 7, replacing what it held. Reports no progress.
     bool writeSignals(QStandardItemModel *signalModel, Iec61850DbManager *db);
 
-    // The SCL model of the project's connection; false when the file holds none.
-    bool loadSclModel(QStandardItemModel *sclModel, Iec61850DbManager *db);
+    // The SCL model of the project's connection; false, with why in reason,
+    // when the file holds none or a table cannot be read.
+    bool loadSclModel(QStandardItemModel *sclModel, Iec61850DbManager *db,
+                      QString *reason = nullptr);
     bool loadSelections(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
-                        SelectedReportsModel *reports, Iec61850DbManager *db);
-    bool loadSignals(QStandardItemModel *signalModel, Iec61850DbManager *db);
+                        SelectedReportsModel *reports, Iec61850DbManager *db,
+                        QString *reason = nullptr);
+    bool loadSignals(QStandardItemModel *signalModel, Iec61850DbManager *db,
+                     QString *reason = nullptr);
 
     // The connection and the three selections into an .xlsx workbook, one
     // sheet per selection table. False, after a warning naming the file, when

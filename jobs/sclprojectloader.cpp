@@ -151,15 +151,19 @@ QStandardItem *SclDataExporter::connectionNode(const QStringList &values)
     return node;
 }
 
-bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManager *db)
+bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManager *db,
+                                   QString *reason)
 {
     if (!sclModel || !db) {
         emit progressFinished();
         return false;
     }
     sclModel->clear();
-    const QVector<QStringList> connections = db->selectTexts(ConnectionsTable, QString());
+    QString error;
+    const QVector<QStringList> connections = db->selectTexts(ConnectionsTable, QString(), &error);
     if (connections.isEmpty()) {
+        if (reason)
+            *reason = error.isEmpty() ? tr("no connection row") : error;
         emit progressFinished();
         return false;
     }
@@ -189,7 +193,15 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
     QHash<int, QVector<QStringList>> rows;
     int rowTotal = 0;
     for (const auto &tree : trees) {
-        rows.insert(tree.first, db->selectTexts(tree.first, condition));
+        rows.insert(tree.first, db->selectTexts(tree.first, condition, &error));
+        if (!error.isEmpty()) {
+            // Half a model would read as an IED with less in it than it has.
+            sclModel->clear();
+            if (reason)
+                *reason = error;
+            emit progressFinished();
+            return false;
+        }
         rowTotal += rows.value(tree.first).size();
     }
     startProgress(rowTotal);
@@ -263,12 +275,19 @@ bool SclDataExporter::loadSclModel(QStandardItemModel *sclModel, Iec61850DbManag
     return true;
 }
 
-bool SclDataExporter::loadSignals(QStandardItemModel *signalModel, Iec61850DbManager *db)
+bool SclDataExporter::loadSignals(QStandardItemModel *signalModel, Iec61850DbManager *db,
+                                  QString *reason)
 {
     if (!signalModel || !db)
         return false;
     signalModel->removeRows(0, signalModel->rowCount());
-    const QVector<QStringList> rows = db->selectTexts(SignalsTable, QString());
+    QString error;
+    const QVector<QStringList> rows = db->selectTexts(SignalsTable, QString(), &error);
+    if (!error.isEmpty()) {
+        if (reason)
+            *reason = error;
+        return false;
+    }
     for (const QStringList &values : rows) {
         QList<QStandardItem *> row;
         for (int column = 1; column < values.size(); ++column) {

@@ -109,7 +109,8 @@ void SclDataExporter::completeLoadedRows(SelectedObjectsModel *objects,
 }
 
 bool SclDataExporter::loadSelections(SelectedObjectsModel *objects, SelectedDatasetsModel *datasets,
-                                     SelectedReportsModel *reports, Iec61850DbManager *db)
+                                     SelectedReportsModel *reports, Iec61850DbManager *db,
+                                     QString *reason)
 {
     const QList<SelectedItemsModel *> models{objects, datasets, reports};
     for (SelectedItemsModel *model : models) {
@@ -128,9 +129,21 @@ bool SclDataExporter::loadSelections(SelectedObjectsModel *objects, SelectedData
     }
 
     const QString condition = QStringLiteral("con_id=%1").arg(0);
-    const QVector<QStringList> objectRows = db->selectTexts(DataObjectsTable, condition);
-    const QVector<QStringList> reportRows = db->selectTexts(ReportsTable, condition);
-    const QVector<QStringList> datasetRows = db->selectTexts(DatasetsTable, condition);
+    QString error;
+    const QVector<QStringList> objectRows = db->selectTexts(DataObjectsTable, condition, &error);
+    const QVector<QStringList> reportRows = db->selectTexts(ReportsTable, condition, &error);
+    const QVector<QStringList> datasetRows = db->selectTexts(DatasetsTable, condition, &error);
+    if (!error.isEmpty()) {
+        // Some picks missing would read as picks the user took away.
+        for (SelectedItemsModel *model : models) {
+            if (model)
+                model->setNodeChangedSuppressed(false);
+        }
+        if (reason)
+            *reason = error;
+        emit progressFinished();
+        return false;
+    }
     startProgress(objectRows.size() + reportRows.size() + datasetRows.size());
 
     loadSelectionTable(objectRows, db, DataObjectsTable, objects);

@@ -6,6 +6,7 @@
 #include "sqltext.h"
 
 #include <QDebug>
+#include <QObject>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -25,7 +26,8 @@ int Iec61850DbManager::executeStatement(const QString &sql)
     QSqlQuery query(database());
     const bool executed = query.exec(sql);
     if (!executed) {
-        qDebug().noquote() << "Error with the sql: " + query.lastError().text();
+        lastStatementError = query.lastError().text();
+        qDebug().noquote() << "Error with the sql: " + lastStatementError;
         qDebug().noquote() << sql;
     }
     const QString rowIdSql =
@@ -33,6 +35,7 @@ int Iec61850DbManager::executeStatement(const QString &sql)
     if (!executed)
         return -1;
     if (!query.exec(rowIdSql)) {
+        lastStatementError = query.lastError().text();
         qDebug().noquote() << "Error with the sql: " + query.lastError().text();
         return -1;
     }
@@ -78,34 +81,39 @@ bool Iec61850DbManager::runPending(QSqlQuery &query)
     return true;
 }
 
+void Iec61850DbManager::dropPending()
+{
+    pending.clear();
+    pendingValuesStart.clear();
+}
+
 bool Iec61850DbManager::commitQueued()
 {
     QSqlDatabase db = database();
-    if (!db.isOpen())
+    if (!db.isOpen()) {
+        // Kept, they would run ahead of whatever the next save queues.
+        dropPending();
         return false;
+    }
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("BEGIN TRANSACTION"))) {
         qDebug() << "Failed to start transaction";
-        pending.clear();
-        pendingValuesStart.clear();
+        dropPending();
         return false;
     }
     if (!runPending(query)) {
         query.exec(QStringLiteral("ROLLBACK TRANSACTION"));
-        pending.clear();
-        pendingValuesStart.clear();
+        dropPending();
         return false;
     }
     if (!query.exec(QStringLiteral("COMMIT TRANSACTION"))) {
         qDebug() << "Failed to commit transaction";
         // A transaction left open would swallow every later statement.
         query.exec(QStringLiteral("ROLLBACK TRANSACTION"));
-        pending.clear();
-        pendingValuesStart.clear();
+        dropPending();
         return false;
     }
-    pending.clear();
-    pendingValuesStart.clear();
+    dropPending();
     return true;
 }
 
@@ -135,26 +143,53 @@ QString Iec61850DbManager::createStatement(int table) const
     return description.isEmpty() ? QString() : DbSchema::createStatement(description);
 }
 
-void Iec61850DbManager::createSelectionTables()
+bool Iec61850DbManager::createSelectionTables()
 {
+    bool created = true;
     for (int table : {ConnectionsTable, DataObjectsTable, DatasetsTable, ReportsTable})
-        executeStatement(createStatement(table));
+        created = executeStatement(createStatement(table)) != -1 && created;
+    return created;
 }
 
-void Iec61850DbManager::createModelTables()
+bool Iec61850DbManager::createModelTables()
 {
+    bool created = true;
     for (int table : {DataObjectsModelTable, DatasetsModelTable, ReportsModelTable, SignalsTable})
-        executeStatement(createStatement(table));
+        created = executeStatement(createStatement(table)) != -1 && created;
+    return created;
 }
 
-void Iec61850DbManager::upgradeProject()
+bool Iec61850DbManager::upgradeProject(QString *reason)
 {
-    if (!sqlite || !sqlite->tableExists(DbSchema::ConnectionsName))
-        createSelectionTables();
-    addMissingColumn(DbSchema::DataObjectsName, QStringLiteral("selection_type"),
-                     QStringLiteral("INTEGER"), false);
-    addMissingColumn(DbSchema::DataObjectsName, QStringLiteral("cmdtype_signal"),
-                     QStringLiteral("TEXT"), false);
+    const auto fail = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    if (!sqlite || !database().isOpen())
+        return fail(QObject::tr("The project file is not open."));
+    // Files from before the selection tables lack them all, the connection
+    // table first; a later file missing one of them is damaged, not older.
+    const bool olderFile = !sqlite->tableExists(DbSchema::ConnectionsName);
+    for (int table : {ConnectionsTable, DataObjectsTable, DatasetsTable, ReportsTable}) {
+        const QString name = QString::fromLatin1(schemaTable(table).name);
+        if (olderFile && !sqlite->tableExists(name) &&
+            executeStatement(createStatement(table)) == -1)
+            return fail(
+                QObject::tr("The table %1 could not be added: %2").arg(name, lastStatementError));
+    }
+    const auto addColumn = [this, &fail](const QString &table, const QString &column,
+                                         const QString &sqlType) {
+        if (addMissingColumn(table, column, sqlType, false))
+            return true;
+        return fail(QObject::tr("The column %1 could not be added to %2: %3")
+                        .arg(column, table, lastStatementError));
+    };
+    if (!addColumn(DbSchema::DataObjectsName, QStringLiteral("selection_type"),
+                   QStringLiteral("INTEGER")) ||
+        !addColumn(DbSchema::DataObjectsName, QStringLiteral("cmdtype_signal"),
+                   QStringLiteral("TEXT")))
+        return false;
     // Model columns that older files lack stay NULL: the loader derives what
     // it can of them and leaves the rest unknown.
     const QList<QPair<QString, QList<int>>> modelTables{
@@ -163,14 +198,24 @@ void Iec61850DbManager::upgradeProject()
         {DbSchema::ReportsModelName, {IndexedRole, MaxIndexRole, RptIdRole}}};
     for (const auto &entry : modelTables) {
         const DbTable description = tableByName(entry.first);
+        // A file without the model tables is no project; that is for the
+        // caller's check to say, not a step of the upgrade.
+        if (!sqlite->tableExists(entry.first))
+            continue;
         for (int role : entry.second) {
             const DbColumn &column = description.columns.at(description.columnOfRole(role));
-            addMissingColumn(entry.first, QString::fromLatin1(column.name),
-                             QString::fromLatin1(column.sqlType), false);
+            if (!addColumn(entry.first, QString::fromLatin1(column.name),
+                           QString::fromLatin1(column.sqlType)))
+                return false;
         }
     }
-    ensureCommissioningTable();
-    ensureReportResumeTable();
+    if (!ensureCommissioningTable())
+        return fail(QObject::tr("The commissioning table could not be completed: %1")
+                        .arg(lastStatementError));
+    if (!ensureReportResumeTable())
+        return fail(QObject::tr("The table %1 could not be added: %2")
+                        .arg(DbSchema::ReportResumeName, lastStatementError));
+    return true;
 }
 
 bool Iec61850DbManager::ensureReportResumeTable()
@@ -185,12 +230,12 @@ bool Iec61850DbManager::ensureCommissioningTable()
     const DbTable record = DbSchema::commissioningTable();
     if (!sqlite || !sqlite->tableExists(DbSchema::CommissioningName))
         return executeStatement(DbSchema::createStatement(record)) != -1;
-    bool whole = true;
-    for (const DbColumn &column : record.columns)
-        whole = addMissingColumn(DbSchema::CommissioningName, QString::fromLatin1(column.name),
-                                 QString::fromLatin1(column.sqlType), false) &&
-                whole;
-    return whole;
+    for (const DbColumn &column : record.columns) {
+        if (!addMissingColumn(DbSchema::CommissioningName, QString::fromLatin1(column.name),
+                              QString::fromLatin1(column.sqlType), false))
+            return false;
+    }
+    return true;
 }
 
 bool Iec61850DbManager::addMissingColumn(const QString &table, const QString &column,
@@ -201,22 +246,24 @@ bool Iec61850DbManager::addMissingColumn(const QString &table, const QString &co
     {
         QSqlQuery probe(database());
         probe.setForwardOnly(true);
-        if (probe.exec(QStringLiteral("SELECT %2 FROM %1;").arg(tableName, columnName)))
+        if (probe.exec(QStringLiteral("SELECT %2 FROM %1 LIMIT 0;").arg(tableName, columnName)))
             return true;
     }
     // The type is spliced in as it is; callers pass a type name, never data.
     const QString type = sqlType.isEmpty() ? QStringLiteral("INTEGER") : sqlType;
-    const bool added =
-        executeStatement(
-            QStringLiteral("ALTER TABLE %1 ADD %2 %3").arg(tableName, columnName, type)) != -1;
+    if (executeStatement(
+            QStringLiteral("ALTER TABLE %1 ADD %2 %3").arg(tableName, columnName, type)) == -1)
+        return false;
     if (fillDefault) {
         const bool textType =
             sqlType == QLatin1String("VARCHAR2(250)") || sqlType == QLatin1String("text");
         const QString fill = textType ? QStringLiteral("''") : QStringLiteral("0");
-        executeStatement(QStringLiteral("UPDATE %1 SET %2 = %3").arg(tableName, columnName, fill));
+        if (executeStatement(
+                QStringLiteral("UPDATE %1 SET %2 = %3").arg(tableName, columnName, fill)) == -1)
+            return false;
         qDebug().noquote() << QStringLiteral("Missing column added : %1.%2").arg(table, column);
     }
-    return added;
+    return true;
 }
 
 int Iec61850DbManager::firstModelColumn(int table) const

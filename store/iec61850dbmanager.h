@@ -34,7 +34,7 @@ public:
     int executeStatement(const QString &sql);
     void queueStatement(const QString &sql);
     // Runs the queued statements as one transaction; the queue is empty
-    // afterwards whatever the outcome.
+    // afterwards whatever the outcome, also when the database is closed.
     bool commitQueued();
     QStringList pendingStatements() const { return pending; }
 
@@ -44,9 +44,11 @@ public:
     // The id of one of the tables tableByName knows, or -1.
     int tableIdByName(const QString &name) const;
     QString createStatement(int table) const;
-    void createSelectionTables();
-    void createModelTables();
-    void upgradeProject();
+    bool createSelectionTables();
+    bool createModelTables();
+    // Adds what an older file lacks; false with the step that failed in
+    // reason, and the file is then no project to work on.
+    bool upgradeProject(QString *reason = nullptr);
     // Creates the commissioning record's table, or adds the columns an older
     // one lacks; false when the table cannot be made whole.
     bool ensureCommissioningTable();
@@ -63,7 +65,10 @@ public:
     // New items with the texts of first's roles that the table stores; the
     // caller owns them.
     QList<QStandardItem *> roleItems(const QStandardItem *first, int table) const;
-    void updateCell(const QString &table, QStandardItem *item);
+    // Writes the item's value into its cell of the file, the value bound, not
+    // spliced; false with why in error when it is not written. An item that
+    // has no cell in the table is nothing to write.
+    bool updateCell(const QString &table, QStandardItem *item, QString *error = nullptr);
     // The statement updateCell runs, or an empty text when it runs none.
     QString updateCellStatement(const QString &table, const QStandardItem *item) const;
     // Without conditions every row of the table goes.
@@ -74,10 +79,13 @@ public:
     void clearSelectionTables(bool keepConnections, bool queue = false);
 
     // Reading rows.
-    QList<QList<QStandardItem *>> selectRows(int table, const QString &condition);
+    // A failed read gives no rows and says why in error, so it is never
+    // taken for an empty table.
+    QList<QList<QStandardItem *>> selectRows(int table, const QString &condition,
+                                             QString *error = nullptr);
     // The same rows as texts, one per column in schema order; NULL reads as an
     // empty text. Loaders of large trees use it to create only the items they keep.
-    QVector<QStringList> selectTexts(int table, const QString &condition);
+    QVector<QStringList> selectTexts(int table, const QString &condition, QString *error = nullptr);
     QString selectStatement(int table, const QString &condition) const;
 
     // The value a table-1 or table-2 cell is stored with: list codes for the
@@ -87,7 +95,18 @@ public:
     static QString loadedCellText(int table, int modelColumn, const QString &stored);
 
 private:
+    struct CellUpdate
+    {
+        QString table;
+        QString column;
+        QVariant value;
+        int id = 0;
+        int connectionId = -1;
+    };
+    bool cellUpdate(const QString &table, const QStandardItem *item, CellUpdate *update) const;
+
     QSqlDatabase database() const;
+    void dropPending();
     QVariantList rowValues(const QList<QStandardItem *> &row, int table) const;
 
     // Runs the pending statements from first on; false at the first failure.
@@ -96,6 +115,8 @@ private:
     SqliteConnector *sqlite;
     QHash<int, DbTable> schema;
     QStringList pending;
+    // Why the last statement executeStatement ran failed.
+    QString lastStatementError;
     // Per pending statement: the length of its "INSERT ... VALUES " part when
     // insertRow queued it, else 0. Runs of rows for the same table are sent
     // as one multi-row INSERT, which saves SQLite a compilation per row.

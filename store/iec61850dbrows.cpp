@@ -8,6 +8,7 @@
 #include "sqltext.h"
 
 #include <QDebug>
+#include <QObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -141,22 +142,20 @@ void Iec61850DbManager::insertRow(const QList<QStandardItem *> &row, int table, 
         pendingValuesStart.last() = values + int(qstrlen(") VALUES "));
 }
 
-QString Iec61850DbManager::updateCellStatement(const QString &table,
-                                               const QStandardItem *item) const
+bool Iec61850DbManager::cellUpdate(const QString &table, const QStandardItem *item,
+                                   CellUpdate *update) const
 {
     if (!item)
-        return QString();
+        return false;
     const int tableId = tableIdByName(table);
     if (tableId < 0)
-        return QString();
+        return false;
 
-    QString id;
-    QString conId;
     int columnNumber = 0;
     const QStandardItem *parent = item->parent();
     if (tableId == ConnectionsTable) {
         const QStandardItem *idValue = parent ? parent->child(0, 1) : nullptr;
-        id = QString::number(idValue ? idValue->text().trimmed().toInt() : 0);
+        update->id = idValue ? idValue->text().trimmed().toInt() : 0;
         columnNumber = item->row();
     } else {
         const QStandardItem *first = nullptr;
@@ -165,49 +164,86 @@ QString Iec61850DbManager::updateCellStatement(const QString &table,
         else if (item->model())
             first = item->model()->item(item->row(), 0);
         if (!first)
-            return QString();
+            return false;
         bool ok = false;
         const int nodeId = first->data(NodeIdRole).toString().trimmed().toInt(&ok);
         if (!ok || nodeId == -1)
-            return QString();
-        id = QString::number(nodeId);
+            return false;
+        update->id = nodeId;
         const QVariant connection = first->data(ConnectionIdRole);
         const int connectionId = connection.toString().trimmed().toInt(&ok);
         if (connection.isValid() && ok && connectionId != -1)
-            conId = QString::number(connectionId);
+            update->connectionId = connectionId;
         columnNumber = item->column();
     }
 
     const DbTable description = schemaTable(tableId);
     const int sqlColumn = firstModelColumn(tableId) + columnNumber;
     if (columnNumber < 0 || sqlColumn >= description.columns.size())
-        return QString();
+        return false;
     const DbColumn &column = description.columns.at(sqlColumn);
+    update->table = QString::fromLatin1(description.name);
+    update->column = QString::fromLatin1(column.name);
 
     const QString text = storedCellText(tableId, columnNumber, item->text());
-    QString value;
     if (column.sqlType == "INTEGER") {
-        // Unquoted, so only a number may stand here.
         bool ok = false;
         const qlonglong number = text.trimmed().toLongLong(&ok);
-        value = QString::number(ok ? number : 0);
+        update->value = ok ? number : 0;
     } else {
-        value = SqlText::literal(text);
+        update->value = text;
     }
-    const QString assignment = QStringLiteral("%1=%2").arg(QString::fromLatin1(column.name), value);
-    if (conId.isEmpty())
-        return QStringLiteral("UPDATE %1 SET %2 WHERE id=%3;").arg(table, assignment, id);
-    return QStringLiteral("UPDATE %1 SET %2 WHERE id=%3 AND con_id=%4;")
-        .arg(table, assignment, id, conId);
+    return true;
 }
 
-void Iec61850DbManager::updateCell(const QString &table, QStandardItem *item)
+QString Iec61850DbManager::updateCellStatement(const QString &table,
+                                               const QStandardItem *item) const
 {
-    const QString sql = updateCellStatement(table, item);
-    if (sql.isEmpty())
-        return;
-    qDebug().noquote() << sql;
-    executeStatement(sql);
+    CellUpdate update;
+    if (!cellUpdate(table, item, &update))
+        return QString();
+    const QString value = update.value.type() == QVariant::String
+                              ? SqlText::literal(update.value.toString())
+                              : QString::number(update.value.toLongLong());
+    const QString assignment = QStringLiteral("%1=%2").arg(update.column, value);
+    if (update.connectionId < 0)
+        return QStringLiteral("UPDATE %1 SET %2 WHERE id=%3;")
+            .arg(update.table, assignment, QString::number(update.id));
+    return QStringLiteral("UPDATE %1 SET %2 WHERE id=%3 AND con_id=%4;")
+        .arg(update.table, assignment, QString::number(update.id),
+             QString::number(update.connectionId));
+}
+
+bool Iec61850DbManager::updateCell(const QString &table, QStandardItem *item, QString *error)
+{
+    CellUpdate update;
+    if (!cellUpdate(table, item, &update))
+        return true;
+    qDebug().noquote() << updateCellStatement(table, item);
+    QSqlQuery query(database());
+    QString sql = QStringLiteral("UPDATE %1 SET %2=? WHERE id=?")
+                      .arg(SqlText::identifier(update.table), SqlText::identifier(update.column));
+    if (update.connectionId >= 0)
+        sql += QStringLiteral(" AND con_id=?");
+    bool written = query.prepare(sql);
+    if (written) {
+        query.addBindValue(update.value);
+        query.addBindValue(update.id);
+        if (update.connectionId >= 0)
+            query.addBindValue(update.connectionId);
+        written = query.exec();
+    }
+    if (written && query.numRowsAffected() == 0) {
+        if (error)
+            *error = QObject::tr("the project file holds no row %1 in %2")
+                         .arg(update.id)
+                         .arg(update.table);
+        return false;
+    }
+    if (!written && error)
+        *error = database().isOpen() ? query.lastError().text()
+                                     : QObject::tr("the project file is not open");
+    return written;
 }
 
 void Iec61850DbManager::deleteRows(const QString &table, const QStringList &conditions, bool queue)
@@ -243,18 +279,28 @@ QString Iec61850DbManager::selectStatement(int table, const QString &condition) 
         .text();
 }
 
-QVector<QStringList> Iec61850DbManager::selectTexts(int table, const QString &condition)
+QVector<QStringList> Iec61850DbManager::selectTexts(int table, const QString &condition,
+                                                    QString *error)
 {
     QVector<QStringList> rows;
     const DbTable description = schemaTable(table);
-    if (description.isEmpty())
+    if (description.isEmpty()) {
+        if (error)
+            *error = QObject::tr("No table %1 is known.").arg(table);
         return rows;
+    }
     const QString sql = selectStatement(table, condition);
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.exec(sql)) {
         qDebug().noquote() << query.lastError().text();
         qDebug().noquote() << sql;
+        if (error) {
+            const QString why = database().isOpen() ? query.lastError().text()
+                                                    : QObject::tr("the project file is not open");
+            *error = QObject::tr("The table %1 could not be read: %2")
+                         .arg(QString::fromLatin1(description.name), why);
+        }
         return rows;
     }
     const int columnCount = description.columns.size();
@@ -267,13 +313,21 @@ QVector<QStringList> Iec61850DbManager::selectTexts(int table, const QString &co
         }
         rows.append(row);
     }
+    // A page that cannot be read ends the rows early; what came is no table.
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = QObject::tr("The table %1 could not be read: %2")
+                         .arg(QString::fromLatin1(description.name), query.lastError().text());
+        return {};
+    }
     return rows;
 }
 
-QList<QList<QStandardItem *>> Iec61850DbManager::selectRows(int table, const QString &condition)
+QList<QList<QStandardItem *>> Iec61850DbManager::selectRows(int table, const QString &condition,
+                                                            QString *error)
 {
     QList<QList<QStandardItem *>> rows;
-    const QVector<QStringList> texts = selectTexts(table, condition);
+    const QVector<QStringList> texts = selectTexts(table, condition, error);
     rows.reserve(texts.size());
     for (const QStringList &values : texts) {
         QList<QStandardItem *> row;

@@ -91,7 +91,8 @@ QString ProjectFileCheck::upgradedCopy(const QString &path, const QString &folde
             *reason = QStringLiteral("the database cannot be read");
             return QString();
         }
-        Iec61850DbManager(&connector).upgradeProject();
+        if (!Iec61850DbManager(&connector).upgradeProject(reason))
+            return QString();
     }
     const Finding upgraded = inspect(copy);
     if (upgraded.verdict != Verdict::Complete) {

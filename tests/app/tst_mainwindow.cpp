@@ -436,7 +436,7 @@ void MainWindowTest::laptopScreenKeepsRowsAndWidth()
     QVERIFY(SclGenerator::write(file, options));
     auto *cid = child<QTreeView>("treeView_CID");
     auto *scl = qobject_cast<SelectedItemsModel *>(cid->model());
-    SclParser parser(nullptr, nullptr, nullptr, nullptr);
+    SclParser parser;
     QVERIFY(!parser.loadIedNames(file).isEmpty());
     QVERIFY(parser.parse(SclGenerator::iedName(0), scl));
     QVERIFY(firstOfKind(scl->item(0)->child(1), LogicalNodeKind));

@@ -55,6 +55,8 @@ private slots:
     void refusedConnectionValueIsNotWritten();
     void fileDialogsListTheirKindsBesideTheProject_data();
     void fileDialogsListTheirKindsBesideTheProject();
+    void damagedProjectIsRefusedWithTheReason();
+    void failedConnectionWriteIsShown();
 
 private:
     template <typename T> T *child(const QString &name) const
@@ -581,6 +583,69 @@ void ProjectLifecycleTest::refusedConnectionValueIsNotWritten()
     connection = modelOf("treeView_CID")->item(0)->child(0);
     QCOMPARE(connection->child(3, 1)->text(), QStringLiteral("102"));
     QCOMPARE(connection->child(13, 1)->text(), QStringLiteral("4"));
+}
+
+void ProjectLifecycleTest::damagedProjectIsRefusedWithTheReason()
+{
+    createProject("damaged", dir.path());
+    child<QAction>("actionClose_Project")->trigger();
+    const QString path = dir.filePath("damaged.sclpro");
+    {
+        // The tables are all there; the rows of one of them cannot be read.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec("SELECT rootpage FROM sqlite_master WHERE "
+                           "name='iec61850_datasets_and_objects_pro'"));
+        QVERIFY(query.next());
+        const int rootPage = query.value(0).toInt();
+        QVERIFY(query.exec("PRAGMA page_size") && query.next());
+        const int pageSize = query.value(0).toInt();
+        query = QSqlQuery();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("damage");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(qint64(rootPage - 1) * pageSize));
+        file.write(QByteArray(pageSize, '\xff'));
+    }
+    prompt->messages.clear();
+    QSignalSpy loaded(window, SIGNAL(projectLoaded()));
+    window->openRecent(path, "SclPro");
+    QCOMPARE(prompt->messages.size(), 1);
+    QCOMPARE(prompt->messages.first().kind, PromptMessage::Warning);
+    QVERIFY2(prompt->messages.first().text.contains("malformed"),
+             qPrintable(prompt->messages.first().text));
+    QVERIFY(prompt->messages.first().text.contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(loaded.count(), 0);
+    QCOMPARE(modelOf("treeView_CID")->rowCount(), 0);
+    QVERIFY(!shownTitle().contains("damaged"));
+}
+
+void ProjectLifecycleTest::failedConnectionWriteIsShown()
+{
+    createProject("lost", dir.path());
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "behind");
+        db.setDatabaseName(dir.filePath("lost.sclpro"));
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("DROP TABLE iec61850_connectionsv2"));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("behind");
+    }
+    prompt->messages.clear();
+    QStandardItem *connection = modelOf("treeView_CID")->item(0)->child(0);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^UPDATE"));
+    connection->child(3, 1)->setText("2404");
+    QCOMPARE(prompt->messages.size(), 1);
+    QCOMPARE(prompt->messages.first().kind, PromptMessage::Warning);
+    const QString text = prompt->messages.first().text;
+    QVERIFY2(text.contains("\"2404\" was not written") && text.contains("no such table"),
+             qPrintable(text));
+    QCOMPARE(window->statusBar()->currentMessage(), text);
 }
 
 QTEST_MAIN(ProjectLifecycleTest)

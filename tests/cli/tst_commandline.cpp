@@ -466,6 +466,13 @@ void CommandLineTest::readingLeavesTheFileAsItWas_data()
         << true << "DROP TABLE iec61850_reports" << 1 << "table iec61850_reports";
     QTest::newRow("project missing its connection table")
         << true << "DROP TABLE iec61850_connectionsv2" << 1 << "no connection row";
+    // Every table and column is there, but its rows cannot be read.
+    QTest::newRow("signal list that fails when read")
+        << true
+        << "DROP TABLE iec61850_signals_pro\nCREATE VIEW iec61850_signals_pro AS SELECT 1 AS "
+           "db_id, 1 AS block_number, 1 AS address, 'Q1' AS label, 'DI' AS type WHERE "
+           "abs(-9223372036854775807 - 1) > 0"
+        << 1 << "the signal list cannot be read: The table iec61850_signals_pro could not be read";
     QTest::newRow("older project: the upgrade adds a column")
         << true << "ALTER TABLE iec61850_data_objects DROP COLUMN cmdtype_signal" << 0 << "";
     QTest::newRow("current project") << true << QString() << 0 << "";
@@ -492,7 +499,9 @@ void CommandLineTest::readingLeavesTheFileAsItWas()
             db.setDatabaseName(path);
             QVERIFY(db.open());
             QSqlQuery query(db);
-            QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+            for (const QString &statement : sql.split('\n'))
+                QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+            query = QSqlQuery();
             db.close();
         }
         QSqlDatabase::removeDatabase("setup");

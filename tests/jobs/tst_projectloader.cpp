@@ -35,6 +35,8 @@ private slots:
     void datasetMembersWithoutAttributesStay();
     void brokenSelectionRowsAreDropped();
     void signalList();
+    void tableGoneBehindTheLoadersBack_data();
+    void tableGoneBehindTheLoadersBack();
 
 private:
     void exec(const QString &sql);
@@ -422,6 +424,45 @@ void TestProjectLoader::signalList()
         }
     }
     QCOMPARE(loaded.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Label"));
+}
+
+void TestProjectLoader::tableGoneBehindTheLoadersBack_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::newRow("model") << "iec61850_reports_pro";
+    QTest::newRow("selections") << "iec61850_datasets_and_objects";
+    QTest::newRow("signals") << "iec61850_signals_pro";
+}
+
+void TestProjectLoader::tableGoneBehindTheLoadersBack()
+{
+    QFETCH(QString, table);
+    exec(connectionRow());
+    exec("INSERT INTO iec61850_data_objects_pro (id, con_id, type, parent_id, attr_reference) "
+         "VALUES (1, 0, 1, -1, 'CTRL')");
+    exec("INSERT INTO iec61850_data_objects (id, con_id, type, parent_id, attr_reference) "
+         "VALUES (1, 0, 8, -1, 'E1CTRL/GGIO1.Ind1.stVal[ST]')");
+    exec("INSERT INTO iec61850_signals_pro (block_number, address, label) VALUES (1, 2, 'Q1')");
+    exec("DROP TABLE " + table);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no such table"));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^SELECT .* FROM " + table));
+
+    SclDataExporter loader;
+    QStandardItemModel scl;
+    Selections s;
+    QStandardItemModel signalModel;
+    QString reason;
+    const bool loaded =
+        loader.loadSclModel(&scl, project->db.get(), &reason) &&
+        loader.loadSelections(&s.objects, &s.datasets, &s.reports, project->db.get(), &reason) &&
+        loader.loadSignals(&signalModel, project->db.get(), &reason);
+    QVERIFY(!loaded);
+    QVERIFY2(reason.contains("no such table: " + table), qPrintable(reason));
+    // What was read before the failure is not shown as the project.
+    if (table == "iec61850_reports_pro")
+        QCOMPARE(scl.rowCount(), 0);
+    if (table == "iec61850_datasets_and_objects")
+        QCOMPARE(s.datasets.rowCount(), 0);
 }
 
 QTEST_MAIN(TestProjectLoader)

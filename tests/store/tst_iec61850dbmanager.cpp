@@ -28,7 +28,7 @@ private slots:
     void commitRunsTheBatchAsOneTransaction();
     void commitOfAnEmptyBatch();
     void commitKeepsTheOrderOfQueuedRows();
-    void commitOnAClosedDatabaseKeepsTheBatch();
+    void commitOnAClosedDatabaseDropsTheBatch();
     void hostileTextsRoundTrip_data();
     void hostileTextsRoundTrip();
     void integerColumnsTakeNumbers();
@@ -38,7 +38,8 @@ private slots:
     void deleteRowsAndClearSelectionTables_data();
     void deleteRowsAndClearSelectionTables();
     void selectRowsReadsNullAsEmptyText();
-    void selectOfAMissingTableGivesNoRows();
+    void failedSelectSaysWhy_data();
+    void failedSelectSaysWhy();
 
 private:
     bool openProject(const QString &name = QStringLiteral("p.sclpro"));
@@ -173,13 +174,23 @@ void TestIec61850DbManager::commitKeepsTheOrderOfQueuedRows()
     QCOMPARE(previous, 449);
 }
 
-void TestIec61850DbManager::commitOnAClosedDatabaseKeepsTheBatch()
+void TestIec61850DbManager::commitOnAClosedDatabaseDropsTheBatch()
 {
     db->queueStatement(QStringLiteral("INSERT INTO iec61850_signals_pro (label) VALUES ('a')"));
     QSqlDatabase handle = connector->database();
     handle.close();
     QVERIFY(!db->commitQueued());
-    QCOMPARE(db->pendingStatements().size(), 1);
+    QVERIFY(db->pendingStatements().isEmpty());
+
+    // The next save writes its own rows only.
+    QVERIFY(handle.open());
+    db->queueStatement(QStringLiteral("INSERT INTO iec61850_signals_pro (label) VALUES ('b')"));
+    QVERIFY(db->commitQueued());
+    QSqlQuery query(handle);
+    QVERIFY(query.exec(QStringLiteral("SELECT label FROM iec61850_signals_pro")));
+    QVERIFY(query.next());
+    QCOMPARE(query.value(0).toString(), QStringLiteral("b"));
+    QVERIFY(!query.next());
 }
 
 void TestIec61850DbManager::hostileTextsRoundTrip_data()
@@ -409,13 +420,45 @@ void TestIec61850DbManager::selectRowsReadsNullAsEmptyText()
     qDeleteAll(rows.first());
 }
 
-void TestIec61850DbManager::selectOfAMissingTableGivesNoRows()
+void TestIec61850DbManager::failedSelectSaysWhy_data()
 {
-    QVERIFY(db->executeStatement(QStringLiteral("DROP TABLE iec61850_reports_pro")) != -1);
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no such table"));
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("table dropped") << "DROP TABLE iec61850_reports_pro"
+                                   << "no such table";
+    QTest::newRow("column dropped") << "ALTER TABLE iec61850_reports_pro DROP COLUMN rpt_id"
+                                    << "no such column";
+    QTest::newRow("database closed") << QString()
+                                     << "iec61850_reports_pro could not be read: "
+                                        "the project file is not open";
+}
+
+void TestIec61850DbManager::failedSelectSaysWhy()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, reason);
+    QVERIFY(db->executeStatement(
+                QStringLiteral("INSERT INTO iec61850_reports_pro (id) VALUES (1)")) != -1);
+    if (damage.isEmpty()) {
+        QSqlDatabase handle = connector->database();
+        handle.close();
+        QTest::ignoreMessage(QtWarningMsg, "QSqlQuery::exec: database not open");
+    } else {
+        QVERIFY(db->executeStatement(damage) != -1);
+    }
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(".*"));
     QTest::ignoreMessage(QtDebugMsg,
                          QRegularExpression("^SELECT db_id, .* FROM iec61850_reports_pro"));
-    QVERIFY(db->selectRows(ReportsModelTable, QString()).isEmpty());
+    QString error;
+    QVERIFY(db->selectRows(ReportsModelTable, QString(), &error).isEmpty());
+    QVERIFY2(error.contains(reason), qPrintable(error));
+
+    // A table that is there and empty reads as no rows and no error.
+    QString none;
+    if (damage.isEmpty())
+        return;
+    QVERIFY(db->selectTexts(SignalsTable, QString(), &none).isEmpty());
+    QCOMPARE(none, QString());
 }
 
 QTEST_MAIN(TestIec61850DbManager)

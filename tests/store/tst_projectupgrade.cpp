@@ -28,6 +28,8 @@ private slots:
     void addMissingColumnOfAMissingTable();
     void fileThatIsNoDatabase();
     void databaseOfAnotherProgram();
+    void failedUpgradeStepIsReported_data();
+    void failedUpgradeStepIsReported();
 
 private:
     // Runs statements on a fresh file with a connection of its own.
@@ -297,6 +299,45 @@ void TestProjectUpgrade::databaseOfAnotherProgram()
     QVERIFY(query.exec(QStringLiteral("SELECT name FROM customers")));
     QVERIFY(query.next());
     QCOMPARE(query.value(0).toString(), QStringLiteral("ACME"));
+}
+
+void TestProjectUpgrade::failedUpgradeStepIsReported_data()
+{
+    Iec61850DbManager schema(nullptr);
+    QStringList current;
+    for (int table = ConnectionsTable; table <= SignalsTable; ++table)
+        current.append(schema.createStatement(table));
+    QStringList older = current;
+    older[DataObjectsTable].replace(QStringLiteral(", `cmdtype_signal` TEXT"), QString());
+
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << older << true << "cmdtype_signal";
+    QTest::newRow("commissioning name taken")
+        << (current << QStringLiteral("CREATE VIEW iec61850_commissioning AS SELECT 1 AS a"))
+        << false << "commissioning";
+}
+
+void TestProjectUpgrade::failedUpgradeStepIsReported()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, reason);
+    prepareFile(statements);
+    const QByteArray before = fileBytes();
+    connector = std::make_unique<SqliteConnector>();
+    connector->setDatabaseName(path);
+    connector->setReadOnly(readOnly);
+    QVERIFY(connector->open());
+    db = std::make_unique<Iec61850DbManager>(connector.get());
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Error with the sql"));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^(ALTER|CREATE) TABLE"));
+    QString why;
+    QVERIFY(!db->upgradeProject(&why));
+    QVERIFY2(why.contains(reason), qPrintable(why));
+    if (readOnly)
+        QCOMPARE(fileBytes(), before);
 }
 
 QTEST_MAIN(TestProjectUpgrade)
