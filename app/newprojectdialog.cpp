@@ -61,6 +61,16 @@ NewProjectDialog::NewProjectDialog(const QString &sclFile, SelectedItemsModel *s
     runAside([this, &iedNames, &sclFile] { iedNames = parser->loadIedNames(sclFile); });
     ui->comboBox_IED->clear();
     ui->comboBox_IED->insertItems(ui->comboBox_IED->count(), iedNames);
+    if (iedNames.isEmpty()) {
+        // Said here, where the engineer looks: an empty IED list alone explains nothing.
+        const QString reason = parser->loadError();
+        QString text = tr("%1 holds no IED or is not a readable SCL file")
+                           .arg(QDir::toNativeSeparators(sclFile));
+        if (!reason.isEmpty())
+            text += QStringLiteral(" (%1)").arg(reason);
+        ui->label_progress->setText(tr("Error"));
+        ui->plainTextEdit_2->appendPlainText(tr("Error: %1").arg(text));
+    }
     checkCounts = new IedCheckCounts(sclFile, ui->comboBox_IED, ui->horizontalLayout_3,
                                      ui->plainTextEdit_2, this);
 }

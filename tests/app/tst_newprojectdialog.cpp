@@ -60,6 +60,7 @@ private slots:
     void projectNameIsAsTyped();
     void failedParseLeavesOnlyCancel_data();
     void failedParseLeavesOnlyCancel();
+    void unreadableFileSaysWhy();
     void failedParseIgnoresLaterNameEdits();
     void folderButtonAsksForDirectory();
     void folderButtonStoresChoice_data();
@@ -637,6 +638,22 @@ void NewProjectDialogTest::failedParseLeavesOnlyCancel()
 
     QTest::mouseClick(child<QPushButton>(dialog.get(), "pushButton_cancel"), Qt::LeftButton);
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
+}
+
+void NewProjectDialogTest::unreadableFileSaysWhy()
+{
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("cut.scd")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\"?>\n<SCL>\n<IED name=\"A\">\n</SCL>\n");
+    file.close();
+
+    auto dialog = makeDialog(file.fileName());
+    QCOMPARE(child<QComboBox>(dialog.get(), "comboBox_IED")->count(), 0);
+    QCOMPARE(child<QLabel>(dialog.get(), "label_progress")->text(), QStringLiteral("Error"));
+    const QString log = child<QPlainTextEdit>(dialog.get(), "plainTextEdit_2")->toPlainText();
+    QVERIFY2(log.contains(QStringLiteral("is not a readable SCL file (line 4, column 6")),
+             qPrintable(log));
 }
 
 void NewProjectDialogTest::failedParseIgnoresLaterNameEdits()
