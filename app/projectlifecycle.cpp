@@ -402,6 +402,7 @@ void MainWindow::on_actionExport_to_excell_triggered()
         return;
     QSettings().setValue(QStringLiteral("lastExportPath"), QFileInfo(file).absolutePath());
     SclDataExporter worker;
+    worker.setWorkbookProject(QFileInfo(projectPath).fileName());
     bool written = false;
     runJob(&worker, tr("Export process..."), tr("Exporting project..."), [&] {
         written = worker.exportWorkbook(file, sclModel.get(), objectsModel.get(),

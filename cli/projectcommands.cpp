@@ -203,6 +203,7 @@ int CommandLineTool::exportProject(const QStringList &arguments)
     qputenv("TMPDIR", QFile::encodeName(scratch.path()));
     const QString written = scratch.filePath(QStringLiteral("export.xlsx"));
     SclDataExporter exporter;
+    exporter.setWorkbookProject(QFileInfo(projectPath).fileName());
     QObject::connect(&exporter, &SclDataExporter::progressUpdated,
                      [&](int percent) { showProgress(QStringLiteral("Exporting"), percent); });
     const bool exported = exporter.exportWorkbook(written, &document.scl, &document.objects,
